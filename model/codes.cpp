@@ -1,0 +1,223 @@
+#include "codes.h"
+
+#include <QHash>
+
+#include <cstring>
+
+namespace {
+
+const QString unknownText = QStringLiteral("Неизвестный");
+
+[[maybe_unused]] const int typeChannelMetaTypeId = qRegisterMetaType<TypeChannel>("TypeChannel");
+
+} // namespace
+
+QString submoduleTypeName(int type)
+{
+    switch (type) {
+    case 1: return QStringLiteral("DO4");
+    case 2: return QStringLiteral("SIM");
+    case 3: return QStringLiteral("R");
+    case 4: return QStringLiteral("AI");
+    case 5: return QStringLiteral("AIO");
+    case 6: return QStringLiteral("DI");
+    case 7: return QStringLiteral("TMP");
+    case 8: return QStringLiteral("DO6");
+    case 9: return QStringLiteral("ENI2");
+    case 10: return QStringLiteral("DI6");
+    default: return unknownText;
+    }
+}
+
+QString channelTypeName(int type)
+{
+    switch (type) {
+    case TypeAnalogInput: return QStringLiteral("Аналоговый вход");
+    case TypeAnalogOutput: return QStringLiteral("Аналоговый выход");
+    case TypeTemperatureInput: return QStringLiteral("Вход термосопротивлений");
+    case TypeDigitalInput: return QStringLiteral("Дискретный вход");
+    case TypeDigitalOutput: return QStringLiteral("Дискретный выход");
+    case TypeStepperMotor: return QStringLiteral("Регистр частоты импульсов ШИМ");
+    case TypeCountingInput: return QStringLiteral("Счетный регистр");
+    default: return unknownText;
+    }
+}
+
+QString valueTypeName(int type)
+{
+    switch (type) {
+    case ValueInt16: return QStringLiteral("Int16");
+    case ValueUInt16: return QStringLiteral("UInt16");
+    case ValueInt32: return QStringLiteral("Int32");
+    case ValueBool: return QStringLiteral("Bool");
+    case ValueFloat32: return QStringLiteral("Float32");
+    default: return unknownText;
+    }
+}
+
+QString signalTypeName(int type)
+{
+    static const QStringList names = {
+        QStringLiteral("Напряжение 0-10В"),
+        QStringLiteral("Ток 4-20мА"),
+        QStringLiteral("Ток 0-20мА"),
+        QStringLiteral("Ток 0-5мА"),
+        QStringLiteral("Сопротивление, Ом"),
+        QStringLiteral("Термосопр. Pt100, ℃"),
+        QStringLiteral("Термосопр. Pt1000, ℃"),
+        QStringLiteral("Термосопр. 50М, ℃"),
+        QStringLiteral("Термосопр. 100М, ℃"),
+        QStringLiteral("Термопара ТХК(L), ℃"),
+        QStringLiteral("Термопара ТЖК(J), ℃"),
+        QStringLiteral("Термопара  ТНН(N), ℃"),
+        QStringLiteral("Термопара ТХА(K), ℃"),
+        QStringLiteral("Термопара ТПП(S), ℃"),
+        QStringLiteral("Термопара ТПП(R), ℃"),
+        QStringLiteral("Термопара ТПР(B), ℃"),
+        QStringLiteral("Термопара ТВР(A-1), ℃"),
+        QStringLiteral("Термопара ТВР(A-2), ℃"),
+        QStringLiteral("Термопара ТВР(A-3), ℃"),
+        QStringLiteral("Термопара ТМК(T), ℃"),
+        QStringLiteral("Термосопр. ТСП50, ℃"),
+        QStringLiteral("Термосопр. ТСП100, ℃"),
+        QStringLiteral("Милливольты. мВ"),
+    };
+    if (type < 0 || type >= names.size())
+        return unknownText;
+    return names.at(type);
+}
+
+QString moduleTypeName(int type)
+{
+    if (type == 1)
+        return QStringLiteral("ВИРАТ7100.20 БРК");
+    return unknownText;
+}
+
+QString moduleErrorName(int bit)
+{
+    switch (bit) {
+    case 0: return QStringLiteral("Сигнал внешней блокировки");
+    case 1: return QStringLiteral("Блокировка по таймауту запроса");
+    case 2: return QStringLiteral("Watchdog reset");
+    case 5: return QStringLiteral("Ошибка конфиг. в eeprom с восстановлением из резервного банка");
+    case 6: return QStringLiteral("Невосст. ошибка конфиг. в eeprom");
+    default: return QStringLiteral("Неизвестный тип");
+    }
+}
+
+QString slotLetter(int slot)
+{
+    const QStringList &letters = slotLetterList();
+    if (slot < 0 || slot >= letters.size())
+        return QStringLiteral("-");
+    return letters.at(slot);
+}
+
+QString typeResponseName(int value)
+{
+    static const QHash<int, QString> names = {
+        {2, QStringLiteral("rT2000")},   {3, QStringLiteral("rT300")},
+        {4, QStringLiteral("rT400")},    {5, QStringLiteral("rT800")},
+        {6, QStringLiteral("rT1200AI")}, {7, QStringLiteral("rT600AO")},
+        {8, QStringLiteral("rT1000AO")}, {9, QStringLiteral("rT1000DO")},
+        {10, QStringLiteral("rT1300")},  {11, QStringLiteral("rT1400")},
+        {12, QStringLiteral("rT1600")},  {14, QStringLiteral("wT300")},
+        {15, QStringLiteral("wT400")},   {16, QStringLiteral("wT800")},
+        {17, QStringLiteral("wT1200")},  {18, QStringLiteral("wT600")},
+        {19, QStringLiteral("wT1000AO")}, {20, QStringLiteral("wT1000DO")},
+        {21, QStringLiteral("wT1300")},  {22, QStringLiteral("wT1400")},
+        {23, QStringLiteral("wT1600")},  {25, QStringLiteral("wT2000")},
+        {27, QStringLiteral("EnableWriteEeprom")},
+        {28, QStringLiteral("EepromWriteFlag")},
+        {29, QStringLiteral("ResetConfig")},
+        {30, QStringLiteral("RebootModule")},
+    };
+    return names.value(value, QStringLiteral("UnknownTypeResponse"));
+}
+
+quint16 registerFunctionNumber(int registerType)
+{
+    switch (registerType) {
+    case RegisterDiscreteInputs: return 1;
+    case RegisterCoils: return 2;
+    case RegisterInputRegisters: return 4;
+    case RegisterHoldingRegisters: return 3;
+    default: return 0xFFFF;
+    }
+}
+
+int registerCountOfValueType(int type)
+{
+    return (type == ValueInt32 || type == ValueFloat32) ? 2 : 1;
+}
+
+QByteArray wordToBits(quint16 word)
+{
+    QByteArray bits(16, '\0');
+    for (int i = 0; i < 16; ++i)
+        bits[i] = char((word >> i) & 1);
+    return bits;
+}
+
+quint16 bitsToValue(const QByteArray &bits)
+{
+    quint16 value = 0;
+    const int count = qMin(bits.size(), 16);
+    for (int i = 0; i < count; ++i) {
+        if (bits.at(i) != 0)
+            value |= quint16(1u << i);
+    }
+    return value;
+}
+
+float wordsToFloat(quint16 low, quint16 high)
+{
+    const quint32 pattern = (quint32(high) << 16) | low;
+    float value;
+    std::memcpy(&value, &pattern, sizeof value);
+    return value;
+}
+
+void floatToWords(float value, quint16 *low, quint16 *high)
+{
+    quint32 pattern;
+    std::memcpy(&pattern, &value, sizeof pattern);
+    *low = quint16(pattern & 0xFFFF);
+    *high = quint16(pattern >> 16);
+}
+
+const QStringList &baudRateList()
+{
+    static const QStringList list = {"1200", "2400", "4800", "9600",
+                                     "19200", "38400", "57600", "115200"};
+    return list;
+}
+
+const QStringList &parityList()
+{
+    static const QStringList list = {
+        QStringLiteral("нет / 1 стоп-бит"), QStringLiteral("нет / 2 стоп-бита"),
+        QStringLiteral("четн / 1 стоп-бит"), QStringLiteral("нечет / 1 stop bit")};
+    return list;
+}
+
+const QStringList &dataFormatList()
+{
+    static const QStringList list = {"INT16", "FLOAT32", "INT32"};
+    return list;
+}
+
+const QStringList &multiplierList()
+{
+    // The first letter is the Cyrillic "х".
+    static const QStringList list = {QStringLiteral("х1"), QStringLiteral("х10"),
+                                     QStringLiteral("х100"), QStringLiteral("х1000")};
+    return list;
+}
+
+const QStringList &slotLetterList()
+{
+    static const QStringList list = {"A", "B", "C", "D", "E", "F"};
+    return list;
+}

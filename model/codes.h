@@ -1,0 +1,79 @@
+#ifndef CODES_H
+#define CODES_H
+
+#include <QByteArray>
+#include <QMetaType>
+#include <QString>
+#include <QStringList>
+
+// Integer codes shared by the model, the views and the communication layer,
+// with the texts the user sees for them. Unknown codes never fail: every
+// lookup has a fallback text.
+
+// Kind of a channel, the value of its "Тип канала" parameter.
+enum TypeChannel {
+    TypeAnalogInput = 0,
+    TypeAnalogOutput = 1,
+    TypeTemperatureInput = 2,
+    TypeDigitalInput = 3,
+    TypeDigitalOutput = 4,
+    TypeStepperMotor = 5,
+    TypeCountingInput = 6
+};
+Q_DECLARE_METATYPE(TypeChannel)
+
+// How a parameter is encoded in registers (Property::valueType).
+enum ValueType {
+    ValueInt16 = 0,
+    ValueUInt16 = 1,
+    ValueInt32 = 2,
+    ValueBool = 4,
+    ValueFloat32 = 5,
+    ValueEnum = 6,
+    ValueNone = 10
+};
+
+// Modbus register tables, numbered as QModbusDataUnit::RegisterType.
+enum RegisterKind {
+    RegisterInvalid = 0,
+    RegisterDiscreteInputs = 1,
+    RegisterCoils = 2,
+    RegisterInputRegisters = 3,
+    RegisterHoldingRegisters = 4
+};
+
+QString submoduleTypeName(int type);
+QString channelTypeName(int type);
+QString valueTypeName(int type);
+QString signalTypeName(int type);
+QString moduleTypeName(int type);
+QString moduleErrorName(int bit);
+QString slotLetter(int slot);
+QString typeResponseName(int value);
+
+// Modbus function table number shown for a register type (1, 2, 4, 3), 0xFFFF otherwise.
+quint16 registerFunctionNumber(int registerType);
+
+// Number of registers a single parameter of this value type occupies.
+int registerCountOfValueType(int type);
+
+// 16 bytes, byte i is 1 when bit i of the word is set (bit 0 first).
+QByteArray wordToBits(quint16 word);
+// Inverse of wordToBits for up to 16 bytes; bytes beyond 16 are ignored.
+quint16 bitsToValue(const QByteArray &bits);
+
+// The unit keeps a 32-bit float in two registers, the lower address holding
+// the low half of the IEEE-754 pattern.
+float wordsToFloat(quint16 low, quint16 high);
+void floatToWords(float value, quint16 *low, quint16 *high);
+
+const QStringList &baudRateList();   // code = position + 3
+const QStringList &parityList();     // code = position
+const QStringList &dataFormatList(); // code = position
+const QStringList &multiplierList(); // code = position
+const QStringList &slotLetterList(); // code = position
+
+// Stored baud code of the first entry of baudRateList.
+constexpr int FirstBaudCode = 3;
+
+#endif // CODES_H
