@@ -1,0 +1,21 @@
+#ifndef ANALOGOUTPUT_H
+#define ANALOGOUTPUT_H
+
+#include "analogchannel.h"
+
+// Analog output of an AIO board, with the value it holds while the unit
+// blocks its outputs. Settings live in the analog-output tables.
+class AnalogOutput : public AnalogChannel
+{
+    Q_OBJECT
+
+public:
+    AnalogOutput(int globalNumber, QObject *parent);
+
+    void fromJson(const QJsonObject &obj) override;
+    QJsonObject toJson() override;
+    void fromTables(ModuleTables dataModule) override;
+    ModuleTables toTables(ModuleTables dataModule) override;
+};
+
+#endif // ANALOGOUTPUT_H

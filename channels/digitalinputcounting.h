@@ -1,0 +1,20 @@
+#ifndef DIGITALINPUTCOUNTING_H
+#define DIGITALINPUTCOUNTING_H
+
+#include "channel.h"
+
+// Counting register of a DI or DI6 board: a live counter, no settings. It
+// keeps the numbers its board gave it, whatever a file says.
+class DigitalInputCounting : public Channel
+{
+    Q_OBJECT
+
+public:
+    DigitalInputCounting(int globalNumber, QObject *parent);
+
+    void fromJson(const QJsonObject &) override {}
+    void fromTables(ModuleTables) override {}
+    ModuleTables toTables(ModuleTables dataModule) override { return dataModule; }
+};
+
+#endif // DIGITALINPUTCOUNTING_H

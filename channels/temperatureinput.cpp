@@ -1,0 +1,40 @@
+#include "temperatureinput.h"
+
+#include "codes.h"
+#include "property.h"
+
+TemperatureInput::TemperatureInput(int globalNumber, QObject *parent)
+    : AnalogInput(TypeTemperatureInput, globalNumber, parent)
+{
+    QMap<int, QString> signalNames;
+    for (int code = 4; code <= 22; ++code)
+        signalNames.insert(code, signalTypeName(code));
+    property(ChannelParam::SignalType)->setEnumNames(signalNames);
+    describe(ChannelParam::SignalType, ValueEnum, RegisterHoldingRegisters, 1200 + globalNumber,
+             true);
+    connect(property(ChannelParam::DataFormat), &Property::valueChange, this,
+            &TemperatureInput::updateProperty);
+    connect(property(ChannelParam::SignalType), &Property::valueChange, this,
+            &TemperatureInput::updateProperty);
+    updateProperty();
+}
+
+void TemperatureInput::updateProperty()
+{
+    const int g = globalNumber();
+    Property *engineering = property(ChannelParam::Value);
+    Property *raw = property(ChannelParam::RawValue);
+    engineering->setRegisterType(RegisterInputRegisters);
+    raw->setRegisterType(RegisterInputRegisters);
+
+    const int type = valueTypeOfFormat(value(ChannelParam::DataFormat));
+    if (type >= 0)
+        engineering->setValueType(type);
+    engineering->setAddress(2 * g);
+    engineering->setScale(1);
+
+    const int signal = value(ChannelParam::SignalType).toInt();
+    raw->setValueType(signal >= 9 && signal <= 22 ? ValueInt16 : ValueUInt16);
+    raw->setAddress(10004 + g);
+    raw->setScale(1);
+}

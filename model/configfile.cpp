@@ -1,0 +1,49 @@
+#include "configfile.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QJsonDocument>
+#include <QSaveFile>
+
+namespace {
+// Real configurations are a few kilobytes; this keeps a hostile file from
+// taking the memory of the whole machine.
+constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
+} // namespace
+
+QJsonObject loadJsonObject(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        qWarning("Couldn't open save file.");
+        return QJsonObject();
+    }
+    const QByteArray data = file.read(MaxFileSize + 1);
+    if (data.size() > MaxFileSize) {
+        qWarning() << "Configuration file too large:" << path;
+        return QJsonObject();
+    }
+    return QJsonDocument::fromJson(data).object();
+}
+
+bool saveJsonObject(const QJsonObject &obj, const QString &path)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        qWarning("Couldn't open save file.");
+        return false;
+    }
+    const QByteArray data = QJsonDocument(obj).toJson();
+    // commit() would replace the old file even after a failed write.
+    if (file.write(data) != data.size() || !file.flush()) {
+        qWarning() << "Couldn't write save file:" << file.errorString();
+        file.cancelWriting();
+        file.commit();
+        return false;
+    }
+    if (!file.commit()) {
+        qWarning() << "Couldn't write save file:" << file.errorString();
+        return false;
+    }
+    return true;
+}

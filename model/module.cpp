@@ -1,0 +1,319 @@
+#include "module.h"
+
+#include "codes.h"
+#include "property.h"
+#include "submodule.h"
+#include "tableaccess.h"
+
+#include <QDebug>
+#include <QJsonArray>
+
+#include <algorithm>
+
+namespace {
+
+// Module-block words (register 2000 + word).
+enum Word {
+    WordFirmware = 2,
+    WordErrors = 3,
+    WordLockTimeout = 4,
+    WordAddress = 5,
+    WordPort = 6,
+    WordResponseDelay = 7,
+    WordIp1 = 10,
+    WordIp2 = 11,
+    WordMask1 = 12,
+    WordMask2 = 13,
+    WordGate1 = 14,
+    WordGate2 = 15
+};
+
+// Words up to the gateway must be present before the module writes into the block.
+constexpr int EncodedBlockSize = 16;
+
+// File key, parameter name and, for plain numbers, the module-block word.
+struct FileKey
+{
+    QString key;
+    QString name;
+};
+
+const QList<FileKey> &fileKeys()
+{
+    static const QList<FileKey> keys = {
+        {QStringLiteral("DEV_TYPE"), ModuleParam::Type},
+        {QStringLiteral("SF_REV"), ModuleParam::Firmware},
+        {QStringLiteral("DEV_STATE"), ModuleParam::Errors},
+        {QStringLiteral("WDT"), ModuleParam::LockTimeout},
+        {QStringLiteral("DEV_ADDR"), ModuleParam::Address},
+        {QStringLiteral("PORT_CFG"), ModuleParam::PortConfig},
+        {QStringLiteral("RESP_DELAY"), ModuleParam::ResponseDelay},
+        {QStringLiteral("IP_1"), ModuleParam::Ip1},
+        {QStringLiteral("IP_2"), ModuleParam::Ip2},
+        {QStringLiteral("MASK_1"), ModuleParam::Mask1},
+        {QStringLiteral("MASK_2"), ModuleParam::Mask2},
+        {QStringLiteral("GATE_1"), ModuleParam::Gate1},
+        {QStringLiteral("GATE_2"), ModuleParam::Gate2},
+    };
+    return keys;
+}
+
+QString tenthsText(quint16 word)
+{
+    return QString::number(word / 10.0, 'g', 6);
+}
+
+bool usesOrdinal(int type)
+{
+    return type >= 1 && type <= 10 && type != 9;
+}
+
+} // namespace
+
+Module::Module(int type, QObject *parent)
+    : Device(parent)
+{
+    setValue(ModuleParam::Type, type);
+    setValue(ModuleParam::Firmware, 0);
+    setValue(ModuleParam::Errors, 0);
+    setValue(ModuleParam::LockTimeout, 0);
+    setValue(ModuleParam::Address, 0);
+    setValue(ModuleParam::ResponseDelay, 0);
+    // Matches the derived rows below (1200 bit/s, no parity), so a module
+    // built offline never writes baud code 0 into a unit.
+    setValue(ModuleParam::PortConfig, FirstBaudCode);
+    setValue(ModuleParam::BaudRate, FirstBaudCode);
+    QMap<int, QString> baudNames;
+    for (int i = 0; i < baudRateList().size(); ++i)
+        baudNames.insert(i + FirstBaudCode, baudRateList().at(i));
+    property(ModuleParam::BaudRate)->setEnumNames(baudNames);
+    setValue(ModuleParam::Parity, 0);
+    QMap<int, QString> parityNames;
+    for (int i = 0; i < parityList().size(); ++i)
+        parityNames.insert(i, parityList().at(i));
+    property(ModuleParam::Parity)->setEnumNames(parityNames);
+    setValue(ModuleParam::IpAddress, QStringLiteral("0.0.0.0"));
+    setValue(ModuleParam::Ip1, 0);
+    setValue(ModuleParam::Ip2, 0);
+    setValue(ModuleParam::Mask, QStringLiteral("0.0.0.0"));
+    setValue(ModuleParam::Mask1, 0);
+    setValue(ModuleParam::Mask2, 0);
+    setValue(ModuleParam::Gateway, QStringLiteral("0.0.0.0"));
+    setValue(ModuleParam::Gate1, 0);
+    setValue(ModuleParam::Gate2, 0);
+}
+
+Module::~Module()
+{
+    qDebug() << "~Module()";
+}
+
+QString Module::dottedAddress(quint16 high, quint16 low)
+{
+    return QStringLiteral("%1.%2.%3.%4")
+        .arg(high >> 8)
+        .arg(high & 255)
+        .arg(low >> 8)
+        .arg(low & 255);
+}
+
+Device *Module::createSubmodule(int type)
+{
+    switch (type) {
+    case 1: return new OK4Submodule(this);
+    case 2: return new SM2Submodule(this);
+    case 3: return new RL2Submodule(this);
+    case 4: return new A2_4Submodule(this);
+    case 5: return new A1_2_2Submodule(this);
+    case 6: return new U1_4Submodule(this);
+    case 7: return new TM_2Submodule(this);
+    case 8: return new OK_6Submodule(this);
+    case 9: return new ENI2Submodule(this);
+    case 10: return new DI_6Submodule(this);
+    default: return nullptr;
+    }
+}
+
+QList<Submodule *> Module::submodules() const
+{
+    QList<Submodule *> list;
+    for (QObject *child : children()) {
+        if (auto *submodule = qobject_cast<Submodule *>(child))
+            list.append(submodule);
+    }
+    std::stable_sort(list.begin(), list.end(), [](Submodule *a, Submodule *b) {
+        return a->value(SubmoduleParam::Slot).toInt() < b->value(SubmoduleParam::Slot).toInt();
+    });
+    return list;
+}
+
+void Module::fromTables(ModuleTables dataModule)
+{
+    const QVector<quint16> t = dataModule.moduleTable();
+    if (t.size() < ModuleTables::ModuleBlockSize)
+        return;
+
+    setValue(ModuleParam::Firmware, tenthsText(t.at(WordFirmware)));
+    setValue(ModuleParam::Errors, QString::number(t.at(WordErrors)));
+    setValue(ModuleParam::LockTimeout, tenthsText(t.at(WordLockTimeout)));
+    setValue(ModuleParam::Address, QString::number(t.at(WordAddress)));
+    setValue(ModuleParam::ResponseDelay, QString::number(t.at(WordResponseDelay)));
+    const quint16 port = t.at(WordPort);
+    setValue(ModuleParam::PortConfig, QString::number(port));
+    setValue(ModuleParam::BaudRate, int(port & 31));
+    setValue(ModuleParam::Parity, int(port >> 6));
+    setValue(ModuleParam::Ip1, int(t.at(WordIp1)));
+    setValue(ModuleParam::Ip2, int(t.at(WordIp2)));
+    setValue(ModuleParam::IpAddress, dottedAddress(t.at(WordIp1), t.at(WordIp2)));
+    setValue(ModuleParam::Mask1, int(t.at(WordMask1)));
+    setValue(ModuleParam::Mask2, int(t.at(WordMask2)));
+    setValue(ModuleParam::Mask, dottedAddress(t.at(WordMask1), t.at(WordMask2)));
+    setValue(ModuleParam::Gate1, int(t.at(WordGate1)));
+    setValue(ModuleParam::Gate2, int(t.at(WordGate2)));
+    setValue(ModuleParam::Gateway, dottedAddress(t.at(WordGate1), t.at(WordGate2)));
+
+    int seen[11] = {};
+    for (int slot = 0; slot < ModuleTables::SlotCount; ++slot) {
+        const quint16 code = t.at(ModuleTables::FirstSlotWord + slot);
+        if (code == 0 || code > 10)
+            continue;
+        Device *submodule = createSubmodule(code);
+        submodule->setValue(SubmoduleParam::Slot, slot);
+        if (code <= 7)
+            submodule->setValue(SubmoduleParam::Ordinal, seen[code]);
+        ++seen[code];
+        submodule->fromTables(dataModule);
+    }
+}
+
+ModuleTables Module::toTables(ModuleTables dataModule)
+{
+    dataModule = Device::toTables(dataModule);
+
+    QVector<quint16> t = dataModule.moduleTable();
+    if (t.size() >= EncodedBlockSize) {
+        quint16 word = 0;
+        if (TableAccess::toTenthsWord(value(ModuleParam::LockTimeout), "lock time-out", &word))
+            t[WordLockTimeout] = word;
+        const struct {
+            int word;
+            const QString &name;
+            const char *what;
+        } plain[] = {
+            {WordAddress, ModuleParam::Address, "Modbus address"},
+            {WordPort, ModuleParam::PortConfig, "port setting"},
+            {WordResponseDelay, ModuleParam::ResponseDelay, "response delay"},
+            {WordIp1, ModuleParam::Ip1, "IP-1"},
+            {WordIp2, ModuleParam::Ip2, "IP-2"},
+            {WordMask1, ModuleParam::Mask1, "MASK-1"},
+            {WordMask2, ModuleParam::Mask2, "MASK-2"},
+            {WordGate1, ModuleParam::Gate1, "GATE-1"},
+            {WordGate2, ModuleParam::Gate2, "GATE-2"},
+        };
+        for (const auto &entry : plain) {
+            if (TableAccess::toWord(value(entry.name), entry.what, &word))
+                t[entry.word] = word;
+        }
+        dataModule.setModuleTable(t);
+    } else {
+        qDebug() << "Module block too short to encode:" << t.size();
+    }
+
+    for (Device *child : childDevices())
+        dataModule = child->toTables(dataModule);
+    return dataModule;
+}
+
+QJsonObject Module::toJson()
+{
+    QJsonObject module;
+    for (const FileKey &entry : fileKeys())
+        module.insert(entry.key, value(entry.name).toString());
+    QJsonArray submodules;
+    for (Device *child : childDevices())
+        submodules.append(child->toJson());
+    QJsonObject root;
+    root.insert(QStringLiteral("module"), module);
+    root.insert(QStringLiteral("submodules"), submodules);
+    return root;
+}
+
+void Module::fromJson(const QJsonObject &root)
+{
+    const QJsonObject module = root.value(QStringLiteral("module")).toObject();
+    quint16 words[WordGate2 + 1] = {};
+    const QHash<QString, int> addressWords = {
+        {QStringLiteral("IP_1"), WordIp1},     {QStringLiteral("IP_2"), WordIp2},
+        {QStringLiteral("MASK_1"), WordMask1}, {QStringLiteral("MASK_2"), WordMask2},
+        {QStringLiteral("GATE_1"), WordGate1}, {QStringLiteral("GATE_2"), WordGate2},
+    };
+    for (const QString &key : module.keys()) {
+        const auto entry = std::find_if(fileKeys().begin(), fileKeys().end(),
+                                        [&key](const FileKey &k) { return k.key == key; });
+        if (entry == fileKeys().end())
+            continue;
+        const QString text = module.value(key).toString();
+        setValue(entry->name, text);
+        if (entry->name == ModuleParam::PortConfig) {
+            const int port = text.toInt();
+            setValue(ModuleParam::BaudRate, port & 31);
+            setValue(ModuleParam::Parity, port >> 6);
+        } else if (addressWords.contains(key)) {
+            words[addressWords.value(key)] = text.toUShort();
+        }
+    }
+    setValue(ModuleParam::IpAddress, dottedAddress(words[WordIp1], words[WordIp2]));
+    setValue(ModuleParam::Mask, dottedAddress(words[WordMask1], words[WordMask2]));
+    setValue(ModuleParam::Gateway, dottedAddress(words[WordGate1], words[WordGate2]));
+
+    const QJsonArray submodules = root.value(QStringLiteral("submodules")).toArray();
+    bool slotTaken[ModuleTables::SlotCount] = {};
+    int seen[11] = {};
+    for (const QJsonValue &element : submodules) {
+        const QJsonObject obj = element.toObject();
+        const int type = obj.value(QStringLiteral("TYPE_SUBMODULE")).toString().toInt();
+        const int slot = obj.value(QStringLiteral("POSITION_SUBMODULE")).toString().toInt();
+        if (type < 1 || type > 10)
+            continue;
+        // A unit has six slots: a board outside them or on top of another
+        // would give a module no unit can have.
+        if (slot < 0 || slot >= ModuleTables::SlotCount || slotTaken[slot]) {
+            qDebug() << "Submodule skipped, slot out of range or taken:" << slot;
+            continue;
+        }
+        slotTaken[slot] = true;
+        Device *submodule = createSubmodule(type);
+        submodule->setValue(SubmoduleParam::Slot, slot);
+        if (usesOrdinal(type))
+            submodule->setValue(SubmoduleParam::Ordinal, seen[type]);
+        ++seen[type];
+        submodule->fromJson(obj);
+    }
+}
+
+int Module::compare(Device *other)
+{
+    auto *module = qobject_cast<Module *>(other);
+    if (!module)
+        return CompareNotModule;
+    if (value(ModuleParam::Type) != module->value(ModuleParam::Type)) {
+        qDebug() << "Type module does not match";
+        return CompareModuleType;
+    }
+    const QObjectList ours = children();
+    const QObjectList others = module->children();
+    if (ours.size() != others.size()) {
+        qDebug() << "Different number of submodules";
+        return CompareSubmoduleCount;
+    }
+    // Every board is compared, pairwise in creation order.
+    for (int i = 0; i < ours.size(); ++i) {
+        auto *submodule = qobject_cast<Submodule *>(ours.at(i));
+        if (!submodule)
+            return CompareNotSubmodule;
+        const int result = submodule->compare(qobject_cast<Device *>(others.at(i)));
+        if (result != CompareMatch)
+            return result;
+    }
+    return CompareMatch;
+}

@@ -1,0 +1,72 @@
+#ifndef MODULE_H
+#define MODULE_H
+
+#include "device.h"
+
+class Submodule;
+
+// The unit: communication settings, firmware version, error word and up to
+// six boards in slots A to F. Hands out the global channel numbers.
+class Module : public Device
+{
+    Q_OBJECT
+
+public:
+    // Channel families numbered over the whole module.
+    enum Family {
+        AnalogInputs,
+        AnalogOutputs,
+        DiscreteInputs,
+        DiscreteOutputs,
+        CountingDI,
+        CountingDI6,
+        StepperOutputs,
+        FamilyCount
+    };
+
+    explicit Module(int type, QObject *parent = nullptr);
+    ~Module() override;
+
+    Device *createSubmodule(int type);
+    // Submodules sorted by slot.
+    QList<Submodule *> submodules() const;
+
+    int counter(Family family) const { return m_counters[family]; }
+    // Reserves `count` numbers of a family; numbers are never given back.
+    void advanceCounter(Family family, int count) { m_counters[family] += count; }
+
+    void fromJson(const QJsonObject &root) override;
+    void fromTables(ModuleTables dataModule) override;
+    ModuleTables toTables(ModuleTables dataModule) override;
+    QJsonObject toJson() override;
+    int compare(Device *other) override;
+
+    static QString dottedAddress(quint16 high, quint16 low);
+
+private:
+    int m_counters[FamilyCount] = {};
+};
+
+// Parameter names of the module.
+namespace ModuleParam {
+inline const QString Type = QStringLiteral("Тип модуля");
+inline const QString Firmware = QStringLiteral("Версия ПО");
+inline const QString Errors = QStringLiteral("Признаки имеющихся ошибок");
+inline const QString LockTimeout = QStringLiteral("Таймаут включения блокировки, с");
+inline const QString Address = QStringLiteral("Адрес MODBUS");
+inline const QString ResponseDelay = QStringLiteral("Задержка ответа, мс");
+inline const QString PortConfig = QStringLiteral("Настройка последовательного порта RS-485");
+inline const QString BaudRate = QStringLiteral("Скорость, бит/с");
+inline const QString Parity = QStringLiteral("Четность, стоп-биты");
+inline const QString IpAddress = QStringLiteral("IP-адрес");
+inline const QString Ip1 = QStringLiteral("IP-1");
+inline const QString Ip2 = QStringLiteral("IP-2");
+inline const QString Mask = QStringLiteral("Маска сети");
+inline const QString Mask1 = QStringLiteral("MASK-1");
+inline const QString Mask2 = QStringLiteral("MASK-2");
+inline const QString Gateway = QStringLiteral("Адрес шлюза");
+inline const QString Gate1 = QStringLiteral("GATE-1");
+inline const QString Gate2 = QStringLiteral("GATE-2");
+} // namespace ModuleParam
+
+#endif // MODULE_H
