@@ -1,0 +1,92 @@
+#ifndef REGISTERBLOCKS_H
+#define REGISTERBLOCKS_H
+
+#include "modbusrequest.h"
+#include "typeresponse.h"
+
+#include <moduletables.h>
+
+#include <QModbusDataUnit>
+#include <QVector>
+
+// The unit's register blocks: where every read and write block lives, how
+// big it is for a given register image, which table it fills or comes from,
+// and the service registers with their command values.
+class RegisterBlocks
+{
+public:
+    // Service registers (holding registers).
+    static constexpr int CommandRegister = 2016;
+    static constexpr int EepromFlagRegister = 2023;
+    // Values of the command register.
+    static constexpr quint16 WriteEnableCommand = 0x6C31;       // before a channel register
+    static constexpr quint16 WriteEnableModuleCommand = 0x6C5B; // before a module-block register
+    static constexpr quint16 ResetCommand = 0x6C45;
+    static constexpr quint16 RebootCommand = 0x7D4C;
+    // Single-coil write values.
+    static constexpr quint16 CoilOn = 0xFF00;
+    static constexpr quint16 CoilOff = 0x0000;
+    // The writable slice of the module block: words 4..15 at registers 2004..2015.
+    static constexpr int ModuleWriteFirstWord = 4;
+    static constexpr int ModuleWriteWordCount = 12;
+    // Module words that carry the unit's address and its RS-485 settings.
+    static constexpr int AddressWord = 5;
+    static constexpr int PortWord = 6;
+
+    // rT2000..rT1600.
+    static bool isReadBlock(int type);
+    // wT300..wT2000 (24 is not a block).
+    static bool isWriteBlock(int type);
+
+    // Register type and first register of a read or write block; Invalid and
+    // -1 for anything else.
+    static QModbusDataUnit::RegisterType registerType(int type);
+    static int startAddress(int type);
+
+    // Number of registers a read block covers for the channel counts of
+    // `tables`; 0 for a block the unit does not have (and for non-read types).
+    static int readCount(int type, const ModuleTables &tables);
+
+    // The read request of one block; its unit is invalid (no registers) when
+    // the block has a count below 1 and is not to be queued.
+    static ModbusRequest readRequest(int type, const ModuleTables &tables, int serverAddress);
+    // The channel blocks rT300..rT1600 in order, blocks without registers left out.
+    static QVector<ModbusRequest> channelReadRequests(const ModuleTables &tables, int serverAddress);
+
+    // Stores the values of a read block's reply into its table of `tables`
+    // (the module block through setModuleTable). False for non-read types.
+    static bool storeReadValues(int type, const QVector<quint16> &values, ModuleTables *tables);
+
+    // The values a write block sends, in register order: its source table
+    // (words 4..15 of the module block for wT2000), coils encoded as
+    // CoilOn for 1 and CoilOff for anything else.
+    static QVector<quint16> writeValues(int type, const ModuleTables &tables);
+
+    // The requests of one write block: for every register a command write
+    // (2016) and then the single-register or single-coil data write. With
+    // `changedOnly`, a register whose value equals the snapshot's is skipped;
+    // one beyond the end of the snapshot's table counts as changed.
+    static QVector<ModbusRequest> writeRequests(int type, const ModuleTables &image,
+                                                const ModuleTables &snapshot, bool changedOnly,
+                                                int serverAddress);
+    // All write blocks wT300..wT2000 in order, the module block last.
+    static QVector<ModbusRequest> allWriteRequests(const ModuleTables &image,
+                                                   const ModuleTables &snapshot, bool changedOnly,
+                                                   int serverAddress);
+
+    // True when writing `encoded` changes the unit's address word or port word
+    // as they stand in `before` (the image before encoding). A word that
+    // `before` lacks but `encoded` holds counts as changed.
+    static bool linkChanged(const ModuleTables &before, const ModuleTables &encoded);
+
+    // Single service writes.
+    static ModbusRequest commandRequest(quint16 command, TypeResponse type, int serverAddress);
+    static ModbusRequest eepromFlagRequest(bool on, int serverAddress);
+
+    // A reply's result may be used only when it answers this request: same
+    // start address, same register type (when the result names one) and as
+    // many values as asked for.
+    static bool resultMatches(const QModbusDataUnit &request, const QModbusDataUnit &result);
+};
+
+#endif // REGISTERBLOCKS_H

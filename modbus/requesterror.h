@@ -1,0 +1,32 @@
+#ifndef REQUESTERROR_H
+#define REQUESTERROR_H
+
+#include <QModbusDataUnit>
+#include <QModbusDevice>
+#include <QModbusPdu>
+#include <QString>
+
+class QModbusReply;
+
+// Texts shown to the user when a request fails.
+
+// Prefixes of a send that could not even start; the client's error text follows.
+enum class SendKind {
+    Read,        // "Read error: "
+    Write,       // "Write error: " (data, command and flag writes)
+    WriteAccept  // "Write accept error: " (reset and reboot commands)
+};
+QString sendErrorText(SendKind kind, const QString &clientError);
+
+// A reply that finished with an error. A Modbus exception reply shows the
+// exception code of the raw response (0xff when it carries none); any other
+// error shows the QModbusDevice::Error value.
+QString requestErrorText(int type, QModbusDevice::Error error, const QString &errorString,
+                         const QModbusResponse &rawResult);
+QString requestErrorText(int type, const QModbusReply &reply);
+
+// A reply without error whose result does not answer its request.
+QString mismatchErrorText(int type, const QModbusDataUnit &request,
+                          const QModbusDataUnit &result);
+
+#endif // REQUESTERROR_H

@@ -1,0 +1,6 @@
+#include "typeresponse.h"
+
+void registerTypeResponseMetaType()
+{
+    qRegisterMetaType<TypeResponse>("TypeResponse");
+}

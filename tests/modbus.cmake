@@ -1,0 +1,1 @@
+brk_add_test(tst_registerblocks SOURCES tst_registerblocks.cpp LIBS brk_modbus)
