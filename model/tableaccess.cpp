@@ -77,9 +77,7 @@ bool toTenthsWord(const QVariant &value, const char *what, quint16 *word)
         *word = 0;
         return true;
     }
-    // The decoded text of a word w is w / 10 with six significant digits;
-    // a tiny margin keeps w * 0.1 * 10 from truncating to w - 1.
-    const double tenths = std::trunc(d * 10.0 + (d >= 0 ? 1e-9 : -1e-9));
+    const double tenths = std::trunc(d * 10.0);
     if (!fitsWord(tenths)) {
         qDebug() << "Value out of 16-bit range, register not written:" << what << d;
         return false;

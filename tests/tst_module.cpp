@@ -1,0 +1,276 @@
+#include "module.h"
+#include "submodule.h"
+
+#include <QtTest>
+
+namespace {
+
+// Module block written from the register layout: type 1, firmware 2.1,
+// error bits 0, 1 and 5, lock time-out 1.5 s, address 17, 9600 baud with odd
+// parity, delay 5 ms, IP 10.20.30.40, mask 255.255.255.0, gateway 10.20.30.1.
+QVector<quint16> sampleBlock()
+{
+    return {1, 0, 21, 0x0023, 15, 17, 0x00C6, 5, 0, 0,
+            0x0A14, 0x1E28, 0xFFFF, 0xFF00, 0x0A14, 0x1E01, 0,
+            4, 0, 4, 7, 0, 11};
+}
+
+ModuleTables tablesOf(const QVector<quint16> &block)
+{
+    ModuleTables tables;
+    tables.setModuleTable(block);
+    return tables;
+}
+
+} // namespace
+
+class TestModule : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void decodesModuleBlock_data();
+    void decodesModuleBlock();
+    void decodesSlots_data();
+    void decodesSlots();
+    void encodesModuleBlockWordForWord();
+    void lockTimeoutSurvivesRoundTrip();
+    void outOfRangeValueKeepsWord_data();
+    void outOfRangeValueKeepsWord();
+    void newModuleWritesConsistentPortWord();
+    void shortModuleBlockIsLeftAlone();
+    void createSubmoduleRejectsUnknownTypes();
+    void submodulesAreSortedBySlot();
+    void compare_data();
+    void compare();
+};
+
+void TestModule::decodesModuleBlock_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QVariant>("expected");
+    QTest::newRow("type untouched") << "Тип модуля" << QVariant(1);
+    QTest::newRow("firmware") << "Версия ПО" << QVariant(QStringLiteral("2.1"));
+    QTest::newRow("errors") << "Признаки имеющихся ошибок" << QVariant(QStringLiteral("35"));
+    QTest::newRow("lock time-out") << "Таймаут включения блокировки, с"
+                                   << QVariant(QStringLiteral("1.5"));
+    QTest::newRow("address") << "Адрес MODBUS" << QVariant(QStringLiteral("17"));
+    QTest::newRow("delay") << "Задержка ответа, мс" << QVariant(QStringLiteral("5"));
+    QTest::newRow("port word") << "Настройка последовательного порта RS-485"
+                               << QVariant(QStringLiteral("198"));
+    QTest::newRow("baud") << "Скорость, бит/с" << QVariant(6);
+    QTest::newRow("parity") << "Четность, стоп-биты" << QVariant(3);
+    QTest::newRow("ip") << "IP-адрес" << QVariant(QStringLiteral("10.20.30.40"));
+    QTest::newRow("ip-1") << "IP-1" << QVariant(2580);
+    QTest::newRow("ip-2") << "IP-2" << QVariant(7720);
+    QTest::newRow("mask") << "Маска сети" << QVariant(QStringLiteral("255.255.255.0"));
+    QTest::newRow("gateway") << "Адрес шлюза" << QVariant(QStringLiteral("10.20.30.1"));
+    QTest::newRow("gate-2") << "GATE-2" << QVariant(7681);
+}
+
+void TestModule::decodesModuleBlock()
+{
+    QFETCH(QString, name);
+    QFETCH(QVariant, expected);
+    Module module(1);
+    module.fromTables(tablesOf(sampleBlock()));
+    const QVariant actual = module.value(name);
+    QCOMPARE(actual.userType(), expected.userType());
+    QCOMPARE(actual, expected);
+    QVERIFY(!module.isChanged());
+}
+
+void TestModule::decodesSlots_data()
+{
+    QTest::addColumn<QVector<quint16>>("slotWords");
+    QTest::addColumn<int>("blockSize");
+    // Per created board: type, slot, ordinal (-1 when the board has none).
+    QTest::addColumn<QVector<QVector<int>>>("boards");
+
+    QTest::newRow("AI - AI TMP - 11") << QVector<quint16>{4, 0, 4, 7, 0, 11} << 23
+                                      << QVector<QVector<int>>{{4, 0, 0}, {4, 2, 1}, {7, 3, 0}};
+    QTest::newRow("DO6 ENI2 DI6 take no ordinal")
+        << QVector<quint16>{0, 8, 9, 10, 0, 1} << 23
+        << QVector<QVector<int>>{{8, 1, -1}, {9, 2, -1}, {10, 3, -1}, {1, 5, 0}};
+    QTest::newRow("short block decodes nothing") << QVector<quint16>{4, 4, 4, 4, 4, 4} << 22
+                                                 << QVector<QVector<int>>{};
+}
+
+void TestModule::decodesSlots()
+{
+    QFETCH(QVector<quint16>, slotWords);
+    QFETCH(int, blockSize);
+    QFETCH(QVector<QVector<int>>, boards);
+
+    QVector<quint16> block(23, 0);
+    for (int i = 0; i < 6; ++i)
+        block[17 + i] = slotWords.at(i);
+    block.resize(blockSize);
+    Module module(1);
+    module.fromTables(tablesOf(block));
+
+    const QList<Submodule *> found = module.submodules();
+    QCOMPARE(found.size(), boards.size());
+    for (int i = 0; i < boards.size(); ++i) {
+        QCOMPARE(found.at(i)->submoduleType(), boards.at(i).at(0));
+        QCOMPARE(found.at(i)->value("Слот субмодуля"), QVariant(boards.at(i).at(1)));
+        const QVariant ordinal = found.at(i)->value("Порядковый номер субмодуля данного типа");
+        if (boards.at(i).at(2) < 0)
+            QVERIFY(!ordinal.isValid());
+        else
+            QCOMPARE(ordinal, QVariant(boards.at(i).at(2)));
+    }
+}
+
+void TestModule::encodesModuleBlockWordForWord()
+{
+    const QVector<quint16> block = sampleBlock();
+    Module module(1);
+    module.fromTables(tablesOf(block));
+    QCOMPARE(module.toTables(tablesOf(block)).moduleTable(), block);
+
+    module.setValue("Таймаут включения блокировки, с", QStringLiteral("0.29"));
+    module.setValue("Адрес MODBUS", QStringLiteral("247"));
+    module.setValue("Настройка последовательного порта RS-485", 0x0007);
+    module.setValue("Задержка ответа, мс", QStringLiteral("abc"));
+    module.setValue("GATE-2", 7682);
+    QVector<quint16> expected = block;
+    expected[4] = 2; // tenths truncated toward zero
+    expected[5] = 247;
+    expected[6] = 0x0007;
+    expected[7] = 0; // text that is not a number reads as 0
+    expected[15] = 0x1E02;
+    const ModuleTables encoded = module.toTables(tablesOf(block));
+    QCOMPARE(encoded.moduleTable(), expected);
+    QCOMPARE(encoded.countAI(), 10); // recounted from the slot words
+}
+
+void TestModule::lockTimeoutSurvivesRoundTrip()
+{
+    // Reading a unit and writing it back must not move any time-out by a tenth.
+    QVector<quint16> block(23, 0);
+    Module module(1);
+    for (int word = 0; word <= 0xFFFF; ++word) {
+        block[4] = quint16(word);
+        module.fromTables(tablesOf(block));
+        const quint16 written = module.toTables(tablesOf(QVector<quint16>(23, 0))).moduleTable().at(4);
+        if (written != word)
+            QFAIL(qPrintable(QStringLiteral("word %1 written back as %2").arg(word).arg(written)));
+    }
+}
+
+void TestModule::outOfRangeValueKeepsWord_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<int>("word");
+    QTest::newRow("address 70000 from a file") << "Адрес MODBUS" << QVariant(QStringLiteral("70000")) << 5;
+    QTest::newRow("address -1") << "Адрес MODBUS" << QVariant(-1) << 5;
+    QTest::newRow("address 1e9 text") << "Адрес MODBUS" << QVariant(QStringLiteral("1e9")) << 5;
+    QTest::newRow("time-out 1e9") << "Таймаут включения блокировки, с" << QVariant(QStringLiteral("1e9")) << 4;
+    QTest::newRow("time-out 6553.6") << "Таймаут включения блокировки, с" << QVariant(QStringLiteral("6553.6")) << 4;
+    QTest::newRow("time-out -1") << "Таймаут включения блокировки, с" << QVariant(QStringLiteral("-1")) << 4;
+    QTest::newRow("ip-1 65536") << "IP-1" << QVariant(65536) << 10;
+    QTest::newRow("port word huge text") << "Настройка последовательного порта RS-485"
+                                         << QVariant(QStringLiteral("99999999999999999999")) << 6;
+}
+
+void TestModule::outOfRangeValueKeepsWord()
+{
+    QFETCH(QString, name);
+    QFETCH(QVariant, value);
+    QFETCH(int, word);
+    const QVector<quint16> block = sampleBlock();
+    Module module(1);
+    module.fromTables(tablesOf(block));
+    module.setValue(name, value);
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression("out of 16-bit range"));
+    const QVector<quint16> encoded = module.toTables(tablesOf(block)).moduleTable();
+    QCOMPARE(encoded.at(word), block.at(word));
+}
+
+void TestModule::newModuleWritesConsistentPortWord()
+{
+    Module module(1);
+    QCOMPARE(module.value("Настройка последовательного порта RS-485").toInt(), 3);
+    QCOMPARE(module.value("Скорость, бит/с").toInt(), 3);
+    QCOMPARE(module.value("Четность, стоп-биты").toInt(), 0);
+    const QVector<quint16> encoded = module.toTables(tablesOf(QVector<quint16>(23, 0))).moduleTable();
+    QCOMPARE(encoded.at(6), quint16(3));
+}
+
+void TestModule::shortModuleBlockIsLeftAlone()
+{
+    Module module(1);
+    Device *board = module.createSubmodule(1);
+    board->setValue("Слот субмодуля", 0);
+    ModuleTables tables;
+    tables.setModuleTable(QVector<quint16>(15, 7));
+    tables.setPwmDOTable({0, 0, 0, 0});
+    module.setValue("Адрес MODBUS", 3);
+    const ModuleTables encoded = module.toTables(tables);
+    QCOMPARE(encoded.moduleTable(), QVector<quint16>(15, 7));
+    // The boards are still encoded.
+    QCOMPARE(encoded.pwmDOTable(), (QVector<quint16>{0, 0, 0, 0}));
+    QVERIFY(!module.isChanged());
+}
+
+void TestModule::createSubmoduleRejectsUnknownTypes()
+{
+    Module module(1);
+    QVERIFY(!module.createSubmodule(0));
+    QVERIFY(!module.createSubmodule(11));
+    for (int family = 0; family < Module::FamilyCount; ++family)
+        QCOMPARE(module.counter(Module::Family(family)), 0);
+    QVERIFY(module.children().isEmpty());
+}
+
+void TestModule::submodulesAreSortedBySlot()
+{
+    Module module(1);
+    const int slotsInCreationOrder[] = {4, 1, 3};
+    for (int slot : slotsInCreationOrder)
+        module.createSubmodule(4)->setValue("Слот субмодуля", slot);
+    const QList<Submodule *> sorted = module.submodules();
+    QCOMPARE(sorted.size(), 3);
+    QCOMPARE(sorted.at(0)->value("Слот субмодуля").toInt(), 1);
+    QCOMPARE(sorted.at(2)->value("Слот субмодуля").toInt(), 4);
+}
+
+void TestModule::compare_data()
+{
+    QTest::addColumn<int>("ownType");
+    QTest::addColumn<QVector<int>>("ownBoards");
+    QTest::addColumn<int>("otherType");
+    QTest::addColumn<QVector<int>>("otherBoards");
+    QTest::addColumn<int>("result");
+
+    QTest::newRow("same") << 1 << QVector<int>{4, 5, 6, 8} << 1 << QVector<int>{4, 5, 6, 8} << 0;
+    QTest::newRow("no boards") << 1 << QVector<int>{} << 1 << QVector<int>{} << 0;
+    QTest::newRow("module types before boards") << 1 << QVector<int>{4} << 2 << QVector<int>{7} << 2;
+    QTest::newRow("board count") << 1 << QVector<int>{4, 7} << 1 << QVector<int>{4} << 3;
+    QTest::newRow("first board AI vs TMP") << 1 << QVector<int>{4} << 1 << QVector<int>{7} << 5;
+    QTest::newRow("AI vs AIO, types before channels") << 1 << QVector<int>{4} << 1 << QVector<int>{5} << 5;
+    QTest::newRow("later board differs") << 1 << QVector<int>{4, 4, 7} << 1 << QVector<int>{4, 4, 4} << 5;
+    QTest::newRow("ENI2 boards") << 1 << QVector<int>{9, 9} << 1 << QVector<int>{9, 9} << 0;
+}
+
+void TestModule::compare()
+{
+    QFETCH(int, ownType);
+    QFETCH(QVector<int>, ownBoards);
+    QFETCH(int, otherType);
+    QFETCH(QVector<int>, otherBoards);
+    QFETCH(int, result);
+
+    Module own(ownType);
+    for (int type : ownBoards)
+        own.createSubmodule(type);
+    Module other(otherType);
+    for (int type : otherBoards)
+        other.createSubmodule(type);
+    QCOMPARE(own.compare(&other), result);
+}
+
+QTEST_GUILESS_MAIN(TestModule)
+#include "tst_module.moc"

@@ -1,0 +1,81 @@
+#include "moduletables.h"
+
+#include <QtTest>
+
+class TestModuleTables : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void counts_data();
+    void counts();
+    void emptyBlockLogsAndClearsCounts();
+    void copiesAreIndependent();
+};
+
+void TestModuleTables::counts_data()
+{
+    QTest::addColumn<QVector<quint16>>("slotWords");
+    QTest::addColumn<int>("blockSize");
+    QTest::addColumn<QVector<int>>("counts"); // submodules, AI, AO, DI, DO
+
+    QTest::newRow("AI AIO - DI TMP -") << QVector<quint16>{4, 5, 0, 6, 7, 0} << 23
+                                       << QVector<int>{4, 8, 2, 4, 0};
+    QTest::newRow("all empty") << QVector<quint16>{0, 0, 0, 0, 0, 0} << 23
+                               << QVector<int>{0, 0, 0, 0, 0};
+    QTest::newRow("unknown code 12") << QVector<quint16>{12, 0, 0, 0, 0, 0} << 23
+                                     << QVector<int>{1, 0, 0, 0, 0};
+    QTest::newRow("outputs and ENI2") << QVector<quint16>{1, 2, 3, 8, 9, 10} << 23
+                                      << QVector<int>{6, 0, 0, 6, 14};
+    QTest::newRow("short block") << QVector<quint16>{4, 4, 4, 4, 4, 4} << 22
+                                 << QVector<int>{0, 0, 0, 0, 0};
+}
+
+void TestModuleTables::counts()
+{
+    QFETCH(QVector<quint16>, slotWords);
+    QFETCH(int, blockSize);
+    QFETCH(QVector<int>, counts);
+
+    QVector<quint16> block(23, 0);
+    for (int i = 0; i < slotWords.size(); ++i)
+        block[17 + i] = slotWords.at(i);
+    block.resize(blockSize);
+
+    ModuleTables tables;
+    tables.setModuleTable(block);
+    QCOMPARE(tables.moduleTable(), block);
+    QCOMPARE(tables.countSubmodules(), counts.at(0));
+    QCOMPARE(tables.countAI(), counts.at(1));
+    QCOMPARE(tables.countAO(), counts.at(2));
+    QCOMPARE(tables.countDI(), counts.at(3));
+    QCOMPARE(tables.countDO(), counts.at(4));
+}
+
+void TestModuleTables::emptyBlockLogsAndClearsCounts()
+{
+    ModuleTables tables;
+    QVector<quint16> block(23, 0);
+    block[17] = 4;
+    tables.setModuleTable(block);
+    QCOMPARE(tables.countAI(), 4);
+    QTest::ignoreMessage(QtDebugMsg, "ModuleTables::setModuleTable m_moduleTable.isEmpty()");
+    tables.setModuleTable({});
+    QCOMPARE(tables.countSubmodules(), 0);
+    QCOMPARE(tables.countAI(), 0);
+}
+
+void TestModuleTables::copiesAreIndependent()
+{
+    ModuleTables source;
+    source.setPwmDOTable({1, 2, 3});
+    ModuleTables copy = source;
+    QVector<quint16> pwm = copy.pwmDOTable();
+    pwm[0] = 99;
+    copy.setPwmDOTable(pwm);
+    QCOMPARE(source.pwmDOTable(), (QVector<quint16>{1, 2, 3}));
+    QCOMPARE(copy.pwmDOTable().at(0), quint16(99));
+}
+
+QTEST_GUILESS_MAIN(TestModuleTables)
+#include "tst_moduletables.moc"

@@ -1,0 +1,135 @@
+#include "channel.h"
+#include "module.h"
+#include "submodule.h"
+
+#include <QtTest>
+
+namespace {
+
+QVector<int> channelValues(Submodule *board, const QString &name)
+{
+    QVector<int> values;
+    for (Channel *channel : board->channels())
+        values.append(channel->value(name).toInt());
+    return values;
+}
+
+} // namespace
+
+class TestSubmodule : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void boardKinds_data();
+    void boardKinds();
+    void globalNumbers_data();
+    void globalNumbers();
+    void antibounceOnlyOnThirdAndFourthInput();
+    void compareBoards();
+};
+
+void TestSubmodule::boardKinds_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QVector<int>>("channelTypes");
+    QTest::addColumn<QVector<int>>("channelNumbers");
+
+    QTest::newRow("DO4") << 1 << QVector<int>{4, 4, 4, 4} << QVector<int>{0, 1, 2, 3};
+    QTest::newRow("SIM") << 2 << QVector<int>{4, 4} << QVector<int>{0, 1};
+    QTest::newRow("R") << 3 << QVector<int>{4, 4} << QVector<int>{0, 1};
+    QTest::newRow("AI") << 4 << QVector<int>{0, 0, 0, 0} << QVector<int>{0, 1, 2, 3};
+    QTest::newRow("AIO") << 5 << QVector<int>{0, 0, 1, 1} << QVector<int>{0, 1, 0, 1};
+    QTest::newRow("DI") << 6 << QVector<int>{3, 3, 3, 3, 6, 6} << QVector<int>{0, 1, 2, 3, 2, 3};
+    QTest::newRow("TMP") << 7 << QVector<int>{2, 2} << QVector<int>{0, 1};
+    QTest::newRow("DO6") << 8 << QVector<int>{4, 4, 4, 4, 4, 4, 5, 5}
+                         << QVector<int>{0, 1, 2, 3, 4, 5, 1, 4};
+    QTest::newRow("ENI2") << 9 << QVector<int>{} << QVector<int>{};
+    QTest::newRow("DI6") << 10 << QVector<int>{3, 3, 3, 3, 3, 3, 6, 6}
+                         << QVector<int>{0, 1, 2, 3, 4, 5, 2, 3};
+}
+
+void TestSubmodule::boardKinds()
+{
+    QFETCH(int, type);
+    QFETCH(QVector<int>, channelTypes);
+    QFETCH(QVector<int>, channelNumbers);
+
+    Module module(1);
+    auto *board = qobject_cast<Submodule *>(module.createSubmodule(type));
+    QVERIFY(board);
+    QCOMPARE(board->submoduleType(), type);
+    QCOMPARE(board->value("Тип субмодуля"), QVariant(type));
+    QCOMPARE(board->value("Слот субмодуля"), QVariant(0));
+    QCOMPARE(board->children().size(), channelTypes.size());
+    QCOMPARE(channelValues(board, "Тип канала"), channelTypes);
+    QCOMPARE(channelValues(board, "Номер канала"), channelNumbers);
+}
+
+void TestSubmodule::globalNumbers_data()
+{
+    QTest::addColumn<QVector<int>>("boards");
+    // Per board, the global numbers of its channels in creation order.
+    QTest::addColumn<QVector<QVector<int>>>("numbers");
+
+    QTest::newRow("AI then AIO") << QVector<int>{4, 5}
+                                 << QVector<QVector<int>>{{0, 1, 2, 3}, {4, 5, 0, 1}};
+    QTest::newRow("TMP then AI share the analog-input numbers")
+        << QVector<int>{7, 4} << QVector<QVector<int>>{{0, 1}, {2, 3, 4, 5}};
+    QTest::newRow("two DI then DI6")
+        << QVector<int>{6, 6, 10}
+        << QVector<QVector<int>>{{0, 1, 2, 3, 0, 1}, {4, 5, 6, 7, 4, 5},
+                                 {8, 9, 10, 11, 12, 13, 8, 9}};
+    QTest::newRow("DI6 then DI") << QVector<int>{10, 6}
+                                 << QVector<QVector<int>>{{0, 1, 2, 3, 4, 5, 0, 1},
+                                                          {6, 7, 8, 9, 6, 7}};
+    QTest::newRow("two DO6 then SIM")
+        << QVector<int>{8, 8, 2}
+        << QVector<QVector<int>>{{0, 1, 2, 3, 4, 5, 0, 1}, {6, 7, 8, 9, 10, 11, 2, 3}, {12, 13}};
+}
+
+void TestSubmodule::globalNumbers()
+{
+    QFETCH(QVector<int>, boards);
+    QFETCH(QVector<QVector<int>>, numbers);
+
+    Module module(1);
+    for (int i = 0; i < boards.size(); ++i) {
+        auto *board = qobject_cast<Submodule *>(module.createSubmodule(boards.at(i)));
+        QCOMPARE(channelValues(board, "Глобальный номер канала"), numbers.at(i));
+    }
+}
+
+void TestSubmodule::antibounceOnlyOnThirdAndFourthInput()
+{
+    Module module(1);
+    auto *board = qobject_cast<Submodule *>(module.createSubmodule(10));
+    const QList<Channel *> channels = board->channels();
+    for (int i = 0; i < 6; ++i) {
+        const QVariant antibounce = channels.at(i)->value("Антидребезг");
+        if (i == 2 || i == 3)
+            QCOMPARE(antibounce, QVariant(false));
+        else
+            QVERIFY(!antibounce.isValid());
+    }
+}
+
+void TestSubmodule::compareBoards()
+{
+    Module module(1);
+    Device *ai = module.createSubmodule(4);
+    Device *otherAi = module.createSubmodule(4);
+    Device *tmp = module.createSubmodule(7);
+    Device *eni = module.createSubmodule(9);
+    Device *otherEni = module.createSubmodule(9);
+    QCOMPARE(ai->compare(otherAi), 0);
+    QCOMPARE(eni->compare(otherEni), 0);
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Type submodule does not match"));
+    QCOMPARE(ai->compare(tmp), 5);
+    QCOMPARE(ai->compare(&module), 4);
+    QCOMPARE(ai->compare(nullptr), 4);
+    QCOMPARE(module.compare(ai), 1);
+}
+
+QTEST_GUILESS_MAIN(TestSubmodule)
+#include "tst_submodule.moc"
