@@ -1,0 +1,33 @@
+#ifndef PTYPAIR_H
+#define PTYPAIR_H
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+// A virtual serial line: socat joins two ptys whose links live in a temporary
+// folder. One end is for the simulated unit, the other for the client under test.
+// Both go away with the object.
+class PtyPair
+{
+public:
+    PtyPair() = default;
+    ~PtyPair();
+    PtyPair(const PtyPair &) = delete;
+    PtyPair &operator=(const PtyPair &) = delete;
+
+    // Whether the socat binary can be found on PATH.
+    static bool socatAvailable();
+
+    // Starts socat and waits (up to 5 s) until both ends exist.
+    bool start(QString *error = nullptr);
+
+    QString unitEnd() const;
+    QString clientEnd() const;
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_socat;
+};
+
+#endif // PTYPAIR_H

@@ -1,0 +1,113 @@
+#include "unitsimfixture.h"
+
+#include "simrtuline.h"
+#include "simtcpserver.h"
+
+#include <QDebug>
+
+SimUnitConfig UnitSimFixture::unit(int address, const QVector<int> &slotCodes, int firmware, bool jumper)
+{
+    SimUnitConfig config;
+    config.address = address;
+    config.slotCodes = slotCodes;
+    config.firmware = firmware;
+    config.jumper = jumper;
+    return config;
+}
+
+UnitSimFixture::UnitSimFixture() : UnitSimFixture(Options()) {}
+
+UnitSimFixture::UnitSimFixture(const QList<SimUnitConfig> &units) : UnitSimFixture([&units] {
+    Options options;
+    options.units = units;
+    return options;
+}())
+{
+}
+
+UnitSimFixture::UnitSimFixture(const Options &options) : m_options(options), m_bus(new SimBus)
+{
+    for (const SimUnitConfig &config : qAsConst(m_options.units))
+        m_bus->addUnit(config, m_options.frozen);
+    m_bus->setLenient(m_options.lenient);
+    m_bus->setFaults(m_options.faults);
+    m_bus->log().setKeepInMemory(true);
+    if (!m_options.statePath.isEmpty()) {
+        QString error;
+        if (!m_bus->setStateFile(m_options.statePath, &error))
+            qWarning() << "UnitSimFixture:" << error;
+    }
+}
+
+UnitSimFixture::~UnitSimFixture() = default;
+
+bool UnitSimFixture::start(QString *error)
+{
+    QString reason;
+    m_tcp.reset(new SimTcpServer(m_bus.get()));
+    if (!m_tcp->listen(QHostAddress::LocalHost, 0, &reason)) {
+        qWarning() << "UnitSimFixture:" << reason;
+        if (error)
+            *error = reason;
+        m_tcp.reset();
+        return false;
+    }
+    return true;
+}
+
+quint16 UnitSimFixture::port() const
+{
+    return m_tcp ? m_tcp->serverPort() : 0;
+}
+
+bool UnitSimFixture::openSerial(const QString &path, QString *error)
+{
+    QString reason;
+    SimRtuLine::Settings settings;
+    settings.portName = path;
+    m_rtu.reset(new SimRtuLine(m_bus.get()));
+    if (!m_rtu->open(settings, &reason)) {
+        qWarning() << "UnitSimFixture:" << reason;
+        if (error)
+            *error = reason;
+        m_rtu.reset();
+        return false;
+    }
+    return true;
+}
+
+SimUnit *UnitSimFixture::unitAt(int slave) const
+{
+    return m_bus->unitAt(slave);
+}
+
+SimUnit *UnitSimFixture::unit(int index) const
+{
+    const QList<SimUnit *> units = m_bus->units();
+    return index >= 0 && index < units.size() ? units.at(index) : nullptr;
+}
+
+int UnitSimFixture::reg(int slave, QModbusDataUnit::RegisterType type, int address) const
+{
+    const SimUnit *unit = unitAt(slave);
+    quint16 value = 0;
+    if (!unit || !unit->peek(type, address, &value))
+        return -1;
+    return value;
+}
+
+bool UnitSimFixture::setReg(int slave, QModbusDataUnit::RegisterType type, int address, quint16 value)
+{
+    SimUnit *unit = unitAt(slave);
+    return unit && unit->poke(type, address, value);
+}
+
+QVector<SimRequestRecord> UnitSimFixture::requests() const
+{
+    return m_bus->log().records();
+}
+
+void UnitSimFixture::clearRequests()
+{
+    m_bus->log().clear();
+}

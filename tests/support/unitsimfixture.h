@@ -1,0 +1,75 @@
+#ifndef UNITSIMFIXTURE_H
+#define UNITSIMFIXTURE_H
+
+#include "simbus.h"
+#include "simunit.h"
+
+#include <QList>
+#include <QModbusDataUnit>
+#include <QString>
+#include <QVector>
+
+#include <memory>
+
+class SimRtuLine;
+class SimTcpServer;
+
+// Runs simulated units in the test's own process, on a free loopback TCP port
+// (and, if asked, on a serial line), so tests talk to them with a real Modbus
+// client and can look into the units' registers and request log directly.
+// Everything runs on the test's event loop: let it spin (QTRY_*, QSignalSpy::wait).
+//
+//     UnitSimFixture sim({ UnitSimFixture::unit(1, { 4, 5, 0, 0, 0, 0 }) });
+//     QVERIFY(sim.start());
+//     client.setConnectionParameter(QModbusDevice::NetworkPortParameter, sim.port());
+class UnitSimFixture
+{
+public:
+    struct Options
+    {
+        QList<SimUnitConfig> units { SimUnitConfig() }; // default: address 1, AIO AI DI TMP DO6 DO4, firmware 22
+        bool frozen = true;   // live values hold still
+        bool lenient = false; // accept unarmed configuration writes
+        SimFaults faults;     // dropped requests, delays, forced exceptions
+        QString statePath;    // load from and save to this file (empty: none)
+    };
+
+    // A unit description: slot codes of slots A..F (0 = empty), firmware in tenths.
+    static SimUnitConfig unit(int address, const QVector<int> &slotCodes, int firmware = 22, bool jumper = false);
+
+    UnitSimFixture();
+    explicit UnitSimFixture(const QList<SimUnitConfig> &units);
+    explicit UnitSimFixture(const Options &options);
+    ~UnitSimFixture();
+
+    // Listens on 127.0.0.1 at a free port. False (with a reason) when it cannot.
+    bool start(QString *error = nullptr);
+    QString host() const { return QStringLiteral("127.0.0.1"); }
+    quint16 port() const;
+
+    // Also serves Modbus RTU on a serial port, e.g. PtyPair::unitEnd().
+    bool openSerial(const QString &path, QString *error = nullptr);
+
+    // The unit that answers at this slave address now (null if none), or by position.
+    SimUnit *unitAt(int slave) const;
+    SimUnit *unit(int index = 0) const;
+    SimBus *bus() const { return m_bus.get(); }
+
+    // A register of the simulated state, read or set directly: no service code, no
+    // value checks. reg() gives -1 for a register the unit does not hold. A live
+    // value set with setReg() stays pinned at that value.
+    int reg(int slave, QModbusDataUnit::RegisterType type, int address) const;
+    bool setReg(int slave, QModbusDataUnit::RegisterType type, int address, quint16 value);
+
+    // Every request and unit event since start (or the last clearRequests()).
+    QVector<SimRequestRecord> requests() const;
+    void clearRequests();
+
+private:
+    Options m_options;
+    std::unique_ptr<SimBus> m_bus;
+    std::unique_ptr<SimTcpServer> m_tcp;
+    std::unique_ptr<SimRtuLine> m_rtu;
+};
+
+#endif // UNITSIMFIXTURE_H

@@ -1,0 +1,71 @@
+#include "simbus.h"
+#include "simoptions.h"
+#include "simrtuline.h"
+#include "simtcpserver.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <csignal>
+
+namespace {
+void quitOnSignal(int)
+{
+    QCoreApplication::quit();
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    SimOptions options;
+    QString error;
+    QString help;
+    if (!SimOptions::parse(app.arguments(), &options, &error, &help)) {
+        err << error << "\n\n" << help;
+        return 2;
+    }
+    if (options.help) {
+        out << help;
+        return 0;
+    }
+
+    SimBus bus;
+    for (const SimUnitConfig &config : qAsConst(options.units))
+        bus.addUnit(config, options.frozen);
+    bus.setLenient(options.lenient);
+    bus.setFaults(options.faults);
+    if (!options.logPath.isEmpty() && !bus.log().open(options.logPath, &error)) {
+        err << error << '\n';
+        return 1;
+    }
+    if (!options.statePath.isEmpty() && !bus.setStateFile(options.statePath, &error))
+        err << "warning: " << error << " (factory values kept)\n";
+
+    SimTcpServer tcp(&bus);
+    if (options.tcp) {
+        if (!tcp.listen(options.tcpHost, options.tcpPort, &error)) {
+            err << error << '\n';
+            return 1;
+        }
+        out << "Modbus TCP on " << options.tcpHost.toString() << ':' << tcp.serverPort() << '\n';
+    }
+    SimRtuLine rtu(&bus);
+    if (options.serial) {
+        if (!rtu.open(options.serialSettings, &error)) {
+            err << error << '\n';
+            return 1;
+        }
+        out << "Modbus RTU on " << options.serialSettings.portName << '\n';
+    }
+    for (const SimUnit *unit : bus.units())
+        out << "unit at address " << unit->activeAddress() << ", firmware " << unit->config().firmware << '\n';
+    out.flush();
+
+    std::signal(SIGINT, quitOnSignal);
+    std::signal(SIGTERM, quitOnSignal);
+    return app.exec();
+}
