@@ -1,0 +1,281 @@
+#include "channel.h"
+#include "configfile.h"
+#include "module.h"
+#include "submodule.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using Words = QVector<quint16>;
+using Boards = QVector<QVector<int>>; // type, slot, ordinal (-1 for none)
+
+namespace {
+
+// A unit with AI, AIO, DI, DO6, TMP and ENI2 boards in slots A to F and a
+// distinct setting in every channel word.
+ModuleTables unitImage()
+{
+    ModuleTables image;
+    image.setModuleTable({1, 0, 21, 0, 15, 17, 0x00C6, 5, 0, 0, 0x0A14, 0x1E28, 0xFFFF, 0xFF00,
+                          0x0A14, 0x1E01, 0, 4, 5, 6, 8, 7, 9});
+    Words types, limits, flags;
+    for (int g = 0; g < 8; ++g) {
+        types << quint16(g < 6 ? g % 4 : 4 + g);
+        limits << 0x1234 << quint16(0x4000 + g) << 0x0000 << quint16(0xC100 + g);
+        flags << quint16(((g % 4) << 6) | ((g % 3) << 4)) << 0;
+    }
+    image.setTypesValueAITable(types);
+    image.setLimitsAITable(limits);
+    image.setFlagsAITable(flags);
+    image.setTypesValueAOTable({1, 2});
+    image.setLimitsAOTable({0, 0x3F80, 0, 0x4148, 0, 0xC128, 0, 0x42C8});
+    image.setFlagsAOTable({0x0050, 0, 0x0020, 0});
+    image.setBlockValuesAOTable({0x0000, 0x4148, 0x0000, 0x40E8});
+    image.setAntibounceDITable({0x0008});
+    image.setPwmDOTable({0, 10, 20, 30, 40, 100});
+    image.setBlockValuesDOTable({1, 0, 1, 0, 0, 1});
+    return image;
+}
+
+// The same unit with every channel table zeroed.
+ModuleTables blankImage(const ModuleTables &unit)
+{
+    ModuleTables image;
+    image.setModuleTable(unit.moduleTable());
+    image.setTypesValueAITable(Words(unit.typesValueAITable().size(), 0));
+    image.setLimitsAITable(Words(unit.limitsAITable().size(), 0));
+    image.setFlagsAITable(Words(unit.flagsAITable().size(), 0));
+    image.setTypesValueAOTable(Words(unit.typesValueAOTable().size(), 0));
+    image.setLimitsAOTable(Words(unit.limitsAOTable().size(), 0));
+    image.setFlagsAOTable(Words(unit.flagsAOTable().size(), 0));
+    image.setBlockValuesAOTable(Words(unit.blockValuesAOTable().size(), 0));
+    image.setAntibounceDITable(Words(unit.antibounceDITable().size(), 0));
+    image.setPwmDOTable(Words(unit.pwmDOTable().size(), 0));
+    image.setBlockValuesDOTable(Words(unit.blockValuesDOTable().size(), 0));
+    return image;
+}
+
+bool writeFile(const QString &path, const QByteArray &data)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Stands in for a full disk: writes beyond `bytes` fail with EFBIG.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
+
+private:
+    rlimit m_old;
+};
+
+} // namespace
+
+class TestConfigFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void roundTripThroughFileKeepsEveryRegister();
+    void load_data();
+    void load();
+    void shortChannelListKeepsDefaults();
+    void failedSaveKeepsOldFile_data();
+    void failedSaveKeepsOldFile();
+    void unreadableFileGivesEmptyObject();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestConfigFile::roundTripThroughFileKeepsEveryRegister()
+{
+    const ModuleTables unit = unitImage();
+    Module read(1);
+    read.fromTables(unit);
+
+    const QString path = m_dir.filePath("unit.brcf");
+    QVERIFY(saveJsonObject(read.toJson(), path));
+    const QByteArray text = readFile(path);
+    QVERIFY(text.contains("    \"module\": {\n        \"DEV_ADDR\": \"17\",\n"));
+    QVERIFY(text.contains("\"BLOCK_VALUE\": true,\n                    \"PWM\": \"20\"\n"));
+
+    Module loaded(-1);
+    loaded.fromJson(loadJsonObject(path));
+    QCOMPARE(read.compare(&loaded), 0);
+    QCOMPARE(loaded.value("Тип модуля"), QVariant(QStringLiteral("1")));
+    QCOMPARE(loaded.value("IP-1"), QVariant(QStringLiteral("2580")));
+    QCOMPARE(loaded.value("Маска сети"), QVariant(QStringLiteral("255.255.255.0")));
+    QCOMPARE(loaded.value("Четность, стоп-биты"), QVariant(3));
+    QVERIFY(!loaded.isChanged());
+
+    QCOMPARE(loaded.submodules().size(), 6);
+    for (int i = 0; i < 6; ++i) {
+        Submodule *before = read.submodules().at(i);
+        Submodule *after = loaded.submodules().at(i);
+        QCOMPARE(after->value("Слот субмодуля"), QVariant(i));
+        for (int c = 0; c < before->channels().size(); ++c) {
+            QCOMPARE(after->channels().at(c)->value("Глобальный номер канала").toInt(),
+                     before->channels().at(c)->value("Глобальный номер канала").toInt());
+        }
+    }
+
+    const ModuleTables written = loaded.toTables(blankImage(unit));
+    QCOMPARE(written.moduleTable(), unit.moduleTable());
+    QCOMPARE(written.typesValueAITable(), unit.typesValueAITable());
+    QCOMPARE(written.limitsAITable(), unit.limitsAITable());
+    QCOMPARE(written.flagsAITable(), unit.flagsAITable());
+    QCOMPARE(written.typesValueAOTable(), unit.typesValueAOTable());
+    QCOMPARE(written.limitsAOTable(), unit.limitsAOTable());
+    QCOMPARE(written.flagsAOTable(), unit.flagsAOTable());
+    QCOMPARE(written.blockValuesAOTable(), unit.blockValuesAOTable());
+    QCOMPARE(written.antibounceDITable(), unit.antibounceDITable());
+    QCOMPARE(written.pwmDOTable(), unit.pwmDOTable());
+    QCOMPARE(written.blockValuesDOTable(), unit.blockValuesDOTable());
+}
+
+void TestConfigFile::load_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QVariant>("expected");
+    QTest::addColumn<Boards>("boards");
+
+    QTest::newRow("port word 198") << QByteArray(R"({"module":{"PORT_CFG":"198"}})")
+                                   << "Скорость, бит/с" << QVariant(6) << Boards{};
+    QTest::newRow("type as a JSON number") << QByteArray(R"({"module":{"DEV_TYPE":1}})")
+                                           << "Тип модуля" << QVariant(QString("")) << Boards{};
+    QTest::newRow("missing address word counts as 0")
+        << QByteArray(R"({"module":{"IP_1":"2580"}})") << "IP-адрес"
+        << QVariant(QStringLiteral("10.20.0.0")) << Boards{};
+    QTest::newRow("unknown board types skipped")
+        << QByteArray(R"({"submodules":[{"TYPE_SUBMODULE":"0","POSITION_SUBMODULE":"0"},
+              {"TYPE_SUBMODULE":"11","POSITION_SUBMODULE":"2"},
+              {"TYPE_SUBMODULE":"4","POSITION_SUBMODULE":"1"}]})")
+        << "Тип модуля" << QVariant(-1) << Boards{{4, 1, 0}};
+    QTest::newRow("slots outside A-F or taken skipped")
+        << QByteArray(R"({"submodules":[{"TYPE_SUBMODULE":"4","POSITION_SUBMODULE":"6"},
+              {"TYPE_SUBMODULE":"4","POSITION_SUBMODULE":"-1"},
+              {"TYPE_SUBMODULE":"4","POSITION_SUBMODULE":"0"},
+              {"TYPE_SUBMODULE":"7","POSITION_SUBMODULE":"0"},
+              {"TYPE_SUBMODULE":"8","POSITION_SUBMODULE":"3"},
+              {"TYPE_SUBMODULE":"9","POSITION_SUBMODULE":"4"},
+              {"TYPE_SUBMODULE":"4","POSITION_SUBMODULE":"5"}]})")
+        << "Тип модуля" << QVariant(-1) << Boards{{4, 0, 0}, {8, 3, 0}, {9, 4, -1}, {4, 5, 1}};
+    QTest::newRow("submodules not an array") << QByteArray(R"({"submodules":{"a":1}})")
+                                             << "Тип модуля" << QVariant(-1) << Boards{};
+    QTest::newRow("not JSON") << QByteArray("\x00\xff{[\"", 5) << "Тип модуля" << QVariant(-1)
+                              << Boards{};
+    QTest::newRow("array at the top") << QByteArray(R"([{"module":{"DEV_TYPE":"1"}}])")
+                                      << "Тип модуля" << QVariant(-1) << Boards{};
+}
+
+void TestConfigFile::load()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(QString, name);
+    QFETCH(QVariant, expected);
+    QFETCH(Boards, boards);
+
+    const QString path = m_dir.filePath("load.brcf");
+    QVERIFY(writeFile(path, json));
+    Module module(-1);
+    module.fromJson(loadJsonObject(path));
+    QCOMPARE(module.value(name), expected);
+    const QList<Submodule *> found = module.submodules();
+    QCOMPARE(found.size(), boards.size());
+    for (int i = 0; i < boards.size(); ++i) {
+        QCOMPARE(found.at(i)->submoduleType(), boards.at(i).at(0));
+        QCOMPARE(found.at(i)->value("Слот субмодуля"), QVariant(boards.at(i).at(1)));
+        const QVariant ordinal = found.at(i)->value("Порядковый номер субмодуля данного типа");
+        QCOMPARE(ordinal.isValid() ? ordinal.toInt() : -1, boards.at(i).at(2));
+    }
+}
+
+void TestConfigFile::shortChannelListKeepsDefaults()
+{
+    // A TMP board listed before an AI board numbers its inputs 0 and 1 until
+    // the file's own numbers are applied.
+    const QJsonObject root{
+        {"submodules",
+         QJsonArray{QJsonObject{{"TYPE_SUBMODULE", "7"}, {"POSITION_SUBMODULE", "1"},
+                                {"channels", QJsonArray{}}},
+                    QJsonObject{{"TYPE_SUBMODULE", "4"}, {"POSITION_SUBMODULE", "0"},
+                                {"channels", QJsonArray{QJsonObject{{"SIGNAL_TYPE", "2"},
+                                                                    {"NUMBER_GLOBAL", "9"}}}}}}}};
+    Module module(-1);
+    module.fromJson(root);
+    const QList<Submodule *> boards = module.submodules();
+    QCOMPARE(boards.at(1)->channels().at(0)->value("Глобальный номер канала").toInt(), 0);
+    QCOMPARE(boards.at(1)->channels().at(1)->value("Глобальный номер канала").toInt(), 1);
+    QCOMPARE(boards.at(0)->channels().at(0)->value("Глобальный номер канала").toInt(), 9);
+    QCOMPARE(boards.at(0)->channels().at(0)->value("Тип сигнала").toInt(), 2);
+    QCOMPARE(boards.at(0)->channels().at(1)->value("Глобальный номер канала").toInt(), 3);
+    QCOMPARE(boards.at(0)->channels().at(1)->value("Верхний предел").toInt(), 100);
+}
+
+void TestConfigFile::failedSaveKeepsOldFile_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<bool>("diskFull");
+    QTest::newRow("folder gone") << "gone/unit.brcf" << false;
+    QTest::newRow("path is a folder") << "folder" << false;
+    QTest::newRow("disk full part-way") << "full.brcf" << true;
+}
+
+void TestConfigFile::failedSaveKeepsOldFile()
+{
+    QFETCH(QString, target);
+    QFETCH(bool, diskFull);
+    const QString path = m_dir.filePath(target);
+    QVERIFY(QDir(m_dir.path()).mkpath("folder"));
+    const QByteArray previous = "{\"module\": {}}\n";
+    if (diskFull)
+        QVERIFY(writeFile(path, previous));
+
+    // Larger than the write buffer, so the failure shows in write() itself.
+    const QJsonObject big{{"module", QJsonObject{{"pad", QString(100000, QLatin1Char('x'))}}}};
+
+    bool saved = true;
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Couldn't (open|write) save file"));
+    {
+        FileSizeLimit limit(diskFull ? 4096 : RLIM_INFINITY);
+        saved = saveJsonObject(big, path);
+    }
+    QVERIFY(!saved);
+    if (diskFull)
+        QCOMPARE(readFile(path), previous);
+    else
+        QVERIFY(!QFileInfo(path).isFile());
+}
+
+void TestConfigFile::unreadableFileGivesEmptyObject()
+{
+    QTest::ignoreMessage(QtWarningMsg, "Couldn't open save file.");
+    QVERIFY(loadJsonObject(m_dir.filePath("missing.brcf")).isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestConfigFile)
+#include "tst_configfile.moc"
