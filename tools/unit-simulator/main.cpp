@@ -25,7 +25,7 @@ int main(int argc, char *argv[])
     QString error;
     QString help;
     if (!SimOptions::parse(app.arguments(), &options, &error, &help)) {
-        err << error << "\n\n" << help;
+        err << error << "\nTry --help for the options.\n";
         return 2;
     }
     if (options.help) {
