@@ -1,0 +1,49 @@
+#include "dialog.h"
+#include "ui_dialog.h"
+
+#include "documentlocator.h"
+
+#include <QDebug>
+#include <QDesktopServices>
+#include <QMessageBox>
+
+Dialog::Dialog(QWidget *parent)
+    : QDialog(parent)
+    , ui(std::make_unique<Ui::Dialog>())
+{
+    ui->setupUi(this);
+    ui->textEdit->setHtml(aboutHtml());
+    connect(ui->textEdit, &QTextBrowser::anchorClicked, this, &Dialog::openLink);
+}
+
+Dialog::~Dialog() = default;
+
+QString Dialog::aboutHtml()
+{
+    // Links are relative to the folder the documents are found in at run time.
+    return QStringLiteral(
+        "<p style=\"font-size:16pt; font-weight:bold;\">Конфигуратор БРК</p>"
+        "<p></p>"
+        "<div style=\"font-size:12pt;\">"
+        "<p>Разработчик: группа разработки конфигуратора БРК-40</p>"
+        "<p></p>"
+        "<p>Версия программы: 1.4.1<br>Дата выпуска: 11.2023</p>"
+        "<p></p>"
+        "<p>О программе: <a href=\"README.md\">README</a><br>"
+        "Описание модуля: <a href=\"docs/manual.html#unit\">БРК-40</a><br>"
+        "Руководство по эксплуатации: <a href=\"docs/manual.html\">руководство пользователя</a></p>"
+        "</div>");
+}
+
+void Dialog::openLink(const QUrl &link)
+{
+    const QUrl url = DocumentLocator::resolve(link);
+    if (!url.isValid()) {
+        qWarning() << "Dialog: document not found:" << link.toString();
+        QMessageBox::warning(this, QStringLiteral("Внимание"),
+                             QStringLiteral("Документ не найден: %1").arg(link.path()));
+        return;
+    }
+    if (!QDesktopServices::openUrl(url))
+        qWarning() << "Dialog: cannot open" << url.toString();
+}

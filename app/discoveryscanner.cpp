@@ -1,0 +1,156 @@
+#include "discoveryscanner.h"
+
+#include "registerblocks.h"
+#include "requesterror.h"
+
+#include <QDebug>
+#include <QModbusClient>
+#include <QModbusReply>
+#include <QMutexLocker>
+
+DiscoveryScanner::DiscoveryScanner(QObject *parent)
+    : QObject(parent)
+{
+    m_pacing.setSingleShot(true);
+    m_pacing.setTimerType(Qt::PreciseTimer);
+    m_pacing.setInterval(PacingMs);
+    connect(&m_pacing, &QTimer::timeout, this, &DiscoveryScanner::sendRequest);
+}
+
+DiscoveryScanner::~DiscoveryScanner()
+{
+    clear();
+}
+
+void DiscoveryScanner::setClient(QModbusClient *client)
+{
+    clear();
+    m_client = client;
+}
+
+int DiscoveryScanner::start(int first, int last)
+{
+    for (int address = first; address <= last; ++address)
+        findModule(address, address == last);
+    scheduleNext();
+    return first <= last ? last - first + 1 : 0;
+}
+
+void DiscoveryScanner::findModule(int serverAddress, bool last, int count)
+{
+    if (!m_client)
+        return;
+    Entry entry;
+    entry.request.unit = QModbusDataUnit(QModbusDataUnit::HoldingRegisters, ModuleBlockStart,
+                                         quint16(count));
+    entry.request.type = rT2000;
+    entry.request.serverAddress = serverAddress;
+    entry.last = last;
+    m_requests.append(entry);
+}
+
+void DiscoveryScanner::sendRequest()
+{
+    if (m_pending || m_requests.isEmpty())
+        return;
+    if (takeStopFlag()) {
+        m_requests.clear();
+        emit stopped();
+        return;
+    }
+    if (!m_client) {
+        m_requests.clear();
+        return;
+    }
+
+    const Entry entry = m_requests.takeFirst();
+    QModbusReply *reply = m_client->sendReadRequest(entry.request.unit, entry.request.serverAddress);
+    if (!reply) {
+        const QString text = sendErrorText(SendKind::Read, m_client->errorString());
+        qDebug() << text;
+        // The address counts as silent, so the scan still reaches its end.
+        emit addressDone(entry.request.serverAddress, entry.last);
+        emit sendFailed(text);
+        scheduleNext();
+        return;
+    }
+
+    m_pending = reply;
+    m_pendingEntry = entry;
+    if (reply->isFinished())
+        onReplyFinished(reply);
+    else
+        connect(reply, &QModbusReply::finished, this, [this, reply]() { onReplyFinished(reply); });
+}
+
+void DiscoveryScanner::onReplyFinished(QModbusReply *reply)
+{
+    reply->deleteLater();
+    if (reply != m_pending)
+        return; // forgotten by clear()
+    m_pending = nullptr;
+    const Entry entry = m_pendingEntry;
+
+    // An aborted reply, or any reply while the connection goes down, says
+    // nothing about the unit: the scan is over without a report.
+    if (reply->error() == QModbusDevice::ReplyAbortedError || !m_client
+        || m_client->state() != QModbusDevice::ConnectedState) {
+        m_requests.clear();
+        return;
+    }
+
+    if (reply->error() == QModbusDevice::NoError) {
+        const QModbusDataUnit result = reply->result();
+        if (RegisterBlocks::resultMatches(entry.request.unit, result)
+            && result.valueCount() >= uint(ModuleTables::ModuleBlockSize)) {
+            emit unitFound(result.values());
+        } else {
+            qDebug() << mismatchErrorText(entry.request.type, entry.request.unit, result);
+        }
+    }
+    emit addressDone(entry.request.serverAddress, entry.last);
+    scheduleNext();
+}
+
+void DiscoveryScanner::scheduleNext()
+{
+    if (!m_requests.isEmpty() && !m_pending)
+        m_pacing.start();
+}
+
+void DiscoveryScanner::requestStop()
+{
+    QMutexLocker locker(&m_mutex);
+    m_stopFlag = 1;
+}
+
+void DiscoveryScanner::clearStopFlag()
+{
+    QMutexLocker locker(&m_mutex);
+    m_stopFlag = 0;
+}
+
+bool DiscoveryScanner::stopRequested() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_stopFlag != 0;
+}
+
+bool DiscoveryScanner::takeStopFlag()
+{
+    QMutexLocker locker(&m_mutex);
+    const bool set = m_stopFlag != 0;
+    m_stopFlag = 0;
+    return set;
+}
+
+void DiscoveryScanner::clear()
+{
+    m_requests.clear();
+    m_pacing.stop();
+    if (m_pending) {
+        disconnect(m_pending, nullptr, this, nullptr);
+        m_pending->deleteLater();
+        m_pending = nullptr;
+    }
+}

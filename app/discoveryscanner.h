@@ -1,0 +1,95 @@
+#ifndef DISCOVERYSCANNER_H
+#define DISCOVERYSCANNER_H
+
+#include "modbusrequest.h"
+
+#include <moduletables.h>
+
+#include <QList>
+#include <QMutex>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <QVector>
+
+#include <QModbusClient>
+#include <QModbusReply>
+
+// Searches a line for units: asks every slave address of a range for its
+// module block, one request on the line at a time, and reports each unit that
+// answers. Replies that do not answer their own request (too few values, wrong
+// start) count as no answer; replies of a client that was replaced or is
+// closing are dropped without a word.
+//
+// A window sets the client, calls start(first, last) on ConnectedState, and
+// calls clear() (or setClient()) when the client goes away.
+class DiscoveryScanner : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit DiscoveryScanner(QObject *parent = nullptr);
+    ~DiscoveryScanner() override;
+
+    // The client the scan asks through (not owned). Changing it forgets the
+    // queue and the reply in flight.
+    void setClient(QModbusClient *client);
+    QModbusClient *client() const { return m_client; }
+
+    // Queues the addresses first..last in ascending order and starts sending.
+    // Returns the number of addresses queued (0 when first > last).
+    int start(int first, int last);
+
+    // Queues a read of `count` holding registers from 2000 at serverAddress;
+    // `last` marks the final address of a scan. Nothing is sent.
+    void findModule(int serverAddress, bool last, int count = ModuleTables::ModuleBlockSize);
+
+    // Sends the first queued request unless one is already on the line.
+    void sendRequest();
+
+    // The stop flag: when set, the scan ends before asking its next address.
+    void requestStop();
+    void clearStopFlag();
+    bool stopRequested() const;
+
+    // Drops the queue and forgets the reply in flight, reporting nothing.
+    void clear();
+
+    bool isBusy() const { return !m_requests.isEmpty() || m_pending; }
+    int queuedCount() const { return m_requests.size(); }
+
+    // Pause before each request goes out.
+    static constexpr int PacingMs = 5;
+    static constexpr int ModuleBlockStart = 2000;
+
+signals:
+    // A unit answered with its module block (at least 23 words).
+    void unitFound(const QVector<quint16> &moduleBlock);
+    // An address was asked and has answered, stayed silent or failed.
+    void addressDone(int serverAddress, bool last);
+    // The scan saw the stop flag and dropped what was left.
+    void stopped();
+    // A request could not be sent; the text is ready for the user.
+    void sendFailed(const QString &text);
+
+private:
+    struct Entry
+    {
+        ModbusRequest request;
+        bool last = false;
+    };
+
+    void onReplyFinished(QModbusReply *reply);
+    void scheduleNext();
+    bool takeStopFlag();
+
+    mutable QMutex m_mutex; // guards m_stopFlag
+    int m_stopFlag = 0;
+    QList<Entry> m_requests;
+    QPointer<QModbusClient> m_client;
+    QPointer<QModbusReply> m_pending;
+    Entry m_pendingEntry;
+    QTimer m_pacing;
+};
+
+#endif // DISCOVERYSCANNER_H

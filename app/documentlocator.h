@@ -1,0 +1,28 @@
+#ifndef DOCUMENTLOCATOR_H
+#define DOCUMENTLOCATOR_H
+
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+// Finds the documents the program ships (the README, the user manual) on disk:
+// beside the executable, in a folder above it (a build tree inside the source
+// tree), or in the source tree the program was built from.
+class DocumentLocator
+{
+public:
+    // Folders searched by default, nearest first.
+    static QStringList defaultSearchDirs();
+
+    // Absolute path of relativePath found in one of dirs or in up to
+    // MaxLevelsUp folders above each; empty when there is none.
+    static QString findFile(const QString &relativePath, const QStringList &dirs);
+
+    // Local file URL for a link such as "docs/manual.html#start" (the fragment
+    // is kept); an invalid URL when the file cannot be found.
+    static QUrl resolve(const QUrl &link, const QStringList &dirs = defaultSearchDirs());
+
+    static constexpr int MaxLevelsUp = 3;
+};
+
+#endif // DOCUMENTLOCATOR_H

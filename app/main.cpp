@@ -1,0 +1,21 @@
+#include "startwindow.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+
+int main(int argc, char *argv[])
+{
+    // Plug-ins shipped beside the executable (serial bus back-ends, styles).
+    QStringList paths = QCoreApplication::libraryPaths();
+    paths.append(QFileInfo(QString::fromLocal8Bit(argv[0])).absolutePath()
+                 + QStringLiteral("/plugins"));
+    QCoreApplication::setLibraryPaths(paths);
+
+    QApplication app(argc, argv);
+    Q_INIT_RESOURCE(resources);
+
+    StartWindow window;
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,556 @@
+#include "startwindow.h"
+#include "ui_startwindow.h"
+
+#include "dialog.h"
+#include "modeflags.h"
+
+#include <codes.h>
+#include <registerblocks.h>
+#include <requesterror.h>
+#include <typeresponse.h>
+
+#include <QApplication>
+#include <QDebug>
+#include <QLabel>
+#include <QMessageBox>
+#include <QModbusReply>
+#include <QModbusRtuSerialMaster>
+#include <QModbusTcpClient>
+#include <QNetworkProxy>
+#include <QPushButton>
+#include <QRegExpValidator>
+#include <QSerialPort>
+#include <QSerialPortInfo>
+#include <QTcpSocket>
+#include <QUrl>
+
+namespace {
+
+const QString WarningTitle = QStringLiteral("Внимание");
+
+// 35 blanks between the two sentences, as the unit's documentation shows it.
+const QString NoUnitsText = QStringLiteral(
+    "Устройства не обнаружены. Проверьте подключение и повторите поиск."
+    "                                   "
+    "Для более подробного поиска включите дополнительную задержку в параметрах порта.");
+
+const QString OctetPattern = QStringLiteral("(?:[0-1]?[0-9]?[0-9]|2[0-4][0-9]|25[0-5])");
+
+QString ipPattern()
+{
+    const QString dot = QStringLiteral("\\.");
+    return QLatin1Char('^') + OctetPattern + dot + OctetPattern + dot + OctetPattern + dot
+        + OctetPattern + QLatin1Char('$');
+}
+
+QLabel *cellLabel(const QString &text)
+{
+    return new QLabel(text);
+}
+
+} // namespace
+
+const char *const StartWindow::DefaultIp = "192.168.1.99";
+
+StartWindow::StartWindow(QWidget *parent)
+    : QMainWindow(parent)
+    , ui(std::make_unique<Ui::StartWindow>())
+{
+    qRegisterMetaType<QVector<quint16>>("QVector<quint16>");
+    registerTypeResponseMetaType();
+    qRegisterMetaType<TypeChannel>("TypeChannel");
+
+    ui->setupUi(this);
+    ui->mainToolBar->hide();
+    ui->progressBar->hide();
+    ui->btnOnline->setEnabled(false);
+    ui->tabWidget->setCurrentIndex(0);
+    ui->tableWidget->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ui->tableWidget->setSelectionMode(QAbstractItemView::SingleSelection);
+    ui->tableWidget->horizontalHeader()->setHighlightSections(false);
+    connect(ui->tableWidget, &TableWidget::itemClick, this, &StartWindow::on_btnOnline_clicked);
+
+    fillPortParameters();
+    ui->leIp->setValidator(
+        new QRegExpValidator(QRegExp(ipPattern(), Qt::CaseSensitive, QRegExp::RegExp), this));
+
+    on_btnDefault_clicked();
+    on_btnDefaultEthernet_clicked();
+    ui->leLastSlave->hide();
+    on_tabWidget_currentChanged(0);
+
+    connect(&m_timer, &QTimer::timeout, this, &StartWindow::onTimeOut);
+    connect(ui->actionAboutProgram, &QAction::triggered, this, &StartWindow::onActionAboutProgram);
+    // Follows the state, not only the user's clicks, so the defaults button
+    // cannot leave "Вкл" on an unchecked box.
+    connect(ui->checkBox, &QCheckBox::toggled, this, [this](bool checked) {
+        ui->checkBox->setText(checked ? QStringLiteral("Вкл") : QStringLiteral("Выкл"));
+    });
+
+    connect(&m_scanner, &DiscoveryScanner::unitFound, this, &StartWindow::addUnit);
+    connect(&m_scanner, &DiscoveryScanner::addressDone, this, &StartWindow::onAddressDone);
+    connect(&m_scanner, &DiscoveryScanner::stopped, ui->progressBar, &QWidget::hide);
+    connect(&m_scanner, &DiscoveryScanner::sendFailed, ui->labelError, &QLabel::setText);
+}
+
+StartWindow::~StartWindow()
+{
+    m_scanner.setClient(nullptr);
+}
+
+void StartWindow::fillPortParameters()
+{
+    const auto ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : ports)
+        ui->boxPortName->addItem(info.portName());
+
+    for (const QString &baud : baudRateList())
+        ui->baudRateBox->addItem(baud, baud.toInt());
+
+    ui->parityBox->addItem(QStringLiteral("Нет"), int(QSerialPort::NoParity));
+    ui->parityBox->addItem(QStringLiteral("Чет"), int(QSerialPort::EvenParity));
+    ui->parityBox->addItem(QStringLiteral("Нечет"), int(QSerialPort::OddParity));
+    ui->parityBox->addItem(QStringLiteral("Mark"), int(QSerialPort::MarkParity));
+    ui->parityBox->addItem(QStringLiteral("Space"), int(QSerialPort::SpaceParity));
+
+    ui->stopBitsBox->addItem(QStringLiteral("1"), int(QSerialPort::OneStop));
+    ui->stopBitsBox->addItem(QStringLiteral("1.5"), int(QSerialPort::OneAndHalfStop));
+    ui->stopBitsBox->addItem(QStringLiteral("2"), int(QSerialPort::TwoStop));
+}
+
+void StartWindow::on_btnExit_clicked()
+{
+    QApplication::closeAllWindows();
+    QApplication::quit();
+}
+
+void StartWindow::on_btnOffline_clicked()
+{
+    openOfflineWindow();
+}
+
+void StartWindow::on_btnDefault_clicked()
+{
+    ui->baudRateBox->setCurrentIndex(ui->baudRateBox->count() - 1);
+    ui->parityBox->setCurrentIndex(0);
+    ui->stopBitsBox->setCurrentIndex(0);
+    ui->checkBox->setChecked(false);
+}
+
+void StartWindow::on_btnDefaultEthernet_clicked()
+{
+    ui->leIp->setText(QString::fromLatin1(DefaultIp));
+    ui->lePort->setText(QString::number(DefaultTcpPort));
+}
+
+void StartWindow::on_btnHide_clicked()
+{
+    if (ui->btnHide->text() == QLatin1String("-")) {
+        m_rangeMode = 0;
+        ui->btnHide->setText(QStringLiteral("+"));
+        ui->leLastSlave->hide();
+    } else if (ui->btnHide->text() == QLatin1String("+")) {
+        m_rangeMode = 1;
+        ui->btnHide->setText(QStringLiteral("-"));
+        ui->leLastSlave->show();
+    }
+}
+
+void StartWindow::on_tabWidget_currentChanged(int type)
+{
+    if (m_client) {
+        // The old client's last signals must not reach the window any more.
+        disconnect(m_client, nullptr, this, nullptr);
+        m_scanner.setClient(nullptr);
+        m_client->disconnectDevice();
+        m_client->deleteLater();
+        m_client = nullptr;
+        resetToUnconnected();
+    }
+    m_mode = 0;
+
+    if (type == 0) {
+        m_client = new QModbusRtuSerialMaster(this);
+        m_mode |= ModeRtu;
+    } else {
+        auto *tcpClient = new QModbusTcpClient(this);
+        // A system proxy must never stand between the PC and the unit.
+        if (auto *socket = tcpClient->findChild<QTcpSocket *>())
+            socket->setProxy(QNetworkProxy::NoProxy);
+        else
+            qWarning() << "StartWindow: the TCP client has no socket to set NoProxy on";
+        m_client = tcpClient;
+        m_mode |= ModeTcp;
+    }
+
+    ui->btnConnect->setEnabled(true);
+    connect(m_client, &QModbusClient::stateChanged, this,
+            [this](QModbusDevice::State state) { onStateChanged(state); });
+    connect(m_client, &QModbusClient::errorOccurred, this, [this](QModbusDevice::Error) {
+        if (m_client)
+            ui->labelError->setText(m_client->errorString());
+    });
+    m_scanner.setClient(m_client);
+}
+
+void StartWindow::on_btnConnect_clicked()
+{
+    if (!m_client)
+        return;
+    const QModbusDevice::State state = m_client->state();
+    if (state == QModbusDevice::ConnectedState) {
+        m_client->disconnectDevice();
+        return;
+    }
+    if (state != QModbusDevice::UnconnectedState)
+        return;
+
+    m_scanner.clearStopFlag();
+    if (m_mode & ModeTcp) {
+        if (!setTcpParameters())
+            return;
+    } else {
+        setSerialParameters();
+    }
+
+    // The picture in `label` stays: clearing its text would also clear it.
+    if (!m_client->connectDevice()) {
+        ui->labelError->setText(QStringLiteral("Ошибка подключения: ") + m_client->errorString());
+    }
+}
+
+bool StartWindow::setTcpParameters()
+{
+    const QUrl url = QUrl::fromUserInput(ui->leIp->text() + QLatin1Char(':') + ui->lePort->text());
+    if (!ui->leIp->hasAcceptableInput() || !url.isValid() || url.port() < 1) {
+        ui->labelError->setText(QStringLiteral("Ошибка подключения: неверный IP адрес или порт"));
+        return false;
+    }
+    m_client->setConnectionParameter(QModbusDevice::NetworkPortParameter, url.port());
+    m_client->setConnectionParameter(QModbusDevice::NetworkAddressParameter, url.host());
+    m_client->setNumberOfRetries(TcpRetries);
+    m_client->setTimeout(TcpTimeoutMs);
+    return true;
+}
+
+void StartWindow::setSerialParameters()
+{
+    m_client->setConnectionParameter(QModbusDevice::SerialPortNameParameter,
+                                     ui->boxPortName->currentText());
+    m_client->setConnectionParameter(QModbusDevice::SerialParityParameter,
+                                     ui->parityBox->currentData().toInt());
+    m_client->setConnectionParameter(QModbusDevice::SerialBaudRateParameter,
+                                     ui->baudRateBox->currentData().toInt());
+    m_client->setConnectionParameter(QModbusDevice::SerialDataBitsParameter, QSerialPort::Data8);
+    m_client->setConnectionParameter(QModbusDevice::SerialStopBitsParameter,
+                                     ui->stopBitsBox->currentData().toInt());
+
+    // Slower lines get longer: 100 ms per step below the fastest rate.
+    if (ui->checkBox->isChecked()) {
+        m_client->setTimeout(ExtraDelayTimeoutMs);
+        m_client->setNumberOfRetries(ExtraDelayRetries);
+    } else {
+        const int steps = ui->baudRateBox->count() - ui->baudRateBox->currentIndex();
+        m_client->setTimeout(steps * 100);
+        m_client->setNumberOfRetries(SerialRetries);
+    }
+}
+
+void StartWindow::onStateChanged(int state)
+{
+    switch (state) {
+    case QModbusDevice::UnconnectedState:
+        resetToUnconnected();
+        qDebug() << "UnconnectedState";
+        break;
+    case QModbusDevice::ConnectingState:
+        qDebug() << "ConnectingState";
+        ui->labelError->setText(QStringLiteral("Проверьте подключение"));
+        break;
+    case QModbusDevice::ClosingState:
+        qDebug() << "ClosingState";
+        m_scanner.requestStop();
+        break;
+    case QModbusDevice::ConnectedState:
+        ui->tabWidget->setEnabled(false);
+        qDebug() << "ConnectedState";
+        ui->labelError->clear();
+        ui->btnConnect->setText(QStringLiteral("Отключиться"));
+        startDiscovery();
+        break;
+    default:
+        break;
+    }
+}
+
+void StartWindow::resetToUnconnected()
+{
+    ui->progressBar->setValue(0);
+    m_timer.stop();
+    ui->tabWidget->setEnabled(true);
+    ui->labelError->clear();
+    clearUnits();
+    ui->btnConnect->setText(QStringLiteral("Подключиться"));
+    ui->btnOnline->setEnabled(false);
+    m_scanner.clearStopFlag();
+    m_scanner.clear();
+    ui->progressBar->hide();
+    m_opening = false;
+}
+
+void StartWindow::startDiscovery()
+{
+    int first = 1;
+    int last = 1;
+    if (m_mode & ModeTcp) {
+        m_timer.start(KeepAliveMs);
+    } else {
+        first = ui->leStartSlave->value();
+        last = m_rangeMode == 1 ? ui->leLastSlave->value() : first;
+    }
+    statusBar()->clearMessage();
+    ui->progressBar->setRange(first, last);
+    ui->progressBar->reset(); // one below the minimum: nothing asked yet
+    ui->progressBar->show();
+    ui->progressBar->setEnabled(true);
+    m_scanner.start(first, last);
+}
+
+void StartWindow::onAddressDone(int serverAddress, bool last)
+{
+    Q_UNUSED(serverAddress)
+    ui->progressBar->setValue(ui->progressBar->value() + 1);
+    if (last)
+        ui->progressBar->hide();
+    ui->labelError->clear();
+    if (last && m_foundUnits.isEmpty()) {
+        if (m_client)
+            m_client->disconnectDevice();
+        showNoUnitsMessage();
+    }
+}
+
+void StartWindow::showNoUnitsMessage()
+{
+    auto *box = new QMessageBox(QMessageBox::Warning, WarningTitle, NoUnitsText, QMessageBox::Ok,
+                                this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+void StartWindow::addUnit(const QVector<quint16> &moduleBlock)
+{
+    if (moduleBlock.size() < ModuleTables::ModuleBlockSize)
+        return;
+
+    int boards = 0;
+    for (int slot = 0; slot < ModuleTables::SlotCount; ++slot) {
+        if (moduleBlock.at(ModuleTables::FirstSlotWord + slot) != 0)
+            ++boards;
+    }
+
+    const int row = ui->tableWidget->rowCount();
+    ui->tableWidget->insertRow(row);
+    ui->tableWidget->setCellWidget(row, 0, cellLabel(QString::number(moduleBlock.at(5))));
+    ui->tableWidget->setCellWidget(row, 1, cellLabel(moduleTypeName(moduleBlock.at(0))));
+    ui->tableWidget->setCellWidget(row, 2,
+                                   cellLabel(QString::number(moduleBlock.at(2) / 10.0, 'g', 6)));
+    ui->tableWidget->setCellWidget(row, 3, cellLabel(QString::number(boards)));
+
+    ModuleTables unit;
+    unit.setModuleTable(moduleBlock);
+    m_foundUnits.append(unit);
+
+    ui->btnOnline->setEnabled(true);
+    if (row == 0) {
+        ui->tableWidget->setFocus();
+        ui->tableWidget->selectRow(0);
+    }
+}
+
+void StartWindow::clearUnits()
+{
+    m_foundUnits.clear();
+    ui->tableWidget->clearContents();
+    ui->tableWidget->setRowCount(0);
+}
+
+bool StartWindow::isOpeningUnit() const
+{
+    return m_opening || !m_mainWindow.isNull();
+}
+
+void StartWindow::on_btnOnline_clicked()
+{
+    // A unit is opened once: a second click while it opens does nothing.
+    if (isOpeningUnit())
+        return;
+    m_scanner.requestStop();
+
+    const int row = ui->tableWidget->currentRow();
+    if (row < 0 || row >= m_foundUnits.size()) {
+        auto *box = new QMessageBox(QMessageBox::Warning, WarningTitle,
+                                    QStringLiteral("Для подключения выберите модуль из списка "),
+                                    QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+        return;
+    }
+
+    // Bits are set, never added: a second attempt must not carry into bit 4.
+    m_mode = (m_mode & (ModeRtu | ModeTcp)) | ModeOnline;
+    if (ui->checkBox->isChecked())
+        m_mode |= ModeExtraDelay;
+
+    const ModuleTables unit = m_foundUnits.at(row);
+    const QVector<quint16> block = unit.moduleTable();
+    if (block.value(2) < JumperWordFirmware) {
+        openMainWindow(m_mode, unit);
+        return;
+    }
+
+    // Ask for the block again with the jumper word; sent at once, since the
+    // stop flag would make the discovery queue drop it.
+    if (m_scanner.isBusy()) {
+        m_scanner.clear();
+        ui->progressBar->hide();
+    }
+    const QModbusDataUnit request(QModbusDataUnit::HoldingRegisters,
+                                  DiscoveryScanner::ModuleBlockStart, JumperBlockSize);
+    QModbusReply *reply = m_client ? m_client->sendReadRequest(request, block.value(5)) : nullptr;
+    if (!reply) {
+        const QString text =
+            sendErrorText(SendKind::Read, m_client ? m_client->errorString() : QString());
+        qDebug() << text;
+        ui->labelError->setText(text);
+        return;
+    }
+    m_opening = true;
+    if (reply->isFinished()) {
+        versionSupport(reply);
+        return;
+    }
+    const QPointer<QModbusClient> client = m_client;
+    connect(reply, &QModbusReply::finished, this, [this, reply, client]() {
+        if (client != m_client) {
+            reply->deleteLater(); // the client was replaced meanwhile
+            return;
+        }
+        versionSupport(reply);
+    });
+}
+
+void StartWindow::versionSupport(QModbusReply *reply)
+{
+    reply->deleteLater();
+    m_opening = false;
+    // Replies of a connection that is going away are not answers.
+    if (!m_client || m_client->state() != QModbusDevice::ConnectedState
+        || reply->error() == QModbusDevice::ReplyAbortedError)
+        return;
+
+    if (reply->error() != QModbusDevice::NoError) {
+        const QString text = requestErrorText(rT2000, *reply);
+        qDebug() << text;
+        ui->labelError->setText(text);
+        return;
+    }
+    const QModbusDataUnit request(QModbusDataUnit::HoldingRegisters,
+                                  DiscoveryScanner::ModuleBlockStart, JumperBlockSize);
+    const QModbusDataUnit result = reply->result();
+    if (!RegisterBlocks::resultMatches(request, result)) {
+        const QString text = mismatchErrorText(rT2000, request, result);
+        qDebug() << text;
+        ui->labelError->setText(text);
+        return;
+    }
+
+    clearUnits();
+    addUnit(result.values());
+    if (m_foundUnits.isEmpty())
+        return;
+    const ModuleTables unit = m_foundUnits.constFirst();
+    if (result.values().value(JumperWord) == 1)
+        askJumperThenOpen(unit);
+    else
+        openMainWindow(m_mode, unit);
+}
+
+void StartWindow::askJumperThenOpen(const ModuleTables &unit)
+{
+    auto *box = new QMessageBox(QMessageBox::Information, WarningTitle,
+                                QStringLiteral("Снимите перемычку XS4 перед конфигурацие модуля"),
+                                QMessageBox::NoButton, this);
+    QPushButton *removed = box->addButton(QStringLiteral("Перемычка снята"),
+                                          QMessageBox::AcceptRole);
+    box->addButton(QStringLiteral("Отмена"), QMessageBox::RejectRole);
+    box->setDefaultButton(removed);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+
+    m_opening = true;
+    const QPointer<QModbusClient> client = m_client;
+    connect(box, &QMessageBox::finished, this, [this, box, removed, unit, client]() {
+        m_opening = false;
+        if (box->clickedButton() != removed)
+            return;
+        if (client != m_client || !m_client
+            || m_client->state() != QModbusDevice::ConnectedState)
+            return; // the connection went away while the question was open
+        openMainWindow(m_mode, unit);
+    });
+    box->open();
+}
+
+void StartWindow::openMainWindow(int mode, const ModuleTables &unit)
+{
+    qDebug() << "StartWindow: open unit, mode" << mode << "module block" << unit.moduleTable()
+             << "AI" << unit.countAI() << "AO" << unit.countAO() << "DI" << unit.countDI()
+             << "DO" << unit.countDO() << "boards" << unit.countSubmodules();
+}
+
+void StartWindow::openOfflineWindow()
+{
+    qDebug() << "StartWindow: open an offline configuration, mode" << int(ModeOffline);
+}
+
+void StartWindow::setMainWindow(QWidget *window)
+{
+    m_mainWindow = window;
+    if (window)
+        hide();
+}
+
+void StartWindow::onMainWindowClosed()
+{
+    show();
+    on_tabWidget_currentChanged(ui->tabWidget->currentIndex());
+    if (m_mainWindow)
+        m_mainWindow->deleteLater();
+    m_mainWindow = nullptr;
+}
+
+void StartWindow::onTimeOut()
+{
+    if (!m_client)
+        return;
+    const QModbusDataUnit request(QModbusDataUnit::HoldingRegisters,
+                                  DiscoveryScanner::ModuleBlockStart, 1);
+    QModbusReply *reply = m_client->sendReadRequest(request, 1);
+    if (!reply) {
+        const QString text = sendErrorText(SendKind::Read, m_client->errorString());
+        qDebug() << text;
+        ui->labelError->setText(text);
+        return;
+    }
+    // Only keeps the connection busy: the answer itself is not needed.
+    if (reply->isFinished())
+        reply->deleteLater();
+    else
+        connect(reply, &QModbusReply::finished, reply, &QObject::deleteLater);
+}
+
+void StartWindow::onActionAboutProgram()
+{
+    Dialog dialog(this);
+    dialog.exec();
+}

@@ -1,0 +1,101 @@
+#ifndef STARTWINDOW_H
+#define STARTWINDOW_H
+
+#include "discoveryscanner.h"
+
+#include <moduletables.h>
+
+#include <QList>
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+#include <memory>
+
+namespace Ui {
+class StartWindow;
+}
+
+#include <QModbusClient>
+#include <QModbusReply>
+
+// The window the program starts with: chooses the transport and its
+// parameters, owns the one Modbus client of the run, lists the units found on
+// the line and opens one of them (or an offline configuration).
+class StartWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit StartWindow(QWidget *parent = nullptr);
+    ~StartWindow() override;
+
+    QModbusClient *client() const { return m_client; }
+    int mode() const { return m_mode; }
+    QList<ModuleTables> foundUnits() const { return m_foundUnits; }
+
+    // Factory IPv4 address of the unit's Ethernet board.
+    static const char *const DefaultIp;
+    static constexpr int DefaultTcpPort = 502;
+    static constexpr int TcpTimeoutMs = 500;
+    static constexpr int TcpRetries = 3;
+    static constexpr int ExtraDelayTimeoutMs = 1000;
+    static constexpr int ExtraDelayRetries = 3;
+    static constexpr int SerialRetries = 1;
+    static constexpr int KeepAliveMs = 1000;
+    // Firmware (in tenths) from which the unit reports the jumper word.
+    static constexpr int JumperWordFirmware = 22;
+    static constexpr int JumperWord = 24;
+    static constexpr int JumperBlockSize = 25;
+
+protected:
+    // Opens the main window for a found unit. The main window is built by a
+    // later step; until then the unit is only written to the debug log.
+    virtual void openMainWindow(int mode, const ModuleTables &unit);
+    // Opens an empty configuration without a unit.
+    virtual void openOfflineWindow();
+
+    // Records the main window now using the client: while it lives no other
+    // unit can be opened. The start window hides.
+    void setMainWindow(QWidget *window);
+    // Brings the start window back with a fresh, unconnected client.
+    void onMainWindowClosed();
+
+private slots:
+    void on_btnExit_clicked();
+    void on_btnOffline_clicked();
+    void on_btnDefault_clicked();
+    void on_btnConnect_clicked();
+    void onStateChanged(int state);
+    void on_tabWidget_currentChanged(int type);
+    void on_btnOnline_clicked();
+    void versionSupport(QModbusReply *reply);
+    void onTimeOut();
+    void onActionAboutProgram();
+    void on_btnDefaultEthernet_clicked();
+    void on_btnHide_clicked();
+
+private:
+    void fillPortParameters();
+    bool setTcpParameters();
+    void setSerialParameters();
+    void startDiscovery();
+    void resetToUnconnected();
+    void addUnit(const QVector<quint16> &moduleBlock);
+    void clearUnits();
+    void onAddressDone(int serverAddress, bool last);
+    void showNoUnitsMessage();
+    void askJumperThenOpen(const ModuleTables &unit);
+    bool isOpeningUnit() const;
+
+    std::unique_ptr<Ui::StartWindow> ui;
+    int m_rangeMode = 0;
+    QTimer m_timer;
+    QModbusClient *m_client = nullptr; // child of this window
+    QList<ModuleTables> m_foundUnits;
+    int m_mode = 0;
+    DiscoveryScanner m_scanner;
+    bool m_opening = false; // version request or jumper question pending
+    QPointer<QWidget> m_mainWindow; // not owned here
+};
+
+#endif // STARTWINDOW_H
