@@ -266,10 +266,15 @@ void Module::fromJson(const QJsonObject &root)
     setValue(ModuleParam::Mask, dottedAddress(words[WordMask1], words[WordMask2]));
     setValue(ModuleParam::Gateway, dottedAddress(words[WordGate1], words[WordGate2]));
 
-    const QJsonArray submodules = root.value(QStringLiteral("submodules")).toArray();
+    const QJsonArray elements = root.value(QStringLiteral("submodules")).toArray();
     bool slotTaken[ModuleTables::SlotCount] = {};
+    for (Submodule *present : submodules()) {
+        const int slot = present->value(SubmoduleParam::Slot).toInt();
+        if (slot >= 0 && slot < ModuleTables::SlotCount)
+            slotTaken[slot] = true;
+    }
     int seen[11] = {};
-    for (const QJsonValue &element : submodules) {
+    for (const QJsonValue &element : elements) {
         const QJsonObject obj = element.toObject();
         const int type = obj.value(QStringLiteral("TYPE_SUBMODULE")).toString().toInt();
         const int slot = obj.value(QStringLiteral("POSITION_SUBMODULE")).toString().toInt();

@@ -18,7 +18,6 @@ private slots:
     void bitField();
     void floatWords_data();
     void floatWords();
-    void selectionListsKeepTheirCodes();
     void typeChannelIsRegistered();
 };
 
@@ -31,42 +30,29 @@ void TestCodes::names_data()
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("text");
 
-    QTest::newRow("submodule 1") << &submoduleTypeName << 1 << "DO4";
     QTest::newRow("submodule 7") << &submoduleTypeName << 7 << "TMP";
-    QTest::newRow("submodule 10") << &submoduleTypeName << 10 << "DI6";
     QTest::newRow("empty slot") << &submoduleTypeName << 0 << "Неизвестный";
     QTest::newRow("submodule 11") << &submoduleTypeName << 11 << "Неизвестный";
-    QTest::newRow("channel 0") << &channelTypeName << 0 << "Аналоговый вход";
     QTest::newRow("channel 5") << &channelTypeName << 5 << "Регистр частоты импульсов ШИМ";
-    QTest::newRow("channel 6") << &channelTypeName << 6 << "Счетный регистр";
     QTest::newRow("channel 7") << &channelTypeName << 7 << "Неизвестный";
-    QTest::newRow("value 2") << &valueTypeName << 2 << "Int32";
     QTest::newRow("value 3") << &valueTypeName << 3 << "Неизвестный";
-    QTest::newRow("value 4") << &valueTypeName << 4 << "Bool";
     QTest::newRow("value 6") << &valueTypeName << 6 << "Неизвестный";
     QTest::newRow("value 10") << &valueTypeName << 10 << "Неизвестный";
-    QTest::newRow("signal 0") << &signalTypeName << 0 << "Напряжение 0-10В";
     QTest::newRow("signal 7 cyrillic Em") << &signalTypeName << 7 << "Термосопр. 50М, ℃";
     QTest::newRow("signal 11 two blanks") << &signalTypeName << 11 << "Термопара  ТНН(N), ℃";
-    QTest::newRow("signal 22") << &signalTypeName << 22 << "Милливольты. мВ";
     QTest::newRow("signal 23") << &signalTypeName << 23 << "Неизвестный";
     QTest::newRow("signal -1") << &signalTypeName << -1 << "Неизвестный";
     QTest::newRow("module 1") << &moduleTypeName << 1 << "ВИРАТ7100.20 БРК";
-    QTest::newRow("module 2") << &moduleTypeName << 2 << "Неизвестный";
-    QTest::newRow("error bit 2") << &moduleErrorName << 2 << "Watchdog reset";
     QTest::newRow("error bit 3") << &moduleErrorName << 3 << "Неизвестный тип";
     QTest::newRow("error bit 6") << &moduleErrorName << 6 << "Невосст. ошибка конфиг. в eeprom";
-    QTest::newRow("slot 0") << &slotLetter << 0 << "A";
     QTest::newRow("slot 5") << &slotLetter << 5 << "F";
     QTest::newRow("slot 6") << &slotLetter << 6 << "-";
     QTest::newRow("slot -1") << &slotLetter << -1 << "-";
     QTest::newRow("response 2") << &typeResponseName << 2 << "rT2000";
-    QTest::newRow("response 12") << &typeResponseName << 12 << "rT1600";
     QTest::newRow("response 13") << &typeResponseName << 13 << "UnknownTypeResponse";
     QTest::newRow("response 24") << &typeResponseName << 24 << "UnknownTypeResponse";
     QTest::newRow("response 25") << &typeResponseName << 25 << "wT2000";
     QTest::newRow("response 26") << &typeResponseName << 26 << "UnknownTypeResponse";
-    QTest::newRow("response 30") << &typeResponseName << 30 << "RebootModule";
     QTest::newRow("response 31") << &typeResponseName << 31 << "UnknownTypeResponse";
 }
 
@@ -143,16 +129,6 @@ void TestCodes::floatWords()
     QCOMPARE(int(encodedLow), low);
     QCOMPARE(int(encodedHigh), high);
     QCOMPARE(wordsToFloat(quint16(low), quint16(high)), value);
-}
-
-void TestCodes::selectionListsKeepTheirCodes()
-{
-    QCOMPARE(baudRateList().indexOf("1200") + FirstBaudCode, 3);
-    QCOMPARE(baudRateList().indexOf("115200") + FirstBaudCode, 10);
-    QCOMPARE(parityList().indexOf(QStringLiteral("нечет / 1 stop bit")), 3);
-    QCOMPARE(dataFormatList().indexOf("INT32"), 2);
-    QCOMPARE(multiplierList().indexOf(QStringLiteral("х1000")), 3);
-    QCOMPARE(slotLetterList().size(), 6);
 }
 
 void TestCodes::typeChannelIsRegistered()

@@ -10,7 +10,6 @@ private slots:
     void counts_data();
     void counts();
     void emptyBlockLogsAndClearsCounts();
-    void copiesAreIndependent();
 };
 
 void TestModuleTables::counts_data()
@@ -63,18 +62,6 @@ void TestModuleTables::emptyBlockLogsAndClearsCounts()
     tables.setModuleTable({});
     QCOMPARE(tables.countSubmodules(), 0);
     QCOMPARE(tables.countAI(), 0);
-}
-
-void TestModuleTables::copiesAreIndependent()
-{
-    ModuleTables source;
-    source.setPwmDOTable({1, 2, 3});
-    ModuleTables copy = source;
-    QVector<quint16> pwm = copy.pwmDOTable();
-    pwm[0] = 99;
-    copy.setPwmDOTable(pwm);
-    QCOMPARE(source.pwmDOTable(), (QVector<quint16>{1, 2, 3}));
-    QCOMPARE(copy.pwmDOTable().at(0), quint16(99));
 }
 
 QTEST_GUILESS_MAIN(TestModuleTables)

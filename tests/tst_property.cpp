@@ -31,11 +31,7 @@ private slots:
     void setValueTypeSignalsOnlyOnChange();
     void setScaledValue_data();
     void setScaledValue();
-    void displayValue_data();
-    void displayValue();
     void deviceSetValueNeverCountsAsEdit();
-    void setBitsValue_data();
-    void setBitsValue();
     void setFloatValue_data();
     void setFloatValue();
     void changedFlagWalksTheTree();
@@ -120,28 +116,6 @@ void TestProperty::setScaledValue()
     QCOMPARE(p.value().toFloat(), stored);
 }
 
-void TestProperty::displayValue_data()
-{
-    QTest::addColumn<int>("valueType");
-    QTest::addColumn<QVariant>("value");
-    QTest::addColumn<QVariant>("shown");
-    QTest::newRow("int16 from text") << 0 << QVariant(QStringLiteral("12")) << QVariant(12);
-    QTest::newRow("uint16") << 1 << QVariant(7) << QVariant(7u);
-    QTest::newRow("float32 from text") << 5 << QVariant(QStringLiteral("1.5")) << QVariant(1.5f);
-    QTest::newRow("enum unchanged") << 6 << QVariant(QStringLiteral("a")) << QVariant(QStringLiteral("a"));
-}
-
-void TestProperty::displayValue()
-{
-    QFETCH(int, valueType);
-    QFETCH(QVariant, value);
-    QFETCH(QVariant, shown);
-    Property p(QStringLiteral("x"), nullptr, value);
-    p.setValueType(valueType);
-    QCOMPARE(p.displayValue().userType(), shown.userType());
-    QCOMPARE(p.displayValue(), shown);
-}
-
 void TestProperty::deviceSetValueNeverCountsAsEdit()
 {
     PlainDevice device;
@@ -154,28 +128,6 @@ void TestProperty::deviceSetValueNeverCountsAsEdit()
     QCOMPARE(device.value(QStringLiteral("a")), QVariant(2));
     QVERIFY(!device.isChanged());
     QCOMPARE(device.properties().size(), 1);
-}
-
-void TestProperty::setBitsValue_data()
-{
-    QTest::addColumn<int>("word");
-    QTest::addColumn<int>("first");
-    QTest::addColumn<int>("count");
-    QTest::addColumn<int>("stored");
-    QTest::newRow("0x00C0 bits 6-7") << 0x00C0 << 6 << 2 << 3;
-    QTest::newRow("0x001F bits 0-4") << 0x001F << 0 << 5 << 31;
-    QTest::newRow("0x0050 bits 4-5") << 0x0050 << 4 << 2 << 1;
-}
-
-void TestProperty::setBitsValue()
-{
-    QFETCH(int, word);
-    QFETCH(int, first);
-    QFETCH(int, count);
-    QFETCH(int, stored);
-    PlainDevice device;
-    device.setBitsValue(QStringLiteral("f"), quint16(word), first, count);
-    QCOMPARE(device.value(QStringLiteral("f")), QVariant(stored));
 }
 
 void TestProperty::setFloatValue_data()
