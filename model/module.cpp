@@ -31,7 +31,7 @@ enum Word {
 // Words up to the gateway must be present before the module writes into the block.
 constexpr int EncodedBlockSize = 16;
 
-// File key, parameter name and, for plain numbers, the module-block word.
+// File key and the parameter it holds.
 struct FileKey
 {
     QString key;
