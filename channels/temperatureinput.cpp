@@ -3,6 +3,8 @@
 #include "codes.h"
 #include "property.h"
 
+#include <climits>
+
 TemperatureInput::TemperatureInput(int globalNumber, QObject *parent)
     : AnalogInput(TypeTemperatureInput, globalNumber, parent)
 {
@@ -21,7 +23,9 @@ TemperatureInput::TemperatureInput(int globalNumber, QObject *parent)
 
 void TemperatureInput::updateProperty()
 {
-    const int g = globalNumber();
+    // Channel numbers are small; an absurd one gives no register at all.
+    const qint64 g = globalNumber();
+    const auto address = [](qint64 a) { return a <= INT_MAX ? int(a) : -1; };
     Property *engineering = property(ChannelParam::Value);
     Property *raw = property(ChannelParam::RawValue);
     engineering->setRegisterType(RegisterInputRegisters);
@@ -30,11 +34,11 @@ void TemperatureInput::updateProperty()
     const int type = valueTypeOfFormat(value(ChannelParam::DataFormat));
     if (type >= 0)
         engineering->setValueType(type);
-    engineering->setAddress(2 * g);
+    engineering->setAddress(address(2 * g));
     engineering->setScale(1);
 
     const int signal = value(ChannelParam::SignalType).toInt();
     raw->setValueType(signal >= 9 && signal <= 22 ? ValueInt16 : ValueUInt16);
-    raw->setAddress(10004 + g);
+    raw->setAddress(address(10004 + g));
     raw->setScale(1);
 }

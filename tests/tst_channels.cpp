@@ -408,6 +408,7 @@ void TestChannels::hostileGlobalNumber()
         channel->setValue("Номер канала", 2);
         channel->setValue("Антидребезг", true);
         channel->setValue("Глобальный номер канала", g);
+        channel->setValue("Тип сигнала", 12); // re-derives register attributes from g
         channel->fromTables(image);
         const ModuleTables encoded = channel->toTables(image);
         QCOMPARE(encoded.typesValueAITable(), image.typesValueAITable());
