@@ -34,7 +34,8 @@ public:
     // Appends a top-level row with all its sub-rows, shown expanded. Null
     // when the row is null or already a top-level row here.
     BrowserItem *addProperty(BrowserProperty *property);
-    // Inserts after `after` (at the front when `after` is null).
+    // Inserts after `after`: at the front when it is null, at the end when
+    // it is not a top-level row here.
     BrowserItem *insertProperty(BrowserProperty *property, BrowserProperty *after);
     void removeProperty(BrowserProperty *property);
     // Removes every item. The rows stay with their managers.
