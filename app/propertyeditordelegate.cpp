@@ -72,8 +72,9 @@ void PropertyEditorDelegate::updateEditorGeometry(QWidget *editor,
 QSize PropertyEditorDelegate::sizeHint(const QStyleOptionViewItem &option,
                                        const QModelIndex &index) const
 {
-    // Room for the frame of an open editor.
+    // Room for the frame of an open editor, and a gap between the columns.
     QSize size = QStyledItemDelegate::sizeHint(option, index);
     size.rheight() += 4;
+    size.rwidth() += 8;
     return size;
 }
