@@ -2,7 +2,6 @@
 
 #include <QRegExp>
 #include <QRegularExpression>
-#include <QtMath>
 
 #include <algorithm>
 #include <cmath>
