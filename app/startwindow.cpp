@@ -95,6 +95,10 @@ StartWindow::StartWindow(QWidget *parent)
 
 StartWindow::~StartWindow()
 {
+    // The client dies with the window's children, after the form: its last
+    // state change must not reach widgets that are gone.
+    if (m_client)
+        disconnect(m_client, nullptr, this, nullptr);
     m_scanner.setClient(nullptr);
 }
 
@@ -165,6 +169,7 @@ void StartWindow::on_tabWidget_currentChanged(int type)
         m_client->disconnectDevice();
         m_client->deleteLater();
         m_client = nullptr;
+        m_errorShown = false; // an error of the old transport says nothing now
         resetToUnconnected();
     }
     m_mode = 0;
@@ -187,8 +192,10 @@ void StartWindow::on_tabWidget_currentChanged(int type)
     connect(m_client, &QModbusClient::stateChanged, this,
             [this](QModbusDevice::State state) { onStateChanged(state); });
     connect(m_client, &QModbusClient::errorOccurred, this, [this](QModbusDevice::Error) {
-        if (m_client)
-            ui->labelError->setText(m_client->errorString());
+        if (!m_client)
+            return;
+        ui->labelError->setText(m_client->errorString());
+        m_errorShown = true;
     });
     m_scanner.setClient(m_client);
 }
@@ -265,6 +272,7 @@ void StartWindow::onStateChanged(int state)
         break;
     case QModbusDevice::ConnectingState:
         qDebug() << "ConnectingState";
+        m_errorShown = false;
         ui->labelError->setText(QStringLiteral("Проверьте подключение"));
         break;
     case QModbusDevice::ClosingState:
@@ -288,7 +296,11 @@ void StartWindow::resetToUnconnected()
     ui->progressBar->setValue(0);
     m_timer.stop();
     ui->tabWidget->setEnabled(true);
-    ui->labelError->clear();
+    // A lost connection reports its error just before the state falls back:
+    // that text is why the user is unconnected now, so it stays.
+    if (!m_errorShown)
+        ui->labelError->clear();
+    m_errorShown = false;
     clearUnits();
     ui->btnConnect->setText(QStringLiteral("Подключиться"));
     ui->btnOnline->setEnabled(false);

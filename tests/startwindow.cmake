@@ -20,3 +20,11 @@ brk_add_test(tst_startwindow SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_startwindow.c
     LIBS brk_startwindow_testee)
 brk_add_test(tst_dialog SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_dialog.cpp
     LIBS brk_startwindow_testee)
+brk_add_test(tst_startwindow_replies SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_startwindow_replies.cpp
+    LIBS brk_startwindow_testee)
+# The simulated unit comes with the shared test helpers (support.cmake, read
+# after this fragment).
+if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/support.cmake)
+    brk_add_test(tst_startwindow_e2e SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_startwindow_e2e.cpp
+        LIBS brk_startwindow_testee brk_testsupport)
+endif()
