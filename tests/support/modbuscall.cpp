@@ -26,8 +26,12 @@ ModbusCallResult finish(QModbusReply *reply, int waitMs, const QElapsedTimer &cl
         return result;
     }
     result.error = reply->error();
-    if (result.error == QModbusDevice::ProtocolError)
-        result.exception = reply->rawResult().exceptionCode();
+    if (result.error == QModbusDevice::ProtocolError) {
+        // Qt 5.15 keeps a sign-extended function code in exception responses, which its
+        // inline isException() trips over under -fsanitize=enum: read the data byte instead.
+        const QByteArray data = reply->rawResult().data();
+        result.exception = data.isEmpty() ? 0xFF : quint8(data.at(0));
+    }
     else if (result.error == QModbusDevice::NoError)
         result.values = reply->result().values();
     reply->deleteLater();

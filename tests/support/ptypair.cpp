@@ -6,6 +6,18 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#ifdef Q_OS_LINUX
+#include <csignal>
+#include <sys/prctl.h>
+#endif
+
+void PtyPair::SocatProcess::setupChildProcess()
+{
+#ifdef Q_OS_LINUX
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+#endif
+}
+
 PtyPair::~PtyPair()
 {
     if (m_socat.state() != QProcess::NotRunning) {

@@ -26,8 +26,15 @@ public:
     QString clientEnd() const;
 
 private:
+    // socat that ends with the test process, even when the test crashes.
+    class SocatProcess : public QProcess
+    {
+    protected:
+        void setupChildProcess() override;
+    };
+
     QTemporaryDir m_dir;
-    QProcess m_socat;
+    SocatProcess m_socat;
 };
 
 #endif // PTYPAIR_H
