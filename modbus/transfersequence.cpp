@@ -1,0 +1,420 @@
+#include "transfersequence.h"
+
+#include "registerblocks.h"
+#include "requesterror.h"
+
+#include <codes.h>
+
+#include <QLoggingCategory>
+#include <QModbusClient>
+#include <QModbusReply>
+
+Q_LOGGING_CATEGORY(lcTransfer, "brk.modbus.transfer")
+
+namespace {
+
+const char *const FailedBlocksText = "Не считаны блоки: %1";
+const char *const UnconfirmedText =
+    "Не удалось подтвердить запись: ответ модуля на последний запрос не получен.";
+
+} // namespace
+
+TransferSequence::TransferSequence(QModbusClient *client, QObject *parent)
+    : QObject(parent)
+    , m_client(client)
+{
+    registerTypeResponseMetaType();
+    qRegisterMetaType<TransferSequence::Kind>("TransferSequence::Kind");
+    qRegisterMetaType<TransferSequence::Result>("TransferSequence::Result");
+
+    // Pauses are what the firmware needs between requests and add up over a
+    // few hundred requests: keep them to the millisecond.
+    m_pauseTimer.setSingleShot(true);
+    m_pauseTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_pauseTimer, &QTimer::timeout, this, &TransferSequence::sendNext);
+
+    m_watchdog.setSingleShot(true);
+    connect(&m_watchdog, &QTimer::timeout, this, &TransferSequence::onWatchdog);
+}
+
+TransferSequence::~TransferSequence()
+{
+    releasePending();
+}
+
+int TransferSequence::writePauseMs(int firmwareVersion, int mode)
+{
+    if (mode & ModeExtraDelay)
+        return SlowPauseMs;
+    if (firmwareVersion > LastOldFirmware)
+        return (mode & ModeTcp) ? TcpPauseMs : 0;
+    return SlowPauseMs;
+}
+
+TransferSequence::Start TransferSequence::startRead(const ModuleTables &tables)
+{
+    if (isRunning())
+        return Start::Busy;
+    if (!m_client)
+        return Start::NoClient;
+    m_tables = tables;
+    m_failedBlocks.clear();
+    m_pauseMs = ReadPauseMs;
+    return begin(Kind::Read, RegisterBlocks::channelReadRequests(tables, m_serverAddress), false);
+}
+
+TransferSequence::Start TransferSequence::startWrite(const ModuleTables &encoded,
+                                                     const ModuleTables &before, WriteMode mode)
+{
+    if (isRunning())
+        return Start::Busy;
+    if (!m_client)
+        return Start::NoClient;
+    QVector<ModbusRequest> requests = RegisterBlocks::allWriteRequests(
+        encoded, before, mode == WriteMode::ChangedOnly, m_serverAddress);
+    if (requests.isEmpty())
+        return Start::Empty;
+
+    m_tables = encoded;
+    m_linkChanged = RegisterBlocks::linkChanged(before, encoded);
+    m_pauseMs = writePauseMs(m_version, m_mode);
+    const bool flag = m_version > LastOldFirmware;
+    if (flag)
+        requests.prepend(RegisterBlocks::eepromFlagRequest(true, m_serverAddress));
+    return begin(Kind::Write, requests, flag);
+}
+
+TransferSequence::Start TransferSequence::startReset()
+{
+    if (isRunning())
+        return Start::Busy;
+    if (!m_client)
+        return Start::NoClient;
+    m_pauseMs = 0;
+    return begin(Kind::Reset,
+                 {RegisterBlocks::commandRequest(RegisterBlocks::ResetCommand, ResetConfig,
+                                                 m_serverAddress)},
+                 false);
+}
+
+TransferSequence::Start TransferSequence::startReboot()
+{
+    if (isRunning())
+        return Start::Busy;
+    if (!m_client)
+        return Start::NoClient;
+    m_pauseMs = 0;
+    return begin(Kind::Reboot,
+                 {RegisterBlocks::commandRequest(RegisterBlocks::RebootCommand, RebootModule,
+                                                 m_serverAddress)},
+                 false);
+}
+
+TransferSequence::Start TransferSequence::begin(Kind kind, const QVector<ModbusRequest> &requests,
+                                                bool leadingFlag)
+{
+    ++m_generation;
+    m_kind = kind;
+    m_stopped = false;
+    m_requests = requests;
+    m_answered = QVector<bool>(requests.size(), false);
+    m_next = 0;
+    m_leadingFlag = leadingFlag;
+    m_outstanding = 0;
+    m_unconfirmed = false;
+    m_readWarned = false;
+    // Everything, even the first send, happens from the timer, so no signal
+    // reaches the caller before start…() has returned.
+    m_pauseTimer.start(requests.isEmpty() ? 0 : pauseBefore(0));
+    return Start::Started;
+}
+
+void TransferSequence::cancel()
+{
+    if (!isRunning())
+        return;
+    const Kind kind = m_kind;
+    m_stopped = true;
+    m_pauseTimer.stop();
+    m_watchdog.stop();
+    releasePending();
+    ++m_generation; // drops notifications not yet delivered
+    m_kind = Kind::None;
+    notify([this, kind] { emit finished(kind, Result::Cancelled); });
+}
+
+int TransferSequence::pauseBefore(int index) const
+{
+    return (m_leadingFlag && index == 0) ? 0 : m_pauseMs;
+}
+
+void TransferSequence::sendNext()
+{
+    if (m_stopped)
+        return;
+    if (m_next < m_requests.size()) {
+        const int index = m_next++;
+        const ModbusRequest &request = m_requests.at(index);
+        QModbusReply *reply = nullptr;
+        if (m_client) {
+            reply = m_kind == Kind::Read
+                ? m_client->sendReadRequest(request.unit, request.serverAddress)
+                : m_client->sendWriteRequest(request.unit, request.serverAddress);
+        }
+        if (!reply) {
+            const QString clientError = m_client ? m_client->errorString() : QString();
+            const SendKind sendKind = m_kind == Kind::Read ? SendKind::Read
+                : m_kind == Kind::Write                    ? SendKind::Write
+                                                           : SendKind::WriteAccept;
+            const QString text = sendErrorText(sendKind, clientError);
+            qCWarning(lcTransfer).noquote() << text;
+            m_answered[index] = true;
+            if (m_kind == Kind::Read) {
+                m_failedBlocks << typeResponseName(request.type);
+                notify([this, text] { emit errorMessage(text); });
+            } else {
+                // A write that cannot be sent is not gone on with half done.
+                stopWithFailure(text, m_kind == Kind::Write);
+                return;
+            }
+        } else if (reply->isFinished()) {
+            m_answered[index] = true; // a broadcast: no answer comes
+            reply->deleteLater();
+        } else {
+            ++m_outstanding;
+            m_pending.append(reply);
+            const quint64 generation = m_generation;
+            connect(reply, &QModbusReply::finished, this, [this, reply, index, generation] {
+                onReplyFinished(reply, index, generation);
+            });
+        }
+    }
+    if (m_next < m_requests.size()) {
+        m_pauseTimer.start(pauseBefore(m_next));
+        return;
+    }
+    armWatchdog();
+    finishIfDone();
+}
+
+void TransferSequence::onReplyFinished(QModbusReply *reply, int index, quint64 generation)
+{
+    m_pending.removeAll(reply);
+    reply->deleteLater();
+    if (generation != m_generation || m_stopped)
+        return;
+
+    --m_outstanding;
+    m_answered[index] = true;
+    const ModbusRequest &request = m_requests.at(index);
+    const int type = request.type;
+    if (RegisterBlocks::isReadBlock(type) || RegisterBlocks::isWriteBlock(type))
+        notify([this, type] { emit progress(type); });
+
+    const QModbusDevice::Error error = reply->error();
+    if (error != QModbusDevice::NoError) {
+        handleFailure(index, requestErrorText(type, *reply), error);
+    } else if (!RegisterBlocks::resultMatches(request.unit, reply->result())) {
+        // A late answer to an earlier request can pose as this one.
+        handleFailure(index, mismatchErrorText(type, request.unit, reply->result()),
+                      QModbusDevice::UnknownError);
+    } else {
+        handleSuccess(request, reply->result().values());
+    }
+    if (m_stopped)
+        return;
+    if (m_next >= m_requests.size())
+        armWatchdog(); // measured from the latest reply
+    finishIfDone();
+}
+
+void TransferSequence::handleSuccess(const ModbusRequest &request,
+                                     const QVector<quint16> &values)
+{
+    const TypeResponse type = request.type;
+    if (m_kind == Kind::Read
+        && RegisterBlocks::storeReadValues(type, values.mid(0, request.unit.valueCount()),
+                                           &m_tables)) {
+        notify([this, type] { emit blockRead(type); });
+    }
+    const QString text = QStringLiteral("TypeResponse: ") + typeResponseName(type);
+    qCDebug(lcTransfer).noquote() << text;
+    notify([this, text] { emit message(text); });
+}
+
+void TransferSequence::handleFailure(int index, const QString &text, QModbusDevice::Error error)
+{
+    qCWarning(lcTransfer).noquote() << text;
+    const bool aborted = error == QModbusDevice::ReplyAbortedError;
+    switch (m_kind) {
+    case Kind::Read: {
+        m_failedBlocks << typeResponseName(m_requests.at(index).type);
+        notify([this, text] { emit errorMessage(text); });
+        // One box per read is enough; every failure is in the output pane.
+        if (!aborted && !m_readWarned) {
+            m_readWarned = true;
+            notify([this, text] { emit warning(text); });
+        }
+        return;
+    }
+    case Kind::Write:
+        // An aborted reply, or a completing reply that timed out, may still
+        // have been carried out: that is unconfirmed, not refused.
+        if (aborted || (error == QModbusDevice::TimeoutError && isLastRequest(index))) {
+            m_unconfirmed = true;
+            notify([this, text] { emit errorMessage(text); });
+            return;
+        }
+        stopWithFailure(text, true);
+        return;
+    case Kind::Reset:
+    case Kind::Reboot:
+        stopWithFailure(text, !aborted);
+        return;
+    case Kind::None:
+        return;
+    }
+}
+
+void TransferSequence::stopWithFailure(const QString &text, bool warn)
+{
+    notify([this, text] { emit errorMessage(text); });
+    if (warn)
+        notify([this, text] { emit warning(text); });
+    finish(Result::Failed);
+}
+
+void TransferSequence::finishIfDone()
+{
+    if (m_stopped || m_next < m_requests.size() || m_outstanding > 0)
+        return;
+    switch (m_kind) {
+    case Kind::Read:
+        if (m_failedBlocks.isEmpty()) {
+            finish(Result::Completed);
+        } else {
+            const QString text = QString::fromUtf8(FailedBlocksText).arg(m_failedBlocks.join(", "));
+            notify([this, text] { emit message(text); });
+            finish(Result::Failed);
+        }
+        return;
+    case Kind::Write:
+        if (m_unconfirmed) {
+            const QString text = QString::fromUtf8(UnconfirmedText);
+            notify([this, text] {
+                emit message(text);
+                emit warning(text);
+            });
+            finish(Result::Unconfirmed);
+        } else {
+            finish(Result::Completed);
+        }
+        return;
+    case Kind::Reset:
+    case Kind::Reboot:
+        finish(Result::Completed);
+        return;
+    case Kind::None:
+        return;
+    }
+}
+
+void TransferSequence::onWatchdog()
+{
+    if (m_stopped)
+        return;
+    qCWarning(lcTransfer) << "no reply within the client's time-out";
+    if (m_kind == Kind::Read) {
+        for (int i = 0; i < m_requests.size(); ++i) {
+            if (!m_answered.at(i))
+                m_failedBlocks << typeResponseName(m_requests.at(i).type);
+        }
+    } else {
+        m_unconfirmed = true;
+    }
+    m_outstanding = 0; // the missing replies are given up
+    if (m_kind == Kind::Reset || m_kind == Kind::Reboot) {
+        const QString text = QString::fromUtf8(UnconfirmedText);
+        notify([this, text] {
+            emit message(text);
+            emit warning(text);
+        });
+        finish(Result::Unconfirmed);
+        return;
+    }
+    finishIfDone();
+}
+
+void TransferSequence::finish(Result result)
+{
+    const Kind kind = m_kind;
+    m_stopped = true;
+    m_pauseTimer.stop();
+    m_watchdog.stop();
+    releasePending();
+    // The flag is cleared after the sequence's own last reply; a write that
+    // failed stops sending altogether.
+    if (kind == Kind::Write && result != Result::Failed && m_version > LastOldFirmware)
+        sendEepromFlagOff();
+    notify([this, kind, result] {
+        m_kind = Kind::None;
+        emit finished(kind, result);
+    });
+}
+
+void TransferSequence::sendEepromFlagOff()
+{
+    if (!m_client)
+        return;
+    const ModbusRequest request = RegisterBlocks::eepromFlagRequest(false, m_serverAddress);
+    QModbusReply *reply = m_client->sendWriteRequest(request.unit, request.serverAddress);
+    if (!reply) {
+        const QString text = sendErrorText(SendKind::Write, m_client->errorString());
+        qCWarning(lcTransfer).noquote() << text;
+        notify([this, text] { emit errorMessage(text); });
+        return;
+    }
+    // Its answer is not awaited; it only has to be released.
+    if (reply->isFinished())
+        reply->deleteLater();
+    else
+        connect(reply, &QModbusReply::finished, reply, &QObject::deleteLater);
+}
+
+void TransferSequence::armWatchdog()
+{
+    if (!m_client)
+        return;
+    const int perRequest = m_client->timeout() * (m_client->numberOfRetries() + 1);
+    m_watchdog.start(perRequest + m_watchdogMarginMs);
+}
+
+void TransferSequence::releasePending()
+{
+    // Replies still on the line are no longer ours to handle, but must
+    // still be freed once the client is done with them.
+    for (const QPointer<QModbusReply> &reply : qAsConst(m_pending)) {
+        if (!reply)
+            continue;
+        disconnect(reply, nullptr, this, nullptr);
+        if (reply->isFinished())
+            reply->deleteLater();
+        else
+            connect(reply, &QModbusReply::finished, reply, &QObject::deleteLater);
+    }
+    m_pending.clear();
+    m_outstanding = 0;
+}
+
+template<typename F>
+void TransferSequence::notify(F &&emitter)
+{
+    const quint64 generation = m_generation;
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation, emitter = std::forward<F>(emitter)] {
+            if (generation == m_generation)
+                emitter();
+        },
+        Qt::QueuedConnection);
+}
