@@ -18,8 +18,11 @@ QString requestErrorText(int type, QModbusDevice::Error error, const QString &er
                          const QModbusResponse &rawResult)
 {
     if (error == QModbusDevice::ProtocolError) {
-        // exceptionCode() yields 0xff (ExtendedException) for a response without one.
-        const int code = int(rawResult.exceptionCode());
+        // The exception code is the response's only data byte. Read it directly:
+        // Qt 5.15 keeps the function code of an exception sign-extended, which
+        // its own exceptionCode() trips over under the enum sanitizer.
+        const QByteArray data = rawResult.data();
+        const int code = data.isEmpty() ? 0xff : quint8(data.at(0));
         return QStringLiteral("Ошибка запроса %1: %2 (Mobus exception: 0x%3)")
             .arg(typeResponseName(type), errorString, QString::number(code, 16));
     }
