@@ -1,0 +1,56 @@
+#include "registertabwidget.h"
+
+#include "codes.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+QTableWidgetItem *makeCell(const QString &text)
+{
+    auto *item = new QTableWidgetItem(text);
+    item->setTextAlignment(Qt::AlignCenter);
+    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+    return item;
+}
+
+} // namespace
+
+RegisterTabWidget::RegisterTabWidget(const QString &title, QWidget *parent)
+    : QWidget(parent)
+    , m_label(new QLabel(title, this))
+    , m_table(new QTableWidget(1, 4, this))
+{
+    m_table->setHorizontalHeaderLabels({ QStringLiteral("Функция"), QStringLiteral("Регистр"),
+                                         QStringLiteral("Описание"), QStringLiteral("Формат") });
+    const int widths[] = { 60, 60, 210, 60 };
+    for (int column = 0; column < 4; ++column)
+        m_table->setColumnWidth(column, widths[column]);
+    m_table->setFixedWidth(TableWidth);
+    m_table->verticalHeader()->hide();
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_label);
+    layout->addWidget(m_table);
+}
+
+QString RegisterTabWidget::title() const
+{
+    return m_label->text();
+}
+
+void RegisterTabWidget::addRow(const QString &description, int address, int function, int valueType)
+{
+    // The table starts with one empty row, which the first entry fills.
+    if (m_rows >= m_table->rowCount())
+        m_table->insertRow(m_rows);
+    m_table->setItem(m_rows, 0, makeCell(QString::number(function)));
+    m_table->setItem(m_rows, 1, makeCell(QString::number(address)));
+    m_table->setItem(m_rows, 2, makeCell(description));
+    m_table->setItem(m_rows, 3, makeCell(valueTypeName(valueType)));
+    ++m_rows;
+    setMinimumHeight(m_rows * RowHeight + ExtraHeight);
+}

@@ -1,0 +1,36 @@
+#ifndef REGISTERTABWIDGET_H
+#define REGISTERTABWIDGET_H
+
+#include <QString>
+#include <QWidget>
+
+class QLabel;
+class QTableWidget;
+
+// One titled table of the register map: where the live values of one channel
+// kind lie in the unit's Modbus address space.
+class RegisterTabWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit RegisterTabWidget(const QString &title, QWidget *parent = nullptr);
+
+    // Appends a row and grows the widget's minimum height to fit every row.
+    void addRow(const QString &description, int address, int function, int valueType);
+
+    QString title() const;
+    int rowCount() const { return m_rows; }
+    QTableWidget *table() const { return m_table; }
+
+    static constexpr int RowHeight = 30;
+    static constexpr int ExtraHeight = 62; // title and header above the rows
+    static constexpr int TableWidth = 392;
+
+private:
+    QLabel *m_label;       // child
+    QTableWidget *m_table; // child
+    int m_rows = 0;
+};
+
+#endif // REGISTERTABWIDGET_H

@@ -1,0 +1,163 @@
+// The register map window on modules built by hand: which tables show, what
+// their rows say and how tall the window gets.
+
+#include "channel.h"
+#include "module.h"
+#include "registertabwidget.h"
+#include "rigestersmapwindow.h"
+#include "submodule.h"
+
+#include <QLayout>
+#include <QTableWidget>
+#include <QtTest>
+
+using Boards = QVector<QPair<int, int>>; // board type, slot
+Q_DECLARE_METATYPE(Boards)
+
+namespace {
+
+std::unique_ptr<Module> moduleWith(const Boards &boards)
+{
+    auto module = std::make_unique<Module>(1);
+    for (const auto &board : boards)
+        module->createSubmodule(board.first)->setValue(SubmoduleParam::Slot, board.second);
+    return module;
+}
+
+// "title | function | register | description | format", one line per row of
+// every table that is shown.
+QStringList shownRows(const RigestersMapWindow &window)
+{
+    QStringList rows;
+    for (const RegisterTabWidget *table : window.tables()) {
+        if (table->isHidden())
+            continue;
+        for (int r = 0; r < table->rowCount(); ++r) {
+            QStringList cells { table->title() };
+            for (int c = 0; c < 4; ++c)
+                cells << table->table()->item(r, c)->text();
+            rows << cells.join(QStringLiteral(" | "));
+        }
+    }
+    return rows;
+}
+
+} // namespace
+
+class TestRigestersMapWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void rows_data();
+    void rows();
+    void height_data();
+    void height();
+};
+
+void TestRigestersMapWindow::rows_data()
+{
+    QTest::addColumn<Boards>("boards");
+    QTest::addColumn<int>("float32Channel"); // index of an analog input set to FLOAT32, -1: none
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("AIO in slot B") << Boards { { 5, 1 } } << -1 << QStringList {
+        "Аналоговые входы | 4 | 0 | Слот B: субмодуль AIO, канал 1 | Int16",
+        "Аналоговые входы | 4 | 2 | Слот B: субмодуль AIO, канал 2 | Int16",
+        "Аналоговые выходы | 3 | 0 | Слот B: субмодуль AIO, канал 3 | Int16",
+        "Аналоговые выходы | 3 | 2 | Слот B: субмодуль AIO, канал 4 | Int16",
+    };
+    QTest::newRow("DO6: outputs and two PWM registers") << Boards { { 8, 0 } } << -1 << QStringList {
+        "Дискретные выходы | 1 | 0 | Слот A: субмодуль DO6, канал 1 | Bool",
+        "Дискретные выходы | 1 | 1 | Слот A: субмодуль DO6, канал 2 | Bool",
+        "Дискретные выходы | 1 | 2 | Слот A: субмодуль DO6, канал 3 | Bool",
+        "Дискретные выходы | 1 | 3 | Слот A: субмодуль DO6, канал 4 | Bool",
+        "Дискретные выходы | 1 | 4 | Слот A: субмодуль DO6, канал 5 | Bool",
+        "Дискретные выходы | 1 | 5 | Слот A: субмодуль DO6, канал 6 | Bool",
+        "Частота ШИМ (аппаратного) | 3 | 550 | Слот A: субмодуль DO6, канал 2 | Int32",
+        "Частота ШИМ (аппаратного) | 3 | 552 | Слот A: субмодуль DO6, канал 5 | Int32",
+    };
+    QTest::newRow("DI: inputs and counters") << Boards { { 6, 2 } } << -1 << QStringList {
+        "Дискретные входы | 2 | 0 | Слот C: субмодуль DI, канал 1 | Bool",
+        "Дискретные входы | 2 | 1 | Слот C: субмодуль DI, канал 2 | Bool",
+        "Дискретные входы | 2 | 2 | Слот C: субмодуль DI, канал 3 | Bool",
+        "Дискретные входы | 2 | 3 | Слот C: субмодуль DI, канал 4 | Bool",
+        "Счетные регистры | 4 | 202 | Слот C: субмодуль DI, канал 3 | UInt16",
+        "Счетные регистры | 4 | 203 | Слот C: субмодуль DI, канал 4 | UInt16",
+    };
+    // Boards added by hand out of slot order: listed by slot, registers
+    // from the global numbers, which follow the order the boards were added.
+    QTest::newRow("boards added out of slot order")
+        << Boards { { 7, 3 }, { 4, 0 }, { 3, 1 }, { 1, 2 } } << 1 << QStringList {
+        "Дискретные выходы | 1 | 0 | Слот B: субмодуль R, канал 1 | Bool",
+        "Дискретные выходы | 1 | 1 | Слот B: субмодуль R, канал 2 | Bool",
+        "Дискретные выходы | 1 | 2 | Слот C: субмодуль DO4, канал 1 | Bool",
+        "Дискретные выходы | 1 | 3 | Слот C: субмодуль DO4, канал 2 | Bool",
+        "Дискретные выходы | 1 | 4 | Слот C: субмодуль DO4, канал 3 | Bool",
+        "Дискретные выходы | 1 | 5 | Слот C: субмодуль DO4, канал 4 | Bool",
+        "Аналоговые входы | 4 | 4 | Слот A: субмодуль AI, канал 1 | Int16",
+        "Аналоговые входы | 4 | 6 | Слот A: субмодуль AI, канал 2 | Float32",
+        "Аналоговые входы | 4 | 8 | Слот A: субмодуль AI, канал 3 | Int16",
+        "Аналоговые входы | 4 | 10 | Слот A: субмодуль AI, канал 4 | Int16",
+        "Температурные входы | 4 | 0 | Слот D: субмодуль TMP, канал 1 | Int16",
+        "Температурные входы | 4 | 2 | Слот D: субмодуль TMP, канал 2 | Int16",
+    };
+    QTest::newRow("ENI2 only: nothing to list") << Boards { { 9, 0 } } << -1 << QStringList {};
+}
+
+void TestRigestersMapWindow::rows()
+{
+    QFETCH(Boards, boards);
+    QFETCH(int, float32Channel);
+    QFETCH(QStringList, expected);
+
+    auto module = moduleWith(boards);
+    if (float32Channel >= 0) {
+        Channel *channel = module->submodules().first()->channels().at(float32Channel);
+        channel->setValue(ChannelParam::DataFormat, 1);
+    }
+    RigestersMapWindow window(module.get(), nullptr);
+    QCOMPARE(window.windowTitle(), QStringLiteral("Карта субмодулей"));
+    QCOMPARE(shownRows(window), expected);
+    QCOMPARE(window.tables().size(), 8);
+    QVERIFY(window.tables().at(6)->isHidden()); // "Регистры антидребезга" never gets rows
+}
+
+void TestRigestersMapWindow::height_data()
+{
+    QTest::addColumn<Boards>("boards");
+    QTest::addColumn<QVector<int>>("rowsPerShownTable");
+    QTest::addColumn<bool>("capped");
+
+    QTest::newRow("AIO in slot B") << Boards { { 5, 1 } } << QVector<int> { 2, 2 } << false;
+    QTest::newRow("DI") << Boards { { 6, 0 } } << QVector<int> { 4, 2 } << false;
+    QTest::newRow("six DO6 stop at 800")
+        << Boards { { 8, 0 }, { 8, 1 }, { 8, 2 }, { 8, 3 }, { 8, 4 }, { 8, 5 } } << QVector<int> { 36, 12 } << true;
+}
+
+void TestRigestersMapWindow::height()
+{
+    QFETCH(Boards, boards);
+    QFETCH(QVector<int>, rowsPerShownTable);
+    QFETCH(bool, capped);
+
+    auto module = moduleWith(boards);
+    RigestersMapWindow window(module.get(), nullptr);
+    auto *formLayout = window.findChild<QLayout *>(QStringLiteral("verticalLayout"));
+    QVERIFY(formLayout);
+    const int spacing = qMax(0, formLayout->spacing());
+
+    int expected = 36;
+    for (int rows : rowsPerShownTable)
+        expected += rows * 30 + 62 + spacing;
+    if (capped) {
+        QVERIFY(expected > 800);
+        expected = 800;
+    }
+    QCOMPARE(window.width(), 470);
+    QCOMPARE(window.height(), expected);
+    QCOMPARE(window.minimumSize(), window.maximumSize());
+}
+
+QTEST_MAIN(TestRigestersMapWindow)
+#include "tst_rigestersmapwindow.moc"
