@@ -373,7 +373,7 @@ void TestUnitSim::addressChange_takesEffectAfterPause()
 {
     UnitSimFixture sim;
     QVERIFY(sim.start());
-    auto client = connectTo(sim, 150);
+    auto client = connectTo(sim, 300);
     const Type h = QModbusDataUnit::HoldingRegisters;
     QVERIFY(ModbusCall::write(client.get(), h, 2016, { 0x6C5B }, 1).ok());
     QVERIFY(ModbusCall::write(client.get(), h, 2005, { 9 }, 1).ok());
@@ -461,7 +461,7 @@ void TestUnitSim::severalUnits_oneTcpPort()
 {
     UnitSimFixture sim({ UnitSimFixture::unit(1, { 4, 0, 0, 0, 0, 0 }), UnitSimFixture::unit(2, { 1, 1, 0, 0, 0, 0 }, 21) });
     QVERIFY(sim.start());
-    auto client = connectTo(sim, 150);
+    auto client = connectTo(sim, 300);
     const ModbusCallResult one = ModbusCall::read(client.get(), QModbusDataUnit::HoldingRegisters, 2000, 23, 1);
     const ModbusCallResult two = ModbusCall::read(client.get(), QModbusDataUnit::HoldingRegisters, 2000, 23, 2);
     QVERIFY(one.ok() && two.ok());
@@ -506,7 +506,7 @@ void TestUnitSim::dropEvery()
     options.faults.dropEvery = 3;
     UnitSimFixture sim(options);
     QVERIFY(sim.start());
-    auto client = connectTo(sim, 150);
+    auto client = connectTo(sim, 300);
     QList<bool> answered;
     for (int i = 0; i < 6; ++i)
         answered << ModbusCall::read(client.get(), QModbusDataUnit::HoldingRegisters, 2000, 1, 1).ok();

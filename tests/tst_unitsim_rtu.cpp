@@ -49,7 +49,7 @@ void TestUnitSimRtu::initTestCase()
     m_client->setConnectionParameter(QModbusDevice::SerialParityParameter, QSerialPort::NoParity);
     m_client->setConnectionParameter(QModbusDevice::SerialDataBitsParameter, QSerialPort::Data8);
     m_client->setConnectionParameter(QModbusDevice::SerialStopBitsParameter, QSerialPort::OneStop);
-    m_client->setTimeout(300);
+    m_client->setTimeout(500);
     m_client->setNumberOfRetries(0);
     QVERIFY2(m_client->connectDevice(), qPrintable(m_client->errorString()));
     QTRY_COMPARE_WITH_TIMEOUT(m_client->state(), QModbusDevice::ConnectedState, 5000);
