@@ -1,0 +1,563 @@
+#include "moduleview.h"
+#include "ui_moduleview.h"
+
+#include "browseritem.h"
+#include "browserproperty.h"
+#include "channel.h"
+#include "codes.h"
+#include "modeflags.h"
+#include "module.h"
+#include "positionsubmoduledialog.h"
+#include "property.h"
+#include "propertyeditorfactory.h"
+#include "propertymanager.h"
+#include "submodule.h"
+#include "treepropertybrowser.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QRegularExpression>
+#include <QSignalBlocker>
+
+#include <cmath>
+
+namespace {
+
+const QString kModuleGroup = QStringLiteral("Модуль");
+const QString kModuleParams = QStringLiteral("Параметры модуля");
+const QString kLinkParams = QStringLiteral("Параметры связи");
+const QString kGroupKey = QStringLiteral("Group");
+const QString kHelpFile = QStringLiteral("information.json");
+
+const QString kEnumNames = QStringLiteral("enumNames");
+const QString kMinimum = QStringLiteral("minimum");
+const QString kMaximum = QStringLiteral("maximum");
+const QString kDecimals = QStringLiteral("decimals");
+const QString kSingleStep = QStringLiteral("singleStep");
+const QString kRegExp = QStringLiteral("regExp");
+const QString kReadOnly = QStringLiteral("readOnly");
+
+// Bits of the error word that the unit defines.
+constexpr int kErrorBits[] = {0, 1, 2, 5, 6};
+// The address and the response delay are single registers.
+constexpr int kWordMaximum = 65535;
+constexpr int kPwmMaximum = 100;
+constexpr double kLimitBound = 1000.0;
+constexpr double kLockTimeoutMaximum = 25.5;
+constexpr double kBlockValueMaximum = 16777215.0;
+
+QRegularExpression ipv4Expression()
+{
+    const QString octet = QStringLiteral("(?:[0-1]?[0-9]?[0-9]|2[0-4][0-9]|25[0-5])");
+    return QRegularExpression(
+        QStringLiteral("^%1\\.%1\\.%1\\.%1$").arg(octet));
+}
+
+// The two register words of each dotted address row.
+struct AddressWords
+{
+    const QString &row;
+    const QString &high;
+    const QString &low;
+};
+
+const AddressWords kAddressRows[] = {
+    {ModuleParam::IpAddress, ModuleParam::Ip1, ModuleParam::Ip2},
+    {ModuleParam::Mask, ModuleParam::Mask1, ModuleParam::Mask2},
+    {ModuleParam::Gateway, ModuleParam::Gate1, ModuleParam::Gate2},
+};
+
+const AddressWords *addressWordsOf(const QString &row)
+{
+    for (const AddressWords &words : kAddressRows) {
+        if (words.row == row)
+            return &words;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+ModuleView::ModuleView(int mode, Module *module, QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new Ui::ModuleView)
+    , m_mode(quint32(mode))
+{
+    setupView();
+    adopt(module);
+    setModule(module);
+}
+
+ModuleView::ModuleView(int mode, const ModuleTables &tables, QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new Ui::ModuleView)
+    , m_tables(tables)
+    , m_mode(quint32(mode))
+{
+    setupView();
+    // Register 2000 holds the module type.
+    auto *module = new Module(m_tables.moduleTable().value(0));
+    adopt(module);
+    module->fromTables(m_tables);
+    setModule(module);
+}
+
+ModuleView::ModuleView(int mode, int type, QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new Ui::ModuleView)
+    , m_mode(quint32(mode))
+{
+    setupView();
+    auto *module = new Module(type);
+    adopt(module);
+    setModule(module);
+}
+
+ModuleView::~ModuleView()
+{
+    // Nothing may point into the model once it goes, and the host hears
+    // nothing from a view that is being destroyed.
+    const QSignalBlocker blocker(m_browser);
+    clearTree();
+}
+
+void ModuleView::setupView()
+{
+    ui->setupUi(this);
+    setAttribute(Qt::WA_DeleteOnClose);
+    m_factory = new PropertyEditorFactory(this);
+    m_manager = new PropertyManager(this);
+    m_readOnlyManager = new PropertyManager(this);
+    connect(m_manager, &PropertyManager::valueChanged, this, &ModuleView::valueChanged);
+    m_browser = new TreePropertyBrowser(m_mode, this);
+    connect(m_browser, &TreePropertyBrowser::getInfoProperty, this, &ModuleView::getInfoProperty);
+    m_browser->setFactoryForManager(m_manager, m_factory);
+    m_browser->setFont(QFont(QStringLiteral("MS Shell Dlg 2"), 12));
+    m_browser->setHeaderVisible(false);
+    connect(m_browser, &TreePropertyBrowser::removeSubmodule, this, &ModuleView::removeSubmodule);
+    ui->frame->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    auto *layout = new QHBoxLayout(ui->frame);
+    layout->setSpacing(0);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_browser);
+}
+
+void ModuleView::adopt(Module *module)
+{
+    // With mode bit 32 the main window keeps the module as its device module.
+    if (!(m_mode & ModeKeepsModule))
+        m_ownedModule.reset(module);
+}
+
+void ModuleView::refreshColors()
+{
+    colorItem(m_browser->topItem());
+}
+
+void ModuleView::addSubmodule(int type)
+{
+    if (!m_module)
+        return;
+    PositionSubmoduleDialog dialog(m_module, this);
+    if (dialog.exec() != QDialog::Accepted || dialog.position() < 0)
+        return;
+    const int slot = dialog.position();
+    for (const Submodule *present : m_module->submodules()) {
+        if (present->value(SubmoduleParam::Slot).toInt() == slot) {
+            qDebug() << "Slot already taken:" << slot;
+            return;
+        }
+    }
+    Device *created = m_module->createSubmodule(type);
+    if (!created)
+        return;
+    created->setValue(SubmoduleParam::Slot, slot);
+    setModule(m_module);
+}
+
+void ModuleView::deleteSelectedSubmodule()
+{
+    BrowserItem *item = m_browser->currentItem();
+    if (!item || !item->property())
+        return;
+    Submodule *submodule = m_browser->submoduleOf(item);
+    if (!submodule) {
+        QMessageBox::warning(this, QStringLiteral("Внимание"),
+                             QStringLiteral("Выберите субмодуль для удаления!"), QMessageBox::Ok);
+        return;
+    }
+    removeSubmodule(submodule);
+}
+
+void ModuleView::setModule(Module *module)
+{
+    m_module = module;
+    if (!module)
+        return;
+    clearTree();
+    m_browser->setTopItem(m_browser->addProperty(buildModuleProperty()));
+    BrowserItem *top = m_browser->topItem();
+    colorItem(top);
+    if (top) {
+        const auto children = top->children();
+        for (BrowserItem *child : children)
+            collapseBelow(child);
+    }
+    const bool now = m_module->isChanged();
+    if (now != m_changed) {
+        m_changed = now;
+        emit enableSave(now);
+    }
+}
+
+void ModuleView::removeSubmodule(Submodule *submodule)
+{
+    if (!m_module)
+        return;
+    if (submodule && submodule->parent() == m_module) {
+        // The rows, their associations and the "Group" parameters point at
+        // the board: they go before it does.
+        clearTree();
+        delete submodule; // a child of the module; leaves its children list
+    }
+    setModule(m_module);
+}
+
+void ModuleView::valueChanged(BrowserProperty *qtproperty, const QVariant &value)
+{
+    // Rows are associated only after their value is set, so building the
+    // tree never counts as an edit.
+    Property *parameter = m_browser->findProperty(qtproperty);
+    if (!parameter)
+        return;
+    Device *device = parameter->device();
+    if (!device)
+        return;
+    const QString name = qtproperty->propertyName();
+    parameter->setChanged(true);
+    // The edited row, wherever it is shown: the current row may already be
+    // another one when a text editor commits on losing the focus.
+    const auto items = m_browser->items(qtproperty);
+    for (BrowserItem *item : items)
+        m_browser->setBackgroundColor(item, QColor(Qt::cyan));
+    // Told on every edit: the host disables saving after a save without the
+    // view knowing, and the next edit must enable it again.
+    m_changed = true;
+    emit enableSave(true);
+
+    if (addressWordsOf(name)) {
+        applyAddress(parameter, value.toString());
+    } else if (name == ModuleParam::BaudRate || name == ModuleParam::Parity) {
+        const int code = value.toInt() + (name == ModuleParam::BaudRate ? FirstBaudCode : 0);
+        device->setValue(name, code);
+        updatePortWord(parameter);
+    } else if (name == ChannelParam::SignalType
+               && device->value(ChannelParam::Type).toInt() == TypeTemperatureInput) {
+        // Temperature inputs list the signal types from code 4 on.
+        device->setValue(name, value.toInt() + 4);
+    } else {
+        device->setValue(name, value);
+    }
+}
+
+void ModuleView::initProgressDialog(int size)
+{
+    m_timer.start();
+    m_progressDialog = std::make_unique<QProgressDialog>(
+        QStringLiteral("Сохранение конфигурации..."), QStringLiteral("Отмена"), 0, size);
+    setEnabled(false);
+}
+
+void ModuleView::getInfoProperty(const QString &propertyName)
+{
+    if (propertyName.isEmpty()) {
+        emit addInfoProperty(QString());
+        return;
+    }
+    // A program started from a desktop menu has another working directory.
+    QString path = QDir::current().filePath(kHelpFile);
+    if (!QFileInfo::exists(path))
+        path = QDir(QCoreApplication::applicationDirPath()).filePath(kHelpFile);
+    QJsonObject help;
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly))
+        help = QJsonDocument::fromJson(file.readAll()).object();
+    emit addInfoProperty(help.value(propertyName).toVariant().toString());
+}
+
+void ModuleView::clearTree()
+{
+    m_browser->clear();
+    m_manager->clear();
+    m_readOnlyManager->clear();
+    m_ownProperties.clear();
+}
+
+BrowserProperty *ModuleView::buildModuleProperty()
+{
+    BrowserProperty *top = addGroup(kModuleGroup);
+    BrowserProperty *moduleGroup = addGroup(kModuleParams);
+    BrowserProperty *linkGroup = addGroup(kLinkParams);
+    top->addSubProperty(moduleGroup);
+    const auto parameters = m_module->properties();
+    for (Property *parameter : parameters)
+        buildModuleRow(parameter, moduleGroup, linkGroup);
+    moduleGroup->addSubProperty(linkGroup);
+    const auto submodules = m_module->submodules();
+    for (Submodule *submodule : submodules)
+        top->addSubProperty(buildSubmoduleProperty(submodule));
+    return top;
+}
+
+void ModuleView::buildModuleRow(Property *parameter, BrowserProperty *moduleGroup,
+                                BrowserProperty *linkGroup)
+{
+    const QString name = parameter->name();
+    const QVariant value = parameter->value();
+    BrowserProperty *group = linkGroup;
+    BrowserProperty *row = nullptr;
+    if (name == ModuleParam::Type) {
+        row = addReadOnlyProperty(name, moduleTypeName(value.toInt()));
+        group = moduleGroup;
+    } else if (name == ModuleParam::Firmware) {
+        row = addReadOnlyProperty(name, value.toString());
+        group = moduleGroup;
+    } else if (name == ModuleParam::Errors) {
+        row = buildErrorFlags(parameter);
+        group = moduleGroup;
+    } else if (name == ModuleParam::ResponseDelay || name == ModuleParam::Address) {
+        row = addIntProperty(name, value, 0, kWordMaximum);
+    } else if (name == ModuleParam::LockTimeout) {
+        row = addDoubleProperty(name, value, 0, kLockTimeoutMaximum);
+        row->setAttribute(kDecimals, 1);
+    } else if (name == ModuleParam::BaudRate || name == ModuleParam::Parity) {
+        if (m_mode & ModeTcp)
+            return;
+        row = addEnumProperty(parameter, name == ModuleParam::BaudRate ? FirstBaudCode : 0);
+    } else if (addressWordsOf(name)) {
+        if (m_mode & ModeRtu)
+            return;
+        row = addAddressProperty(name, value.toString());
+    }
+    if (!row)
+        return;
+    group->addSubProperty(row);
+    m_browser->insertProperty(row, parameter);
+}
+
+BrowserProperty *ModuleView::buildErrorFlags(Property *parameter)
+{
+    BrowserProperty *group = addGroup(parameter->name());
+    const int word = parameter->value().toInt();
+    for (int bit : kErrorBits) {
+        const QString flag = moduleErrorName(bit);
+        BrowserProperty *row = addReadOnlyProperty(
+            flag, (word >> bit) & 1 ? QStringLiteral("есть") : QStringLiteral("нет"));
+        group->addSubProperty(row);
+        m_browser->insertProperty(row, ownProperty(flag, m_module));
+    }
+    return group;
+}
+
+BrowserProperty *ModuleView::buildSubmoduleProperty(Submodule *submodule)
+{
+    const int type = submodule->value(SubmoduleParam::Type).toInt();
+    const int slot = submodule->value(SubmoduleParam::Slot).toInt();
+    BrowserProperty *group = addGroup(QStringLiteral("Субмодуль %1 (Слот %2)")
+                                          .arg(submoduleTypeName(type), slotLetter(slot)));
+    m_browser->insertProperty(group, ownProperty(kGroupKey, submodule));
+    const auto children = submodule->children();
+    for (QObject *child : children) {
+        if (BrowserProperty *row = buildChannelProperty(qobject_cast<Channel *>(child)))
+            group->addSubProperty(row);
+    }
+    return group;
+}
+
+BrowserProperty *ModuleView::buildChannelProperty(Channel *channel)
+{
+    if (!channel)
+        return nullptr;
+    const int number = channel->value(ChannelParam::Number).toInt();
+    const int type = channel->value(ChannelParam::Type).toInt();
+    // The trailing blank is part of the label.
+    BrowserProperty *group = addGroup(
+        QStringLiteral("%1 %2 ").arg(channelTypeName(type), QString::number(number + 1)));
+    const auto parameters = channel->properties();
+    for (Property *parameter : parameters) {
+        if (BrowserProperty *row = buildChannelRow(parameter, type)) {
+            group->addSubProperty(row);
+            m_browser->insertProperty(row, parameter);
+        }
+    }
+    return group;
+}
+
+BrowserProperty *ModuleView::buildChannelRow(Property *parameter, int channelType)
+{
+    const QString name = parameter->name();
+    const QVariant value = parameter->value();
+    if (name == ChannelParam::SignalType) {
+        if (channelType == TypeAnalogInput || channelType == TypeAnalogOutput)
+            return addEnumProperty(parameter, 0);
+        if (channelType == TypeTemperatureInput)
+            return addEnumProperty(parameter, 4);
+        return nullptr;
+    }
+    if (name == ChannelParam::LowerLimit || name == ChannelParam::UpperLimit)
+        return addDoubleProperty(name, value, -kLimitBound, kLimitBound);
+    if (name == ChannelParam::Multiplier || name == ChannelParam::DataFormat
+        || name == ChannelParam::Antibounce)
+        return addEnumProperty(parameter, 0);
+    if (name == ChannelParam::Pwm)
+        return addIntProperty(name, value, 0, kPwmMaximum);
+    if (name == ChannelParam::BlockValue) {
+        if (channelType == TypeAnalogOutput)
+            return addDoubleProperty(name, value, 0, kBlockValueMaximum);
+        if (channelType == TypeDigitalOutput)
+            return addEnumProperty(parameter, 0);
+    }
+    return nullptr;
+}
+
+BrowserProperty *ModuleView::addIntProperty(const QString &name, const QVariant &value,
+                                            int minimum, int maximum)
+{
+    BrowserProperty *row = m_manager->addProperty(BrowserProperty::Integer, name);
+    row->setAttribute(kMinimum, minimum);
+    row->setAttribute(kMaximum, maximum);
+    const int given = value.toInt();
+    row->setValue(given);
+    if (row->value().toInt() != given)
+        qDebug() << "Error set int property";
+    return row;
+}
+
+BrowserProperty *ModuleView::addDoubleProperty(const QString &name, const QVariant &value,
+                                               double minimum, double maximum)
+{
+    BrowserProperty *row = m_manager->addProperty(BrowserProperty::Real, name);
+    row->setAttribute(kMinimum, minimum);
+    row->setAttribute(kMaximum, maximum);
+    row->setAttribute(kDecimals, 3);
+    row->setAttribute(kSingleStep, 0.1);
+    const double given = value.toDouble();
+    row->setValue(given);
+    // A float read from the unit is never exact in decimals; only a value
+    // that the row had to change by more than its rounding is reported.
+    if (std::abs(row->value().toDouble() - given) > 0.0005)
+        qDebug() << "Error set double property";
+    return row;
+}
+
+BrowserProperty *ModuleView::addEnumProperty(Property *parameter, int base)
+{
+    BrowserProperty *row = m_manager->addProperty(BrowserProperty::Enumeration, parameter->name());
+    const QStringList names = parameter->enumNames().values();
+    row->setAttribute(kEnumNames, names);
+    bool ok = false;
+    int index = parameter->value().toInt(&ok) - base;
+    if (!ok || index < 0 || index >= names.size()) {
+        // The row shows the first entry, so the model takes it too and the
+        // parameter counts as edited.
+        parameter->setValue(base);
+        parameter->setChanged(true);
+        updatePortWord(parameter);
+        index = 0;
+    }
+    row->setValue(index);
+    if (row->value().toInt() != index)
+        qDebug() << "Error set combobox property";
+    return row;
+}
+
+BrowserProperty *ModuleView::addAddressProperty(const QString &name, const QString &text)
+{
+    BrowserProperty *row = m_manager->addProperty(BrowserProperty::Text, name);
+    row->setAttribute(kRegExp, ipv4Expression());
+    row->setValue(text);
+    if (row->value().toString() != text)
+        qDebug() << "Error set url property()";
+    return row;
+}
+
+BrowserProperty *ModuleView::addReadOnlyProperty(const QString &name, const QString &text)
+{
+    BrowserProperty *row = m_readOnlyManager->addProperty(BrowserProperty::ReadOnlyText, name);
+    row->setAttribute(kReadOnly, true);
+    row->setValue(text);
+    return row;
+}
+
+BrowserProperty *ModuleView::addGroup(const QString &name)
+{
+    return m_manager->addProperty(BrowserProperty::Group, name);
+}
+
+Property *ModuleView::ownProperty(const QString &name, Device *device)
+{
+    m_ownProperties.push_back(std::make_unique<Property>(name, device, 0));
+    return m_ownProperties.back().get();
+}
+
+void ModuleView::colorItem(BrowserItem *item)
+{
+    if (!item)
+        return;
+    if (const Property *parameter = m_browser->findProperty(item->property())) {
+        m_browser->setBackgroundColor(item, parameter->isChanged() ? QColor(Qt::cyan)
+                                                                   : QColor(Qt::white));
+    }
+    const auto children = item->children();
+    for (BrowserItem *child : children)
+        colorItem(child);
+}
+
+void ModuleView::collapseBelow(BrowserItem *item)
+{
+    const auto children = item->children();
+    for (BrowserItem *child : children)
+        collapseBelow(child);
+    m_browser->setExpanded(item, false);
+}
+
+void ModuleView::applyAddress(Property *parameter, const QString &text)
+{
+    const AddressWords *words = addressWordsOf(parameter->name());
+    Device *device = parameter->device();
+    const QStringList parts = text.split(QLatin1Char('.'));
+    int octets[4] = {};
+    bool valid = words && device && parts.size() == 4;
+    for (int i = 0; valid && i < 4; ++i) {
+        octets[i] = parts.at(i).toInt(&valid, 10);
+        valid = valid && octets[i] >= 0 && octets[i] <= 255;
+    }
+    if (!valid) {
+        qDebug() << "Address text refused:" << text;
+        return;
+    }
+    device->setValue(words->high, octets[0] * 256 + octets[1]);
+    device->setValue(words->low, octets[2] * 256 + octets[3]);
+    // The row's own parameter keeps the text too (and its edit mark), so a
+    // rebuild shows the address that will be written.
+    parameter->setValue(text);
+}
+
+void ModuleView::updatePortWord(Property *changed)
+{
+    Device *device = changed->device();
+    if (!device
+        || (changed->name() != ModuleParam::BaudRate && changed->name() != ModuleParam::Parity))
+        return;
+    const int speed = device->value(ModuleParam::BaudRate).toInt();
+    const int parity = device->value(ModuleParam::Parity).toInt();
+    device->setValue(ModuleParam::PortConfig, (parity * 64 + speed) % 256);
+}

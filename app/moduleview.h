@@ -1,0 +1,119 @@
+#ifndef MODULEVIEW_H
+#define MODULEVIEW_H
+
+#include "moduletables.h"
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QVariant>
+
+#include <memory>
+#include <vector>
+
+namespace Ui {
+class ModuleView;
+}
+
+class BrowserItem;
+class BrowserProperty;
+class Channel;
+class Device;
+class Module;
+class Property;
+class PropertyEditorFactory;
+class PropertyManager;
+class QProgressDialog;
+class Submodule;
+class TreePropertyBrowser;
+
+// Document window of the configurator: shows one module with its boards and
+// channels as an editable parameter tree and writes every edit back into
+// the model.
+class ModuleView : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // A module opened from a file; the view takes it (see mode bit 32).
+    ModuleView(int mode, Module *module, QWidget *parent = nullptr);
+    // A unit's register image, as read.
+    ModuleView(int mode, const ModuleTables &tables, QWidget *parent = nullptr);
+    // A new, empty module of the given type.
+    ModuleView(int mode, int type, QWidget *parent = nullptr);
+    ~ModuleView() override;
+
+    Module *module() const { return m_module; }
+    bool hasChanges() const { return m_changed; }
+    QString fileName() const { return m_fileName; }
+    void setFileName(const QString &fileName) { m_fileName = fileName; }
+
+    // Paints every row from the model's changed flags.
+    void refreshColors();
+    // Asks for a free slot and adds a board of the type (1 … 10) there.
+    void addSubmodule(int type);
+    void deleteSelectedSubmodule();
+
+signals:
+    void showProgressDialog();
+    void addMessage(const QString &msg);
+    void addInfoProperty(const QString &info);
+    void enableSave(bool param);
+
+private slots:
+    void setModule(Module *module);
+    void removeSubmodule(Submodule *submodule);
+    void valueChanged(BrowserProperty *qtproperty, const QVariant &value);
+    void initProgressDialog(int size);
+    void getInfoProperty(const QString &propertyName);
+
+private:
+    // Shared part of the constructors, before a model is attached.
+    void setupView();
+    void adopt(Module *module);
+
+    // Drops every row, association and parameter of the view's own, so that
+    // nothing points into the model any more.
+    void clearTree();
+    BrowserProperty *buildModuleProperty();
+    void buildModuleRow(Property *parameter, BrowserProperty *moduleGroup,
+                        BrowserProperty *linkGroup);
+    BrowserProperty *buildErrorFlags(Property *parameter);
+    BrowserProperty *buildSubmoduleProperty(Submodule *submodule);
+    BrowserProperty *buildChannelProperty(Channel *channel);
+    BrowserProperty *buildChannelRow(Property *parameter, int channelType);
+
+    BrowserProperty *addIntProperty(const QString &name, const QVariant &value, int minimum,
+                                    int maximum);
+    BrowserProperty *addDoubleProperty(const QString &name, const QVariant &value,
+                                       double minimum, double maximum);
+    BrowserProperty *addEnumProperty(Property *parameter, int base);
+    BrowserProperty *addAddressProperty(const QString &name, const QString &text);
+    BrowserProperty *addReadOnlyProperty(const QString &name, const QString &text);
+    BrowserProperty *addGroup(const QString &name);
+    // A parameter that only carries a device and a help key for its row.
+    Property *ownProperty(const QString &name, Device *device);
+
+    void colorItem(BrowserItem *item);
+    void collapseBelow(BrowserItem *item);
+    static void applyAddress(Property *parameter, const QString &text);
+    static void updatePortWord(Property *changed);
+
+    std::unique_ptr<Ui::ModuleView> ui;
+    TreePropertyBrowser *m_browser = nullptr; // child widget
+    PropertyManager *m_manager = nullptr;     // child object
+    // Rows that never take an editor; not connected to valueChanged.
+    PropertyManager *m_readOnlyManager = nullptr; // child object
+    PropertyEditorFactory *m_factory = nullptr;   // child object
+    Module *m_module = nullptr;
+    // m_module when the view owns it (mode bit 32 clear).
+    std::unique_ptr<Module> m_ownedModule;
+    ModuleTables m_tables;
+    std::unique_ptr<QProgressDialog> m_progressDialog;
+    QElapsedTimer m_timer;
+    bool m_changed = false;
+    quint32 m_mode = 0;
+    QString m_fileName;
+    std::vector<std::unique_ptr<Property>> m_ownProperties;
+};
+
+#endif // MODULEVIEW_H
