@@ -3,7 +3,6 @@
 #include "simbus.h"
 
 #include <QLoggingCategory>
-#include <QPointer>
 
 Q_LOGGING_CATEGORY(lcSimRtu, "brk.sim.rtu")
 

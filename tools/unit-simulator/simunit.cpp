@@ -1,14 +1,11 @@
 #include "simunit.h"
 
 #include <QJsonArray>
-#include <QLoggingCategory>
 #include <QStringList>
 
 #include <cmath>
 #include <cstring>
 #include <limits>
-
-Q_LOGGING_CATEGORY(lcSimUnit, "brk.sim.unit")
 
 namespace {
 
