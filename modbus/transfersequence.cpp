@@ -154,47 +154,55 @@ void TransferSequence::sendNext()
         return;
     if (m_next < m_requests.size()) {
         const int index = m_next++;
-        const ModbusRequest &request = m_requests.at(index);
-        QModbusReply *reply = nullptr;
-        if (m_client) {
-            reply = m_kind == Kind::Read
-                ? m_client->sendReadRequest(request.unit, request.serverAddress)
-                : m_client->sendWriteRequest(request.unit, request.serverAddress);
-        }
-        if (!reply) {
-            const QString clientError = m_client ? m_client->errorString() : QString();
-            const SendKind sendKind = m_kind == Kind::Read ? SendKind::Read
-                : m_kind == Kind::Write                    ? SendKind::Write
-                                                           : SendKind::WriteAccept;
-            const QString text = sendErrorText(sendKind, clientError);
-            qCWarning(lcTransfer).noquote() << text;
-            m_answered[index] = true;
-            if (m_kind == Kind::Read) {
-                m_failedBlocks << typeResponseName(request.type);
-                notify([this, text] { emit errorMessage(text); });
-            } else {
-                // A write that cannot be sent is not gone on with half done.
-                stopWithFailure(text, m_kind == Kind::Write);
-                return;
-            }
-        } else if (reply->isFinished()) {
-            m_answered[index] = true; // a broadcast: no answer comes
-            reply->deleteLater();
-        } else {
-            ++m_outstanding;
-            m_pending.append(reply);
-            const quint64 generation = m_generation;
-            connect(reply, &QModbusReply::finished, this, [this, reply, index, generation] {
-                onReplyFinished(reply, index, generation);
-            });
-        }
-    }
-    if (m_next < m_requests.size()) {
-        m_pauseTimer.start(pauseBefore(m_next));
-        return;
+        // The next pause runs from the start of this send, so the time the
+        // send takes does not add to it.
+        if (m_next < m_requests.size())
+            m_pauseTimer.start(pauseBefore(m_next));
+        send(index);
+        if (m_stopped || m_next < m_requests.size())
+            return;
     }
     armWatchdog();
     finishIfDone();
+}
+
+void TransferSequence::send(int index)
+{
+    const ModbusRequest &request = m_requests.at(index);
+    QModbusReply *reply = nullptr;
+    if (m_client) {
+        reply = m_kind == Kind::Read
+            ? m_client->sendReadRequest(request.unit, request.serverAddress)
+            : m_client->sendWriteRequest(request.unit, request.serverAddress);
+    }
+    if (!reply) {
+        const QString clientError = m_client ? m_client->errorString() : QString();
+        const SendKind sendKind = m_kind == Kind::Read ? SendKind::Read
+            : m_kind == Kind::Write                    ? SendKind::Write
+                                                       : SendKind::WriteAccept;
+        const QString text = sendErrorText(sendKind, clientError);
+        qCWarning(lcTransfer).noquote() << text;
+        m_answered[index] = true;
+        if (m_kind == Kind::Read) {
+            m_failedBlocks << typeResponseName(request.type);
+            notify([this, text] { emit errorMessage(text); });
+        } else {
+            // A write that cannot be sent is not gone on with half done.
+            stopWithFailure(text, m_kind == Kind::Write);
+        }
+        return;
+    }
+    if (reply->isFinished()) {
+        m_answered[index] = true; // a broadcast: no answer comes
+        reply->deleteLater();
+        return;
+    }
+    ++m_outstanding;
+    m_pending.append(reply);
+    const quint64 generation = m_generation;
+    connect(reply, &QModbusReply::finished, this, [this, reply, index, generation] {
+        onReplyFinished(reply, index, generation);
+    });
 }
 
 void TransferSequence::onReplyFinished(QModbusReply *reply, int index, quint64 generation)

@@ -121,6 +121,7 @@ signals:
 private:
     Start begin(Kind kind, const QVector<ModbusRequest> &requests, bool leadingFlag);
     void sendNext();
+    void send(int index);
     void onReplyFinished(QModbusReply *reply, int index, quint64 generation);
     void onWatchdog();
     void handleSuccess(const ModbusRequest &request, const QVector<quint16> &values);
