@@ -13,3 +13,5 @@ target_link_libraries(brk_mapcal_testee PUBLIC Qt5::Widgets Qt5::SerialBus brk_m
 
 brk_add_test(tst_rigestersmapwindow SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_rigestersmapwindow.cpp
     LIBS brk_mapcal_testee)
+brk_add_test(tst_calibratedialog SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_calibratedialog.cpp
+    LIBS brk_mapcal_testee brk_testsupport)

@@ -88,13 +88,7 @@ void TestRigestersMapWindow::rows_data()
     // Boards added by hand out of slot order: listed by slot, registers
     // from the global numbers, which follow the order the boards were added.
     QTest::newRow("boards added out of slot order")
-        << Boards { { 7, 3 }, { 4, 0 }, { 3, 1 }, { 1, 2 } } << 1 << QStringList {
-        "Дискретные выходы | 1 | 0 | Слот B: субмодуль R, канал 1 | Bool",
-        "Дискретные выходы | 1 | 1 | Слот B: субмодуль R, канал 2 | Bool",
-        "Дискретные выходы | 1 | 2 | Слот C: субмодуль DO4, канал 1 | Bool",
-        "Дискретные выходы | 1 | 3 | Слот C: субмодуль DO4, канал 2 | Bool",
-        "Дискретные выходы | 1 | 4 | Слот C: субмодуль DO4, канал 3 | Bool",
-        "Дискретные выходы | 1 | 5 | Слот C: субмодуль DO4, канал 4 | Bool",
+        << Boards { { 7, 3 }, { 4, 0 }, { 9, 1 } } << 1 << QStringList {
         "Аналоговые входы | 4 | 4 | Слот A: субмодуль AI, канал 1 | Int16",
         "Аналоговые входы | 4 | 6 | Слот A: субмодуль AI, канал 2 | Float32",
         "Аналоговые входы | 4 | 8 | Слот A: субмодуль AI, канал 3 | Int16",
@@ -102,7 +96,6 @@ void TestRigestersMapWindow::rows_data()
         "Температурные входы | 4 | 0 | Слот D: субмодуль TMP, канал 1 | Int16",
         "Температурные входы | 4 | 2 | Слот D: субмодуль TMP, канал 2 | Int16",
     };
-    QTest::newRow("ENI2 only: nothing to list") << Boards { { 9, 0 } } << -1 << QStringList {};
 }
 
 void TestRigestersMapWindow::rows()
@@ -130,7 +123,6 @@ void TestRigestersMapWindow::height_data()
     QTest::addColumn<bool>("capped");
 
     QTest::newRow("AIO in slot B") << Boards { { 5, 1 } } << QVector<int> { 2, 2 } << false;
-    QTest::newRow("DI") << Boards { { 6, 0 } } << QVector<int> { 4, 2 } << false;
     QTest::newRow("six DO6 stop at 800")
         << Boards { { 8, 0 }, { 8, 1 }, { 8, 2 }, { 8, 3 }, { 8, 4 }, { 8, 5 } } << QVector<int> { 36, 12 } << true;
 }
