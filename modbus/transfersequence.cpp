@@ -15,9 +15,25 @@ namespace {
 
 const char *const FailedBlocksText = "Не считаны блоки: %1";
 const char *const UnconfirmedText =
-    "Не удалось подтвердить запись: ответ модуля на последний запрос не получен.";
+    "Не удалось подтвердить запись: не на все запросы получен ответ модуля.";
 
 } // namespace
+
+// Signals go out queued, after the state they report is settled, so a slot
+// may start the next sequence or open a modal box without re-entering a
+// half-done step. Those of an earlier sequence are dropped.
+template<typename F>
+void TransferSequence::notify(F &&emitter)
+{
+    const quint64 generation = m_generation;
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation, emitter = std::forward<F>(emitter)] {
+            if (generation == m_generation)
+                emitter();
+        },
+        Qt::QueuedConnection);
+}
 
 TransferSequence::TransferSequence(QModbusClient *client, QObject *parent)
     : QObject(parent)
@@ -72,6 +88,7 @@ TransferSequence::Start TransferSequence::startWrite(const ModuleTables &encoded
         return Start::NoClient;
     QVector<ModbusRequest> requests = RegisterBlocks::allWriteRequests(
         encoded, before, mode == WriteMode::ChangedOnly, m_serverAddress);
+    m_linkChanged = false;
     if (requests.isEmpty())
         return Start::Empty;
 
@@ -412,17 +429,4 @@ void TransferSequence::releasePending()
     }
     m_pending.clear();
     m_outstanding = 0;
-}
-
-template<typename F>
-void TransferSequence::notify(F &&emitter)
-{
-    const quint64 generation = m_generation;
-    QMetaObject::invokeMethod(
-        this,
-        [this, generation, emitter = std::forward<F>(emitter)] {
-            if (generation == m_generation)
-                emitter();
-        },
-        Qt::QueuedConnection);
 }

@@ -164,7 +164,4 @@ private:
     QTimer m_watchdog;
 };
 
-Q_DECLARE_METATYPE(TransferSequence::Kind)
-Q_DECLARE_METATYPE(TransferSequence::Result)
-
 #endif // TRANSFERSEQUENCE_H
