@@ -9,6 +9,7 @@ namespace {
 // Real configurations are a few kilobytes; this keeps a hostile file from
 // taking the memory of the whole machine.
 constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
+constexpr qint64 ChunkSize = 64 * 1024;
 } // namespace
 
 QJsonObject loadJsonObject(const QString &path)
@@ -18,7 +19,15 @@ QJsonObject loadJsonObject(const QString &path)
         qWarning("Couldn't open save file.");
         return QJsonObject();
     }
-    const QByteArray data = file.read(MaxFileSize + 1);
+    // Read in chunks: a single read(MaxFileSize + 1) would reserve the whole
+    // limit for every file, however small.
+    QByteArray data;
+    while (data.size() <= MaxFileSize) {
+        const QByteArray chunk = file.read(qMin<qint64>(ChunkSize, MaxFileSize + 1 - data.size()));
+        if (chunk.isEmpty())
+            break;
+        data += chunk;
+    }
     if (data.size() > MaxFileSize) {
         qWarning() << "Configuration file too large:" << path;
         return QJsonObject();
