@@ -246,6 +246,9 @@ void CalibrateDialog::finish()
     if (m_finished)
         return;
     m_finished = true;
+    // An editor still open is dropped unsaved: an edit that arrived now
+    // could be neither written nor taken back.
+    ui->treeView->reset();
     m_pollTimer.stop();
     m_stepTimer.stop();
     m_passIndex = -1;
