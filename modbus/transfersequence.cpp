@@ -136,6 +136,7 @@ TransferSequence::Start TransferSequence::begin(Kind kind, const QVector<ModbusR
     m_requests = requests;
     m_answered = QVector<bool>(requests.size(), false);
     m_next = 0;
+    m_sendClock.invalidate();
     m_leadingFlag = leadingFlag;
     m_outstanding = 0;
     m_unconfirmed = false;
@@ -170,17 +171,38 @@ void TransferSequence::sendNext()
     if (m_stopped)
         return;
     if (m_next < m_requests.size()) {
+        if (!waitOutPause())
+            return;
         const int index = m_next++;
         // The next pause runs from the start of this send, so the time the
         // send takes does not add to it.
+        m_sendClock.start();
         if (m_next < m_requests.size())
-            m_pauseTimer.start(pauseBefore(m_next));
+            m_pauseTimer.start(qMax(0, pauseBefore(m_next) - EarlyWakeMs));
         send(index);
         if (m_stopped || m_next < m_requests.size())
             return;
     }
     armWatchdog();
     finishIfDone();
+}
+
+bool TransferSequence::waitOutPause()
+{
+    if (m_next == 0 || !m_sendClock.isValid())
+        return true;
+    const qint64 pauseNs = qint64(pauseBefore(m_next)) * 1000000;
+    qint64 remainingNs = pauseNs - m_sendClock.nsecsElapsed();
+    if (remainingNs > qint64(EarlyWakeMs) * 1000000) {
+        m_pauseTimer.start(int(remainingNs / 1000000)); // woken far too early
+        return false;
+    }
+    // Qt's event loop wakes a timer on whole milliseconds, late by up to one;
+    // over a few hundred requests that adds up. The timer wakes a millisecond
+    // early and the rest is waited out here, so no pause is ever shorter.
+    while (remainingNs > 0)
+        remainingNs = pauseNs - m_sendClock.nsecsElapsed();
+    return true;
 }
 
 void TransferSequence::send(int index)

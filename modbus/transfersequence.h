@@ -6,6 +6,7 @@
 
 #include <moduletables.h>
 
+#include <QElapsedTimer>
 #include <QModbusDevice>
 #include <QObject>
 #include <QPointer>
@@ -73,6 +74,7 @@ public:
     static constexpr int ModeExtraDelay = 16;
     static constexpr int LastOldFirmware = 21; // 2.1 and older: no EEPROM flag
     static constexpr int DefaultWatchdogMarginMs = 1000;
+    static constexpr int EarlyWakeMs = 1;
 
     explicit TransferSequence(QModbusClient *client, QObject *parent = nullptr);
     ~TransferSequence() override;
@@ -121,6 +123,7 @@ signals:
 private:
     Start begin(Kind kind, const QVector<ModbusRequest> &requests, bool leadingFlag);
     void sendNext();
+    bool waitOutPause();
     void send(int index);
     void onReplyFinished(QModbusReply *reply, int index, quint64 generation);
     void onWatchdog();
@@ -161,6 +164,7 @@ private:
     QStringList m_failedBlocks;
 
     QTimer m_pauseTimer;
+    QElapsedTimer m_sendClock; // since the start of the latest send
     QTimer m_watchdog;
 };
 
