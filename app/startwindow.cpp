@@ -2,6 +2,7 @@
 #include "ui_startwindow.h"
 
 #include "dialog.h"
+#include "mainwindow.h"
 #include "modeflags.h"
 
 #include <codes.h>
@@ -515,14 +516,24 @@ void StartWindow::askJumperThenOpen(const ModuleTables &unit)
 
 void StartWindow::openMainWindow(int mode, const ModuleTables &unit)
 {
-    qDebug() << "StartWindow: open unit, mode" << mode << "module block" << unit.moduleTable()
-             << "AI" << unit.countAI() << "AO" << unit.countAO() << "DI" << unit.countDI()
-             << "DO" << unit.countDO() << "boards" << unit.countSubmodules();
+    // Disposed of by onMainWindowClosed(): the start window is its only owner.
+    auto *window = new MainWindow(mode, unit, m_client);
+    connect(window, &MainWindow::actionAboutProgram, this, &StartWindow::onActionAboutProgram);
+    connect(window, &MainWindow::closed, this, [this]() { onMainWindowClosed(); });
+    window->showMaximized();
+    setMainWindow(window);
 }
 
 void StartWindow::openOfflineWindow()
 {
-    qDebug() << "StartWindow: open an offline configuration, mode" << int(ModeOffline);
+    auto window = std::make_unique<MainWindow>(int(ModeOffline));
+    if (!window->createNew())
+        return; // cancelled: never shown, discarded here
+    MainWindow *shown = window.release();
+    connect(shown, &MainWindow::actionAboutProgram, this, &StartWindow::onActionAboutProgram);
+    connect(shown, &MainWindow::closed, this, [this]() { onMainWindowClosed(); });
+    shown->showMaximized();
+    setMainWindow(shown);
 }
 
 void StartWindow::setMainWindow(QWidget *window)

@@ -1,0 +1,478 @@
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "modeflags.h"
+#include "moduleview.h"
+
+#include <codes.h>
+#include <configfile.h>
+#include <module.h>
+#include <transfersequence.h>
+
+#include <QComboBox>
+#include <QDebug>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QModbusClient>
+#include <QRandomGenerator>
+#include <QScrollBar>
+#include <QShowEvent>
+#include <QStyle>
+#include <QStyleFactory>
+
+namespace {
+
+const QString WarningTitle = QStringLiteral("Внимание");
+const QString TitlePrefix = QStringLiteral("ВИРАТ БРК-40 ");
+const QString FileFilter = QStringLiteral("brcf (*.brcf)");
+constexpr int SubWindowWidth = 800;
+constexpr int SubWindowHeight = 600;
+constexpr int StatusTimeoutMs = 5000;
+
+// Reason shown when an opened file does not fit the unit (Device::compare).
+QString compareReason(int code)
+{
+    static const char *const reasons[] = {
+        "невозможно открыть модуль",    "разные типы модулей",
+        "разное кол-во субмодулей",     "невозможно открыть субмодуль",
+        "разные типы субмодулей",       "разное кол-во каналов",
+        "невозможно открыть канал",     "разные типы каналов",
+    };
+    if (code >= CompareNotModule && code <= CompareChannelType)
+        return QStringLiteral("Ошибка: ") + QString::fromUtf8(reasons[code - 1]);
+    return QStringLiteral("Неизвестная ошибка");
+}
+
+} // namespace
+
+MainWindow::MainWindow(int mode, QWidget *parent)
+    : QMainWindow(parent)
+    , ui(std::make_unique<Ui::MainWindow>())
+    , m_mode(mode)
+{
+    ui->setupUi(this);
+    ui->dockWidget_2->hide();
+    ui->progressBar->hide();
+    ui->actionOpen->setEnabled(true);
+    ui->actionSaveAs->setEnabled(true);
+
+    // Absent on most platforms: then the application's style stays.
+    m_style = QStyleFactory::create(QStringLiteral("WindowsXP"));
+    if (m_style)
+        setStyle(m_style);
+
+    connectActions();
+    connect(this, &MainWindow::addMessage, this, &MainWindow::onAddMessage);
+    connect(this, &MainWindow::addInfoProperty, this, &MainWindow::onAddInfoProperty);
+    connect(ui->mdiArea, &QMdiArea::subWindowActivated, this, &MainWindow::onSubWindowActivated);
+
+    if (m_mode & ModeOffline) {
+        enableBoardCommands(true);
+        ui->actionNew->setEnabled(true);
+    }
+}
+
+MainWindow::MainWindow(int mode, ModuleTables tables, QModbusClient *client, QWidget *parent)
+    : MainWindow(mode, parent)
+{
+    m_client = client;
+    const QVector<quint16> block = tables.moduleTable();
+    m_serverAddress = block.value(5);
+    m_version = block.value(2);
+    m_tables = tables;
+
+    // Writing, resetting, calibration and the register map come with their
+    // own sequences and dialogs; until then their actions stay disabled.
+    ui->actionRead->setEnabled(m_client != nullptr);
+    if (m_mode & ModeOnline)
+        m_keepModule = true;
+    connect(this, &MainWindow::dataTransferComplete, this, &MainWindow::onCreateModule);
+
+    if (m_client) {
+        m_transfer = new TransferSequence(m_client, this);
+        m_transfer->setServerAddress(m_serverAddress);
+        m_transfer->setFirmwareVersion(m_version);
+        m_transfer->setMode(m_mode);
+        connect(m_transfer, &TransferSequence::progress, ui->progressBar,
+                &QProgressBar::setValue);
+        connect(m_transfer, &TransferSequence::message, this, &MainWindow::addMessage);
+        connect(m_transfer, &TransferSequence::errorMessage, this, [this](const QString &text) {
+            statusBar()->showMessage(text, StatusTimeoutMs);
+            emit addMessage(text);
+        });
+        connect(m_transfer, &TransferSequence::warning, this, &MainWindow::warn);
+        connect(m_transfer, &TransferSequence::finished, this,
+                [this](TransferSequence::Kind kind, TransferSequence::Result result) {
+                    onTransferFinished(int(kind), int(result));
+                });
+    }
+}
+
+MainWindow::~MainWindow()
+{
+    if (m_transfer)
+        m_transfer->cancel();
+    // The views may point into the device module: they go before it does.
+    disconnect(ui->mdiArea, nullptr, this, nullptr);
+    qDeleteAll(ui->mdiArea->subWindowList());
+    m_deviceModule.reset();
+    if (m_style) {
+        setStyle(nullptr);
+        delete m_style;
+    }
+}
+
+void MainWindow::connectActions()
+{
+    connect(ui->actionNew, &QAction::triggered, this, &MainWindow::createNew);
+    connect(ui->actionOpen, &QAction::triggered, this, &MainWindow::openFileJson);
+    connect(ui->actionSave, &QAction::triggered, this, &MainWindow::save);
+    connect(ui->actionSaveAs, &QAction::triggered, this, &MainWindow::saveAs);
+    connect(ui->actionRead, &QAction::triggered, this, &MainWindow::readFromDevice);
+    connect(ui->actionWrite, &QAction::triggered, this, &MainWindow::writeToDevice);
+    connect(ui->actionWriteEditable, &QAction::triggered, this,
+            &MainWindow::writeEditableToDevice);
+    connect(ui->actionResetConfig, &QAction::triggered, this, &MainWindow::resetConfig);
+    connect(ui->actionDelSubmodule, &QAction::triggered, this, &MainWindow::deleteSubmodule);
+    connect(ui->actionAboutProgram, &QAction::triggered, this, &MainWindow::actionAboutProgram);
+    connect(ui->actionCalibrate, &QAction::triggered, this, &MainWindow::onCalibrate);
+    connect(ui->actionOpenMapRegisters, &QAction::triggered, this,
+            &MainWindow::onOpenMapRegisters);
+
+    const std::pair<QAction *, int> boards[] = {
+        {ui->actionA1_2_2, 5}, {ui->actionA2_4, 4}, {ui->actionTM2, 7}, {ui->actionRL2, 3},
+        {ui->actionU1_4, 6},   {ui->actionOK_4, 1}, {ui->actionSM2, 2}, {ui->actionDO_6, 8},
+        {ui->actionDI_4, 6},   {ui->actionDI_6, 10},
+    };
+    for (const auto &board : boards) {
+        const int type = board.second;
+        connect(board.first, &QAction::triggered, this, [this, type]() { addSubmodule(type); });
+    }
+}
+
+void MainWindow::enableBoardCommands(bool enabled)
+{
+    for (QAction *action : {ui->actionA1_2_2, ui->actionA2_4, ui->actionDO_6, ui->actionRL2,
+                            ui->actionU1_4, ui->actionOK_4, ui->actionSM2, ui->actionTM2,
+                            ui->actionDI_4, ui->actionDI_6, ui->actionDelSubmodule})
+        action->setEnabled(enabled);
+}
+
+ModuleView *MainWindow::currentView() const
+{
+    QMdiSubWindow *subWindow = ui->mdiArea->activeSubWindow();
+    if (!subWindow) {
+        const QList<QMdiSubWindow *> windows =
+            ui->mdiArea->subWindowList(QMdiArea::CreationOrder);
+        if (windows.isEmpty())
+            return nullptr;
+        subWindow = windows.constFirst();
+    }
+    return qobject_cast<ModuleView *>(subWindow->widget());
+}
+
+QMdiSubWindow *MainWindow::subWindowOf(const ModuleView *view) const
+{
+    const QList<QMdiSubWindow *> windows = ui->mdiArea->subWindowList();
+    for (QMdiSubWindow *subWindow : windows) {
+        if (subWindow->widget() == view)
+            return subWindow;
+    }
+    return nullptr;
+}
+
+QString MainWindow::defaultTitle() const
+{
+    QString title = TitlePrefix;
+    if (!m_client)
+        return title;
+    if (m_mode & ModeTcp)
+        title += m_client->connectionParameter(QModbusDevice::NetworkAddressParameter).toString();
+    else if (m_mode & ModeRtu)
+        title += m_client->connectionParameter(QModbusDevice::SerialPortNameParameter).toString();
+    return title;
+}
+
+void MainWindow::addView(ModuleView *view, QString title)
+{
+    if (title.isEmpty())
+        title = defaultTitle();
+    QMdiSubWindow *subWindow = ui->mdiArea->addSubWindow(view);
+    subWindow->setWindowTitle(title);
+    QRandomGenerator *random = QRandomGenerator::global();
+    const int y = random->bounded(100);
+    const int x = random->bounded(100);
+    subWindow->setGeometry(x, y, SubWindowWidth, SubWindowHeight);
+    subWindow->show();
+
+    connect(view, &ModuleView::addMessage, this, &MainWindow::addMessage);
+    connect(view, &ModuleView::addInfoProperty, this, &MainWindow::addInfoProperty);
+    connect(view, &ModuleView::enableSave, ui->actionSave, &QAction::setEnabled);
+}
+
+bool MainWindow::createNew()
+{
+    QDialog dialog(this);
+    dialog.setWindowTitle(QStringLiteral("Выберите тип модуля"));
+    dialog.setMinimumWidth(250);
+    auto *layout = new QHBoxLayout(&dialog);
+    auto *types = new QComboBox(&dialog);
+    types->setSizePolicy(QSizePolicy::Expanding, types->sizePolicy().verticalPolicy());
+    types->addItem(moduleTypeName(1), 1);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dialog);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    layout->addWidget(types);
+    layout->addWidget(buttons);
+
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    addView(new ModuleView(m_mode, types->currentData().toInt(), this), QString());
+    return true;
+}
+
+void MainWindow::addSubmodule(int typeSubModule)
+{
+    if (ModuleView *view = currentView()) {
+        view->addSubmodule(typeSubModule);
+        return;
+    }
+    qDebug() << "<MainWindow::mapped> Модуль не найден";
+    emit addMessage(QStringLiteral("Модуль не найден"));
+}
+
+void MainWindow::deleteSubmodule()
+{
+    if (ModuleView *view = currentView())
+        view->deleteSelectedSubmodule();
+}
+
+void MainWindow::save()
+{
+    ModuleView *view = currentView();
+    if (!view)
+        return;
+    if (view->fileName().isEmpty())
+        saveAs();
+    else
+        saveTo(view, view->fileName());
+}
+
+void MainWindow::saveAs()
+{
+    // The dialog is modal, but the view may still close under it.
+    const QPointer<ModuleView> view = currentView();
+    if (!view)
+        return;
+    const QString fileName =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Save File"), QString(), FileFilter);
+    if (!fileName.isEmpty() && view)
+        saveTo(view, fileName);
+}
+
+void MainWindow::saveTo(ModuleView *view, const QString &fileName)
+{
+    Module *module = view->module();
+    if (!module)
+        return;
+    // A file that was not written leaves everything as it was: the marks
+    // still show what is unsaved.
+    if (!saveJsonObject(module->toJson(), fileName)) {
+        warn(QStringLiteral("Не удалось записать файл %1").arg(QDir::toNativeSeparators(fileName)));
+        return;
+    }
+    view->setFileName(fileName);
+    if (m_mode & ModeOffline) {
+        if (QMdiSubWindow *subWindow = subWindowOf(view))
+            subWindow->setWindowTitle(TitlePrefix + QLatin1Char(' ')
+                                      + QFileInfo(fileName).fileName());
+    }
+    module->setChanged(false);
+    view->refreshColors();
+    ui->actionSave->setEnabled(false);
+}
+
+void MainWindow::openFileJson()
+{
+    const QString fileName =
+        QFileDialog::getOpenFileName(this, QStringLiteral("Open File"), QString(), FileFilter);
+    if (fileName.isEmpty())
+        return;
+    const QString title = TitlePrefix + QFileInfo(fileName).fileName();
+    if (m_mode & ModeOffline)
+        openOffline(fileName, title);
+    else if (m_mode & ModeOnline)
+        openOnline(fileName, title);
+}
+
+void MainWindow::openOffline(const QString &fileName, const QString &title)
+{
+    auto module = std::make_unique<Module>(-1);
+    module->fromJson(loadJsonObject(fileName));
+    auto *view = new ModuleView(m_mode, module.release(), this);
+    view->setFileName(fileName);
+    addView(view, title);
+}
+
+void MainWindow::openOnline(const QString &fileName, const QString &title)
+{
+    if (!m_deviceModule) {
+        warn(QStringLiteral(
+            "Не возможно сверить конфигурацию, создайте модуль и повторите загрузку"));
+        return;
+    }
+    auto module = std::make_unique<Module>(-1);
+    module->fromJson(loadJsonObject(fileName));
+    // Checked before a view exists: a rejected file leaves nothing behind.
+    const int code = m_deviceModule->compare(module.get());
+    if (code != CompareMatch) {
+        warn(QStringLiteral("Не верная конфигурация загружаемого модуля. %1")
+                 .arg(compareReason(code)));
+        return;
+    }
+    auto *view = new ModuleView(m_mode, module.release(), this);
+    view->setFileName(fileName);
+    addView(view, title);
+    QMessageBox::information(this, WarningTitle,
+                             QStringLiteral("Конфигурация успешно загружена"));
+}
+
+void MainWindow::onSubWindowActivated(QMdiSubWindow *subWindows)
+{
+    if (!ui->mdiArea->activeSubWindow())
+        enableBoardCommands(false);
+    if (m_mode & ModeOffline)
+        enableBoardCommands(true);
+    if (!subWindows)
+        return;
+    if (auto *view = qobject_cast<ModuleView *>(subWindows->widget()))
+        ui->actionSave->setEnabled(view->hasChanges());
+}
+
+void MainWindow::onEnableSave(bool param)
+{
+    ui->actionSave->setEnabled(param);
+}
+
+void MainWindow::onAddMessage(const QString &msg)
+{
+    const QString text = ui->textEdit->toPlainText();
+    ui->textEdit->setPlainText(text.isEmpty() ? msg : text + QLatin1Char('\n') + msg);
+    QScrollBar *bar = ui->textEdit->verticalScrollBar();
+    bar->setValue(bar->maximum());
+}
+
+void MainWindow::onAddInfoProperty(const QString &info)
+{
+    ui->tePropertyInfo->setPlainText(info);
+    QScrollBar *bar = ui->tePropertyInfo->verticalScrollBar();
+    bar->setValue(bar->maximum());
+}
+
+void MainWindow::onCalibrate()
+{
+    // The calibration dialog is not part of this build; its action stays disabled.
+}
+
+void MainWindow::onOpenMapRegisters()
+{
+    // The register map window is not part of this build; its action stays disabled.
+}
+
+void MainWindow::warn(const QString &text)
+{
+    QMessageBox::warning(this, WarningTitle, text, QMessageBox::Ok);
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_firstShow && m_client)
+        readFromDevice();
+    m_firstShow = false;
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_transfer)
+        m_transfer->cancel();
+    // Once: the start window replaces the client when it hears it.
+    if (!m_closedEmitted) {
+        m_closedEmitted = true;
+        emit closed();
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void MainWindow::readFromDevice()
+{
+    if (!m_client || !m_transfer)
+        return;
+    if (m_transfer->isRunning())
+        return; // one sequence at a time
+    ui->progressBar->setRange(rT300, rT1600 + 1);
+    ui->progressBar->setValue(rT300);
+    ui->progressBar->show();
+    m_state = 32;
+    const TransferSequence::Start start = m_transfer->startRead(m_tables);
+    if (start != TransferSequence::Start::Started) {
+        m_state = -1;
+        ui->progressBar->hide();
+    }
+}
+
+void MainWindow::onTransferFinished(int kind, int result)
+{
+    if (TransferSequence::Kind(kind) != TransferSequence::Kind::Read)
+        return;
+    if (TransferSequence::Result(result) == TransferSequence::Result::Cancelled) {
+        m_state = -1;
+        ui->progressBar->hide();
+        return;
+    }
+    // Blocks that failed keep what they held and are listed in the output
+    // pane; the view shows what was read.
+    m_tables = m_transfer->tables();
+    emit dataTransferComplete();
+}
+
+void MainWindow::onCreateModule()
+{
+    const int state = m_state;
+    m_state = -1;
+    if (state != 32)
+        return;
+    const int mode = m_keepModule ? (m_mode | ModeKeepsModule) : m_mode;
+    auto *view = new ModuleView(mode, m_tables, this);
+    addView(view, QString());
+    ui->progressBar->hide();
+    if (m_keepModule) {
+        // Only the first read provides the module files are checked against.
+        m_deviceModule.reset(view->module());
+        m_keepModule = false;
+    }
+}
+
+// Writing, resetting and rebooting are not available yet: their actions stay
+// disabled.
+void MainWindow::writeToDevice() {}
+void MainWindow::writeEditableToDevice() {}
+void MainWindow::read(TypeResponse typeResponse)
+{
+    Q_UNUSED(typeResponse)
+}
+void MainWindow::write(TypeResponse typeResponse)
+{
+    Q_UNUSED(typeResponse)
+}
+void MainWindow::enableEeprom(bool flag)
+{
+    Q_UNUSED(flag)
+}
+void MainWindow::resetConfig() {}
+void MainWindow::rebootModule() {}

@@ -1,0 +1,111 @@
+#ifndef MAINWINDOW_H
+#define MAINWINDOW_H
+
+#include <moduletables.h>
+#include <typeresponse.h>
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <memory>
+
+namespace Ui {
+class MainWindow;
+}
+
+class Module;
+class ModuleView;
+class QMdiSubWindow;
+class QModbusClient;
+class QStyle;
+class TransferSequence;
+
+// The configuration window: module views as MDI sub-windows, the file,
+// module and board commands, the output and help panes. Online it borrows
+// the start window's Modbus client and reads the unit on its first show.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // Offline window (mode 1) and the common part of the online one.
+    explicit MainWindow(int mode, QWidget *parent = nullptr);
+    // Online window for a found unit; `tables` holds its module block, the
+    // client is not owned.
+    MainWindow(int mode, ModuleTables tables, QModbusClient *client, QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    int mode() const { return m_mode; }
+    // The module read from the unit, against which opened files are checked.
+    Module *deviceModule() const { return m_deviceModule.get(); }
+    // The view the file and board commands act on, or null.
+    ModuleView *currentView() const;
+
+signals:
+    void closed();
+    void addMessage(const QString &msg);
+    void addInfoProperty(const QString &info);
+    void actionAboutProgram();
+    void dataTransferComplete();
+
+public slots:
+    // Asks for the module type of a new configuration; false when cancelled.
+    bool createNew();
+
+private slots:
+    void addSubmodule(int typeSubModule);
+    void readFromDevice();
+    void writeToDevice();
+    void writeEditableToDevice();
+    void read(TypeResponse typeResponse);
+    void write(TypeResponse typeResponse);
+    void enableEeprom(bool flag);
+    void save();
+    void saveAs();
+    void openFileJson();
+    void deleteSubmodule();
+    void resetConfig();
+    void rebootModule();
+    void onAddMessage(const QString &msg);
+    void onAddInfoProperty(const QString &info);
+    void onEnableSave(bool param);
+    void onSubWindowActivated(QMdiSubWindow *subWindows);
+    void onCalibrate();
+    void onOpenMapRegisters();
+    void onCreateModule();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void connectActions();
+    void enableBoardCommands(bool enabled);
+    QString defaultTitle() const;
+    void addView(ModuleView *view, QString title);
+    QMdiSubWindow *subWindowOf(const ModuleView *view) const;
+    void saveTo(ModuleView *view, const QString &fileName);
+    void openOffline(const QString &fileName, const QString &title);
+    void openOnline(const QString &fileName, const QString &title);
+    void warn(const QString &text);
+    void onTransferFinished(int kind, int result);
+
+    bool m_linkChanged = false;
+    bool m_firstShow = true;
+    bool m_keepModule = false;
+    std::unique_ptr<Module> m_deviceModule;
+    QStyle *m_style = nullptr; // owned; null where the platform lacks the style
+    std::unique_ptr<Ui::MainWindow> ui;
+    int m_serverAddress = 0;
+    QPointer<QModbusClient> m_client; // not owned
+    ModuleTables m_tables;
+    ModuleTables m_savedTables;
+    bool m_editedOnly = false;
+    int m_version = 0;
+    int m_mode = 0;
+    int m_state = -1; // 32 reading, 31 writing, 29 resetting, -1 idle
+    TransferSequence *m_transfer = nullptr; // child object, online windows only
+    bool m_closedEmitted = false;
+};
+
+#endif // MAINWINDOW_H
