@@ -181,12 +181,15 @@ void CalibrateDialog::watch(QModbusReply *reply, Property *p, bool write)
     connect(reply, &QModbusReply::finished, this, [this, reply, p, write] { handleReply(reply, p, write); });
     // The reply goes when it ends, even when the dialog is gone by then.
     connect(reply, &QModbusReply::finished, reply, &QObject::deleteLater);
+    if (!write)
+        m_pendingReads.append(reply);
 }
 
 void CalibrateDialog::handleReply(QModbusReply *reply, Property *p, bool write)
 {
     if (m_finished)
         return;
+    m_pendingReads.removeOne(reply);
     if (reply->error() == QModbusDevice::ProtocolError) {
         const QModbusResponse raw = reply->rawResult();
         const int code = raw.isException() ? int(raw.exceptionCode()) : 0xFF;
@@ -252,6 +255,9 @@ void CalibrateDialog::finish()
     m_pollTimer.stop();
     m_stepTimer.stop();
     m_passIndex = -1;
+    for (const QPointer<QModbusReply> &reply : qAsConst(m_pendingReads))
+        delete reply.data();
+    m_pendingReads.clear();
 
     // The client's own settings first, so the restoring writes get its usual patience.
     if (m_client) {

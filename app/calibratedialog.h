@@ -29,7 +29,8 @@ class CalibrateDialog;
 //
 // Polling is a timer-driven pass: one read every StepMs; the next pass starts
 // when the poll timer ticks, PollIntervalMs after the latest reply. Replies are
-// released when they end, whether or not the dialog still exists.
+// released when they end, whether or not the dialog still exists; reads still
+// on the line when it closes are dropped at once, so the client sends no retry.
 class CalibrateDialog : public QDialog
 {
     Q_OBJECT
@@ -90,6 +91,7 @@ private:
     int m_savedTimeout = -1;
     int m_savedRetries = -1;
 
+    QVector<QPointer<QModbusReply>> m_pendingReads;
     QHash<Property *, QVariant> m_baseline;   // first value read in this dialog
     QHash<Property *, bool> m_markAtOpen;     // edit marks held before the dialog opened
     QList<Property *> m_edited;               // edited here, in order of the first edit
