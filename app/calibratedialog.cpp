@@ -205,7 +205,8 @@ void CalibrateDialog::handleReply(QModbusReply *reply, Property *p, bool write)
     } else {
         const QModbusDataUnit result = reply->result();
         const int count = registerCountOfValueType(p->valueType());
-        // A late answer to an earlier read must not be taken for this one.
+        // A reply too short for the value (on a serial line, a late answer to
+        // another read of the same function) is not stored.
         if (result.startAddress() == p->address() && int(result.valueCount()) >= count)
             storeRead(p, result.values());
         else
