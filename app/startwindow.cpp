@@ -22,6 +22,7 @@
 #include <QRegExpValidator>
 #include <QSerialPort>
 #include <QSerialPortInfo>
+#include <QStatusBar>
 #include <QTcpSocket>
 #include <QUrl>
 
@@ -329,12 +330,30 @@ void StartWindow::startDiscovery()
     m_scanner.start(first, last);
 }
 
+void StartWindow::findModule(int serverAddress, TypeResponse typeResponse, int count)
+{
+    if (!m_client)
+        return;
+    statusBar()->clearMessage();
+    m_scanner.findModule(serverAddress, typeResponse == 1, count);
+}
+
+void StartWindow::sendRequest()
+{
+    m_scanner.sendRequest();
+}
+
+void StartWindow::readReady(TypeResponse typeResponse)
+{
+    ui->progressBar->setValue(ui->progressBar->value() + 1);
+    if (typeResponse == 1)
+        ui->progressBar->hide();
+}
+
 void StartWindow::onAddressDone(int serverAddress, bool last)
 {
     Q_UNUSED(serverAddress)
-    ui->progressBar->setValue(ui->progressBar->value() + 1);
-    if (last)
-        ui->progressBar->hide();
+    readReady(static_cast<TypeResponse>(last ? 1 : 0));
     ui->labelError->clear();
     if (last && m_foundUnits.isEmpty()) {
         if (m_client)

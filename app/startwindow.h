@@ -2,6 +2,7 @@
 #define STARTWINDOW_H
 
 #include "discoveryscanner.h"
+#include "typeresponse.h"
 
 #include <moduletables.h>
 
@@ -46,6 +47,15 @@ public:
     static constexpr int JumperWordFirmware = 22;
     static constexpr int JumperWord = 24;
     static constexpr int JumperBlockSize = 25;
+
+public slots:
+    // Discovery entry points: queue a module-block read (marker 1 = the last
+    // address of a scan), send the first queued one, and count an address as
+    // done. The scanner does the work; these keep the window's interface.
+    void findModule(int serverAddress, TypeResponse typeResponse,
+                    int count = ModuleTables::ModuleBlockSize);
+    void readReady(TypeResponse typeResponse);
+    void sendRequest();
 
 protected:
     // Opens the main window for a found unit. The main window is built by a
