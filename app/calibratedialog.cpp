@@ -1,4 +1,5 @@
 #include "calibratedialog.h"
+
 #include "ui_calibratedialog.h"
 
 #include "channel.h"
@@ -8,6 +9,8 @@
 #include "module.h"
 #include "property.h"
 #include "submodule.h"
+
+#include <requesterror.h>
 
 #include <QHeaderView>
 #include <QLoggingCategory>
@@ -191,8 +194,7 @@ void CalibrateDialog::handleReply(QModbusReply *reply, Property *p, bool write)
         return;
     m_pendingReads.removeOne(reply);
     if (reply->error() == QModbusDevice::ProtocolError) {
-        const QModbusResponse raw = reply->rawResult();
-        const int code = raw.isException() ? int(raw.exceptionCode()) : 0xFF;
+        const int code = exceptionCodeOf(reply->rawResult());
         qCDebug(lcCalibrate).noquote() << QStringLiteral("Ошибка запроса : %1 (Mobus exception: 0x%2)")
                                               .arg(reply->errorString())
                                               .arg(code, 0, 16);

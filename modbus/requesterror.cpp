@@ -14,15 +14,17 @@ QString sendErrorText(SendKind kind, const QString &clientError)
     return clientError;
 }
 
+int exceptionCodeOf(const QModbusResponse &response)
+{
+    const QByteArray data = response.data();
+    return data.isEmpty() ? 0xff : quint8(data.at(0));
+}
+
 QString requestErrorText(int type, QModbusDevice::Error error, const QString &errorString,
                          const QModbusResponse &rawResult)
 {
     if (error == QModbusDevice::ProtocolError) {
-        // The exception code is the response's only data byte. Read it directly:
-        // Qt 5.15 keeps the function code of an exception sign-extended, which
-        // its own exceptionCode() trips over under the enum sanitizer.
-        const QByteArray data = rawResult.data();
-        const int code = data.isEmpty() ? 0xff : quint8(data.at(0));
+        const int code = exceptionCodeOf(rawResult);
         return QStringLiteral("Ошибка запроса %1: %2 (Mobus exception: 0x%3)")
             .arg(typeResponseName(type), errorString, QString::number(code, 16));
     }

@@ -18,6 +18,12 @@ enum class SendKind {
 };
 QString sendErrorText(SendKind kind, const QString &clientError);
 
+// Exception code of an exception response, 0xff when it carries none. Read
+// from the data byte: Qt 5.15 keeps the function code of an exception
+// sign-extended, which its own exceptionCode() trips over under the enum
+// sanitizer.
+int exceptionCodeOf(const QModbusResponse &response);
+
 // A reply that finished with an error. A Modbus exception reply shows the
 // exception code of the raw response (0xff when it carries none); any other
 // error shows the QModbusDevice::Error value.

@@ -9,7 +9,7 @@ add_library(brk_mapcal_testee STATIC
     ${mapcal_dir}/registertabwidget.cpp ${mapcal_dir}/registertabwidget.h
     ${mapcal_dir}/rigestersmapwindow.cpp ${mapcal_dir}/rigestersmapwindow.h ${mapcal_dir}/rigestersmapwindow.ui)
 target_include_directories(brk_mapcal_testee PUBLIC ${mapcal_dir})
-target_link_libraries(brk_mapcal_testee PUBLIC Qt5::Widgets Qt5::SerialBus brk_model)
+target_link_libraries(brk_mapcal_testee PUBLIC Qt5::Widgets Qt5::SerialBus brk_model brk_modbus)
 
 brk_add_test(tst_rigestersmapwindow SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_rigestersmapwindow.cpp
     LIBS brk_mapcal_testee)
