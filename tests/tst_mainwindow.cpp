@@ -42,22 +42,28 @@ namespace {
 const QString Title = QStringLiteral("ВИРАТ БРК-40 ");
 const QString Warning = QStringLiteral("Внимание");
 
-// Runs `act` on the next modal widget of class T once it is up; gives up
-// after 30 s so that a dialog that never came cannot be answered by a later one.
+// Runs `act` on the next modal widget of class T; gives up after 30 s so that
+// a dialog that never came cannot be answered by a later one. The widget must
+// be seen on two timer ticks: a dialog answered while exec() is still showing
+// it, before its event loop runs, would wait forever.
 template<typename T>
 void whenModal(std::function<void(T *)> act)
 {
     auto *timer = new QTimer;
     auto *clock = new QElapsedTimer;
+    auto *sighted = new QPointer<T>;
     clock->start();
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, clock, act] {
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, clock, sighted, act] {
         T *shown = qobject_cast<T *>(QApplication::activeModalWidget());
-        if (!shown && clock->elapsed() < 30000)
+        const bool ready = shown && shown == *sighted;
+        *sighted = shown;
+        if (!ready && clock->elapsed() < 30000)
             return;
         timer->stop();
         timer->deleteLater();
         delete clock;
-        if (shown)
+        delete sighted;
+        if (ready)
             act(shown);
     });
     timer->start(10);
@@ -110,7 +116,10 @@ private:
 void chooseFile(const QString &path, SeenBox *box = nullptr)
 {
     whenModal<QFileDialog>([path, box](QFileDialog *dialog) {
+        // Typed, as a user would: selectFile() leaves a focused name field alone.
         dialog->selectFile(path);
+        if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+            name->setText(path);
         static_cast<QDialog *>(dialog)->accept();
         if (box)
             closeNextBox(box);
@@ -157,12 +166,12 @@ bool createView(MainWindow *window)
     return window->createNew();
 }
 
+// The actions this window governs itself; the unit's sequences and the
+// calibration and map dialogs have their own tests.
 const QStringList AllActions = {
-    "actionA1_2_2", "actionA2_4", "actionAboutProgram", "actionCalibrate", "actionDI_4",
-    "actionDI_6", "actionDO_6", "actionDelSubmodule", "actionNew", "actionOK_4", "actionOpen",
-    "actionOpenMapRegisters", "actionRL2", "actionRead", "actionResetConfig", "actionSM2",
-    "actionSave", "actionSaveAs", "actionTM2", "actionU1_4", "actionVerification", "actionWrite",
-    "actionWriteEditable"};
+    "actionA1_2_2", "actionA2_4", "actionAboutProgram", "actionDI_4", "actionDI_6",
+    "actionDO_6", "actionDelSubmodule", "actionNew", "actionOK_4", "actionOpen", "actionRL2",
+    "actionSM2", "actionSave", "actionSaveAs", "actionTM2", "actionU1_4", "actionVerification"};
 const QStringList BoardActions = {
     "actionDelSubmodule", "actionA1_2_2", "actionA2_4", "actionTM2", "actionRL2", "actionU1_4",
     "actionOK_4", "actionSM2", "actionDO_6", "actionDI_4", "actionDI_6"};
@@ -223,15 +232,11 @@ void TestMainWindow::actions_followModeAndActivation_data()
                                             "actionSaveAs", "actionAboutProgram"}
         + BoardActions;
     QTest::newRow("offline") << int(ModeOffline) << false << offline << offline;
-    // Calibration, the map and the write commands wait for their dialogs and
-    // sequences; the board commands never come on for a unit.
-    const QStringList online = {"actionOpen", "actionSave", "actionSaveAs", "actionRead",
-                                "actionAboutProgram"};
+    // The board commands never come on for a unit.
+    const QStringList online = {"actionOpen", "actionSave", "actionSaveAs", "actionAboutProgram"};
     QTest::newRow("online tcp") << int(ModeOnline | ModeTcp) << true << online << online;
-    const QStringList noClient = {"actionOpen", "actionSave", "actionSaveAs",
-                                  "actionAboutProgram"};
     QTest::newRow("online without client")
-        << int(ModeOnline | ModeRtu) << false << noClient << noClient;
+        << int(ModeOnline | ModeRtu) << false << online << online;
 }
 
 void TestMainWindow::actions_followModeAndActivation()

@@ -37,22 +37,28 @@
 
 namespace {
 
-// Runs `act` on the next modal widget of class T once it is up; gives up
-// after 30 s so that a dialog that never came cannot be answered by a later one.
+// Runs `act` on the next modal widget of class T; gives up after 30 s so that
+// a dialog that never came cannot be answered by a later one. The widget must
+// be seen on two timer ticks: a dialog answered while exec() is still showing
+// it, before its event loop runs, would wait forever.
 template<typename T>
 void whenModal(std::function<void(T *)> act)
 {
     auto *timer = new QTimer;
     auto *clock = new QElapsedTimer;
+    auto *sighted = new QPointer<T>;
     clock->start();
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, clock, act] {
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, clock, sighted, act] {
         T *shown = qobject_cast<T *>(QApplication::activeModalWidget());
-        if (!shown && clock->elapsed() < 30000)
+        const bool ready = shown && shown == *sighted;
+        *sighted = shown;
+        if (!ready && clock->elapsed() < 30000)
             return;
         timer->stop();
         timer->deleteLater();
         delete clock;
-        if (shown)
+        delete sighted;
+        if (ready)
             act(shown);
     });
     timer->start(10);
@@ -68,7 +74,10 @@ void acceptTypeDialog()
 void chooseFile(const QString &path)
 {
     whenModal<QFileDialog>([path](QFileDialog *dialog) {
+        // Typed, as a user would: selectFile() leaves a focused name field alone.
         dialog->selectFile(path);
+        if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+            name->setText(path);
         static_cast<QDialog *>(dialog)->accept();
     });
 }
