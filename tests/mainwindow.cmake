@@ -1,5 +1,5 @@
-# The main window, built from its own sources on top of the module view's
-# test library, so that the tests depend on nothing else of the application.
+# The main window built from its own sources on top of the module view's test
+# library, for tests that need nothing else of the application.
 set(mainwindow_dir ${CMAKE_CURRENT_LIST_DIR}/../app)
 set(mainwindow_resources
     ${CMAKE_CURRENT_LIST_DIR}/../resources/icons.qrc
@@ -10,11 +10,8 @@ target_include_directories(brk_mainwindow_testee PUBLIC ${mainwindow_dir})
 target_link_libraries(brk_mainwindow_testee PUBLIC
     brk_moduleview_testee brk_modbus brk_model Qt5::Widgets Qt5::SerialBus)
 
+# From the start window's offline button to the file on disk and back, and
+# online against the simulated unit: the whole application.
 brk_add_test(tst_mainwindow
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindow.cpp ${mainwindow_resources}
-    LIBS brk_mainwindow_testee brk_testsupport)
-# From the start window's offline button to the file on disk and back: the
-# whole application.
-brk_add_test(tst_mainwindow_e2e
-    SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindow_e2e.cpp ${mainwindow_resources}
-    LIBS brk_app)
+    LIBS brk_app brk_testsupport)

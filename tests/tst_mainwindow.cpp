@@ -1,15 +1,19 @@
-// The main window through its actions and its real dialogs, offline and
-// online (against the simulated unit in-process over TCP).
+// The main window through its actions and its real dialogs: offline from the
+// start window's button to a file on disk and back, and online against the
+// simulated unit in-process over TCP.
 
 #include "mainwindow.h"
 #include "modeflags.h"
 #include "moduleview.h"
+#include "positionsubmoduledialog.h"
+#include "startwindow.h"
 #include "treepropertybrowser.h"
 #include "browseritem.h"
 #include "browserproperty.h"
 
 #include "unitsimfixture.h"
 
+#include <channel.h>
 #include <module.h>
 #include <submodule.h>
 
@@ -29,6 +33,7 @@
 #include <QModbusTcpClient>
 #include <QPointer>
 #include <QPushButton>
+#include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTimer>
@@ -176,6 +181,80 @@ const QStringList BoardActions = {
     "actionDelSubmodule", "actionA1_2_2", "actionA2_4", "actionTM2", "actionRL2", "actionU1_4",
     "actionOK_4", "actionSM2", "actionDO_6", "actionDI_4", "actionDI_6"};
 
+// Picks `slot` in the slot dialog; `greyed` receives the letters it offered
+// greyed.
+void chooseSlot(int slot, QString *greyed)
+{
+    whenModal<PositionSubmoduleDialog>([slot, greyed](PositionSubmoduleDialog *dialog) {
+        auto *combo = dialog->findChild<QComboBox *>(QStringLiteral("comboBox"));
+        auto *items = qobject_cast<QStandardItemModel *>(combo->model());
+        for (int i = 0; i < combo->count(); ++i) {
+            if (!items->item(i)->isEnabled())
+                greyed->append(combo->itemText(i));
+        }
+        combo->setCurrentIndex(slot);
+        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    });
+}
+
+MainWindow *shownMainWindow()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        auto *window = qobject_cast<MainWindow *>(widget);
+        if (window && window->isVisible())
+            return window;
+    }
+    return nullptr;
+}
+
+QWidget *editorAt(ModuleView *view, const QStringList &path)
+{
+    BrowserItem *item = itemAt(view, path);
+    return item ? view->findChild<TreePropertyBrowser *>()->openEditor(item) : nullptr;
+}
+
+const QStringList Link = {"Параметры модуля", "Параметры связи"};
+const QStringList Ai1 = {"Субмодуль AIO (Слот B)", "Аналоговый вход 1 "};
+const QStringList Tmp2 = {"Субмодуль TMP (Слот A)", "Вход термосопротивлений 2 "};
+
+// Written by hand from the file format: every value a JSON string except the
+// discrete outputs' block values; boards in the order they were added,
+// channels in the order their boards make them.
+const char ExpectedFile[] = R"({
+"module": {"DEV_ADDR": "0", "DEV_STATE": "0", "DEV_TYPE": "1", "GATE_1": "0", "GATE_2": "0",
+           "IP_1": "2560", "IP_2": "775", "MASK_1": "0", "MASK_2": "0", "PORT_CFG": "5",
+           "RESP_DELAY": "0", "SF_REV": "0", "WDT": "0"},
+"submodules": [
+  {"POSITION_SUBMODULE": "1", "TYPE_SUBMODULE": "5", "channels": [
+    {"DATA_FORMAT": "0", "DECIMAL_OFFSET": "0", "LOWER_LIMIT": "0", "NUMBER": "0",
+     "NUMBER_GLOBAL": "0", "SIGNAL_TYPE": "0", "TYPE_CHANNEL": "0", "UPPER_LIMIT": "50.5"},
+    {"DATA_FORMAT": "0", "DECIMAL_OFFSET": "0", "LOWER_LIMIT": "0", "NUMBER": "1",
+     "NUMBER_GLOBAL": "1", "SIGNAL_TYPE": "0", "TYPE_CHANNEL": "0", "UPPER_LIMIT": "100"},
+    {"BLOCK_VALUE": "0", "DATA_FORMAT": "0", "DECIMAL_OFFSET": "0", "LOWER_LIMIT": "0",
+     "NUMBER": "0", "NUMBER_GLOBAL": "0", "SIGNAL_TYPE": "0", "TYPE_CHANNEL": "1",
+     "UPPER_LIMIT": "100"},
+    {"BLOCK_VALUE": "0", "DATA_FORMAT": "0", "DECIMAL_OFFSET": "0", "LOWER_LIMIT": "0",
+     "NUMBER": "1", "NUMBER_GLOBAL": "1", "SIGNAL_TYPE": "0", "TYPE_CHANNEL": "1",
+     "UPPER_LIMIT": "100"}]},
+  {"POSITION_SUBMODULE": "4", "TYPE_SUBMODULE": "8", "channels": [
+    {"BLOCK_VALUE": false, "PWM": "0"}, {"BLOCK_VALUE": false, "PWM": "0"},
+    {"BLOCK_VALUE": false, "PWM": "0"}, {"BLOCK_VALUE": false, "PWM": "0"},
+    {"BLOCK_VALUE": false, "PWM": "0"}, {"BLOCK_VALUE": false, "PWM": "0"},
+    {"NUMBER": "1", "NUMBER_GLOBAL": "0", "TYPE_CHANNEL": "5"},
+    {"NUMBER": "4", "NUMBER_GLOBAL": "1", "TYPE_CHANNEL": "5"}]},
+  {"POSITION_SUBMODULE": "0", "TYPE_SUBMODULE": "7", "channels": [
+    {"DATA_FORMAT": "0", "DECIMAL_OFFSET": "0", "LOWER_LIMIT": "0", "NUMBER": "0",
+     "NUMBER_GLOBAL": "2", "SIGNAL_TYPE": "4", "TYPE_CHANNEL": "2", "UPPER_LIMIT": "100"},
+    {"DATA_FORMAT": "0", "DECIMAL_OFFSET": "0", "LOWER_LIMIT": "0", "NUMBER": "1",
+     "NUMBER_GLOBAL": "3", "SIGNAL_TYPE": "9", "TYPE_CHANNEL": "2", "UPPER_LIMIT": "100"}]}
+]})";
+
+// The start of the file as written: indented by four blanks, keys in order.
+const char ExpectedHead[] = "{\n"
+                            "    \"module\": {\n"
+                            "        \"DEV_ADDR\": \"0\",\n"
+                            "        \"DEV_STATE\": \"0\",\n";
+
 // The simulated unit's module block as discovery hands it to the window.
 ModuleTables unitTables(const UnitSimFixture &sim)
 {
@@ -195,6 +274,7 @@ class TestMainWindow : public QObject
 
 private slots:
     void initTestCase();
+    void cleanup();
 
     void actions_followModeAndActivation_data();
     void actions_followModeAndActivation();
@@ -208,12 +288,19 @@ private slots:
     void save_failedKeepsMarksAndTitle();
     void close_emitsClosedOnce();
 
+    void offline_cancelledTypeChoiceShowsNothing();
+    void offline_buildSaveCloseReopen();
+
     void online_openWithoutReadModuleWarns();
     void online_readsUnitAndChecksFiles_data();
     void online_readsUnitAndChecksFiles();
 
 private:
+    // Presses "Создать конфигурацию оффлайн" and accepts the type dialog.
+    MainWindow *openOffline();
+
     QTemporaryDir m_dir;
+    std::unique_ptr<StartWindow> m_start;
 };
 
 void TestMainWindow::initTestCase()
@@ -437,6 +524,156 @@ void TestMainWindow::close_emitsClosedOnce()
     window.close();
     window.close();
     QCOMPARE(closed.count(), 1);
+}
+
+void TestMainWindow::cleanup()
+{
+    if (MainWindow *window = shownMainWindow())
+        window->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    m_start.reset();
+}
+
+MainWindow *TestMainWindow::openOffline()
+{
+    whenModal<QDialog>([](QDialog *dialog) {
+        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    });
+    QTest::mouseClick(m_start->findChild<QPushButton *>("btnOffline"), Qt::LeftButton);
+    return shownMainWindow();
+}
+
+void TestMainWindow::offline_cancelledTypeChoiceShowsNothing()
+{
+    m_start = std::make_unique<StartWindow>();
+    m_start->show();
+    whenModal<QDialog>([](QDialog *dialog) { dialog->reject(); });
+    QTest::mouseClick(m_start->findChild<QPushButton *>("btnOffline"), Qt::LeftButton);
+    QVERIFY(m_start->isVisible());
+    QVERIFY(!shownMainWindow());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        QVERIFY(!qobject_cast<MainWindow *>(widget));
+}
+
+void TestMainWindow::offline_buildSaveCloseReopen()
+{
+    m_start = std::make_unique<StartWindow>();
+    m_start->show();
+    const QModbusClient *firstClient = m_start->client();
+    QPointer<MainWindow> window = openOffline();
+    QVERIFY(window);
+    QVERIFY(window->isMaximized());
+    QVERIFY(!m_start->isVisible());
+    QCOMPARE(subWindows(*window).size(), 1);
+    QCOMPARE(subWindows(*window).first()->windowTitle(), QStringLiteral("ВИРАТ БРК-40 "));
+    ModuleView *view = window->currentView();
+    QVERIFY(view);
+
+    // Boards through the menu commands and the slot dialog.
+    QString greyed;
+    chooseSlot(1, &greyed);
+    action(*window, "actionA1_2_2")->trigger();
+    QCOMPARE(greyed, QString());
+    chooseSlot(4, &greyed);
+    action(*window, "actionDO_6")->trigger();
+    QCOMPARE(greyed, QStringLiteral("B"));
+    greyed.clear();
+    chooseSlot(0, &greyed);
+    action(*window, "actionTM2")->trigger();
+    QCOMPARE(greyed, QStringLiteral("BE"));
+
+    // Edits through the rows' own editors.
+    auto *limit = qobject_cast<QDoubleSpinBox *>(editorAt(view, Ai1 + QStringList{"Верхний предел"}));
+    QVERIFY(limit);
+    limit->setValue(50.5);
+    auto *ip = qobject_cast<QLineEdit *>(editorAt(view, Link + QStringList{"IP-адрес"}));
+    QVERIFY(ip);
+    ip->setText("10.0.3.7");
+    QTest::keyClick(ip, Qt::Key_Return);
+    auto *baud = qobject_cast<QComboBox *>(editorAt(view, Link + QStringList{"Скорость, бит/с"}));
+    QVERIFY(baud);
+    baud->setCurrentIndex(2);
+    auto *signal = qobject_cast<QComboBox *>(editorAt(view, Tmp2 + QStringList{"Тип сигнала"}));
+    QVERIFY(signal);
+    signal->setCurrentIndex(5);
+    QVERIFY(window->findChild<QAction *>("actionSave")->isEnabled());
+
+    // Save: no name yet, so the file dialog asks for one.
+    const QString fileName = m_dir.filePath("unit.brcf");
+    chooseFile(fileName);
+    action(*window, "actionSave")->trigger();
+    QCOMPARE(subWindows(*window).first()->windowTitle(),
+             QStringLiteral("ВИРАТ БРК-40  unit.brcf"));
+    QVERIFY(!window->findChild<QAction *>("actionSave")->isEnabled());
+
+    QFile file(fileName);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray written = file.readAll();
+    QJsonParseError error;
+    const QJsonDocument expected = QJsonDocument::fromJson(ExpectedFile, &error);
+    QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(error.errorString()));
+    QCOMPARE(QJsonDocument::fromJson(written), expected);
+    QVERIFY(written.startsWith(ExpectedHead));
+    QCOMPARE(written, expected.toJson());
+
+    // Close: the start window comes back with a new client, the window goes.
+    window->close();
+    QVERIFY(m_start->isVisible());
+    QVERIFY(m_start->client() != firstClient);
+    QTRY_VERIFY(window.isNull());
+
+    // Reopen the file in a new offline window.
+    window = openOffline();
+    QVERIFY(window);
+    chooseFile(fileName);
+    action(*window, "actionOpen")->trigger();
+    QCOMPARE(subWindows(*window).size(), 2);
+    QCOMPARE(subWindows(*window).last()->windowTitle(), QStringLiteral("ВИРАТ БРК-40 unit.brcf"));
+    auto *loaded = qobject_cast<ModuleView *>(subWindows(*window).last()->widget());
+    QVERIFY(loaded);
+    QCOMPARE(loaded->fileName(), fileName);
+    Module *module = loaded->module();
+    QCOMPARE(module->value("IP-адрес").toString(), QStringLiteral("10.0.3.7"));
+    QCOMPARE(module->value("Скорость, бит/с").toInt(), 5);
+    QCOMPARE(module->value("Настройка последовательного порта RS-485").toInt(), 5);
+
+    struct Board
+    {
+        int type;
+        int slot;
+        QList<int> numbers;       // "Номер канала" of each channel
+        QList<int> globalNumbers; // "Глобальный номер канала"
+    };
+    // Sorted by slot; the discrete outputs carry no numbers in the file and
+    // get those of their board again.
+    const QList<Board> boards = {{7, 0, {0, 1}, {2, 3}},
+                                 {5, 1, {0, 1, 0, 1}, {0, 1, 0, 1}},
+                                 {8, 4, {0, 1, 2, 3, 4, 5, 1, 4}, {0, 1, 2, 3, 4, 5, 0, 1}}};
+    const QList<Submodule *> submodules = module->submodules();
+    QCOMPARE(submodules.size(), boards.size());
+    for (int i = 0; i < boards.size(); ++i) {
+        QCOMPARE(submodules.at(i)->value(SubmoduleParam::Type).toInt(), boards.at(i).type);
+        QCOMPARE(submodules.at(i)->value(SubmoduleParam::Slot).toInt(), boards.at(i).slot);
+        const QList<Channel *> channels = submodules.at(i)->channels();
+        QCOMPARE(channels.size(), boards.at(i).numbers.size());
+        for (int c = 0; c < channels.size(); ++c) {
+            QCOMPARE(channels.at(c)->value(ChannelParam::Number).toInt(),
+                     boards.at(i).numbers.at(c));
+            QCOMPARE(channels.at(c)->value(ChannelParam::GlobalNumber).toInt(),
+                     boards.at(i).globalNumbers.at(c));
+        }
+    }
+    QCOMPARE(submodules.at(0)->channels().at(1)->value(ChannelParam::SignalType).toInt(), 9);
+    QCOMPARE(submodules.at(1)->channels().at(0)->value(ChannelParam::UpperLimit).toDouble(), 50.5);
+
+    // And the tree shows them.
+    QCOMPARE(itemAt(loaded, Link + QStringList{"IP-адрес"})->property()->value().toString(),
+             QStringLiteral("10.0.3.7"));
+    QCOMPARE(itemAt(loaded, Link + QStringList{"Скорость, бит/с"})->property()->value().toInt(), 2);
+    QCOMPARE(itemAt(loaded, Tmp2 + QStringList{"Тип сигнала"})->property()->value().toInt(), 5);
+    QCOMPARE(itemAt(loaded, Ai1 + QStringList{"Верхний предел"})->property()->value().toDouble(),
+             50.5);
 }
 
 void TestMainWindow::online_openWithoutReadModuleWarns()
