@@ -15,8 +15,9 @@ namespace FuzzPaths {
 // load the saved file again and encode the module into a register image.
 QString runConfigFile(const QByteArray &bytes, const QString &dir);
 
-// Bytes as a register image: decode into a module, encode back, decode the
-// result into a second module and encode again.
+// Bytes as a register image: decode into a module and encode back without
+// an edit (the unit must get what it has), decode the result into a second
+// module and encode again, and encode the module after a save and load.
 QString runTables(const QByteArray &bytes);
 
 // Layout of a register image in bytes: eleven length bytes (module block,
