@@ -34,6 +34,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QStandardItemModel>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTimer>
@@ -291,6 +292,7 @@ private slots:
     void offline_cancelledTypeChoiceShowsNothing();
     void offline_buildSaveCloseReopen();
 
+    void online_startWindowOpensUnitAndTakesItBack();
     void online_openWithoutReadModuleWarns();
     void online_readsUnitAndChecksFiles_data();
     void online_readsUnitAndChecksFiles();
@@ -674,6 +676,39 @@ void TestMainWindow::offline_buildSaveCloseReopen()
     QCOMPARE(itemAt(loaded, Tmp2 + QStringList{"Тип сигнала"})->property()->value().toInt(), 5);
     QCOMPARE(itemAt(loaded, Ai1 + QStringList{"Верхний предел"})->property()->value().toDouble(),
              50.5);
+}
+
+void TestMainWindow::online_startWindowOpensUnitAndTakesItBack()
+{
+    UnitSimFixture sim;
+    QString error;
+    QVERIFY2(sim.start(&error), qPrintable(error));
+    m_start = std::make_unique<StartWindow>();
+    m_start->show();
+    m_start->findChild<QTabWidget *>("tabWidget")->setCurrentIndex(1);
+    m_start->findChild<QLineEdit *>("leIp")->setText(sim.host());
+    m_start->findChild<QLineEdit *>("lePort")->setText(QString::number(sim.port()));
+    QTest::mouseClick(m_start->findChild<QPushButton *>("btnConnect"), Qt::LeftButton);
+    auto *online = m_start->findChild<QPushButton *>("btnOnline");
+    QTRY_VERIFY_WITH_TIMEOUT(online->isEnabled(), 10000);
+    const QModbusClient *client = m_start->client();
+
+    QTest::mouseClick(online, Qt::LeftButton);
+    QTRY_VERIFY(shownMainWindow());
+    QPointer<MainWindow> window = shownMainWindow();
+    QVERIFY(window->isMaximized());
+    QVERIFY(!m_start->isVisible());
+    QCOMPARE(window->mode(), int(ModeOnline | ModeTcp));
+    // Its first show reads the unit over the start window's client.
+    QTRY_VERIFY_WITH_TIMEOUT(window->deviceModule() != nullptr, 10000);
+    QCOMPARE(window->deviceModule()->submodules().size(), 6);
+    QCOMPARE(subWindows(*window).first()->windowTitle(), Title + "127.0.0.1");
+
+    window->close();
+    QVERIFY(m_start->isVisible());
+    QVERIFY(m_start->client() != client);
+    QCOMPARE(m_start->client()->state(), QModbusDevice::UnconnectedState);
+    QTRY_VERIFY(window.isNull());
 }
 
 void TestMainWindow::online_openWithoutReadModuleWarns()
