@@ -13,7 +13,9 @@ int main(int argc, char *argv[])
     QCoreApplication::setLibraryPaths(paths);
 
     QApplication app(argc, argv);
+    // The resources live in the static application library.
     Q_INIT_RESOURCE(resources);
+    Q_INIT_RESOURCE(icons);
 
     StartWindow window;
     window.show();
