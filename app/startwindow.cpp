@@ -97,6 +97,8 @@ StartWindow::StartWindow(QWidget *parent)
 
 StartWindow::~StartWindow()
 {
+    // A main window still open goes first, while the client it borrows lives.
+    delete m_mainWindow.data();
     // The client dies with the window's children, after the form: its last
     // state change must not reach widgets that are gone.
     if (m_client)
