@@ -1,8 +1,10 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "calibratedialog.h"
 #include "modeflags.h"
 #include "moduleview.h"
+#include "rigestersmapwindow.h"
 
 #include <codes.h>
 #include <configfile.h>
@@ -25,6 +27,7 @@
 #include <QShowEvent>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QTimer>
 
 namespace {
 
@@ -87,9 +90,10 @@ MainWindow::MainWindow(int mode, ModuleTables tables, QModbusClient *client, QWi
     m_version = block.value(2);
     m_tables = tables;
 
-    // Writing, resetting, calibration and the register map come with their
-    // own sequences and dialogs; until then their actions stay disabled.
-    ui->actionRead->setEnabled(m_client != nullptr);
+    // The structure of a connected unit is read, not edited: the board
+    // commands stay off.
+    enableSequenceActions(true);
+    ui->actionOpenMapRegisters->setEnabled(true);
     if (m_mode & ModeOnline)
         m_keepModule = true;
     connect(this, &MainWindow::dataTransferComplete, this, &MainWindow::onCreateModule);
@@ -106,7 +110,7 @@ MainWindow::MainWindow(int mode, ModuleTables tables, QModbusClient *client, QWi
             statusBar()->showMessage(text, StatusTimeoutMs);
             emit addMessage(text);
         });
-        connect(m_transfer, &TransferSequence::warning, this, &MainWindow::warn);
+        connect(m_transfer, &TransferSequence::warning, this, &MainWindow::onTransferWarning);
         connect(m_transfer, &TransferSequence::finished, this,
                 [this](TransferSequence::Kind kind, TransferSequence::Result result) {
                     onTransferFinished(int(kind), int(result));
@@ -376,12 +380,34 @@ void MainWindow::onAddInfoProperty(const QString &info)
 
 void MainWindow::onCalibrate()
 {
-    // The calibration dialog is not part of this build; its action stays disabled.
+    // The dialog polls over the same client: never during a sequence.
+    if (!m_client || m_state != -1 || (m_transfer && m_transfer->isRunning()))
+        return;
+    ModuleView *view = currentView();
+    Module *module = view ? view->module() : nullptr;
+    if (!module)
+        return;
+    setEnabled(false);
+    CalibrateDialog dialog(module, m_client, m_serverAddress, this);
+    connect(&dialog, &CalibrateDialog::notice, this, &MainWindow::addMessage);
+    dialog.exec();
+    setEnabled(true);
 }
 
 void MainWindow::onOpenMapRegisters()
 {
-    // The register map window is not part of this build; its action stays disabled.
+    ModuleView *view = currentView();
+    Module *module = view ? view->module() : nullptr;
+    if (!module)
+        return;
+    if (module->submodules().isEmpty()) {
+        warn(QStringLiteral("Ни один субмодуль не установлен"));
+        return;
+    }
+    setEnabled(false);
+    RigestersMapWindow map(module, this);
+    map.exec();
+    setEnabled(true);
 }
 
 void MainWindow::warn(const QString &text)
@@ -409,6 +435,14 @@ void MainWindow::closeEvent(QCloseEvent *event)
     QMainWindow::closeEvent(event);
 }
 
+void MainWindow::enableSequenceActions(bool enabled)
+{
+    const bool on = enabled && m_client;
+    for (QAction *action : {ui->actionRead, ui->actionWrite, ui->actionWriteEditable,
+                            ui->actionResetConfig, ui->actionCalibrate})
+        action->setEnabled(on);
+}
+
 void MainWindow::readFromDevice()
 {
     if (!m_client || !m_transfer)
@@ -423,56 +457,219 @@ void MainWindow::readFromDevice()
     if (start != TransferSequence::Start::Started) {
         m_state = -1;
         ui->progressBar->hide();
+        return;
     }
+    enableSequenceActions(false);
+}
+
+void MainWindow::writeEditableToDevice()
+{
+    m_editedOnly = true;
+    writeToDevice();
+}
+
+void MainWindow::writeToDevice()
+{
+    // Cleared on every way out, so it never carries into the next full write.
+    const bool editedOnly = m_editedOnly;
+    m_editedOnly = false;
+    if (!m_client || !m_transfer || m_transfer->isRunning())
+        return;
+    ModuleView *view = currentView();
+    Module *module = view ? view->module() : nullptr;
+    if (!module)
+        return;
+
+    const ModuleTables before = m_tables;
+    if (editedOnly)
+        m_savedTables = m_tables;
+    const ModuleTables encoded = module->toTables(m_tables);
+    const TransferSequence::Start start = m_transfer->startWrite(
+        encoded, before,
+        editedOnly ? TransferSequence::WriteMode::ChangedOnly : TransferSequence::WriteMode::All);
+    if (start != TransferSequence::Start::Started)
+        return; // nothing differs: the window stays as it is
+
+    m_tablesBeforeWrite = before;
+    m_writeView = view;
+    m_linkChanged = false;
+    m_pendingWarning.clear();
+    setEnabled(false);
+    ui->progressBar->setRange(wT300, wT2000 + 1);
+    ui->progressBar->setValue(wT300);
+    ui->progressBar->setEnabled(true);
+    ui->progressBar->show();
+    m_state = 31;
+    enableSequenceActions(false);
+}
+
+// Blocks are sent only by TransferSequence, which paces them and brackets
+// writes with the EEPROM flag; a block on its own is never put on the line.
+void MainWindow::read(TypeResponse typeResponse)
+{
+    qDebug() << "MainWindow: read blocks go through the transfer sequence:"
+             << typeResponseName(typeResponse);
+}
+
+void MainWindow::write(TypeResponse typeResponse)
+{
+    qDebug() << "MainWindow: write blocks go through the transfer sequence:"
+             << typeResponseName(typeResponse);
+}
+
+void MainWindow::enableEeprom(bool flag)
+{
+    qDebug() << "MainWindow: the EEPROM flag is set by the write sequence itself:" << flag;
+}
+
+void MainWindow::resetConfig()
+{
+    if (!m_client || !m_transfer || m_transfer->isRunning())
+        return;
+    if (m_transfer->startReset() != TransferSequence::Start::Started)
+        return;
+    m_state = 29;
+    enableSequenceActions(false);
+    ui->mdiArea->closeAllSubWindows();
+}
+
+void MainWindow::rebootModule()
+{
+    if (!m_client || !m_transfer || m_transfer->isRunning())
+        return;
+    if (m_transfer->startReboot() == TransferSequence::Start::Started)
+        enableSequenceActions(false);
+}
+
+void MainWindow::onTransferWarning(const QString &text)
+{
+    // A box opened now would run its own event loop while the write ends,
+    // and the window may close under it: the write shows it when it has ended.
+    if (m_state == 31) {
+        if (m_pendingWarning.isEmpty())
+            m_pendingWarning = text;
+        return;
+    }
+    warn(text);
+}
+
+void MainWindow::showPendingWarning()
+{
+    const QString text = m_pendingWarning;
+    m_pendingWarning.clear();
+    if (!text.isEmpty())
+        warn(text);
 }
 
 void MainWindow::onTransferFinished(int kind, int result)
 {
-    if (TransferSequence::Kind(kind) != TransferSequence::Kind::Read)
+    using Kind = TransferSequence::Kind;
+    using Result = TransferSequence::Result;
+    const Result outcome = Result(result);
+    switch (Kind(kind)) {
+    case Kind::Read:
+        if (outcome == Result::Cancelled)
+            break;
+        // Blocks that failed keep what they held and are listed in the output
+        // pane; the view shows what was read.
+        m_tables = m_transfer->tables();
+        emit dataTransferComplete();
         return;
-    if (TransferSequence::Result(result) == TransferSequence::Result::Cancelled) {
-        m_state = -1;
-        ui->progressBar->hide();
+    case Kind::Write:
+        finishWrite(result);
+        return;
+    case Kind::Reset:
+        if (outcome == Result::Completed) {
+            emit dataTransferComplete();
+            return;
+        }
+        break; // already reported; the sub-windows stay closed
+    case Kind::Reboot:
+    case Kind::None:
+        break;
+    }
+    m_state = -1;
+    ui->progressBar->hide();
+    enableSequenceActions(true);
+}
+
+void MainWindow::finishWrite(int result)
+{
+    using Result = TransferSequence::Result;
+    if (Result(result) == Result::Completed) {
+        m_tables = m_transfer->tables();
+        m_linkChanged = m_transfer->linkChanged();
+        emit dataTransferComplete();
         return;
     }
-    // Blocks that failed keep what they held and are listed in the output
-    // pane; the view shows what was read.
-    m_tables = m_transfer->tables();
-    emit dataTransferComplete();
+    m_state = -1;
+    setEnabled(true);
+    ui->progressBar->hide();
+    enableSequenceActions(true);
+    switch (Result(result)) {
+    case Result::Failed:
+        // The unit may hold a partly written configuration: back to the
+        // start window, after the one warning.
+        showPendingWarning();
+        close();
+        return;
+    case Result::Unconfirmed:
+        // Not known to be in the unit: a write of the changes sends them again.
+        m_tables = m_tablesBeforeWrite;
+        showPendingWarning();
+        return;
+    default:
+        m_pendingWarning.clear();
+        return;
+    }
+}
+
+void MainWindow::reportWriteSuccess()
+{
+    if (m_closedEmitted)
+        return;
+    setEnabled(true);
+    warn(QStringLiteral("Конфигурация успешно записана!"));
+    close();
 }
 
 void MainWindow::onCreateModule()
 {
     const int state = m_state;
     m_state = -1;
-    if (state != 32)
+    switch (state) {
+    case 32: {
+        const int mode = m_keepModule ? (m_mode | ModeKeepsModule) : m_mode;
+        auto *view = new ModuleView(mode, m_tables, this);
+        addView(view, QString());
+        ui->progressBar->hide();
+        enableSequenceActions(true);
+        if (m_keepModule) {
+            // Only the first read provides the module files are checked against.
+            m_deviceModule.reset(view->module());
+            m_keepModule = false;
+        }
         return;
-    const int mode = m_keepModule ? (m_mode | ModeKeepsModule) : m_mode;
-    auto *view = new ModuleView(mode, m_tables, this);
-    addView(view, QString());
-    ui->progressBar->hide();
-    if (m_keepModule) {
-        // Only the first read provides the module files are checked against.
-        m_deviceModule.reset(view->module());
-        m_keepModule = false;
+    }
+    case 29:
+        enableSequenceActions(true);
+        readFromDevice();
+        return;
+    case 31:
+        if (m_writeView && m_writeView->module()) {
+            m_writeView->module()->setChanged(false);
+            m_writeView->refreshColors();
+        }
+        if ((m_mode & ModeTcp) || m_linkChanged) {
+            // The unit may answer elsewhere now: the start window reconnects.
+            QTimer::singleShot(1000, this, &MainWindow::reportWriteSuccess);
+            return;
+        }
+        setEnabled(true);
+        ui->progressBar->hide();
+        enableSequenceActions(true);
+        return;
+    default:
+        return;
     }
 }
-
-// Writing, resetting and rebooting are not available yet: their actions stay
-// disabled.
-void MainWindow::writeToDevice() {}
-void MainWindow::writeEditableToDevice() {}
-void MainWindow::read(TypeResponse typeResponse)
-{
-    Q_UNUSED(typeResponse)
-}
-void MainWindow::write(TypeResponse typeResponse)
-{
-    Q_UNUSED(typeResponse)
-}
-void MainWindow::enableEeprom(bool flag)
-{
-    Q_UNUSED(flag)
-}
-void MainWindow::resetConfig() {}
-void MainWindow::rebootModule() {}

@@ -89,6 +89,12 @@ private:
     void openOnline(const QString &fileName, const QString &title);
     void warn(const QString &text);
     void onTransferFinished(int kind, int result);
+    // Read, write, reset and calibration wait while a sequence runs.
+    void enableSequenceActions(bool enabled);
+    void onTransferWarning(const QString &text);
+    void finishWrite(int result);
+    void showPendingWarning();
+    void reportWriteSuccess();
 
     bool m_linkChanged = false;
     bool m_firstShow = true;
@@ -106,6 +112,11 @@ private:
     int m_state = -1; // 32 reading, 31 writing, 29 resetting, -1 idle
     TransferSequence *m_transfer = nullptr; // child object, online windows only
     bool m_closedEmitted = false;
+    // The running write: its view, the image before encoding, and the warning
+    // held back until the write has ended.
+    QPointer<ModuleView> m_writeView;
+    ModuleTables m_tablesBeforeWrite;
+    QString m_pendingWarning;
 };
 
 #endif // MAINWINDOW_H

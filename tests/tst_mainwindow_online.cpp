@@ -1,0 +1,805 @@
+// The online main window end to end: its actions and real widgets drive the
+// read, write and reset sequences against the simulated unit (in-process over
+// TCP, and over a virtual serial line for RTU); the unit's request log and
+// registers show what reached it.
+
+#include "browseritem.h"
+#include "browserproperty.h"
+#include "calibratedialog.h"
+#include "mainwindow.h"
+#include "modbuscall.h"
+#include "modeflags.h"
+#include "moduleview.h"
+#include "ptypair.h"
+#include "rigestersmapwindow.h"
+#include "treepropertybrowser.h"
+#include "unitsimfixture.h"
+
+#include <module.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QModbusRtuSerialMaster>
+#include <QModbusTcpClient>
+#include <QPointer>
+#include <QProgressBar>
+#include <QSerialPort>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+constexpr int Slave = 1;
+constexpr auto Holding = QModbusDataUnit::HoldingRegisters;
+constexpr auto Coils = QModbusDataUnit::Coils;
+const QString Written = QStringLiteral("Конфигурация успешно записана!");
+
+enum Transport { Tcp, Rtu };
+
+// Tree paths in the default unit: AIO AI DI TMP DO6 DO4 in slots A..F.
+const QStringList AioIn1 = {"Субмодуль AIO (Слот A)", "Аналоговый вход 1 "};
+const QStringList AioOut2 = {"Субмодуль AIO (Слот A)", "Аналоговый выход 2 "};
+const QStringList AiIn2 = {"Субмодуль AI (Слот B)", "Аналоговый вход 2 "}; // g = 3
+const QStringList Di3 = {"Субмодуль DI (Слот C)", "Дискретный вход 3 "};
+const QStringList Tmp1 = {"Субмодуль TMP (Слот D)", "Вход термосопротивлений 1 "}; // g = 6
+const QStringList Do6Out4 = {"Субмодуль DO6 (Слот E)", "Дискретный выход 4 "};
+const QStringList Do4Out2 = {"Субмодуль DO4 (Слот F)", "Дискретный выход 2 "}; // g = 7
+const QStringList Link = {"Параметры модуля", "Параметры связи"};
+const QStringList LowerLimit3 = AiIn2 + QStringList{"Нижний предел"};
+
+// The channel blocks of the default unit (8 AI, 2 AO, 4 DI, 10 DO) as the
+// unit must see them: function, start, count, in this order.
+const QStringList DefaultReads = {"3 300 1",  "3 400 16",  "3 800 32", "3 1200 8", "3 600 4",
+                                  "3 1000 8", "1 1000 10", "3 1300 10", "3 1400 2", "3 1600 4"};
+
+// Write blocks of the default unit: function, first register, count.
+struct Block
+{
+    int function;
+    int start;
+    int count;
+};
+const QVector<Block> DefaultWrites = {{6, 300, 1},   {6, 400, 16},  {6, 800, 32}, {6, 1200, 8},
+                                      {6, 600, 4},   {6, 1000, 8},  {5, 1000, 10}, {6, 1300, 10},
+                                      {6, 1400, 2},  {6, 1600, 4},  {6, 2004, 12}};
+
+// "<function> <address> <count>" for reads, "<function> <address> <hex value>"
+// for writes; unit events left out, refused and dropped requests marked.
+QStringList describe(const QVector<SimRequestRecord> &records)
+{
+    QStringList lines;
+    for (const SimRequestRecord &record : records) {
+        if (record.function == 0 || record.result == SimRequestRecord::NoUnit)
+            continue;
+        QString line = QString("%1 %2 ").arg(record.function).arg(record.address);
+        if (record.function <= 4)
+            line += QString::number(record.count);
+        else
+            line += record.values.isEmpty() ? QString("-") : QString::number(record.values.first(), 16);
+        if (record.result == SimRequestRecord::Dropped)
+            line += " dropped";
+        else if (record.result == SimRequestRecord::Exception)
+            line += " refused";
+        lines << line;
+    }
+    return lines;
+}
+
+QVector<SimRequestRecord> requestsOnly(const QVector<SimRequestRecord> &records)
+{
+    QVector<SimRequestRecord> result;
+    for (const SimRequestRecord &record : records) {
+        if (record.function != 0 && record.result != SimRequestRecord::NoUnit)
+            result << record;
+    }
+    return result;
+}
+
+// Mean time between requests as the unit received them.
+double meanGapMs(const QVector<SimRequestRecord> &records)
+{
+    if (records.size() < 2)
+        return 0;
+    return double(records.first().time.msecsTo(records.last().time)) / (records.size() - 1);
+}
+
+// Runs `act` on the next modal widget of class T once it has been up for two
+// timer ticks (a dialog answered before its exec() loop runs would never end).
+template<typename T>
+void whenModal(std::function<void(T *)> act)
+{
+    auto *timer = new QTimer;
+    auto *clock = new QElapsedTimer;
+    auto *sighted = new QPointer<T>;
+    clock->start();
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, clock, sighted, act] {
+        T *shown = qobject_cast<T *>(QApplication::activeModalWidget());
+        const bool ready = shown && shown == *sighted;
+        *sighted = shown;
+        if (!ready && clock->elapsed() < 30000)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        delete clock;
+        delete sighted;
+        if (ready)
+            act(shown);
+    });
+    timer->start(10);
+}
+
+// While it lives, notes and answers every message box that comes up.
+class BoxRecorder
+{
+public:
+    struct Box
+    {
+        QString title;
+        QString text;
+        QDateTime at;
+    };
+
+    BoxRecorder()
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (box && box == m_sighted && !m_answered.contains(box)) {
+                m_boxes.append({box->windowTitle(), box->text(), QDateTime::currentDateTime()});
+                m_answered.append(box);
+                box->accept();
+            }
+            m_sighted = box;
+        });
+        m_timer.start(5);
+    }
+    QList<Box> boxes() const { return m_boxes; }
+    QStringList texts() const
+    {
+        QStringList result;
+        for (const Box &box : m_boxes)
+            result << box.text;
+        return result;
+    }
+
+private:
+    QTimer m_timer;
+    QPointer<QMessageBox> m_sighted;
+    QList<QPointer<QMessageBox>> m_answered;
+    QList<Box> m_boxes;
+};
+
+BrowserItem *itemAt(ModuleView *view, const QStringList &path)
+{
+    BrowserItem *at = view->findChild<TreePropertyBrowser *>()->topItem();
+    for (const QString &name : path) {
+        BrowserItem *next = nullptr;
+        for (BrowserItem *child : at->children()) {
+            if (child->property()->propertyName() == name)
+                next = child;
+        }
+        if (!next)
+            return nullptr;
+        at = next;
+    }
+    return at;
+}
+
+QVariant treeValue(ModuleView *view, const QStringList &path)
+{
+    BrowserItem *item = itemAt(view, path);
+    return item ? item->property()->value() : QVariant();
+}
+
+// Sets a row through its own editor, as a user would.
+bool editRow(ModuleView *view, const QStringList &path, const QVariant &value)
+{
+    BrowserItem *item = itemAt(view, path);
+    if (!item)
+        return false;
+    QWidget *editor = view->findChild<TreePropertyBrowser *>()->openEditor(item);
+    if (auto *spin = qobject_cast<QDoubleSpinBox *>(editor))
+        spin->setValue(value.toDouble());
+    else if (auto *intSpin = qobject_cast<QSpinBox *>(editor))
+        intSpin->setValue(value.toInt());
+    else
+        return false;
+    return true;
+}
+
+QAction *action(MainWindow *window, const char *name)
+{
+    return window->findChild<QAction *>(QLatin1String(name));
+}
+
+QList<QMdiSubWindow *> subWindows(MainWindow *window)
+{
+    return window->findChild<QMdiArea *>()->subWindowList(QMdiArea::CreationOrder);
+}
+
+QString outputPane(MainWindow *window)
+{
+    return window->findChild<QTextEdit *>(QStringLiteral("textEdit"))->toPlainText();
+}
+
+// The lines a write of `words` from `first` sends, each behind its command.
+QStringList writeLines(int function, int first, const QVector<quint16> &words, quint16 command)
+{
+    QStringList lines;
+    for (int i = 0; i < words.size(); ++i) {
+        lines << QString("6 2016 %1").arg(command, 0, 16);
+        lines << QString("%1 %2 %3").arg(function).arg(first + i).arg(words.at(i), 0, 16);
+    }
+    return lines;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(QVector<quint16>)
+
+class TestMainWindowOnline : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+
+    void read_showsUnitValues_data();
+    void read_showsUnitValues();
+    void writeChanged_sendsChangedWordsOnly_data();
+    void writeChanged_sendsChangedWordsOnly();
+    void writeAll_everyRegisterModuleLast_data();
+    void writeAll_everyRegisterModuleLast();
+    void writeFaults_data();
+    void writeFaults();
+    void reset_readsFactoryValuesIntoNewView();
+    void acceptedFile_isWrittenToUnit();
+    void busy_commandsWaitAndLeaveNoTrace();
+    void dialogs_openFromWindow_data();
+    void dialogs_openFromWindow();
+
+private:
+    // Starts the unit and a connected client; false (the test skipped or
+    // failed) when the transport cannot be had here.
+    bool startUnit(Transport transport, const SimUnitConfig &unit = SimUnitConfig());
+    // Opens the online window and waits for its first view.
+    bool openWindow(int extraMode = 0);
+    QStringList requestsSince(int first) const;
+    int requestCount() const { return requestsOnly(m_sim->requests()).size(); }
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<PtyPair> m_pty;
+    std::unique_ptr<UnitSimFixture> m_sim;
+    std::unique_ptr<QModbusClient> m_client;
+    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<QSignalSpy> m_closed;
+    Transport m_transport = Tcp;
+};
+
+void TestMainWindowOnline::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QLoggingCategory::setFilterRules("brk.modbus.transfer.debug=false");
+}
+
+void TestMainWindowOnline::cleanup()
+{
+    m_closed.reset();
+    m_window.reset();
+    if (m_client)
+        m_client->disconnectDevice();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    m_client.reset();
+    m_sim.reset();
+    m_pty.reset();
+}
+
+bool TestMainWindowOnline::startUnit(Transport transport, const SimUnitConfig &unit)
+{
+    m_transport = transport;
+    UnitSimFixture::Options options;
+    options.units = {unit};
+    m_sim = std::make_unique<UnitSimFixture>(options);
+    if (transport == Tcp) {
+        if (!m_sim->start())
+            return false;
+        auto *client = new QModbusTcpClient;
+        client->setConnectionParameter(QModbusDevice::NetworkAddressParameter, m_sim->host());
+        client->setConnectionParameter(QModbusDevice::NetworkPortParameter, m_sim->port());
+        client->setTimeout(500);
+        client->setNumberOfRetries(0);
+        m_client.reset(client);
+    } else {
+        if (!PtyPair::socatAvailable())
+            return false;
+        m_pty = std::make_unique<PtyPair>();
+        QString error;
+        if (!m_pty->start(&error) || !m_sim->openSerial(m_pty->unitEnd(), &error)) {
+            qWarning() << error;
+            return false;
+        }
+        auto *client = new QModbusRtuSerialMaster;
+        client->setConnectionParameter(QModbusDevice::SerialPortNameParameter, m_pty->clientEnd());
+        client->setConnectionParameter(QModbusDevice::SerialBaudRateParameter, QSerialPort::Baud19200);
+        client->setConnectionParameter(QModbusDevice::SerialParityParameter, QSerialPort::NoParity);
+        client->setConnectionParameter(QModbusDevice::SerialDataBitsParameter, QSerialPort::Data8);
+        client->setConnectionParameter(QModbusDevice::SerialStopBitsParameter, QSerialPort::OneStop);
+        client->setTimeout(400);
+        client->setNumberOfRetries(0);
+        m_client.reset(client);
+    }
+    if (!m_client->connectDevice())
+        return false;
+    return QTest::qWaitFor([this] { return m_client->state() == QModbusDevice::ConnectedState; },
+                           5000);
+}
+
+bool TestMainWindowOnline::openWindow(int extraMode)
+{
+    // The module block as discovery hands it over.
+    QVector<quint16> block;
+    for (int i = 0; i < ModuleTables::ModuleBlockSize; ++i)
+        block << quint16(m_sim->reg(Slave, Holding, 2000 + i));
+    ModuleTables tables;
+    tables.setModuleTable(block);
+    const int mode = ModeOnline | (m_transport == Tcp ? ModeTcp : ModeRtu) | extraMode;
+    m_window = std::make_unique<MainWindow>(mode, tables, m_client.get());
+    m_closed = std::make_unique<QSignalSpy>(m_window.get(), &MainWindow::closed);
+    m_window->show();
+    return QTest::qWaitFor([this] { return m_window->deviceModule() != nullptr; }, 10000);
+}
+
+QStringList TestMainWindowOnline::requestsSince(int first) const
+{
+    return describe(requestsOnly(m_sim->requests()).mid(first));
+}
+
+void TestMainWindowOnline::read_showsUnitValues_data()
+{
+    QTest::addColumn<int>("transport");
+    QTest::addColumn<int>("registerType");
+    QTest::addColumn<int>("address");
+    QTest::addColumn<QVector<quint16>>("words");
+    QTest::addColumn<QStringList>("path");
+    QTest::addColumn<QVariant>("shown");
+
+    // Floats low word first: -10.5 is 0x0000 0xC128, 12.5 is 0x0000 0x4148.
+    QTest::newRow("AI lower limit") << int(Tcp) << int(Holding) << 812
+                                    << QVector<quint16>{0x0000, 0xC128}
+                                    << LowerLimit3 << QVariant(-10.5);
+    // Temperature signal types start at code 4: code 9 is the sixth entry.
+    QTest::newRow("TMP signal type") << int(Tcp) << int(Holding) << 1206 << QVector<quint16>{9}
+                                     << Tmp1 + QStringList{"Тип сигнала"} << QVariant(5);
+    // Multiplier in bits 6..7 of the channel's first flag word.
+    QTest::newRow("AI flag word") << int(Tcp) << int(Holding) << 400 << QVector<quint16>{0x0080}
+                                  << AioIn1 + QStringList{"Множитель"} << QVariant(2);
+    QTest::newRow("antibounce bit") << int(Tcp) << int(Holding) << 300 << QVector<quint16>{0x0004}
+                                    << Di3 + QStringList{"Антидребезг"} << QVariant(1);
+    // Both blocks at 1000: the coils and the analog-output limits.
+    QTest::newRow("DO block value coil") << int(Tcp) << int(Coils) << 1007 << QVector<quint16>{1}
+                                         << Do4Out2 + QStringList{"Блокировочное значение"}
+                                         << QVariant(1);
+    QTest::newRow("AO upper limit") << int(Tcp) << int(Holding) << 1006
+                                    << QVector<quint16>{0x0000, 0x4148}
+                                    << AioOut2 + QStringList{"Верхний предел"} << QVariant(12.5);
+    QTest::newRow("PWM value") << int(Tcp) << int(Holding) << 1303 << QVector<quint16>{60}
+                               << Do6Out4 + QStringList{"Значение ШИМ"} << QVariant(60);
+    QTest::newRow("rtu: AI lower limit") << int(Rtu) << int(Holding) << 812
+                                         << QVector<quint16>{0x0000, 0xC128}
+                                         << LowerLimit3 << QVariant(-10.5);
+}
+
+void TestMainWindowOnline::read_showsUnitValues()
+{
+    QFETCH(int, transport);
+    QFETCH(int, registerType);
+    QFETCH(int, address);
+    QFETCH(QVector<quint16>, words);
+    QFETCH(QStringList, path);
+    QFETCH(QVariant, shown);
+
+    if (!startUnit(Transport(transport)))
+        QSKIP("the transport is not available here");
+    for (int i = 0; i < words.size(); ++i)
+        QVERIFY(m_sim->setReg(Slave, QModbusDataUnit::RegisterType(registerType), address + i,
+                              words.at(i)));
+    QVERIFY(openWindow());
+
+    const QVector<SimRequestRecord> reads = requestsOnly(m_sim->requests());
+    QCOMPARE(describe(reads), DefaultReads);
+    const double gap = meanGapMs(reads);
+    QVERIFY2(gap >= 49.5 && gap < 90, qPrintable(QString::number(gap)));
+
+    QCOMPARE(subWindows(m_window.get()).size(), 1);
+    ModuleView *view = m_window->currentView();
+    QCOMPARE(view->module(), m_window->deviceModule());
+    const QVariant value = treeValue(view, path);
+    QVERIFY2(value.isValid(), qPrintable(path.join(" / ")));
+    if (shown.type() == QVariant::Double)
+        QVERIFY2(qAbs(value.toDouble() - shown.toDouble()) < 1e-6, qPrintable(value.toString()));
+    else
+        QCOMPARE(value.toInt(), shown.toInt());
+    QVERIFY(!m_window->findChild<QProgressBar *>()->isVisible());
+    for (const char *name : {"actionRead", "actionWrite", "actionWriteEditable",
+                             "actionResetConfig", "actionCalibrate", "actionOpenMapRegisters"})
+        QVERIFY2(action(m_window.get(), name)->isEnabled(), name);
+}
+
+void TestMainWindowOnline::writeChanged_sendsChangedWordsOnly_data()
+{
+    QTest::addColumn<int>("firmware");
+    QTest::addColumn<int>("extraMode");
+    QTest::addColumn<bool>("edit");
+    QTest::addColumn<QStringList>("sent");
+    QTest::addColumn<int>("pauseMs");
+
+    // 12.3 is 0x4144CCCD: both words of lower limit g = 3 (812, 813) change.
+    const QStringList pairs = writeLines(6, 812, {0xCCCD, 0x4144}, 0x6C31);
+    QTest::newRow("firmware 22") << 22 << 0 << true
+                                 << QStringList{"6 2023 1"} + pairs + QStringList{"6 2023 0"} << 10;
+    QTest::newRow("firmware 21: no flag, slow") << 21 << 0 << true << pairs << 100;
+    QTest::newRow("extra delay") << 22 << int(ModeExtraDelay) << true
+                                 << QStringList{"6 2023 1"} + pairs + QStringList{"6 2023 0"} << 100;
+    QTest::newRow("nothing edited") << 22 << 0 << false << QStringList() << 0;
+}
+
+void TestMainWindowOnline::writeChanged_sendsChangedWordsOnly()
+{
+    QFETCH(int, firmware);
+    QFETCH(int, extraMode);
+    QFETCH(bool, edit);
+    QFETCH(QStringList, sent);
+    QFETCH(int, pauseMs);
+
+    QVERIFY(startUnit(Tcp, UnitSimFixture::unit(Slave, {5, 4, 6, 7, 8, 1}, firmware)));
+    QVERIFY(openWindow(extraMode));
+    ModuleView *view = m_window->currentView();
+    if (edit) {
+        QVERIFY(editRow(view, LowerLimit3, 12.3));
+        QVERIFY(view->hasChanges());
+    }
+    const int before = requestCount();
+    BoxRecorder boxes;
+    action(m_window.get(), "actionWriteEditable")->trigger();
+
+    auto *bar = m_window->findChild<QProgressBar *>();
+    if (sent.isEmpty()) {
+        QTest::qWait(300);
+        QCOMPARE(requestsSince(before), QStringList());
+        QVERIFY(boxes.boxes().isEmpty());
+        QVERIFY(m_window->isEnabled());
+        QVERIFY(!bar->isVisible());
+        QCOMPARE(m_closed->count(), 0);
+        return;
+    }
+    // Running: the window waits, the bar shows the write blocks.
+    QVERIFY(!m_window->isEnabled());
+    QVERIFY(bar->isVisible());
+    QCOMPARE(bar->minimum(), 14);
+    QCOMPARE(bar->maximum(), 26);
+
+    // Over TCP every confirmed write ends with the note and the window closing.
+    QTRY_COMPARE_WITH_TIMEOUT(m_closed->count(), 1, 10000);
+    QCOMPARE(boxes.texts(), QStringList{Written});
+    const QVector<SimRequestRecord> records = requestsOnly(m_sim->requests()).mid(before);
+    QCOMPARE(describe(records), sent);
+    const double gap = meanGapMs(records.mid(0, firmware > 21 ? records.size() - 1 : records.size()));
+    QVERIFY2(gap >= pauseMs - 0.5 && gap < pauseMs + 40, qPrintable(QString::number(gap)));
+    // The note waits a second after the last answer.
+    QVERIFY(records.last().time.msecsTo(boxes.boxes().first().at) >= 990);
+    QCOMPARE(m_sim->reg(Slave, Holding, 812), 0xCCCD);
+    QCOMPARE(m_sim->reg(Slave, Holding, 813), 0x4144);
+}
+
+void TestMainWindowOnline::writeAll_everyRegisterModuleLast_data()
+{
+    QTest::addColumn<int>("transport");
+    QTest::addColumn<int>("newAddress"); // 0: no edit
+    QTest::addColumn<bool>("closes");
+
+    QTest::newRow("tcp") << int(Tcp) << 0 << true;
+    QTest::newRow("rtu, link unchanged") << int(Rtu) << 0 << false;
+    QTest::newRow("rtu, new address") << int(Rtu) << 7 << true;
+}
+
+void TestMainWindowOnline::writeAll_everyRegisterModuleLast()
+{
+    QFETCH(int, transport);
+    QFETCH(int, newAddress);
+    QFETCH(bool, closes);
+
+    if (!startUnit(Transport(transport)))
+        QSKIP("the transport is not available here");
+    QVERIFY(openWindow());
+    ModuleView *view = m_window->currentView();
+    if (newAddress)
+        QVERIFY(editRow(view, Link + QStringList{"Адрес MODBUS"}, newAddress));
+
+    // What the unit holds now is what a full write must send back.
+    QStringList expected{"6 2023 1"};
+    for (const Block &block : DefaultWrites) {
+        QVector<quint16> words;
+        for (int i = 0; i < block.count; ++i) {
+            const int address = block.start + i;
+            int value = m_sim->reg(Slave, block.function == 5 ? Coils : Holding, address);
+            if (block.function == 5)
+                value = value ? 1 : 0;
+            if (address == 2005 && newAddress)
+                value = newAddress;
+            words << quint16(value);
+        }
+        expected += writeLines(block.function, block.start, words,
+                               block.start == 2004 ? 0x6C5B : 0x6C31);
+    }
+    expected << "6 2023 0";
+
+    const int before = requestCount();
+    BoxRecorder boxes;
+    action(m_window.get(), "actionWrite")->trigger();
+    if (closes) {
+        QTRY_COMPARE_WITH_TIMEOUT(m_closed->count(), 1, 30000);
+        QCOMPARE(boxes.texts(), QStringList{Written});
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->isEnabled(), 30000);
+        QVERIFY(!m_window->findChild<QProgressBar *>()->isVisible());
+        QTest::qWait(100);
+        QVERIFY(boxes.boxes().isEmpty());
+        QCOMPARE(m_closed->count(), 0);
+        QVERIFY(m_window->isVisible());
+    }
+    QCOMPARE(requestsSince(before), expected);
+
+    if (newAddress) {
+        // The unit takes its new address a moment after the last module write.
+        QTRY_VERIFY_WITH_TIMEOUT(m_sim->unitAt(newAddress) != nullptr, 3000);
+        const ModbusCallResult answer =
+            ModbusCall::read(m_client.get(), Holding, 2005, 1, newAddress);
+        QVERIFY(answer.ok());
+        QCOMPARE(answer.values, QVector<quint16>{quint16(newAddress)});
+    }
+}
+
+void TestMainWindowOnline::writeFaults_data()
+{
+    QTest::addColumn<bool>("drop"); // else an exception on the last data write
+    QTest::addColumn<QStringList>("sent");
+
+    const QStringList head = {"6 2023 1", "6 2016 6c31", "6 812 cccd", "6 2016 6c31"};
+    // A refused write stops the sequence: the flag is not even cleared.
+    QTest::newRow("exception: warned and closed") << false << head + QStringList{"6 813 - refused"};
+    QTest::newRow("dropped completing reply: unconfirmed")
+        << true << head + QStringList{"6 813 - dropped", "6 2023 0"};
+}
+
+void TestMainWindowOnline::writeFaults()
+{
+    QFETCH(bool, drop);
+    QFETCH(QStringList, sent);
+
+    QVERIFY(startUnit(Tcp));
+    QVERIFY(openWindow());
+    ModuleView *view = m_window->currentView();
+    QVERIFY(editRow(view, LowerLimit3, 12.3));
+    const int before = requestCount();
+    SimFaults faults;
+    if (drop)
+        faults.dropEvery = before + 5; // the fifth request from here: 813
+    else
+        faults.exceptionAt.insert(813, 4);
+    m_sim->bus()->setFaults(faults);
+
+    BoxRecorder boxes;
+    action(m_window.get(), "actionWriteEditable")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(!boxes.boxes().isEmpty(), 10000);
+    QTest::qWait(1200); // nothing else may come: no second box, no success note
+    QCOMPARE(boxes.boxes().size(), 1);
+    QCOMPARE(boxes.boxes().first().title, QStringLiteral("Внимание"));
+    const QString text = boxes.texts().first();
+    QCOMPARE(requestsSince(before), sent);
+    QCOMPARE(m_sim->reg(Slave, Holding, 813), 0);
+
+    if (!drop) {
+        QVERIFY2(text.startsWith("Ошибка запроса wT800: "), qPrintable(text));
+        QVERIFY2(text.endsWith("(Mobus exception: 0x4)"), qPrintable(text));
+        QCOMPARE(m_closed->count(), 1);
+        QVERIFY(!m_window->isVisible());
+        return;
+    }
+    QVERIFY2(text.contains("подтвердить"), qPrintable(text));
+    QCOMPARE(m_closed->count(), 0);
+    QVERIFY(m_window->isEnabled());
+    QVERIFY(!m_window->findChild<QProgressBar *>()->isVisible());
+    const QString pane = outputPane(m_window.get());
+    QVERIFY2(pane.contains("Ошибка запроса wT800: ") && pane.contains("(code: 0x5)"),
+             qPrintable(pane));
+    QVERIFY(pane.contains(text));
+
+    // Not known to be in the unit: a write of the changes sends it again.
+    m_sim->bus()->setFaults(SimFaults());
+    const int again = requestCount();
+    action(m_window.get(), "actionWriteEditable")->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(m_closed->count(), 1, 10000);
+    QCOMPARE(requestsSince(again), QStringList{"6 2023 1"}
+                                       + writeLines(6, 812, {0xCCCD, 0x4144}, 0x6C31)
+                                       + QStringList{"6 2023 0"});
+    QCOMPARE(m_sim->reg(Slave, Holding, 813), 0x4144);
+}
+
+void TestMainWindowOnline::reset_readsFactoryValuesIntoNewView()
+{
+    QVERIFY(startUnit(Tcp));
+    QVERIFY(m_sim->setReg(Slave, Holding, 812, 0xCCCD));
+    QVERIFY(m_sim->setReg(Slave, Holding, 813, 0x4144));
+    QVERIFY(m_sim->setReg(Slave, Holding, 1203, 3));
+    QVERIFY(openWindow());
+    QPointer<ModuleView> first = m_window->currentView();
+    QVERIFY(qAbs(treeValue(first, LowerLimit3).toDouble() - 12.3) < 1e-4);
+
+    const int before = requestCount();
+    BoxRecorder boxes;
+    action(m_window.get(), "actionResetConfig")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(subWindows(m_window.get()).size() == 1 && first.isNull(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_window->findChild<QProgressBar *>()->isVisible(), 10000);
+
+    QCOMPARE(requestsSince(before), QStringList{"6 2016 6c45"} + DefaultReads);
+    ModuleView *fresh = m_window->currentView();
+    QVERIFY(fresh);
+    QCOMPARE(treeValue(fresh, LowerLimit3).toDouble(), 0.0);
+    QCOMPARE(treeValue(fresh, AiIn2 + QStringList{"Тип сигнала"}).toInt(), 1);
+    QCOMPARE(m_sim->reg(Slave, Holding, 813), 0);
+    QVERIFY(boxes.boxes().isEmpty());
+    QVERIFY(action(m_window.get(), "actionWrite")->isEnabled());
+}
+
+void TestMainWindowOnline::acceptedFile_isWrittenToUnit()
+{
+    QVERIFY(startUnit(Tcp));
+    QVERIFY(openWindow());
+
+    // A file saved from this unit, its lower limit g = 3 changed by hand.
+    const QString fileName = m_dir.filePath("unit.brcf");
+    QFile file(fileName);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QJsonObject root = m_window->deviceModule()->toJson();
+    QJsonArray submodules = root.value("submodules").toArray();
+    bool changed = false;
+    for (int s = 0; s < submodules.size(); ++s) {
+        QJsonObject board = submodules.at(s).toObject();
+        if (board.value("POSITION_SUBMODULE").toString() != "1")
+            continue;
+        QJsonArray channels = board.value("channels").toArray();
+        QJsonObject channel = channels.at(1).toObject();
+        channel.insert("LOWER_LIMIT", "12.3");
+        channels.replace(1, channel);
+        board.insert("channels", channels);
+        submodules.replace(s, board);
+        changed = true;
+    }
+    QVERIFY(changed);
+    root.insert("submodules", submodules);
+    QVERIFY(file.write(QJsonDocument(root).toJson()) > 0);
+    file.close();
+
+    BoxRecorder boxes;
+    whenModal<QFileDialog>([fileName](QFileDialog *dialog) {
+        // Typed in, as selectFile() leaves a focused name field alone.
+        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(fileName);
+        static_cast<QDialog *>(dialog)->accept();
+    });
+    action(m_window.get(), "actionOpen")->trigger();
+    QTRY_COMPARE(boxes.texts(), QStringList{"Конфигурация успешно загружена"});
+    QCOMPARE(subWindows(m_window.get()).size(), 2);
+    QCOMPARE(m_window->currentView()->fileName(), fileName);
+
+    const int before = requestCount();
+    action(m_window.get(), "actionWriteEditable")->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(m_closed->count(), 1, 10000);
+    QCOMPARE(requestsSince(before), QStringList{"6 2023 1"}
+                                        + writeLines(6, 812, {0xCCCD, 0x4144}, 0x6C31)
+                                        + QStringList{"6 2023 0"});
+    QCOMPARE(boxes.texts().last(), Written);
+}
+
+void TestMainWindowOnline::busy_commandsWaitAndLeaveNoTrace()
+{
+    QVERIFY(startUnit(Tcp));
+    QVERIFY(openWindow());
+    const int before = requestCount();
+    BoxRecorder boxes;
+
+    action(m_window.get(), "actionRead")->trigger();
+    for (const char *name : {"actionRead", "actionWrite", "actionWriteEditable",
+                             "actionResetConfig", "actionCalibrate"})
+        QVERIFY2(!action(m_window.get(), name)->isEnabled(), name);
+    // Called past their disabled actions, the commands still wait their turn.
+    for (const char *slot : {"writeEditableToDevice", "writeToDevice", "resetConfig",
+                             "onCalibrate", "readFromDevice"})
+        QVERIFY(QMetaObject::invokeMethod(m_window.get(), slot));
+    QTRY_COMPARE_WITH_TIMEOUT(subWindows(m_window.get()).size(), 2, 10000);
+    QTest::qWait(100);
+    QCOMPARE(requestsSince(before), DefaultReads);
+    QVERIFY(boxes.boxes().isEmpty());
+    QVERIFY(!QApplication::activeModalWidget());
+    QVERIFY(action(m_window.get(), "actionWrite")->isEnabled());
+
+    // The write-changed call that had to wait leaves nothing behind: a full
+    // write after it still writes every register.
+    const int full = requestCount();
+    action(m_window.get(), "actionWrite")->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(m_closed->count(), 1, 30000);
+    int registers = 0;
+    for (const Block &block : DefaultWrites)
+        registers += block.count;
+    QCOMPARE(requestsSince(full).size(), 2 * registers + 2);
+}
+
+void TestMainWindowOnline::dialogs_openFromWindow_data()
+{
+    QTest::addColumn<QString>("actionName");
+    QTest::addColumn<QVector<int>>("slotCodes");
+    QTest::addColumn<QString>("opens"); // class name of the dialog, or the warning text
+
+    const QVector<int> unit = {5, 4, 6, 7, 8, 1};
+    QTest::newRow("register map") << "actionOpenMapRegisters" << unit << "RigestersMapWindow";
+    QTest::newRow("calibration") << "actionCalibrate" << unit << "CalibrateDialog";
+    QTest::newRow("map without boards") << "actionOpenMapRegisters" << QVector<int>(6, 0)
+                                        << "Ни один субмодуль не установлен";
+}
+
+void TestMainWindowOnline::dialogs_openFromWindow()
+{
+    QFETCH(QString, actionName);
+    QFETCH(QVector<int>, slotCodes);
+    QFETCH(QString, opens);
+
+    QVERIFY(startUnit(Tcp, UnitSimFixture::unit(Slave, slotCodes)));
+    QVERIFY(openWindow());
+    const int before = requestCount();
+
+    QString seen;
+    bool windowDisabled = false;
+    int pollsWhileOpen = 0;
+    whenModal<QDialog>([&](QDialog *dialog) {
+        seen = dialog->metaObject()->className();
+        if (auto *box = qobject_cast<QMessageBox *>(dialog))
+            seen = box->text();
+        windowDisabled = !m_window->isEnabled();
+        // Let a calibration dialog poll for a while first.
+        QTimer::singleShot(qobject_cast<CalibrateDialog *>(dialog) ? 700 : 0, dialog, [&, dialog] {
+            pollsWhileOpen = requestCount() - before;
+            dialog->reject();
+        });
+    });
+    action(m_window.get(), actionName.toLatin1().constData())->trigger();
+
+    QCOMPARE(seen, opens);
+    QVERIFY(m_window->isEnabled());
+    if (opens.startsWith("Ни один"))
+        return;
+    QVERIFY(windowDisabled);
+    if (opens == "CalibrateDialog") {
+        QVERIFY2(pollsWhileOpen > 0, "the calibration dialog read nothing");
+        QCOMPARE(m_client->timeout(), 500);
+    } else {
+        QCOMPARE(pollsWhileOpen, 0);
+    }
+}
+
+QTEST_MAIN(TestMainWindowOnline)
+#include "tst_mainwindow_online.moc"
