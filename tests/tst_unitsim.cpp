@@ -85,7 +85,7 @@ private slots:
 
 void TestUnitSim::unitSpec_data()
 {
-    QTest::addColumn<QString>("spec");
+    QTest::addColumn<QString>("unitText");
     QTest::addColumn<bool>("valid");
     QTest::addColumn<int>("address");
     QTest::addColumn<QVector<int>>("slotCodes");
@@ -101,11 +101,11 @@ void TestUnitSim::unitSpec_data()
 
 void TestUnitSim::unitSpec()
 {
-    QFETCH(QString, spec);
+    QFETCH(QString, unitText);
     QFETCH(bool, valid);
     SimUnitConfig config;
     QString error;
-    QCOMPARE(SimUnitConfig::parse(spec, &config, &error), valid);
+    QCOMPARE(SimUnitConfig::parse(unitText, &config, &error), valid);
     QCOMPARE(error.isEmpty(), valid);
     if (valid) {
         QTEST(config.address, "address");

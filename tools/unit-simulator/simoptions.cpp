@@ -46,7 +46,7 @@ bool SimOptions::parse(const QStringList &arguments, SimOptions *options, QStrin
     const QCommandLineOption unit(QStringLiteral("unit"),
         QStringLiteral("A unit ADDR:SLOTS:FIRMWARE[:jumper], repeatable. SLOTS are the board codes of slots A..F "
                        "(0 empty, 1 DO4, 2 SIM, 3 R, 4 AI, 5 AIO, 6 DI, 7 TMP, 8 DO6, 9 ENI2, 10 DI6), FIRMWARE is in tenths, "
-                       "jumper sets word 2024 to 1. Default: 1:5,4,6,7,8,1:22."), QStringLiteral("SPEC"));
+                       "jumper sets word 2024 to 1. Default: 1:5,4,6,7,8,1:22."), QStringLiteral("UNIT"));
     const QCommandLineOption frozen(QStringLiteral("frozen"), QStringLiteral("Hold live values still (for tests)."));
     const QCommandLineOption lenient(QStringLiteral("lenient"), QStringLiteral("Accept configuration writes without the service code before them."));
     const QCommandLineOption log(QStringLiteral("log"), QStringLiteral("Append one JSON line per request to FILE."), QStringLiteral("FILE"));
@@ -103,9 +103,9 @@ bool SimOptions::parse(const QStringList &arguments, SimOptions *options, QStrin
     result.serialSettings.stopBits = stopText == QLatin1String("2") ? QSerialPort::TwoStop : QSerialPort::OneStop;
 
     QSet<int> addresses;
-    for (const QString &spec : parser.values(unit)) {
+    for (const QString &unitText : parser.values(unit)) {
         SimUnitConfig config;
-        if (!SimUnitConfig::parse(spec, &config, error))
+        if (!SimUnitConfig::parse(unitText, &config, error))
             return false;
         if (addresses.contains(config.address)) {
             *error = QStringLiteral("two units at address %1").arg(config.address);
@@ -129,13 +129,13 @@ bool SimOptions::parse(const QStringList &arguments, SimOptions *options, QStrin
         *error = QStringLiteral("bad --delay-ms value: %1").arg(parser.value(delay));
         return false;
     }
-    for (const QString &spec : parser.values(exceptionAt)) {
-        const QStringList parts = spec.split(QLatin1Char(':'));
+    for (const QString &value : parser.values(exceptionAt)) {
+        const QStringList parts = value.split(QLatin1Char(':'));
         int address = -1;
         int code = -1;
         if (parts.size() != 2 || !parseCount(parts.at(0), &address) || address > 0xFFFF
             || !parseCount(parts.at(1), &code) || code < 1 || code > 255) {
-            *error = QStringLiteral("bad --exception-at value (ADDR:CODE): %1").arg(spec);
+            *error = QStringLiteral("bad --exception-at value (ADDR:CODE): %1").arg(value);
             return false;
         }
         result.faults.exceptionAt.insert(address, code);
