@@ -186,38 +186,3 @@ void floatToWords(float value, quint16 *low, quint16 *high)
     *low = quint16(pattern & 0xFFFF);
     *high = quint16(pattern >> 16);
 }
-
-const QStringList &baudRateList()
-{
-    static const QStringList list = {"1200", "2400", "4800", "9600",
-                                     "19200", "38400", "57600", "115200"};
-    return list;
-}
-
-const QStringList &parityList()
-{
-    static const QStringList list = {
-        QStringLiteral("нет / 1 стоп-бит"), QStringLiteral("нет / 2 стоп-бита"),
-        QStringLiteral("четн / 1 стоп-бит"), QStringLiteral("нечет / 1 stop bit")};
-    return list;
-}
-
-const QStringList &dataFormatList()
-{
-    static const QStringList list = {"INT16", "FLOAT32", "INT32"};
-    return list;
-}
-
-const QStringList &multiplierList()
-{
-    // The first letter is the Cyrillic "х".
-    static const QStringList list = {QStringLiteral("х1"), QStringLiteral("х10"),
-                                     QStringLiteral("х100"), QStringLiteral("х1000")};
-    return list;
-}
-
-const QStringList &slotLetterList()
-{
-    static const QStringList list = {"A", "B", "C", "D", "E", "F"};
-    return list;
-}

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <initializer_list>
+
 // Integer codes shared by the model, the views and the communication layer,
 // with the texts the user sees for them. Unknown codes never fail: every
 // lookup has a fallback text.
@@ -67,11 +69,37 @@ quint16 bitsToValue(const QByteArray &bits);
 float wordsToFloat(quint16 low, quint16 high);
 void floatToWords(float value, quint16 *low, quint16 *high);
 
-const QStringList &baudRateList();   // code = position + 3
-const QStringList &parityList();     // code = position
-const QStringList &dataFormatList(); // code = position
-const QStringList &multiplierList(); // code = position
-const QStringList &slotLetterList(); // code = position
+// A constant list of display texts whose position gives the stored code.
+// It reads as a list (baudRateList.at(0)) and, for older callers, as a call
+// (baudRateList()) giving the same list.
+class TextList : public QStringList
+{
+public:
+    TextList(std::initializer_list<QString> texts) : QStringList(texts) {}
+    const QStringList &operator()() const { return *this; }
+};
+
+// code = position + 3
+inline const TextList baudRateList = {QStringLiteral("1200"), QStringLiteral("2400"),
+                                      QStringLiteral("4800"), QStringLiteral("9600"),
+                                      QStringLiteral("19200"), QStringLiteral("38400"),
+                                      QStringLiteral("57600"), QStringLiteral("115200")};
+// code = position; the last text mixes Russian and English as the unit's
+// documentation does
+inline const TextList parityList = {QStringLiteral("нет / 1 стоп-бит"),
+                                    QStringLiteral("нет / 2 стоп-бита"),
+                                    QStringLiteral("четн / 1 стоп-бит"),
+                                    QStringLiteral("нечет / 1 stop bit")};
+// code = position
+inline const TextList dataFormatList = {QStringLiteral("INT16"), QStringLiteral("FLOAT32"),
+                                        QStringLiteral("INT32")};
+// code = position; the first letter is the Cyrillic "х"
+inline const TextList multiplierList = {QStringLiteral("х1"), QStringLiteral("х10"),
+                                        QStringLiteral("х100"), QStringLiteral("х1000")};
+// code = position
+inline const TextList slotLetterList = {QStringLiteral("A"), QStringLiteral("B"),
+                                        QStringLiteral("C"), QStringLiteral("D"),
+                                        QStringLiteral("E"), QStringLiteral("F")};
 
 // Stored baud code of the first entry of baudRateList.
 constexpr int FirstBaudCode = 3;
