@@ -13,6 +13,7 @@
 #include "ptypair.h"
 #include "rigestersmapwindow.h"
 #include "treepropertybrowser.h"
+#include "modalanswer.h"
 #include "unitsimfixture.h"
 
 #include <module.h>
@@ -87,16 +88,7 @@ QStringList describe(const QVector<SimRequestRecord> &records)
     for (const SimRequestRecord &record : records) {
         if (record.function == 0 || record.result == SimRequestRecord::NoUnit)
             continue;
-        QString line = QString("%1 %2 ").arg(record.function).arg(record.address);
-        if (record.function <= 4)
-            line += QString::number(record.count);
-        else
-            line += record.values.isEmpty() ? QString("-") : QString::number(record.values.first(), 16);
-        if (record.result == SimRequestRecord::Dropped)
-            line += " dropped";
-        else if (record.result == SimRequestRecord::Exception)
-            line += " refused";
-        lines << line;
+        lines << UnitSimFixture::describe(record);
     }
     return lines;
 }
@@ -117,31 +109,6 @@ double meanGapMs(const QVector<SimRequestRecord> &records)
     if (records.size() < 2)
         return 0;
     return double(records.first().time.msecsTo(records.last().time)) / (records.size() - 1);
-}
-
-// Runs `act` on the next modal widget of class T once it has been up for two
-// timer ticks (a dialog answered before its exec() loop runs would never end).
-template<typename T>
-void whenModal(std::function<void(T *)> act)
-{
-    auto *timer = new QTimer;
-    auto *clock = new QElapsedTimer;
-    auto *sighted = new QPointer<T>;
-    clock->start();
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, clock, sighted, act] {
-        T *shown = qobject_cast<T *>(QApplication::activeModalWidget());
-        const bool ready = shown && shown == *sighted;
-        *sighted = shown;
-        if (!ready && clock->elapsed() < 30000)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        delete clock;
-        delete sighted;
-        if (ready)
-            act(shown);
-    });
-    timer->start(10);
 }
 
 // While it lives, notes and answers every message box that comes up.

@@ -29,16 +29,7 @@ QStringList describe(const QVector<SimRequestRecord> &records)
     for (const SimRequestRecord &record : records) {
         if (record.function == 0)
             continue; // a unit event, not a request
-        QString line = QString("%1 %2 ").arg(record.function).arg(record.address);
-        if (record.function <= 4)
-            line += QString::number(record.count);
-        else
-            line += record.values.isEmpty() ? QString("-") : QString::number(record.values.first(), 16);
-        if (record.result == SimRequestRecord::Dropped)
-            line += " dropped";
-        else if (record.result == SimRequestRecord::Exception)
-            line += " refused";
-        lines << line;
+        lines << UnitSimFixture::describe(record);
     }
     return lines;
 }

@@ -111,3 +111,17 @@ void UnitSimFixture::clearRequests()
 {
     m_bus->log().clear();
 }
+
+QString UnitSimFixture::describe(const SimRequestRecord &record)
+{
+    QString line = QString("%1 %2 ").arg(record.function).arg(record.address);
+    if (record.function <= 4)
+        line += QString::number(record.count);
+    else
+        line += record.values.isEmpty() ? QString("-") : QString::number(record.values.first(), 16);
+    if (record.result == SimRequestRecord::Dropped)
+        line += " dropped";
+    else if (record.result == SimRequestRecord::Exception)
+        line += " refused";
+    return line;
+}

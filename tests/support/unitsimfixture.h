@@ -63,6 +63,10 @@ public:
 
     // Every request and unit event since start (or the last clearRequests()).
     QVector<SimRequestRecord> requests() const;
+    // One request as "<function> <address> <count>" for reads and
+    // "<function> <address> <hex value>" for writes, with " dropped" or
+    // " refused" when the unit did not answer it normally.
+    static QString describe(const SimRequestRecord &record);
     void clearRequests();
 
 private:
