@@ -6,8 +6,7 @@ BrowserItem::BrowserItem(PropertyBrowser *browser, BrowserProperty *property, Br
     , m_property(property)
     , m_parent(parent)
     , m_treeItem(treeItem)
-{
-}
+{}
 
 QList<BrowserItem *> BrowserItem::children() const
 {

@@ -9,8 +9,7 @@ BrowserProperty::BrowserProperty(PropertyManager *manager, Type type, const QStr
     : m_manager(manager)
     , m_type(type)
     , m_name(name)
-{
-}
+{}
 
 void BrowserProperty::setPropertyName(const QString &name)
 {
@@ -96,7 +95,9 @@ QString BrowserProperty::valueText() const
     case ReadOnlyText:
         return m_value.toString();
     case Enumeration:
-        return m_attributes.value(QStringLiteral("enumNames")).toStringList().value(m_value.toInt());
+        return m_attributes.value(QStringLiteral("enumNames"))
+            .toStringList()
+            .value(m_value.toInt());
     case Group:
         break;
     }

@@ -16,14 +16,7 @@ class PropertyManager;
 class BrowserProperty
 {
 public:
-    enum Type {
-        Integer,
-        Real,
-        Text,
-        Enumeration,
-        Group,
-        ReadOnlyText
-    };
+    enum Type { Integer, Real, Text, Enumeration, Group, ReadOnlyText };
 
     BrowserProperty(const BrowserProperty &) = delete;
     BrowserProperty &operator=(const BrowserProperty &) = delete;

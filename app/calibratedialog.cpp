@@ -26,11 +26,16 @@ namespace {
 QVariant convertRead(int valueType, const QVector<quint16> &values)
 {
     switch (valueType) {
-    case ValueInt16: return QVariant(int(qint16(values.at(0))));
-    case ValueUInt16: return QVariant(int(values.at(0)));
-    case ValueInt32: return QVariant(qint32(quint32(values.at(1)) << 16 | values.at(0)));
-    case ValueFloat32: return QVariant(wordsToFloat(values.at(0), values.at(1)));
-    default: return QVariant();
+    case ValueInt16:
+        return QVariant(int(qint16(values.at(0))));
+    case ValueUInt16:
+        return QVariant(int(values.at(0)));
+    case ValueInt32:
+        return QVariant(qint32(quint32(values.at(1)) << 16 | values.at(0)));
+    case ValueFloat32:
+        return QVariant(wordsToFloat(values.at(0), values.at(1)));
+    default:
+        return QVariant();
     }
 }
 
@@ -45,7 +50,8 @@ QString channelLabel(const Property *p)
 
 } // namespace
 
-CalibrateDialog::CalibrateDialog(Module *module, QModbusClient *client, int serverAddress, QWidget *parent)
+CalibrateDialog::CalibrateDialog(Module *module, QModbusClient *client, int serverAddress,
+                                 QWidget *parent)
     : QDialog(parent)
     , ui(new Ui::CalibrateDialog)
     , m_module(module)
@@ -166,7 +172,7 @@ void CalibrateDialog::sendWrite(Property *p)
     if (!m_client)
         return;
     const QModbusDataUnit unit(QModbusDataUnit::RegisterType(p->registerType()), p->address(),
-                               QVector<quint16> { quint16(p->value().toInt()) });
+                               QVector<quint16>{quint16(p->value().toInt())});
     QModbusReply *reply = m_client->sendWriteRequest(unit, m_serverAddress);
     if (!reply) {
         qCDebug(lcCalibrate) << m_client->errorString();
@@ -181,7 +187,8 @@ void CalibrateDialog::watch(QModbusReply *reply, Property *p, bool write)
         delete reply;
         return;
     }
-    connect(reply, &QModbusReply::finished, this, [this, reply, p, write] { handleReply(reply, p, write); });
+    connect(reply, &QModbusReply::finished, this,
+            [this, reply, p, write] { handleReply(reply, p, write); });
     // The reply goes when it ends, even when the dialog is gone by then.
     connect(reply, &QModbusReply::finished, reply, &QObject::deleteLater);
     if (!write)
@@ -195,9 +202,10 @@ void CalibrateDialog::handleReply(QModbusReply *reply, Property *p, bool write)
     m_pendingReads.removeOne(reply);
     if (reply->error() == QModbusDevice::ProtocolError) {
         const int code = exceptionCodeOf(reply->rawResult());
-        qCDebug(lcCalibrate).noquote() << QStringLiteral("Ошибка запроса : %1 (Mobus exception: 0x%2)")
-                                              .arg(reply->errorString())
-                                              .arg(code, 0, 16);
+        qCDebug(lcCalibrate).noquote()
+            << QStringLiteral("Ошибка запроса : %1 (Mobus exception: 0x%2)")
+                   .arg(reply->errorString())
+                   .arg(code, 0, 16);
     } else if (reply->error() != QModbusDevice::NoError) {
         qCDebug(lcCalibrate).noquote() << QStringLiteral("Ошибка запроса: %1 (code: 0x%2)")
                                               .arg(reply->errorString())
@@ -212,7 +220,8 @@ void CalibrateDialog::handleReply(QModbusReply *reply, Property *p, bool write)
         if (result.startAddress() == p->address() && int(result.valueCount()) >= count)
             storeRead(p, result.values());
         else
-            qCDebug(lcCalibrate) << "reply does not answer the read of" << p->name() << p->address();
+            qCDebug(lcCalibrate) << "reply does not answer the read of" << p->name()
+                                 << p->address();
     }
     m_pollTimer.start();
 }
@@ -278,9 +287,10 @@ void CalibrateDialog::restoreEdits()
             continue;
         const auto baseline = m_baseline.constFind(p);
         if (baseline == m_baseline.constEnd()) {
-            const QString text = QStringLiteral("Параметр \"%1\" (%2) изменен до первого чтения из модуля: "
-                                                "исходное значение неизвестно, оно не восстановлено")
-                                     .arg(p->name(), channelLabel(p));
+            const QString text
+                = QStringLiteral("Параметр \"%1\" (%2) изменен до первого чтения из модуля: "
+                                 "исходное значение неизвестно, оно не восстановлено")
+                      .arg(p->name(), channelLabel(p));
             qCWarning(lcCalibrate).noquote() << text;
             emit notice(text);
             continue;

@@ -38,7 +38,8 @@ class CalibrateDialog : public QDialog
 public:
     // The client is borrowed; its timeout and retries are changed while the
     // dialog is open and given back when it closes.
-    CalibrateDialog(Module *module, QModbusClient *client, int serverAddress, QWidget *parent = nullptr);
+    CalibrateDialog(Module *module, QModbusClient *client, int serverAddress,
+                    QWidget *parent = nullptr);
     ~CalibrateDialog() override;
 
     QList<Property *> polledParameters() const { return m_polled; }
@@ -77,7 +78,7 @@ private:
     void restoreEdits();
 
     std::unique_ptr<Ui::CalibrateDialog> ui;
-    Module *m_module;                // not owned
+    Module *m_module;                 // not owned
     QPointer<QModbusClient> m_client; // not owned
     int m_serverAddress;
     QList<Property *> m_polled; // not owned
@@ -92,9 +93,9 @@ private:
     int m_savedRetries = -1;
 
     QVector<QPointer<QModbusReply>> m_pendingReads;
-    QHash<Property *, QVariant> m_baseline;   // first value read in this dialog
-    QHash<Property *, bool> m_markAtOpen;     // edit marks held before the dialog opened
-    QList<Property *> m_edited;               // edited here, in order of the first edit
+    QHash<Property *, QVariant> m_baseline; // first value read in this dialog
+    QHash<Property *, bool> m_markAtOpen;   // edit marks held before the dialog opened
+    QList<Property *> m_edited;             // edited here, in order of the first edit
 };
 
 #endif // CALIBRATEDIALOG_H

@@ -49,10 +49,10 @@ void setSwitchText(QCheckBox *box)
 
 Delegate::Delegate(QObject *parent)
     : QItemDelegate(parent)
-{
-}
+{}
 
-QWidget *Delegate::createEditor(QWidget *parent, const QStyleOptionViewItem &, const QModelIndex &index) const
+QWidget *Delegate::createEditor(QWidget *parent, const QStyleOptionViewItem &,
+                                const QModelIndex &index) const
 {
     const Property *p = parameterOf(index);
     if (!p)
@@ -82,8 +82,10 @@ QWidget *Delegate::createEditor(QWidget *parent, const QStyleOptionViewItem &, c
     case ValueIpAddress: {
         auto *edit = new QLineEdit(parent);
         const QString octet = QStringLiteral("(?:[0-1]?[0-9]?[0-9]|2[0-4][0-9]|25[0-5])");
-        const QString pattern = QStringLiteral("^") + QStringList { octet, octet, octet, octet }.join(QStringLiteral("\\."))
-                                + QStringLiteral("$");
+        const QString pattern
+            = QStringLiteral("^")
+              + QStringList{octet, octet, octet, octet}.join(QStringLiteral("\\."))
+              + QStringLiteral("$");
         edit->setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), edit));
         return edit;
     }
@@ -109,7 +111,8 @@ void Delegate::setEditorData(QWidget *editor, const QModelIndex &index) const
     }
 }
 
-void Delegate::setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const
+void Delegate::setModelData(QWidget *editor, QAbstractItemModel *model,
+                            const QModelIndex &index) const
 {
     if (auto *box = qobject_cast<QDoubleSpinBox *>(editor)) {
         box->interpretText();
@@ -124,7 +127,8 @@ void Delegate::setModelData(QWidget *editor, QAbstractItemModel *model, const QM
     }
 }
 
-void Delegate::updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option, const QModelIndex &) const
+void Delegate::updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
+                                    const QModelIndex &) const
 {
     editor->setGeometry(option.rect);
 }

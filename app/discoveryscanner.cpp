@@ -41,8 +41,8 @@ void DiscoveryScanner::findModule(int serverAddress, bool last, int count)
     if (!m_client)
         return;
     Entry entry;
-    entry.request.unit = QModbusDataUnit(QModbusDataUnit::HoldingRegisters, ModuleBlockStart,
-                                         quint16(count));
+    entry.request.unit
+        = QModbusDataUnit(QModbusDataUnit::HoldingRegisters, ModuleBlockStart, quint16(count));
     entry.request.type = rT2000;
     entry.request.serverAddress = serverAddress;
     entry.last = last;
@@ -64,7 +64,8 @@ void DiscoveryScanner::sendRequest()
     }
 
     const Entry entry = m_requests.takeFirst();
-    QModbusReply *reply = m_client->sendReadRequest(entry.request.unit, entry.request.serverAddress);
+    QModbusReply *reply
+        = m_client->sendReadRequest(entry.request.unit, entry.request.serverAddress);
     if (!reply) {
         const QString text = sendErrorText(SendKind::Read, m_client->errorString());
         qDebug() << text;

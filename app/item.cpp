@@ -15,11 +15,13 @@ Item::Item(const QVector<QVariant> &data)
 
 Item::Item(Device *channel)
 {
-    const QString name = channelTypeName(channel->value(ChannelParam::Type).toInt()) + QLatin1Char(' ')
+    const QString name = channelTypeName(channel->value(ChannelParam::Type).toInt())
+                         + QLatin1Char(' ')
                          + QString::number(channel->value(ChannelParam::Number).toInt() + 1);
     m_nameParameter = std::make_unique<Property>(QString(), nullptr, name);
-    m_parameters = { m_nameParameter.get(), channel->property(ChannelParam::SignalType),
-                     channel->property(ChannelParam::RawValue), channel->property(ChannelParam::Value) };
+    m_parameters
+        = {m_nameParameter.get(), channel->property(ChannelParam::SignalType),
+           channel->property(ChannelParam::RawValue), channel->property(ChannelParam::Value)};
 }
 
 Item::~Item()

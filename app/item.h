@@ -45,7 +45,7 @@ private:
     Item *m_parentItem = nullptr; // not owned
     std::vector<std::unique_ptr<Item>> m_childItems;
     QVector<QVariant> m_itemData;
-    QList<Property *> m_parameters; // not owned, except m_nameParameter
+    QList<Property *> m_parameters;            // not owned, except m_nameParameter
     std::unique_ptr<Property> m_nameParameter; // the row's own label, part of no device
 };
 

@@ -42,9 +42,8 @@ constexpr int StatusTimeoutMs = 5000;
 QString compareReason(int code)
 {
     static const char *const reasons[] = {
-        "невозможно открыть модуль",    "разные типы модулей",
-        "разное кол-во субмодулей",     "невозможно открыть субмодуль",
-        "разные типы субмодулей",       "разное кол-во каналов",
+        "невозможно открыть модуль",    "разные типы модулей",    "разное кол-во субмодулей",
+        "невозможно открыть субмодуль", "разные типы субмодулей", "разное кол-во каналов",
         "невозможно открыть канал",     "разные типы каналов",
     };
     if (code >= CompareNotModule && code <= CompareChannelType)
@@ -103,8 +102,7 @@ MainWindow::MainWindow(int mode, ModuleTables tables, QModbusClient *client, QWi
         m_transfer->setServerAddress(m_serverAddress);
         m_transfer->setFirmwareVersion(m_version);
         m_transfer->setMode(m_mode);
-        connect(m_transfer, &TransferSequence::progress, ui->progressBar,
-                &QProgressBar::setValue);
+        connect(m_transfer, &TransferSequence::progress, ui->progressBar, &QProgressBar::setValue);
         connect(m_transfer, &TransferSequence::message, this, &MainWindow::addMessage);
         connect(m_transfer, &TransferSequence::errorMessage, this, [this](const QString &text) {
             statusBar()->showMessage(text, StatusTimeoutMs);
@@ -140,18 +138,16 @@ void MainWindow::connectActions()
     connect(ui->actionSaveAs, &QAction::triggered, this, &MainWindow::saveAs);
     connect(ui->actionRead, &QAction::triggered, this, &MainWindow::readFromDevice);
     connect(ui->actionWrite, &QAction::triggered, this, &MainWindow::writeToDevice);
-    connect(ui->actionWriteEditable, &QAction::triggered, this,
-            &MainWindow::writeEditableToDevice);
+    connect(ui->actionWriteEditable, &QAction::triggered, this, &MainWindow::writeEditableToDevice);
     connect(ui->actionResetConfig, &QAction::triggered, this, &MainWindow::resetConfig);
     connect(ui->actionDelSubmodule, &QAction::triggered, this, &MainWindow::deleteSubmodule);
     connect(ui->actionAboutProgram, &QAction::triggered, this, &MainWindow::actionAboutProgram);
     connect(ui->actionCalibrate, &QAction::triggered, this, &MainWindow::onCalibrate);
-    connect(ui->actionOpenMapRegisters, &QAction::triggered, this,
-            &MainWindow::onOpenMapRegisters);
+    connect(ui->actionOpenMapRegisters, &QAction::triggered, this, &MainWindow::onOpenMapRegisters);
 
     const std::pair<QAction *, int> boards[] = {
-        {ui->actionA1_2_2, 5}, {ui->actionA2_4, 4}, {ui->actionTM2, 7}, {ui->actionRL2, 3},
-        {ui->actionU1_4, 6},   {ui->actionOK_4, 1}, {ui->actionSM2, 2}, {ui->actionDO_6, 8},
+        {ui->actionA1_2_2, 5}, {ui->actionA2_4, 4},  {ui->actionTM2, 7}, {ui->actionRL2, 3},
+        {ui->actionU1_4, 6},   {ui->actionOK_4, 1},  {ui->actionSM2, 2}, {ui->actionDO_6, 8},
         {ui->actionDI_4, 6},   {ui->actionDI_6, 10},
     };
     for (const auto &board : boards) {
@@ -172,8 +168,7 @@ ModuleView *MainWindow::currentView() const
 {
     QMdiSubWindow *subWindow = ui->mdiArea->activeSubWindow();
     if (!subWindow) {
-        const QList<QMdiSubWindow *> windows =
-            ui->mdiArea->subWindowList(QMdiArea::CreationOrder);
+        const QList<QMdiSubWindow *> windows = ui->mdiArea->subWindowList(QMdiArea::CreationOrder);
         if (windows.isEmpty())
             return nullptr;
         subWindow = windows.constFirst();
@@ -273,8 +268,8 @@ void MainWindow::saveAs()
     const QPointer<ModuleView> view = currentView();
     if (!view)
         return;
-    const QString fileName =
-        QFileDialog::getSaveFileName(this, QStringLiteral("Save File"), QString(), FileFilter);
+    const QString fileName
+        = QFileDialog::getSaveFileName(this, QStringLiteral("Save File"), QString(), FileFilter);
     if (!fileName.isEmpty() && view)
         saveTo(view, fileName);
 }
@@ -303,8 +298,8 @@ void MainWindow::saveTo(ModuleView *view, const QString &fileName)
 
 void MainWindow::openFileJson()
 {
-    const QString fileName =
-        QFileDialog::getOpenFileName(this, QStringLiteral("Open File"), QString(), FileFilter);
+    const QString fileName
+        = QFileDialog::getOpenFileName(this, QStringLiteral("Open File"), QString(), FileFilter);
     if (fileName.isEmpty())
         return;
     const QString title = TitlePrefix + QFileInfo(fileName).fileName();
@@ -342,8 +337,7 @@ void MainWindow::openOnline(const QString &fileName, const QString &title)
     auto *view = new ModuleView(m_mode, module.release(), this);
     view->setFileName(fileName);
     addView(view, title);
-    QMessageBox::information(this, WarningTitle,
-                             QStringLiteral("Конфигурация успешно загружена"));
+    QMessageBox::information(this, WarningTitle, QStringLiteral("Конфигурация успешно загружена"));
 }
 
 void MainWindow::onSubWindowActivated(QMdiSubWindow *subWindows)

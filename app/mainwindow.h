@@ -109,7 +109,7 @@ private:
     bool m_editedOnly = false;
     int m_version = 0;
     int m_mode = 0;
-    int m_state = -1; // 32 reading, 31 writing, 29 resetting, -1 idle
+    int m_state = -1;                       // 32 reading, 31 writing, 29 resetting, -1 idle
     TransferSequence *m_transfer = nullptr; // child object, online windows only
     bool m_closedEmitted = false;
     // The running write: its view, the image before encoding, and the warning

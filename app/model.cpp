@@ -20,9 +20,9 @@ bool isShownBoard(int type)
 
 Model::Model(Module *module, QObject *parent)
     : QAbstractItemModel(parent)
-    , m_rootItem(std::make_unique<Item>(QVector<QVariant> {
-          QStringLiteral("Имя"), QStringLiteral("Тип сигнала"), QStringLiteral("Значение"),
-          QStringLiteral("Значение в ед. изм.") }))
+    , m_rootItem(std::make_unique<Item>(
+          QVector<QVariant>{QStringLiteral("Имя"), QStringLiteral("Тип сигнала"),
+                            QStringLiteral("Значение"), QStringLiteral("Значение в ед. изм.")}))
 {
     build(module);
 }
@@ -41,9 +41,10 @@ void Model::build(Module *module)
         if (!isShownBoard(type))
             continue;
         // "cлот" begins with a Latin c (U+0063); the label is kept exactly as users know it.
-        const QString label = QStringLiteral("Субмодуль ") + submoduleTypeName(type) + QStringLiteral(" (cлот ")
-                              + slotLetter(submodule->value(SubmoduleParam::Slot).toInt()) + QLatin1Char(')');
-        auto row = std::make_unique<Item>(QVector<QVariant> { label });
+        const QString label
+            = QStringLiteral("Субмодуль ") + submoduleTypeName(type) + QStringLiteral(" (cлот ")
+              + slotLetter(submodule->value(SubmoduleParam::Slot).toInt()) + QLatin1Char(')');
+        auto row = std::make_unique<Item>(QVector<QVariant>{label});
         for (Channel *channel : submodule->channels())
             row->appendChild(std::make_unique<Item>(channel));
         m_rootItem->appendChild(std::move(row));

@@ -57,8 +57,7 @@ constexpr double kBlockValueMaximum = 16777215.0;
 QRegularExpression ipv4Expression()
 {
     const QString octet = QStringLiteral("(?:[0-1]?[0-9]?[0-9]|2[0-4][0-9]|25[0-5])");
-    return QRegularExpression(
-        QStringLiteral("^%1\\.%1\\.%1\\.%1$").arg(octet));
+    return QRegularExpression(QStringLiteral("^%1\\.%1\\.%1\\.%1$").arg(octet));
 }
 
 // The two register words of each dotted address row.
@@ -359,8 +358,8 @@ BrowserProperty *ModuleView::buildErrorFlags(Property *parameter)
     const int word = parameter->value().toInt();
     for (int bit : kErrorBits) {
         const QString flag = moduleErrorName(bit);
-        BrowserProperty *row = addReadOnlyProperty(
-            flag, (word >> bit) & 1 ? QStringLiteral("есть") : QStringLiteral("нет"));
+        BrowserProperty *row = addReadOnlyProperty(flag, (word >> bit) & 1 ? QStringLiteral("есть")
+                                                                           : QStringLiteral("нет"));
         group->addSubProperty(row);
         m_browser->insertProperty(row, ownProperty(flag, m_module));
     }
@@ -371,8 +370,8 @@ BrowserProperty *ModuleView::buildSubmoduleProperty(Submodule *submodule)
 {
     const int type = submodule->value(SubmoduleParam::Type).toInt();
     const int slot = submodule->value(SubmoduleParam::Slot).toInt();
-    BrowserProperty *group = addGroup(QStringLiteral("Субмодуль %1 (Слот %2)")
-                                          .arg(submoduleTypeName(type), slotLetter(slot)));
+    BrowserProperty *group = addGroup(
+        QStringLiteral("Субмодуль %1 (Слот %2)").arg(submoduleTypeName(type), slotLetter(slot)));
     m_browser->insertProperty(group, ownProperty(kGroupKey, submodule));
     const auto children = submodule->children();
     for (QObject *child : children) {
@@ -428,8 +427,8 @@ BrowserProperty *ModuleView::buildChannelRow(Property *parameter, int channelTyp
     return nullptr;
 }
 
-BrowserProperty *ModuleView::addIntProperty(const QString &name, const QVariant &value,
-                                            int minimum, int maximum)
+BrowserProperty *ModuleView::addIntProperty(const QString &name, const QVariant &value, int minimum,
+                                            int maximum)
 {
     BrowserProperty *row = m_manager->addProperty(BrowserProperty::Integer, name);
     row->setAttribute(kMinimum, minimum);

@@ -84,8 +84,8 @@ private:
 
     BrowserProperty *addIntProperty(const QString &name, const QVariant &value, int minimum,
                                     int maximum);
-    BrowserProperty *addDoubleProperty(const QString &name, const QVariant &value,
-                                       double minimum, double maximum);
+    BrowserProperty *addDoubleProperty(const QString &name, const QVariant &value, double minimum,
+                                       double maximum);
     BrowserProperty *addEnumProperty(Property *parameter, int base);
     BrowserProperty *addAddressProperty(const QString &name, const QString &text);
     BrowserProperty *addReadOnlyProperty(const QString &name, const QString &text);

@@ -336,12 +336,11 @@ void PropertyBrowser::onInserted(BrowserProperty *property, BrowserProperty *par
         int position = 0;
         if (after) {
             const auto &children = parentItem->m_children;
-            const auto found = std::find_if(children.cbegin(), children.cend(),
-                                            [after](const auto &child) {
-                                                return child->property() == after;
-                                            });
+            const auto found
+                = std::find_if(children.cbegin(), children.cend(),
+                               [after](const auto &child) { return child->property() == after; });
             position = found == children.cend() ? int(children.size())
-                                                 : int(found - children.cbegin()) + 1;
+                                                : int(found - children.cbegin()) + 1;
         }
         insertItem(property, parentItem, position);
     }

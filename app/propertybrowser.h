@@ -98,8 +98,8 @@ private:
     void onRemoved(BrowserProperty *property, BrowserProperty *parent);
     void onDestroyed(BrowserProperty *property);
 
-    PropertyTreeWidget *m_tree;           // child widget
-    PropertyEditorDelegate *m_delegate;   // child object
+    PropertyTreeWidget *m_tree;         // child widget
+    PropertyEditorDelegate *m_delegate; // child object
     std::vector<std::unique_ptr<BrowserItem>> m_topItems;
     QHash<const QTreeWidgetItem *, BrowserItem *> m_itemByTreeItem;
     QHash<const BrowserProperty *, QList<BrowserItem *>> m_itemsByProperty;

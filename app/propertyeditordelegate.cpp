@@ -8,8 +8,7 @@
 PropertyEditorDelegate::PropertyEditorDelegate(PropertyBrowser *browser)
     : QStyledItemDelegate(browser)
     , m_browser(browser)
-{
-}
+{}
 
 QWidget *PropertyEditorDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &option,
                                               const QModelIndex &index) const
@@ -37,8 +36,8 @@ QWidget *PropertyEditorDelegate::createEditor(QWidget *parent, const QStyleOptio
 void PropertyEditorDelegate::setEditorData(QWidget *editor, const QModelIndex &index) const
 {
     const BrowserItem *item = m_browser->itemFromIndex(index);
-    PropertyEditorFactory *factory = item ? m_browser->factoryForManager(item->property()->manager())
-                                          : nullptr;
+    PropertyEditorFactory *factory
+        = item ? m_browser->factoryForManager(item->property()->manager()) : nullptr;
     if (factory)
         factory->setEditorData(editor, item->property());
 }
@@ -48,8 +47,8 @@ void PropertyEditorDelegate::setModelData(QWidget *editor, QAbstractItemModel *m
 {
     Q_UNUSED(model) // the manager holds the value; the tree only shows it
     const BrowserItem *item = m_browser->itemFromIndex(index);
-    PropertyEditorFactory *factory = item ? m_browser->factoryForManager(item->property()->manager())
-                                          : nullptr;
+    PropertyEditorFactory *factory
+        = item ? m_browser->factoryForManager(item->property()->manager()) : nullptr;
     if (!factory)
         return;
     // Whoever listens to the manager may rebuild the tree: look again.

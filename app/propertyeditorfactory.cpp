@@ -38,17 +38,15 @@ void applyExpression(QLineEdit *edit, const QVariant &expression)
     const auto *same = qobject_cast<const QRegularExpressionValidator *>(current);
     if ((same && same->regularExpression() == wanted) || (!current && wanted.pattern().isEmpty()))
         return;
-    replaceValidator(edit, wanted.pattern().isEmpty()
-                               ? nullptr
-                               : new QRegularExpressionValidator(wanted, edit));
+    replaceValidator(
+        edit, wanted.pattern().isEmpty() ? nullptr : new QRegularExpressionValidator(wanted, edit));
 }
 
 } // namespace
 
 PropertyEditorFactory::PropertyEditorFactory(QObject *parent)
     : QObject(parent)
-{
-}
+{}
 
 QWidget *PropertyEditorFactory::createEditor(const BrowserProperty *property, QWidget *parent)
 {
@@ -115,7 +113,8 @@ void PropertyEditorFactory::setEditorData(QWidget *editor, const BrowserProperty
         spin->setSingleStep(property->attributeValue(QStringLiteral("singleStep")).toDouble());
         spin->setValue(property->value().toDouble());
     } else if (auto *combo = qobject_cast<QComboBox *>(editor)) {
-        const QStringList names = property->attributeValue(QStringLiteral("enumNames")).toStringList();
+        const QStringList names
+            = property->attributeValue(QStringLiteral("enumNames")).toStringList();
         QStringList shown;
         for (int i = 0; i < combo->count(); ++i)
             shown.append(combo->itemText(i));

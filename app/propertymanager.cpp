@@ -56,8 +56,7 @@ bool wholeMatch(const QVariant &expression, const QString &text)
 
 PropertyManager::PropertyManager(QObject *parent)
     : QObject(parent)
-{
-}
+{}
 
 PropertyManager::~PropertyManager()
 {
@@ -117,7 +116,7 @@ QList<BrowserProperty *> PropertyManager::properties() const
 bool PropertyManager::hasProperty(const BrowserProperty *property) const
 {
     return std::any_of(m_properties.cbegin(), m_properties.cend(),
-                          [property](const auto &own) { return own.get() == property; });
+                       [property](const auto &own) { return own.get() == property; });
 }
 
 void PropertyManager::deleteProperty(BrowserProperty *property)
@@ -273,7 +272,7 @@ bool PropertyManager::setAttribute(BrowserProperty *property, const QString &att
 }
 
 QVariant PropertyManager::attributeValue(const BrowserProperty *property,
-                                        const QString &attribute) const
+                                         const QString &attribute) const
 {
     return property ? property->m_attributes.value(attribute) : QVariant();
 }
@@ -345,7 +344,8 @@ void PropertyManager::renormalizeValue(BrowserProperty *property)
     // old index. A text that the new expression rejects stays, since there is
     // no matching text to fall back to; the expression guards later changes.
     if (property->m_type == BrowserProperty::Enumeration) {
-        const int fallback = property->m_attributes.value(kEnumNames).toStringList().isEmpty() ? -1 : 0;
+        const int fallback
+            = property->m_attributes.value(kEnumNames).toStringList().isEmpty() ? -1 : 0;
         if (fallback != current.toInt()) {
             property->m_value = fallback;
             emit valueChanged(property, fallback);

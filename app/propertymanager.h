@@ -49,11 +49,13 @@ public:
 signals:
     // Emitted only when the stored value really changes.
     void valueChanged(BrowserProperty *property, const QVariant &value);
-    void attributeChanged(BrowserProperty *property, const QString &attribute, const QVariant &value);
+    void attributeChanged(BrowserProperty *property, const QString &attribute,
+                          const QVariant &value);
     // The row's name changed.
     void propertyChanged(BrowserProperty *property);
     // Structure changes are announced by the manager of the parent row.
-    void propertyInserted(BrowserProperty *property, BrowserProperty *parent, BrowserProperty *after);
+    void propertyInserted(BrowserProperty *property, BrowserProperty *parent,
+                          BrowserProperty *after);
     void propertyRemoved(BrowserProperty *property, BrowserProperty *parent);
     // Last call before the row is deleted; drop every pointer to it.
     void propertyDestroyed(BrowserProperty *property);

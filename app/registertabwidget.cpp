@@ -24,9 +24,9 @@ RegisterTabWidget::RegisterTabWidget(const QString &title, QWidget *parent)
     , m_label(new QLabel(title, this))
     , m_table(new QTableWidget(1, 4, this))
 {
-    m_table->setHorizontalHeaderLabels({ QStringLiteral("Функция"), QStringLiteral("Регистр"),
-                                         QStringLiteral("Описание"), QStringLiteral("Формат") });
-    const int widths[] = { 60, 60, 210, 60 };
+    m_table->setHorizontalHeaderLabels({QStringLiteral("Функция"), QStringLiteral("Регистр"),
+                                        QStringLiteral("Описание"), QStringLiteral("Формат")});
+    const int widths[] = {60, 60, 210, 60};
     for (int column = 0; column < 4; ++column)
         m_table->setColumnWidth(column, widths[column]);
     m_table->setFixedWidth(TableWidth);

@@ -22,14 +22,14 @@ struct TableKind
 };
 
 const TableKind tableKinds[] = {
-    { "Дискретные входы", TypeDigitalInput },
-    { "Дискретные выходы", TypeDigitalOutput },
-    { "Аналоговые входы", TypeAnalogInput },
-    { "Аналоговые выходы", TypeAnalogOutput },
-    { "Температурные входы", TypeTemperatureInput },
-    { "Счетные регистры", TypeCountingInput },
-    { "Регистры антидребезга", -1 },
-    { "Частота ШИМ (аппаратного)", TypeStepperMotor },
+    {"Дискретные входы", TypeDigitalInput},
+    {"Дискретные выходы", TypeDigitalOutput},
+    {"Аналоговые входы", TypeAnalogInput},
+    {"Аналоговые выходы", TypeAnalogOutput},
+    {"Температурные входы", TypeTemperatureInput},
+    {"Счетные регистры", TypeCountingInput},
+    {"Регистры антидребезга", -1},
+    {"Частота ШИМ (аппаратного)", TypeStepperMotor},
 };
 
 } // namespace
@@ -84,8 +84,8 @@ void RigestersMapWindow::fillFromModule()
             const Property *value = channel->property(ChannelParam::Value);
             if (!value)
                 continue;
-            addRow(kind, description, value->address(), registerFunctionNumber(value->registerType()),
-                   value->valueType());
+            addRow(kind, description, value->address(),
+                   registerFunctionNumber(value->registerType()), value->valueType());
         }
     }
 }

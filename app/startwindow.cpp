@@ -42,7 +42,7 @@ QString ipPattern()
 {
     const QString dot = QStringLiteral("\\.");
     return QLatin1Char('^') + OctetPattern + dot + OctetPattern + dot + OctetPattern + dot
-        + OctetPattern + QLatin1Char('$');
+           + OctetPattern + QLatin1Char('$');
 }
 
 QLabel *cellLabel(const QString &text)
@@ -366,8 +366,8 @@ void StartWindow::onAddressDone(int serverAddress, bool last)
 
 void StartWindow::showNoUnitsMessage()
 {
-    auto *box = new QMessageBox(QMessageBox::Warning, WarningTitle, NoUnitsText, QMessageBox::Ok,
-                                this);
+    auto *box
+        = new QMessageBox(QMessageBox::Warning, WarningTitle, NoUnitsText, QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
 }
@@ -453,8 +453,8 @@ void StartWindow::on_btnOnline_clicked()
                                   DiscoveryScanner::ModuleBlockStart, JumperBlockSize);
     QModbusReply *reply = m_client ? m_client->sendReadRequest(request, block.value(5)) : nullptr;
     if (!reply) {
-        const QString text =
-            sendErrorText(SendKind::Read, m_client ? m_client->errorString() : QString());
+        const QString text
+            = sendErrorText(SendKind::Read, m_client ? m_client->errorString() : QString());
         qDebug() << text;
         ui->labelError->setText(text);
         return;
@@ -515,8 +515,8 @@ void StartWindow::askJumperThenOpen(const ModuleTables &unit)
     auto *box = new QMessageBox(QMessageBox::Information, WarningTitle,
                                 QStringLiteral("Снимите перемычку XS4 перед конфигурацие модуля"),
                                 QMessageBox::NoButton, this);
-    QPushButton *removed = box->addButton(QStringLiteral("Перемычка снята"),
-                                          QMessageBox::AcceptRole);
+    QPushButton *removed
+        = box->addButton(QStringLiteral("Перемычка снята"), QMessageBox::AcceptRole);
     box->addButton(QStringLiteral("Отмена"), QMessageBox::RejectRole);
     box->setDefaultButton(removed);
     box->setAttribute(Qt::WA_DeleteOnClose);
@@ -527,8 +527,7 @@ void StartWindow::askJumperThenOpen(const ModuleTables &unit)
         m_opening = false;
         if (box->clickedButton() != removed)
             return;
-        if (client != m_client || !m_client
-            || m_client->state() != QModbusDevice::ConnectedState)
+        if (client != m_client || !m_client || m_client->state() != QModbusDevice::ConnectedState)
             return; // the connection went away while the question was open
         openMainWindow(m_mode, unit);
     });

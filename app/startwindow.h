@@ -104,8 +104,8 @@ private:
     QList<ModuleTables> m_foundUnits;
     int m_mode = 0;
     DiscoveryScanner m_scanner;
-    bool m_errorShown = false; // the client reported an error since connecting
-    bool m_opening = false; // version request or jumper question pending
+    bool m_errorShown = false;      // the client reported an error since connecting
+    bool m_opening = false;         // version request or jumper question pending
     QPointer<QWidget> m_mainWindow; // not owned here
 };
 

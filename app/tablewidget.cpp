@@ -4,8 +4,7 @@
 
 TableWidget::TableWidget(QWidget *parent)
     : QTableWidget(parent)
-{
-}
+{}
 
 TableWidget::~TableWidget()
 {

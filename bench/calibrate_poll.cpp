@@ -103,18 +103,23 @@ std::unique_ptr<Module> readModule(QModbusClient *client, int *requests)
 
 double cpuSeconds(int who)
 {
-    rusage usage {};
+    rusage usage{};
     getrusage(who, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec
+           + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 int readFunction(int registerType)
 {
     switch (registerType) {
-    case QModbusDataUnit::Coils: return 1;
-    case QModbusDataUnit::DiscreteInputs: return 2;
-    case QModbusDataUnit::HoldingRegisters: return 3;
-    default: return 4;
+    case QModbusDataUnit::Coils:
+        return 1;
+    case QModbusDataUnit::DiscreteInputs:
+        return 2;
+    case QModbusDataUnit::HoldingRegisters:
+        return 3;
+    default:
+        return 4;
     }
 }
 
@@ -135,7 +140,8 @@ int main(int argc, char *argv[])
         return 1;
 
     QModbusTcpClient client;
-    client.setConnectionParameter(QModbusDevice::NetworkAddressParameter, QStringLiteral("127.0.0.1"));
+    client.setConnectionParameter(QModbusDevice::NetworkAddressParameter,
+                                  QStringLiteral("127.0.0.1"));
     client.setConnectionParameter(QModbusDevice::NetworkPortParameter, unit.port);
     client.setTimeout(500);
     client.setNumberOfRetries(3);
@@ -143,10 +149,12 @@ int main(int argc, char *argv[])
     for (int i = 0; i < 100 && client.state() != QModbusDevice::ConnectedState; ++i)
         spin(50);
     int moduleRequests = 0;
-    std::unique_ptr<Module> module =
-        client.state() == QModbusDevice::ConnectedState ? readModule(&client, &moduleRequests) : nullptr;
+    std::unique_ptr<Module> module = client.state() == QModbusDevice::ConnectedState
+                                         ? readModule(&client, &moduleRequests)
+                                         : nullptr;
     if (!module) {
-        std::fprintf(stderr, "cannot read the simulated unit: %s\n", qPrintable(client.errorString()));
+        std::fprintf(stderr, "cannot read the simulated unit: %s\n",
+                     qPrintable(client.errorString()));
         unit.quit();
         unit.wait();
         return 1;
@@ -198,7 +206,8 @@ int main(int argc, char *argv[])
     std::sort(spans.begin(), spans.end());
     const double period = double(starts.first().msecsTo(starts.last())) / (starts.size() - 1);
 
-    std::printf("polled parameters: %d, pass starts seen: %d, failed reads: %d\n", polled.size(), starts.size(), failed);
+    std::printf("polled parameters: %d, pass starts seen: %d, failed reads: %d\n", polled.size(),
+                starts.size(), failed);
     std::printf("one pass (first to last read of all polled parameters): median %lld ms\n",
                 static_cast<long long>(spans.at(spans.size() / 2)));
     std::printf("poll cycle (pass start to next pass start): mean %.0f ms\n", period);

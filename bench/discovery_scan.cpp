@@ -89,7 +89,7 @@ int main(int argc, char *argv[])
     // The only unit on the line sits above the scanned range: every asked
     // address stays silent.
     UnitSimFixture::Options options;
-    options.units = { UnitSimFixture::unit(247, { 5, 4, 6, 7, 8, 1 }, 22) };
+    options.units = {UnitSimFixture::unit(247, {5, 4, 6, 7, 8, 1}, 22)};
     UnitSimFixture sim(options);
     if (!sim.openSerial(pty.unitEnd(), &error)) {
         std::fprintf(stderr, "discovery_scan: %s\n", qPrintable(error));

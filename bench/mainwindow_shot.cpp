@@ -146,8 +146,8 @@ int main(int argc, char *argv[])
         static_cast<QDialog *>(dialog)->accept();
     });
     window->findChild<QAction *>(QStringLiteral("actionOpen"))->trigger();
-    const QList<QMdiSubWindow *> windows =
-        window->findChild<QMdiArea *>()->subWindowList(QMdiArea::CreationOrder);
+    const QList<QMdiSubWindow *> windows
+        = window->findChild<QMdiArea *>()->subWindowList(QMdiArea::CreationOrder);
     if (windows.size() != 2)
         return 1;
     // The empty configuration made on the way is not needed; the help pane

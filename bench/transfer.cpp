@@ -63,7 +63,8 @@ int main(int argc, char *argv[])
     UnitSimFixture sim;
     QString error;
     if (!sim.start(&error)) {
-        std::fprintf(stderr, "transfer: the simulated unit does not start: %s\n", qPrintable(error));
+        std::fprintf(stderr, "transfer: the simulated unit does not start: %s\n",
+                     qPrintable(error));
         return 1;
     }
     QModbusTcpClient client;
@@ -93,15 +94,15 @@ int main(int argc, char *argv[])
     transfer.setMode(Mode);
 
     const qint64 readFloor = qint64(RegisterBlocks::channelReadRequests(tables, Unit).size())
-        * TransferSequence::ReadPauseMs;
+                             * TransferSequence::ReadPauseMs;
     const qint64 readMs = timed(&transfer, [&] { return transfer.startRead(tables); });
     bool ok = report("full read", readMs, readFloor);
 
     // Every register of the image just read; the EEPROM flag goes out without a pause.
     const ModuleTables image = transfer.tables();
-    const qint64 writeFloor =
-        qint64(RegisterBlocks::allWriteRequests(image, image, false, Unit).size())
-        * TransferSequence::writePauseMs(Firmware, Mode);
+    const qint64 writeFloor
+        = qint64(RegisterBlocks::allWriteRequests(image, image, false, Unit).size())
+          * TransferSequence::writePauseMs(Firmware, Mode);
     const qint64 writeMs = timed(&transfer, [&] {
         return transfer.startWrite(image, image, TransferSequence::WriteMode::All);
     });

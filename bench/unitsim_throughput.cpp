@@ -59,20 +59,23 @@ int main(int argc, char *argv[])
         return 1;
 
     QModbusTcpClient client;
-    client.setConnectionParameter(QModbusDevice::NetworkAddressParameter, QStringLiteral("127.0.0.1"));
+    client.setConnectionParameter(QModbusDevice::NetworkAddressParameter,
+                                  QStringLiteral("127.0.0.1"));
     client.setConnectionParameter(QModbusDevice::NetworkPortParameter, unit.port);
     client.setTimeout(1000);
     client.setNumberOfRetries(0);
     QEventLoop loop;
-    QObject::connect(&client, &QModbusDevice::stateChanged, &loop, [&loop](QModbusDevice::State state) {
-        if (state == QModbusDevice::ConnectedState || state == QModbusDevice::UnconnectedState)
-            loop.quit();
-    });
+    QObject::connect(
+        &client, &QModbusDevice::stateChanged, &loop, [&loop](QModbusDevice::State state) {
+            if (state == QModbusDevice::ConnectedState || state == QModbusDevice::UnconnectedState)
+                loop.quit();
+        });
     QTimer::singleShot(5000, &loop, &QEventLoop::quit);
     if (client.connectDevice() && client.state() != QModbusDevice::ConnectedState)
         loop.exec();
     if (client.state() != QModbusDevice::ConnectedState) {
-        std::fprintf(stderr, "cannot connect to the simulated unit: %s\n", qPrintable(client.errorString()));
+        std::fprintf(stderr, "cannot connect to the simulated unit: %s\n",
+                     qPrintable(client.errorString()));
         unit.quit();
         unit.wait();
         return 1;
@@ -83,7 +86,8 @@ int main(int argc, char *argv[])
     QElapsedTimer clock;
     clock.start();
     while (answered + failed < requests && clock.elapsed() < kTimeLimitMs) {
-        QModbusReply *reply = client.sendReadRequest(QModbusDataUnit(QModbusDataUnit::HoldingRegisters, 2005, 1), 1);
+        QModbusReply *reply = client.sendReadRequest(
+            QModbusDataUnit(QModbusDataUnit::HoldingRegisters, 2005, 1), 1);
         if (!reply) {
             ++failed;
             break;
@@ -104,7 +108,8 @@ int main(int argc, char *argv[])
     client.disconnectDevice();
     unit.quit();
     unit.wait();
-    std::printf("%d sequential single-register reads over TCP loopback in %.3f s: %.0f requests/s (%d failed)\n",
+    std::printf("%d sequential single-register reads over TCP loopback in %.3f s: %.0f requests/s "
+                "(%d failed)\n",
                 answered + failed, seconds, answered / seconds, failed);
     return failed == 0 ? 0 : 1;
 }

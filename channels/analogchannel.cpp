@@ -40,10 +40,8 @@ void AnalogChannel::fromJson(const QJsonObject &obj)
 {
     Channel::fromJson(obj);
     const QList<QPair<QString, QString>> keys = {
-        {keySignalType, ChannelParam::SignalType},
-        {keyLowerLimit, ChannelParam::LowerLimit},
-        {keyUpperLimit, ChannelParam::UpperLimit},
-        {keyDataFormat, ChannelParam::DataFormat},
+        {keySignalType, ChannelParam::SignalType}, {keyLowerLimit, ChannelParam::LowerLimit},
+        {keyUpperLimit, ChannelParam::UpperLimit}, {keyDataFormat, ChannelParam::DataFormat},
         {keyMultiplier, ChannelParam::Multiplier},
     };
     for (const auto &key : keys) {

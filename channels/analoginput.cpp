@@ -33,9 +33,8 @@ void AnalogInput::fromTables(ModuleTables dataModule)
                         dataModule.flagsAITable()};
     decodeSettings(tables,
                    {"dataModule.typesValueAITable().isEmpty()",
-                    "dataModule.limitsAITable().isEmpty()",
-                    "dataModule.flagsAITable().isEmpty()", "typesAITable().at(): ",
-                    "limitsAITable().at(): ", "flagsAITable().at(): "});
+                    "dataModule.limitsAITable().isEmpty()", "dataModule.flagsAITable().isEmpty()",
+                    "typesAITable().at(): ", "limitsAITable().at(): ", "flagsAITable().at(): "});
 }
 
 ModuleTables AnalogInput::toTables(ModuleTables dataModule)

@@ -51,9 +51,8 @@ void AnalogOutput::fromTables(ModuleTables dataModule)
                         dataModule.flagsAOTable()};
     decodeSettings(tables,
                    {"dataModule.typesValueAOTable().isEmpty()",
-                    "dataModule.limitsAOTable().isEmpty()",
-                    "dataModule.flagsAOTable().isEmpty()", "typesAOTable().at(): ",
-                    "limitsAOTable().at(): ", "flagsAOTable().at(): "});
+                    "dataModule.limitsAOTable().isEmpty()", "dataModule.flagsAOTable().isEmpty()",
+                    "typesAOTable().at(): ", "limitsAOTable().at(): ", "flagsAOTable().at(): "});
 
     const QVector<quint16> block = dataModule.blockValuesAOTable();
     const qint64 g = globalNumber();

@@ -41,8 +41,8 @@ protected:
     int channelNumber() const;
     // Sets a parameter with the attributes the register map and the
     // calibration dialog read.
-    void describe(const QString &name, int valueType, int registerType, int address,
-                  bool editable, int scale = 1);
+    void describe(const QString &name, int valueType, int registerType, int address, bool editable,
+                  int scale = 1);
 };
 
 #endif // CHANNEL_H

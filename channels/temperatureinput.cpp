@@ -25,7 +25,9 @@ void TemperatureInput::updateProperty()
 {
     // Channel numbers are small; an absurd one gives no register at all.
     const qint64 g = globalNumber();
-    const auto address = [](qint64 a) { return a <= INT_MAX ? int(a) : -1; };
+    const auto address = [](qint64 a) {
+        return a <= INT_MAX ? int(a) : -1;
+    };
     Property *engineering = property(ChannelParam::Value);
     Property *raw = property(ChannelParam::RawValue);
     engineering->setRegisterType(RegisterInputRegisters);

@@ -16,8 +16,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QString fault =
-        FuzzPaths::runTables(QByteArray(reinterpret_cast<const char *>(data), int(size)));
+    const QString fault
+        = FuzzPaths::runTables(QByteArray(reinterpret_cast<const char *>(data), int(size)));
     if (!fault.isEmpty()) {
         std::fprintf(stderr, "fuzz_tables: %s\n", qPrintable(fault));
         std::abort();

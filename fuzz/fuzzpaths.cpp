@@ -61,7 +61,10 @@ QString sameLengths(const ModuleTables &before, const ModuleTables &after)
         const int was = (before.*t.get)().size();
         const int now = (after.*t.get)().size();
         if (was != now)
-            return QStringLiteral("%1 changed its length from %2 to %3").arg(t.name).arg(was).arg(now);
+            return QStringLiteral("%1 changed its length from %2 to %3")
+                .arg(t.name)
+                .arg(was)
+                .arg(now);
     }
     return QString();
 }
@@ -70,7 +73,7 @@ QString sameLengths(const ModuleTables &before, const ModuleTables &after)
 bool holdsFloats(const Table &t)
 {
     return t.get == &ModuleTables::limitsAITable || t.get == &ModuleTables::limitsAOTable
-        || t.get == &ModuleTables::blockValuesAOTable;
+           || t.get == &ModuleTables::blockValuesAOTable;
 }
 
 // Floats compare by value: a file keeps a NaN as the text "nan", which loads
@@ -117,7 +120,8 @@ QString unchangedByRewrite(const ModuleTables &in, const ModuleTables &out)
         if (t.get == &ModuleTables::moduleTable && blockSize >= 16
             && blockSize < ModuleTables::ModuleBlockSize)
             continue;
-        const bool flags = t.get == &ModuleTables::flagsAITable || t.get == &ModuleTables::flagsAOTable;
+        const bool flags
+            = t.get == &ModuleTables::flagsAITable || t.get == &ModuleTables::flagsAOTable;
         const bool coils = t.get == &ModuleTables::blockValuesDOTable;
         const Words a = (in.*t.get)();
         const Words b = (out.*t.get)();
@@ -134,7 +138,10 @@ QString unchangedByRewrite(const ModuleTables &in, const ModuleTables &out)
                 same = a.at(i) != 0 && b.at(i) == 1;
             if (!same)
                 return QStringLiteral("%1[%2] rewritten from %3 to %4 without an edit")
-                    .arg(t.name).arg(i).arg(a.at(i)).arg(b.at(i));
+                    .arg(t.name)
+                    .arg(i)
+                    .arg(a.at(i))
+                    .arg(b.at(i));
         }
     }
     return QString();
@@ -148,7 +155,9 @@ QString foreignWordsKept(const Words &before, const Words &after)
         const bool owned = (i >= 4 && i <= 7) || (i >= 10 && i <= 15);
         if ((!owned || before.size() < 16) && before.at(i) != after.at(i))
             return QStringLiteral("module block word %1 changed from %2 to %3")
-                .arg(i).arg(before.at(i)).arg(after.at(i));
+                .arg(i)
+                .arg(before.at(i))
+                .arg(after.at(i));
     }
     return QString();
 }
@@ -166,8 +175,8 @@ ModuleTables imageFor(const Module &module)
     for (int i = 0; i < ModuleTables::SlotCount; ++i)
         block[ModuleTables::FirstSlotWord + i] = 0;
     for (Submodule *board : module.submodules())
-        block[ModuleTables::FirstSlotWord + board->value(SubmoduleParam::Slot).toInt()] =
-            quint16(board->submoduleType());
+        block[ModuleTables::FirstSlotWord + board->value(SubmoduleParam::Slot).toInt()]
+            = quint16(board->submoduleType());
     ModuleTables image;
     image.setModuleTable(block);
     image.setTypesValueAITable(Words(image.countAI(), Sentinel));
@@ -187,12 +196,12 @@ ModuleTables imageFor(const Module &module)
 // the number when it fits 16 bits, the old word when it does not.
 QString moduleWordsFromFile(const QJsonObject &module, const Words &block)
 {
-    const struct {
+    const struct
+    {
         const char *key;
         int word;
-    } keys[] = {{"DEV_ADDR", 5}, {"PORT_CFG", 6}, {"RESP_DELAY", 7}, {"IP_1", 10},
-                {"IP_2", 11},    {"MASK_1", 12},  {"MASK_2", 13},    {"GATE_1", 14},
-                {"GATE_2", 15}};
+    } keys[] = {{"DEV_ADDR", 5}, {"PORT_CFG", 6}, {"RESP_DELAY", 7}, {"IP_1", 10},  {"IP_2", 11},
+                {"MASK_1", 12},  {"MASK_2", 13},  {"GATE_1", 14},    {"GATE_2", 15}};
     for (const auto &k : keys) {
         const QString text = module.value(QLatin1String(k.key)).toString();
         bool ok = false;
@@ -303,7 +312,8 @@ QString runConfigFile(const QByteArray &bytes, const QString &dir)
     const QString outPath = dir + QStringLiteral("/out.brcf");
     {
         QFile file(inPath);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+            || file.write(bytes) != bytes.size())
             return QStringLiteral("cannot write the input file");
     }
 

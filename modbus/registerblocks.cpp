@@ -8,21 +8,43 @@ using RegisterType = QModbusDataUnit::RegisterType;
 QVector<quint16> tableOf(int type, const ModuleTables &tables)
 {
     switch (type) {
-    case rT2000: return tables.moduleTable();
-    case rT300: case wT300: return tables.antibounceDITable();
-    case rT400: case wT400: return tables.flagsAITable();
-    case rT800: case wT800: return tables.limitsAITable();
-    case rT1200AI: case wT1200: return tables.typesValueAITable();
-    case rT600AO: case wT600: return tables.flagsAOTable();
-    case rT1000AO: case wT1000AO: return tables.limitsAOTable();
-    case rT1000DO: case wT1000DO: return tables.blockValuesDOTable();
-    case rT1300: case wT1300: return tables.pwmDOTable();
-    case rT1400: case wT1400: return tables.typesValueAOTable();
-    case rT1600: case wT1600: return tables.blockValuesAOTable();
+    case rT2000:
+        return tables.moduleTable();
+    case rT300:
+    case wT300:
+        return tables.antibounceDITable();
+    case rT400:
+    case wT400:
+        return tables.flagsAITable();
+    case rT800:
+    case wT800:
+        return tables.limitsAITable();
+    case rT1200AI:
+    case wT1200:
+        return tables.typesValueAITable();
+    case rT600AO:
+    case wT600:
+        return tables.flagsAOTable();
+    case rT1000AO:
+    case wT1000AO:
+        return tables.limitsAOTable();
+    case rT1000DO:
+    case wT1000DO:
+        return tables.blockValuesDOTable();
+    case rT1300:
+    case wT1300:
+        return tables.pwmDOTable();
+    case rT1400:
+    case wT1400:
+        return tables.typesValueAOTable();
+    case rT1600:
+    case wT1600:
+        return tables.blockValuesAOTable();
     case wT2000:
         return tables.moduleTable().mid(RegisterBlocks::ModuleWriteFirstWord,
                                         RegisterBlocks::ModuleWriteWordCount);
-    default: return {};
+    default:
+        return {};
     }
 }
 
@@ -56,37 +78,72 @@ QModbusDataUnit::RegisterType RegisterBlocks::registerType(int type)
 int RegisterBlocks::startAddress(int type)
 {
     switch (type) {
-    case rT2000: return 2000;
-    case rT300: case wT300: return 300;
-    case rT400: case wT400: return 400;
-    case rT800: case wT800: return 800;
-    case rT1200AI: case wT1200: return 1200;
-    case rT600AO: case wT600: return 600;
-    case rT1000AO: case wT1000AO: return 1000;
-    case rT1000DO: case wT1000DO: return 1000;
-    case rT1300: case wT1300: return 1300;
-    case rT1400: case wT1400: return 1400;
-    case rT1600: case wT1600: return 1600;
-    case wT2000: return 2000 + ModuleWriteFirstWord;
-    default: return -1;
+    case rT2000:
+        return 2000;
+    case rT300:
+    case wT300:
+        return 300;
+    case rT400:
+    case wT400:
+        return 400;
+    case rT800:
+    case wT800:
+        return 800;
+    case rT1200AI:
+    case wT1200:
+        return 1200;
+    case rT600AO:
+    case wT600:
+        return 600;
+    case rT1000AO:
+    case wT1000AO:
+        return 1000;
+    case rT1000DO:
+    case wT1000DO:
+        return 1000;
+    case rT1300:
+    case wT1300:
+        return 1300;
+    case rT1400:
+    case wT1400:
+        return 1400;
+    case rT1600:
+    case wT1600:
+        return 1600;
+    case wT2000:
+        return 2000 + ModuleWriteFirstWord;
+    default:
+        return -1;
     }
 }
 
 int RegisterBlocks::readCount(int type, const ModuleTables &tables)
 {
     switch (type) {
-    case rT2000: return ModuleTables::ModuleBlockSize;
-    case rT300: return (tables.countDI() + 15) / 16; // one antibounce bit per input
-    case rT400: return tables.countAI() * 2;
-    case rT800: return tables.countAI() * 4;
-    case rT1200AI: return tables.countAI();
-    case rT600AO: return tables.countAO() * 2;
-    case rT1000AO: return tables.countAO() * 4;
-    case rT1000DO: return tables.countDO();
-    case rT1300: return tables.countDO();
-    case rT1400: return tables.countAO();
-    case rT1600: return tables.countAO() * 2;
-    default: return 0;
+    case rT2000:
+        return ModuleTables::ModuleBlockSize;
+    case rT300:
+        return (tables.countDI() + 15) / 16; // one antibounce bit per input
+    case rT400:
+        return tables.countAI() * 2;
+    case rT800:
+        return tables.countAI() * 4;
+    case rT1200AI:
+        return tables.countAI();
+    case rT600AO:
+        return tables.countAO() * 2;
+    case rT1000AO:
+        return tables.countAO() * 4;
+    case rT1000DO:
+        return tables.countDO();
+    case rT1300:
+        return tables.countDO();
+    case rT1400:
+        return tables.countAO();
+    case rT1600:
+        return tables.countAO() * 2;
+    default:
+        return 0;
     }
 }
 
@@ -113,22 +170,44 @@ QVector<ModbusRequest> RegisterBlocks::channelReadRequests(const ModuleTables &t
     return requests;
 }
 
-bool RegisterBlocks::storeReadValues(int type, const QVector<quint16> &values,
-                                     ModuleTables *tables)
+bool RegisterBlocks::storeReadValues(int type, const QVector<quint16> &values, ModuleTables *tables)
 {
     switch (type) {
-    case rT2000: tables->setModuleTable(values); return true;
-    case rT300: tables->setAntibounceDITable(values); return true;
-    case rT400: tables->setFlagsAITable(values); return true;
-    case rT800: tables->setLimitsAITable(values); return true;
-    case rT1200AI: tables->setTypesValueAITable(values); return true;
-    case rT600AO: tables->setFlagsAOTable(values); return true;
-    case rT1000AO: tables->setLimitsAOTable(values); return true;
-    case rT1000DO: tables->setBlockValuesDOTable(values); return true;
-    case rT1300: tables->setPwmDOTable(values); return true;
-    case rT1400: tables->setTypesValueAOTable(values); return true;
-    case rT1600: tables->setBlockValuesAOTable(values); return true;
-    default: return false;
+    case rT2000:
+        tables->setModuleTable(values);
+        return true;
+    case rT300:
+        tables->setAntibounceDITable(values);
+        return true;
+    case rT400:
+        tables->setFlagsAITable(values);
+        return true;
+    case rT800:
+        tables->setLimitsAITable(values);
+        return true;
+    case rT1200AI:
+        tables->setTypesValueAITable(values);
+        return true;
+    case rT600AO:
+        tables->setFlagsAOTable(values);
+        return true;
+    case rT1000AO:
+        tables->setLimitsAOTable(values);
+        return true;
+    case rT1000DO:
+        tables->setBlockValuesDOTable(values);
+        return true;
+    case rT1300:
+        tables->setPwmDOTable(values);
+        return true;
+    case rT1400:
+        tables->setTypesValueAOTable(values);
+        return true;
+    case rT1600:
+        tables->setBlockValuesAOTable(values);
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -145,8 +224,8 @@ QVector<quint16> RegisterBlocks::writeValues(int type, const ModuleTables &table
 }
 
 QVector<ModbusRequest> RegisterBlocks::writeRequests(int type, const ModuleTables &image,
-                                                     const ModuleTables &snapshot,
-                                                     bool changedOnly, int serverAddress)
+                                                     const ModuleTables &snapshot, bool changedOnly,
+                                                     int serverAddress)
 {
     QVector<ModbusRequest> requests;
     if (!isWriteBlock(type))
@@ -192,8 +271,7 @@ bool RegisterBlocks::linkChanged(const ModuleTables &before, const ModuleTables 
     return false;
 }
 
-ModbusRequest RegisterBlocks::commandRequest(quint16 command, TypeResponse type,
-                                             int serverAddress)
+ModbusRequest RegisterBlocks::commandRequest(quint16 command, TypeResponse type, int serverAddress)
 {
     ModbusRequest request;
     request.unit = QModbusDataUnit(QModbusDataUnit::HoldingRegisters, CommandRegister,
@@ -221,5 +299,5 @@ bool RegisterBlocks::resultMatches(const QModbusDataUnit &request, const QModbus
         && result.registerType() != request.registerType())
         return false;
     return result.valueCount() == request.valueCount()
-        && result.values().size() >= int(request.valueCount());
+           && result.values().size() >= int(request.valueCount());
 }

@@ -51,7 +51,8 @@ public:
     // the block has a count below 1 and is not to be queued.
     static ModbusRequest readRequest(int type, const ModuleTables &tables, int serverAddress);
     // The channel blocks rT300..rT1600 in order, blocks without registers left out.
-    static QVector<ModbusRequest> channelReadRequests(const ModuleTables &tables, int serverAddress);
+    static QVector<ModbusRequest> channelReadRequests(const ModuleTables &tables,
+                                                      int serverAddress);
 
     // Stores the values of a read block's reply into its table of `tables`
     // (the module block through setModuleTable). False for non-read types.

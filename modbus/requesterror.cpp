@@ -7,9 +7,12 @@
 QString sendErrorText(SendKind kind, const QString &clientError)
 {
     switch (kind) {
-    case SendKind::Read: return QStringLiteral("Read error: ") + clientError;
-    case SendKind::Write: return QStringLiteral("Write error: ") + clientError;
-    case SendKind::WriteAccept: return QStringLiteral("Write accept error: ") + clientError;
+    case SendKind::Read:
+        return QStringLiteral("Read error: ") + clientError;
+    case SendKind::Write:
+        return QStringLiteral("Write error: ") + clientError;
+    case SendKind::WriteAccept:
+        return QStringLiteral("Write accept error: ") + clientError;
     }
     return clientError;
 }
@@ -37,8 +40,7 @@ QString requestErrorText(int type, const QModbusReply &reply)
     return requestErrorText(type, reply.error(), reply.errorString(), reply.rawResult());
 }
 
-QString mismatchErrorText(int type, const QModbusDataUnit &request,
-                          const QModbusDataUnit &result)
+QString mismatchErrorText(int type, const QModbusDataUnit &request, const QModbusDataUnit &result)
 {
     return QStringLiteral("Ошибка запроса %1: ответ не соответствует запросу "
                           "(ожидался адрес %2, регистров %3; получен адрес %4, регистров %5)")

@@ -12,9 +12,9 @@ class QModbusReply;
 
 // Prefixes of a send that could not even start; the client's error text follows.
 enum class SendKind {
-    Read,        // "Read error: "
-    Write,       // "Write error: " (data, command and flag writes)
-    WriteAccept  // "Write accept error: " (reset and reboot commands)
+    Read,       // "Read error: "
+    Write,      // "Write error: " (data, command and flag writes)
+    WriteAccept // "Write accept error: " (reset and reboot commands)
 };
 QString sendErrorText(SendKind kind, const QString &clientError);
 
@@ -32,7 +32,6 @@ QString requestErrorText(int type, QModbusDevice::Error error, const QString &er
 QString requestErrorText(int type, const QModbusReply &reply);
 
 // A reply without error whose result does not answer its request.
-QString mismatchErrorText(int type, const QModbusDataUnit &request,
-                          const QModbusDataUnit &result);
+QString mismatchErrorText(int type, const QModbusDataUnit &request, const QModbusDataUnit &result);
 
 #endif // REQUESTERROR_H

@@ -14,8 +14,8 @@ Q_LOGGING_CATEGORY(lcTransfer, "brk.modbus.transfer")
 namespace {
 
 const char *const FailedBlocksText = "Не считаны блоки: %1";
-const char *const UnconfirmedText =
-    "Не удалось подтвердить запись: не на все запросы получен ответ модуля.";
+const char *const UnconfirmedText
+    = "Не удалось подтвердить запись: не на все запросы получен ответ модуля.";
 
 } // namespace
 
@@ -211,14 +211,14 @@ void TransferSequence::send(int index)
     QModbusReply *reply = nullptr;
     if (m_client) {
         reply = m_kind == Kind::Read
-            ? m_client->sendReadRequest(request.unit, request.serverAddress)
-            : m_client->sendWriteRequest(request.unit, request.serverAddress);
+                    ? m_client->sendReadRequest(request.unit, request.serverAddress)
+                    : m_client->sendWriteRequest(request.unit, request.serverAddress);
     }
     if (!reply) {
         const QString clientError = m_client ? m_client->errorString() : QString();
-        const SendKind sendKind = m_kind == Kind::Read ? SendKind::Read
-            : m_kind == Kind::Write                    ? SendKind::Write
-                                                       : SendKind::WriteAccept;
+        const SendKind sendKind = m_kind == Kind::Read    ? SendKind::Read
+                                  : m_kind == Kind::Write ? SendKind::Write
+                                                          : SendKind::WriteAccept;
         const QString text = sendErrorText(sendKind, clientError);
         qCWarning(lcTransfer).noquote() << text;
         m_answered[index] = true;
@@ -239,9 +239,8 @@ void TransferSequence::send(int index)
     ++m_outstanding;
     m_pending.append(reply);
     const quint64 generation = m_generation;
-    connect(reply, &QModbusReply::finished, this, [this, reply, index, generation] {
-        onReplyFinished(reply, index, generation);
-    });
+    connect(reply, &QModbusReply::finished, this,
+            [this, reply, index, generation] { onReplyFinished(reply, index, generation); });
 }
 
 void TransferSequence::onReplyFinished(QModbusReply *reply, int index, quint64 generation)
@@ -275,8 +274,7 @@ void TransferSequence::onReplyFinished(QModbusReply *reply, int index, quint64 g
     finishIfDone();
 }
 
-void TransferSequence::handleSuccess(const ModbusRequest &request,
-                                     const QVector<quint16> &values)
+void TransferSequence::handleSuccess(const ModbusRequest &request, const QVector<quint16> &values)
 {
     const TypeResponse type = request.type;
     if (m_kind == Kind::Read

@@ -68,7 +68,7 @@ public:
     enum class WriteMode { All, ChangedOnly };
 
     static constexpr int ReadPauseMs = 50;
-    static constexpr int SlowPauseMs = 100;   // old firmware or the extra-delay option
+    static constexpr int SlowPauseMs = 100; // old firmware or the extra-delay option
     static constexpr int TcpPauseMs = 10;
     static constexpr int ModeTcp = 8;
     static constexpr int ModeExtraDelay = 16;
@@ -147,13 +147,13 @@ private:
     int m_watchdogMarginMs = DefaultWatchdogMarginMs;
 
     Kind m_kind = Kind::None;
-    bool m_stopped = true;        // no more sends; further replies are ignored
-    quint64 m_generation = 0;     // replies of an earlier sequence are ignored
+    bool m_stopped = true;    // no more sends; further replies are ignored
+    quint64 m_generation = 0; // replies of an earlier sequence are ignored
     QVector<ModbusRequest> m_requests;
     QVector<bool> m_answered;
     int m_next = 0;
     int m_pauseMs = 0;
-    bool m_leadingFlag = false;   // request 0 is the EEPROM flag, sent without pause
+    bool m_leadingFlag = false; // request 0 is the EEPROM flag, sent without pause
     int m_outstanding = 0;
     bool m_unconfirmed = false;
     bool m_readWarned = false;

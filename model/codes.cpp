@@ -15,43 +15,68 @@ const QString unknownText = QStringLiteral("Неизвестный");
 QString submoduleTypeName(int type)
 {
     switch (type) {
-    case 1: return QStringLiteral("DO4");
-    case 2: return QStringLiteral("SIM");
-    case 3: return QStringLiteral("R");
-    case 4: return QStringLiteral("AI");
-    case 5: return QStringLiteral("AIO");
-    case 6: return QStringLiteral("DI");
-    case 7: return QStringLiteral("TMP");
-    case 8: return QStringLiteral("DO6");
-    case 9: return QStringLiteral("ENI2");
-    case 10: return QStringLiteral("DI6");
-    default: return unknownText;
+    case 1:
+        return QStringLiteral("DO4");
+    case 2:
+        return QStringLiteral("SIM");
+    case 3:
+        return QStringLiteral("R");
+    case 4:
+        return QStringLiteral("AI");
+    case 5:
+        return QStringLiteral("AIO");
+    case 6:
+        return QStringLiteral("DI");
+    case 7:
+        return QStringLiteral("TMP");
+    case 8:
+        return QStringLiteral("DO6");
+    case 9:
+        return QStringLiteral("ENI2");
+    case 10:
+        return QStringLiteral("DI6");
+    default:
+        return unknownText;
     }
 }
 
 QString channelTypeName(int type)
 {
     switch (type) {
-    case TypeAnalogInput: return QStringLiteral("Аналоговый вход");
-    case TypeAnalogOutput: return QStringLiteral("Аналоговый выход");
-    case TypeTemperatureInput: return QStringLiteral("Вход термосопротивлений");
-    case TypeDigitalInput: return QStringLiteral("Дискретный вход");
-    case TypeDigitalOutput: return QStringLiteral("Дискретный выход");
-    case TypeStepperMotor: return QStringLiteral("Регистр частоты импульсов ШИМ");
-    case TypeCountingInput: return QStringLiteral("Счетный регистр");
-    default: return unknownText;
+    case TypeAnalogInput:
+        return QStringLiteral("Аналоговый вход");
+    case TypeAnalogOutput:
+        return QStringLiteral("Аналоговый выход");
+    case TypeTemperatureInput:
+        return QStringLiteral("Вход термосопротивлений");
+    case TypeDigitalInput:
+        return QStringLiteral("Дискретный вход");
+    case TypeDigitalOutput:
+        return QStringLiteral("Дискретный выход");
+    case TypeStepperMotor:
+        return QStringLiteral("Регистр частоты импульсов ШИМ");
+    case TypeCountingInput:
+        return QStringLiteral("Счетный регистр");
+    default:
+        return unknownText;
     }
 }
 
 QString valueTypeName(int type)
 {
     switch (type) {
-    case ValueInt16: return QStringLiteral("Int16");
-    case ValueUInt16: return QStringLiteral("UInt16");
-    case ValueInt32: return QStringLiteral("Int32");
-    case ValueBool: return QStringLiteral("Bool");
-    case ValueFloat32: return QStringLiteral("Float32");
-    default: return unknownText;
+    case ValueInt16:
+        return QStringLiteral("Int16");
+    case ValueUInt16:
+        return QStringLiteral("UInt16");
+    case ValueInt32:
+        return QStringLiteral("Int32");
+    case ValueBool:
+        return QStringLiteral("Bool");
+    case ValueFloat32:
+        return QStringLiteral("Float32");
+    default:
+        return unknownText;
     }
 }
 
@@ -97,12 +122,18 @@ QString moduleTypeName(int type)
 QString moduleErrorName(int bit)
 {
     switch (bit) {
-    case 0: return QStringLiteral("Сигнал внешней блокировки");
-    case 1: return QStringLiteral("Блокировка по таймауту запроса");
-    case 2: return QStringLiteral("Watchdog reset");
-    case 5: return QStringLiteral("Ошибка конфиг. в eeprom с восстановлением из резервного банка");
-    case 6: return QStringLiteral("Невосст. ошибка конфиг. в eeprom");
-    default: return QStringLiteral("Неизвестный тип");
+    case 0:
+        return QStringLiteral("Сигнал внешней блокировки");
+    case 1:
+        return QStringLiteral("Блокировка по таймауту запроса");
+    case 2:
+        return QStringLiteral("Watchdog reset");
+    case 5:
+        return QStringLiteral("Ошибка конфиг. в eeprom с восстановлением из резервного банка");
+    case 6:
+        return QStringLiteral("Невосст. ошибка конфиг. в eeprom");
+    default:
+        return QStringLiteral("Неизвестный тип");
     }
 }
 
@@ -117,17 +148,28 @@ QString slotLetter(int slot)
 QString typeResponseName(int value)
 {
     static const QHash<int, QString> names = {
-        {2, QStringLiteral("rT2000")},   {3, QStringLiteral("rT300")},
-        {4, QStringLiteral("rT400")},    {5, QStringLiteral("rT800")},
-        {6, QStringLiteral("rT1200AI")}, {7, QStringLiteral("rT600AO")},
-        {8, QStringLiteral("rT1000AO")}, {9, QStringLiteral("rT1000DO")},
-        {10, QStringLiteral("rT1300")},  {11, QStringLiteral("rT1400")},
-        {12, QStringLiteral("rT1600")},  {14, QStringLiteral("wT300")},
-        {15, QStringLiteral("wT400")},   {16, QStringLiteral("wT800")},
-        {17, QStringLiteral("wT1200")},  {18, QStringLiteral("wT600")},
-        {19, QStringLiteral("wT1000AO")}, {20, QStringLiteral("wT1000DO")},
-        {21, QStringLiteral("wT1300")},  {22, QStringLiteral("wT1400")},
-        {23, QStringLiteral("wT1600")},  {25, QStringLiteral("wT2000")},
+        {2, QStringLiteral("rT2000")},
+        {3, QStringLiteral("rT300")},
+        {4, QStringLiteral("rT400")},
+        {5, QStringLiteral("rT800")},
+        {6, QStringLiteral("rT1200AI")},
+        {7, QStringLiteral("rT600AO")},
+        {8, QStringLiteral("rT1000AO")},
+        {9, QStringLiteral("rT1000DO")},
+        {10, QStringLiteral("rT1300")},
+        {11, QStringLiteral("rT1400")},
+        {12, QStringLiteral("rT1600")},
+        {14, QStringLiteral("wT300")},
+        {15, QStringLiteral("wT400")},
+        {16, QStringLiteral("wT800")},
+        {17, QStringLiteral("wT1200")},
+        {18, QStringLiteral("wT600")},
+        {19, QStringLiteral("wT1000AO")},
+        {20, QStringLiteral("wT1000DO")},
+        {21, QStringLiteral("wT1300")},
+        {22, QStringLiteral("wT1400")},
+        {23, QStringLiteral("wT1600")},
+        {25, QStringLiteral("wT2000")},
         {27, QStringLiteral("EnableWriteEeprom")},
         {28, QStringLiteral("EepromWriteFlag")},
         {29, QStringLiteral("ResetConfig")},
@@ -139,11 +181,16 @@ QString typeResponseName(int value)
 quint16 registerFunctionNumber(int registerType)
 {
     switch (registerType) {
-    case RegisterDiscreteInputs: return 1;
-    case RegisterCoils: return 2;
-    case RegisterInputRegisters: return 4;
-    case RegisterHoldingRegisters: return 3;
-    default: return 0xFFFF;
+    case RegisterDiscreteInputs:
+        return 1;
+    case RegisterCoils:
+        return 2;
+    case RegisterInputRegisters:
+        return 4;
+    case RegisterHoldingRegisters:
+        return 3;
+    default:
+        return 0xFFFF;
     }
 }
 

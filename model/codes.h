@@ -75,31 +75,32 @@ void floatToWords(float value, quint16 *low, quint16 *high);
 class TextList : public QStringList
 {
 public:
-    TextList(std::initializer_list<QString> texts) : QStringList(texts) {}
+    TextList(std::initializer_list<QString> texts)
+        : QStringList(texts)
+    {}
     const QStringList &operator()() const { return *this; }
 };
 
 // code = position + 3
-inline const TextList baudRateList = {QStringLiteral("1200"), QStringLiteral("2400"),
-                                      QStringLiteral("4800"), QStringLiteral("9600"),
-                                      QStringLiteral("19200"), QStringLiteral("38400"),
-                                      QStringLiteral("57600"), QStringLiteral("115200")};
+inline const TextList baudRateList
+    = {QStringLiteral("1200"),  QStringLiteral("2400"),  QStringLiteral("4800"),
+       QStringLiteral("9600"),  QStringLiteral("19200"), QStringLiteral("38400"),
+       QStringLiteral("57600"), QStringLiteral("115200")};
 // code = position; the last text mixes Russian and English as the unit's
 // documentation does
-inline const TextList parityList = {QStringLiteral("нет / 1 стоп-бит"),
-                                    QStringLiteral("нет / 2 стоп-бита"),
-                                    QStringLiteral("четн / 1 стоп-бит"),
-                                    QStringLiteral("нечет / 1 stop bit")};
+inline const TextList parityList
+    = {QStringLiteral("нет / 1 стоп-бит"), QStringLiteral("нет / 2 стоп-бита"),
+       QStringLiteral("четн / 1 стоп-бит"), QStringLiteral("нечет / 1 stop bit")};
 // code = position
-inline const TextList dataFormatList = {QStringLiteral("INT16"), QStringLiteral("FLOAT32"),
-                                        QStringLiteral("INT32")};
+inline const TextList dataFormatList
+    = {QStringLiteral("INT16"), QStringLiteral("FLOAT32"), QStringLiteral("INT32")};
 // code = position; the first letter is the Cyrillic "х"
 inline const TextList multiplierList = {QStringLiteral("х1"), QStringLiteral("х10"),
                                         QStringLiteral("х100"), QStringLiteral("х1000")};
 // code = position
-inline const TextList slotLetterList = {QStringLiteral("A"), QStringLiteral("B"),
-                                        QStringLiteral("C"), QStringLiteral("D"),
-                                        QStringLiteral("E"), QStringLiteral("F")};
+inline const TextList slotLetterList
+    = {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"),
+       QStringLiteral("D"), QStringLiteral("E"), QStringLiteral("F")};
 
 // Stored baud code of the first entry of baudRateList.
 constexpr int FirstBaudCode = 3;

@@ -7,8 +7,7 @@
 
 Device::Device(QObject *parent)
     : QObject(parent)
-{
-}
+{}
 
 Device::~Device() = default;
 

@@ -120,17 +120,28 @@ QString Module::dottedAddress(quint16 high, quint16 low)
 Device *Module::createSubmodule(int type)
 {
     switch (type) {
-    case 1: return new OK4Submodule(this);
-    case 2: return new SM2Submodule(this);
-    case 3: return new RL2Submodule(this);
-    case 4: return new A2_4Submodule(this);
-    case 5: return new A1_2_2Submodule(this);
-    case 6: return new U1_4Submodule(this);
-    case 7: return new TM_2Submodule(this);
-    case 8: return new OK_6Submodule(this);
-    case 9: return new ENI2Submodule(this);
-    case 10: return new DI_6Submodule(this);
-    default: return nullptr;
+    case 1:
+        return new OK4Submodule(this);
+    case 2:
+        return new SM2Submodule(this);
+    case 3:
+        return new RL2Submodule(this);
+    case 4:
+        return new A2_4Submodule(this);
+    case 5:
+        return new A1_2_2Submodule(this);
+    case 6:
+        return new U1_4Submodule(this);
+    case 7:
+        return new TM_2Submodule(this);
+    case 8:
+        return new OK_6Submodule(this);
+    case 9:
+        return new ENI2Submodule(this);
+    case 10:
+        return new DI_6Submodule(this);
+    default:
+        return nullptr;
     }
 }
 
@@ -195,7 +206,8 @@ ModuleTables Module::toTables(ModuleTables dataModule)
         quint16 word = 0;
         if (TableAccess::toTenthsWord(value(ModuleParam::LockTimeout), "lock time-out", &word))
             t[WordLockTimeout] = word;
-        const struct {
+        const struct
+        {
             int word;
             const QString &name;
             const char *what;

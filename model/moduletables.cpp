@@ -16,16 +16,26 @@ struct ChannelCounts
 ChannelCounts countsOfSlotCode(quint16 code)
 {
     switch (code) {
-    case 1: return {0, 0, 0, 4}; // DO4
-    case 2: return {0, 0, 0, 2}; // SIM
-    case 3: return {0, 0, 0, 2}; // R
-    case 4: return {4, 0, 0, 0}; // AI
-    case 5: return {2, 2, 0, 0}; // AIO
-    case 6: return {0, 0, 4, 0}; // DI
-    case 7: return {2, 0, 0, 0}; // TMP
-    case 8: return {0, 0, 0, 6}; // DO6
-    case 10: return {0, 0, 6, 0}; // DI6
-    default: return {0, 0, 0, 0}; // ENI2 and unknown codes carry no channels
+    case 1:
+        return {0, 0, 0, 4}; // DO4
+    case 2:
+        return {0, 0, 0, 2}; // SIM
+    case 3:
+        return {0, 0, 0, 2}; // R
+    case 4:
+        return {4, 0, 0, 0}; // AI
+    case 5:
+        return {2, 2, 0, 0}; // AIO
+    case 6:
+        return {0, 0, 4, 0}; // DI
+    case 7:
+        return {2, 0, 0, 0}; // TMP
+    case 8:
+        return {0, 0, 0, 6}; // DO6
+    case 10:
+        return {0, 0, 6, 0}; // DI6
+    default:
+        return {0, 0, 0, 0}; // ENI2 and unknown codes carry no channels
     }
 }
 

@@ -8,8 +8,7 @@ Property::Property(QString name, Device *device, QVariant value)
     : m_name(std::move(name))
     , m_value(std::move(value))
     , m_device(device)
-{
-}
+{}
 
 Property::~Property()
 {
@@ -44,10 +43,14 @@ void Property::setValueType(int type)
 QVariant Property::displayValue() const
 {
     switch (m_valueType) {
-    case ValueInt16: return QVariant(m_value.toInt());
-    case ValueUInt16: return QVariant(m_value.toUInt());
+    case ValueInt16:
+        return QVariant(m_value.toInt());
+    case ValueUInt16:
+        return QVariant(m_value.toUInt());
     case ValueInt32:
-    case ValueFloat32: return QVariant(m_value.toFloat());
-    default: return m_value;
+    case ValueFloat32:
+        return QVariant(m_value.toFloat());
+    default:
+        return m_value;
     }
 }

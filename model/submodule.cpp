@@ -245,8 +245,7 @@ OK_6Submodule::OK_6Submodule(Module *parent)
 
 ENI2Submodule::ENI2Submodule(Module *parent)
     : Submodule(9, parent)
-{
-}
+{}
 
 DI_6Submodule::DI_6Submodule(Module *parent)
     : Submodule(10, parent)

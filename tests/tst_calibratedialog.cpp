@@ -34,7 +34,7 @@ constexpr auto I = QModbusDataUnit::InputRegisters;
 
 // Slots A..D: AIO (inputs g 0-1, outputs g 0-1), TMP (inputs g 2-3), DI, DO6.
 // Table rows: board 0 is the AIO, board 1 the TMP.
-const QVector<int> kSlots { 5, 7, 6, 8, 0, 0 };
+const QVector<int> kSlots{5, 7, 6, 8, 0, 0};
 constexpr int kPolled = 32;
 enum Column { Name, SignalType, RawValue, Value };
 
@@ -47,8 +47,10 @@ QStringList calls(const UnitSimFixture &sim, bool writes, QVector<QDateTime> *ti
     for (const SimRequestRecord &r : sim.requests()) {
         if (r.function < 1 || (r.function >= 5) != writes)
             continue;
-        const QString text =
-            QStringLiteral("%1:%2:%3").arg(r.function).arg(r.address).arg(writes ? r.values.value(0) : r.count);
+        const QString text = QStringLiteral("%1:%2:%3")
+                                 .arg(r.function)
+                                 .arg(r.address)
+                                 .arg(writes ? r.values.value(0) : r.count);
         if (list.contains(text))
             continue;
         list << text;
@@ -93,7 +95,7 @@ std::unique_ptr<Module> readModule(const UnitSimFixture &sim)
 UnitSimFixture::Options unitOptions(bool frozen, int delayMs)
 {
     UnitSimFixture::Options options;
-    options.units = { UnitSimFixture::unit(1, kSlots) };
+    options.units = {UnitSimFixture::unit(1, kSlots)};
     options.frozen = frozen;
     options.faults.delayMs = delayMs;
     return options;
@@ -107,7 +109,9 @@ struct Rig
     QModbusTcpClient client;
     std::unique_ptr<Module> module;
 
-    explicit Rig(bool frozen = true, int delayMs = 0) : sim(unitOptions(frozen, delayMs)) {}
+    explicit Rig(bool frozen = true, int delayMs = 0)
+        : sim(unitOptions(frozen, delayMs))
+    {}
 
     bool start(const Pokes &pokes = {})
     {
@@ -121,7 +125,8 @@ struct Rig
         client.setNumberOfRetries(3);
         module = readModule(sim);
         return client.connectDevice()
-               && QTest::qWaitFor([this] { return client.state() == QModbusDevice::ConnectedState; }, 5000);
+               && QTest::qWaitFor(
+                   [this] { return client.state() == QModbusDevice::ConnectedState; }, 5000);
     }
 
     Property *parameter(int board, int channel, const QString &name) const
@@ -139,7 +144,8 @@ QModelIndex cell(const CalibrateDialog &dialog, int board, int channel, int colu
 QString shown(const QModelIndex &index)
 {
     const QVariant value = index.data();
-    return value.userType() == QMetaType::Float ? QString::number(value.toFloat()) : value.toString();
+    return value.userType() == QMetaType::Float ? QString::number(value.toFloat())
+                                                : value.toString();
 }
 
 // Makes the cell current in the view, which opens its editor (every trigger is on).
@@ -178,15 +184,17 @@ private slots:
 void TestCalibrateDialog::polling_readsEveryParameterWithRegisterOneAtATime()
 {
     Rig rig;
-    QVERIFY(rig.start({ { H, 550, 1 }, { H, 551, 2 } }));
+    QVERIFY(rig.start({{H, 550, 1}, {H, 551, 2}}));
     CalibrateDialog dialog(rig.module.get(), &rig.client, 1);
 
-    QStringList expected { // function:address:count, from the register layouts
-        "3:1200:1", "4:0:1", "4:10004:1", "3:1201:1", "4:2:1", "4:10005:1",        // AIO inputs
-        "3:1400:1", "3:0:1", "3:10004:1", "3:1401:1", "3:2:1", "3:10005:1",        // AIO outputs
-        "3:1202:1", "4:4:1", "4:10006:1", "3:1203:1", "4:6:1", "4:10007:1",        // TMP
-        "1:0:1", "1:1:1", "1:2:1", "1:3:1", "4:202:1", "4:203:1",                  // DI, counters
-        "2:0:1", "2:1:1", "2:2:1", "2:3:1", "2:4:1", "2:5:1", "3:550:2", "3:552:2" // DO6
+    QStringList expected{
+        // function:address:count, from the register layouts
+        "3:1200:1", "4:0:1",  "4:10004:1", "3:1201:1", "4:2:1",   "4:10005:1", // AIO inputs
+        "3:1400:1", "3:0:1",  "3:10004:1", "3:1401:1", "3:2:1",   "3:10005:1", // AIO outputs
+        "3:1202:1", "4:4:1",  "4:10006:1", "3:1203:1", "4:6:1",   "4:10007:1", // TMP
+        "1:0:1",    "1:1:1",  "1:2:1",     "1:3:1",    "4:202:1", "4:203:1",   // DI, counters
+        "2:0:1",    "2:1:1",  "2:2:1",     "2:3:1",    "2:4:1",   "2:5:1",
+        "3:550:2",  "3:552:2" // DO6
     };
     QTRY_VERIFY_WITH_TIMEOUT(passDone(rig.sim), 5000);
     QVector<QDateTime> times;
@@ -211,15 +219,18 @@ void TestCalibrateDialog::display_data()
     QTest::addColumn<int>("column");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("Int16 value 65535") << Pokes { { I, 0, 0xFFFF } } << 0 << 0 << int(Value) << "-1";
-    QTest::newRow("UInt16 raw code of Pt100") << Pokes { { I, 10006, 0xFFFF } } << 1 << 0 << int(RawValue) << "65535";
+    QTest::newRow("Int16 value 65535") << Pokes{{I, 0, 0xFFFF}} << 0 << 0 << int(Value) << "-1";
+    QTest::newRow("UInt16 raw code of Pt100")
+        << Pokes{{I, 10006, 0xFFFF}} << 1 << 0 << int(RawValue) << "65535";
     QTest::newRow("Int16 raw code of a thermocouple")
-        << Pokes { { H, 1203, 12 }, { I, 10007, 0xFFFF } } << 1 << 1 << int(RawValue) << "-1";
+        << Pokes{{H, 1203, 12}, {I, 10007, 0xFFFF}} << 1 << 1 << int(RawValue) << "-1";
     QTest::newRow("Float32 value, low word first")
-        << Pokes { { H, 400, 0x0010 }, { I, 0, 0x0000 }, { I, 1, 0x4148 } } << 0 << 0 << int(Value) << "12.5";
-    QTest::newRow("output value from holding 2g") << Pokes { { H, 2, 0xFF9C } } << 0 << 3 << int(Value) << "-100";
+        << Pokes{{H, 400, 0x0010}, {I, 0, 0x0000}, {I, 1, 0x4148}} << 0 << 0 << int(Value)
+        << "12.5";
+    QTest::newRow("output value from holding 2g")
+        << Pokes{{H, 2, 0xFF9C}} << 0 << 3 << int(Value) << "-100";
     QTest::newRow("signal type without a name")
-        << Pokes { { H, 1200, 7 } } << 0 << 0 << int(SignalType) << "Неизвестное значение: 7";
+        << Pokes{{H, 1200, 7}} << 0 << 0 << int(SignalType) << "Неизвестное значение: 7";
 }
 
 void TestCalibrateDialog::display()
@@ -276,14 +287,14 @@ void TestCalibrateDialog::signalTypeChoice_writesCodeAtOnce()
     QVERIFY(combo);
     rig.sim.clearRequests();
     combo->setCurrentIndex(combo->findData(code));
-    QTRY_COMPARE(calls(rig.sim, true), QStringList { expectedWrite });
+    QTRY_COMPARE(calls(rig.sim, true), QStringList{expectedWrite});
     QCOMPARE(rig.sim.reg(1, H, expectedWrite.section(':', 1, 1).toInt()), code);
 }
 
 void TestCalibrateDialog::signalTypeEditorLeftWithoutChoice_writesNothing()
 {
     Rig rig;
-    QVERIFY(rig.start({ { H, 1200, 7 } })); // a code the list does not offer
+    QVERIFY(rig.start({{H, 1200, 7}})); // a code the list does not offer
     CalibrateDialog dialog(rig.module.get(), &rig.client, 1);
     dialog.show();
     auto *combo = openEditor<QComboBox>(dialog, cell(dialog, 0, 0, SignalType));
@@ -306,15 +317,15 @@ void TestCalibrateDialog::numberEdit_data()
     QTest::addColumn<QStringList>("expectedWrites");
 
     const double keep = qQNaN();
-    QTest::newRow("output value, holding 2g") << Pokes {} << 3 << int(Value) << "0" << 1234.0 << "1234"
-                                             << QStringList { "6:2:1234" };
-    QTest::newRow("negative raw output code") << Pokes {} << 2 << int(RawValue) << "0" << -100.0 << "-100"
-                                             << QStringList { "6:10004:65436" };
+    QTest::newRow("output value, holding 2g")
+        << Pokes{} << 3 << int(Value) << "0" << 1234.0 << "1234" << QStringList{"6:2:1234"};
+    QTest::newRow("negative raw output code")
+        << Pokes{} << 2 << int(RawValue) << "0" << -100.0 << "-100" << QStringList{"6:10004:65436"};
     QTest::newRow("unchanged negative value sends nothing")
-        << Pokes { { H, 0, 0xFF9C } } << 2 << int(Value) << "-100" << keep << "" << QStringList {};
+        << Pokes{{H, 0, 0xFF9C}} << 2 << int(Value) << "-100" << keep << "" << QStringList{};
     QTest::newRow("Float32 loads whole, stays in the model")
-        << Pokes { { H, 600, 0x0010 }, { H, 0, 0x3333 }, { H, 1, 0x414B } } << 2 << int(Value) << "12.7" << keep
-        << "12" << QStringList {};
+        << Pokes{{H, 600, 0x0010}, {H, 0, 0x3333}, {H, 1, 0x414B}} << 2 << int(Value) << "12.7"
+        << keep << "12" << QStringList{};
 }
 
 void TestCalibrateDialog::numberEdit()
@@ -330,10 +341,12 @@ void TestCalibrateDialog::numberEdit()
     Rig rig;
     QVERIFY(rig.start(pokes));
     // Reads store without signals: only the edit itself is seen here.
-    Property *p = rig.parameter(0, channel, column == Value ? ChannelParam::Value : ChannelParam::RawValue);
+    Property *p
+        = rig.parameter(0, channel, column == Value ? ChannelParam::Value : ChannelParam::RawValue);
     QString storedText;
     QObject context;
-    connect(p, &Property::valueChange, &context, [&] { storedText = QString::number(p->value().toFloat()); });
+    connect(p, &Property::valueChange, &context,
+            [&] { storedText = QString::number(p->value().toFloat()); });
 
     CalibrateDialog dialog(rig.module.get(), &rig.client, 1);
     dialog.show();
@@ -356,7 +369,7 @@ void TestCalibrateDialog::numberEdit()
 void TestCalibrateDialog::closing_restoresOnlyEditsOfThisDialog()
 {
     Rig rig;
-    QVERIFY(rig.start({ { H, 0, 1234 } }));
+    QVERIFY(rig.start({{H, 0, 1234}}));
     Property *aoValue1 = rig.parameter(0, 2, ChannelParam::Value);
     Property *aoValue2 = rig.parameter(0, 3, ChannelParam::Value);
     Property *aiSignal = rig.parameter(0, 0, ChannelParam::SignalType);
@@ -379,12 +392,13 @@ void TestCalibrateDialog::closing_restoresOnlyEditsOfThisDialog()
     QTRY_COMPARE(rig.sim.reg(1, H, 2), 777);
 
     rig.sim.clearRequests();
-    QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("pushButton")), Qt::LeftButton);
+    QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("pushButton")),
+                      Qt::LeftButton);
     QVERIFY(!dialog.isVisible());
     QTest::qWait(700);
     QStringList sent = calls(rig.sim, true);
     sent.sort();
-    QCOMPARE(sent, (QStringList { "6:1200:1", "6:2:0" }));
+    QCOMPARE(sent, (QStringList{"6:1200:1", "6:2:0"}));
     QVERIFY(calls(rig.sim, false).isEmpty());
     QCOMPARE(rig.sim.reg(1, H, 0), 1234);
     QCOMPARE(aoValue2->value().toInt(), 0);
@@ -398,7 +412,7 @@ void TestCalibrateDialog::closing_restoresOnlyEditsOfThisDialog()
 void TestCalibrateDialog::openAndClose_writesNothing()
 {
     Rig rig;
-    QVERIFY(rig.start({ { H, 0, 1234 } }));
+    QVERIFY(rig.start({{H, 0, 1234}}));
     // The tree changed a signal type without writing it to the unit.
     Property *tmpSignal = rig.parameter(1, 0, ChannelParam::SignalType);
     tmpSignal->setChanged(true);
@@ -433,7 +447,7 @@ void TestCalibrateDialog::editBeforeFirstRead_isReportedNotRestored()
     QCOMPARE(notices.count(), 1);
     QVERIFY(notices.first().first().toString().contains(ChannelParam::Value));
     QTest::qWait(300);
-    QCOMPARE(calls(rig.sim, true), QStringList { "6:2:321" });
+    QCOMPARE(calls(rig.sim, true), QStringList{"6:2:321"});
 }
 
 void TestCalibrateDialog::clientSettings_givenBack_data()

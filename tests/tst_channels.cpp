@@ -57,22 +57,42 @@ void TestChannels::analogInput_data()
 {
     QTest::addColumn<AnalogCase>("c");
     // Channel g = 1: signal type at [1], limits at [4..7], flags at [2], [3].
-    QTest::newRow("whole image") << AnalogCase{
-        {0, 2}, {0, 0, 0, 0, 0x0000, 0xC128, 0x0000, 0x4148}, {0, 0, 0x0050, 0x1234}, {},
-        2, -10.5f, 12.5f, 1, 1, ValueFloat32, 0,
-        {0, 2}, {0, 0, 0, 0, 0x0000, 0xC128, 0x0000, 0x4148}, {0, 0, 0x0050, 0x0000}, {}};
-    QTest::newRow("limits block missing, the rest still decoded") << AnalogCase{
-        {0, 3}, {}, {0, 0, 0x00A0, 0}, {},
-        3, 0.0f, 100.0f, 2, 2, ValueInt32, 0,
-        {0, 3}, {}, {0, 0, 0x00A0, 0}, {}};
-    QTest::newRow("types block missing") << AnalogCase{
-        {}, {0, 0, 0, 0, 0x0000, 0x3F80, 0x0000, 0x42C8}, {0, 0, 0x00D0, 0}, {},
-        0, 1.0f, 100.0f, 1, 3, ValueFloat32, 0,
-        {}, {0, 0, 0, 0, 0x0000, 0x3F80, 0x0000, 0x42C8}, {0, 0, 0x00D0, 0}, {}};
-    QTest::newRow("tables too short for g") << AnalogCase{
-        {5}, {1, 2, 3, 4}, {0x0010, 9}, {},
-        0, 0.0f, 100.0f, 0, 0, ValueInt16, 0,
-        {5}, {1, 2, 3, 4}, {0x0010, 9}, {}};
+    QTest::newRow("whole image") << AnalogCase{{0, 2},
+                                               {0, 0, 0, 0, 0x0000, 0xC128, 0x0000, 0x4148},
+                                               {0, 0, 0x0050, 0x1234},
+                                               {},
+                                               2,
+                                               -10.5f,
+                                               12.5f,
+                                               1,
+                                               1,
+                                               ValueFloat32,
+                                               0,
+                                               {0, 2},
+                                               {0, 0, 0, 0, 0x0000, 0xC128, 0x0000, 0x4148},
+                                               {0, 0, 0x0050, 0x0000},
+                                               {}};
+    QTest::newRow("limits block missing, the rest still decoded")
+        << AnalogCase{{0, 3}, {}, {0, 0, 0x00A0, 0}, {}, 3, 0.0f, 100.0f, 2, 2, ValueInt32, 0,
+                      {0, 3}, {}, {0, 0, 0x00A0, 0}, {}};
+    QTest::newRow("types block missing") << AnalogCase{{},
+                                                       {0, 0, 0, 0, 0x0000, 0x3F80, 0x0000, 0x42C8},
+                                                       {0, 0, 0x00D0, 0},
+                                                       {},
+                                                       0,
+                                                       1.0f,
+                                                       100.0f,
+                                                       1,
+                                                       3,
+                                                       ValueFloat32,
+                                                       0,
+                                                       {},
+                                                       {0, 0, 0, 0, 0x0000, 0x3F80, 0x0000, 0x42C8},
+                                                       {0, 0, 0x00D0, 0},
+                                                       {}};
+    QTest::newRow("tables too short for g")
+        << AnalogCase{{5}, {1, 2, 3, 4}, {0x0010, 9}, {}, 0, 0.0f, 100.0f, 0, 0, ValueInt16, 0,
+                      {5}, {1, 2, 3, 4}, {0x0010, 9}, {}};
 }
 
 void TestChannels::analogInput()
@@ -105,18 +125,40 @@ void TestChannels::analogOutput_data()
 {
     QTest::addColumn<AnalogCase>("c");
     // Channel g = 0 of the analog-output tables.
-    QTest::newRow("whole image") << AnalogCase{
-        {1}, {0x0000, 0xC128, 0x0000, 0x42C8}, {0x0040, 0x7777}, {0x0000, 0x4148},
-        1, -10.5f, 100.0f, 0, 1, ValueInt16, 12.5f,
-        {1}, {0x0000, 0xC128, 0x0000, 0x42C8}, {0x0040, 0}, {0x0000, 0x4148}};
-    QTest::newRow("block-value block missing, the rest still decoded") << AnalogCase{
-        {2}, {0x0000, 0x3F80, 0x0000, 0x4148}, {0x0010, 0}, {},
-        2, 1.0f, 12.5f, 1, 0, ValueFloat32, 0.0f,
-        {2}, {0x0000, 0x3F80, 0x0000, 0x4148}, {0x0010, 0}, {}};
-    QTest::newRow("only block values") << AnalogCase{
-        {}, {}, {}, {0x0000, 0x40E8},
-        0, 0.0f, 100.0f, 0, 0, ValueInt16, 7.25f,
-        {}, {}, {}, {0x0000, 0x40E8}};
+    QTest::newRow("whole image") << AnalogCase{{1},
+                                               {0x0000, 0xC128, 0x0000, 0x42C8},
+                                               {0x0040, 0x7777},
+                                               {0x0000, 0x4148},
+                                               1,
+                                               -10.5f,
+                                               100.0f,
+                                               0,
+                                               1,
+                                               ValueInt16,
+                                               12.5f,
+                                               {1},
+                                               {0x0000, 0xC128, 0x0000, 0x42C8},
+                                               {0x0040, 0},
+                                               {0x0000, 0x4148}};
+    QTest::newRow("block-value block missing, the rest still decoded")
+        << AnalogCase{{2},
+                      {0x0000, 0x3F80, 0x0000, 0x4148},
+                      {0x0010, 0},
+                      {},
+                      2,
+                      1.0f,
+                      12.5f,
+                      1,
+                      0,
+                      ValueFloat32,
+                      0.0f,
+                      {2},
+                      {0x0000, 0x3F80, 0x0000, 0x4148},
+                      {0x0010, 0},
+                      {}};
+    QTest::newRow("only block values")
+        << AnalogCase{{}, {}, {}, {0x0000, 0x40E8}, 0, 0.0f, 100.0f, 0, 0, ValueInt16, 7.25f,
+                      {}, {}, {}, {0x0000, 0x40E8}};
 }
 
 void TestChannels::analogOutput()
@@ -151,13 +193,20 @@ void TestChannels::temperatureRawType_data()
     QTest::addColumn<QString>("format");
     QTest::addColumn<int>("rawType");
     QTest::addColumn<int>("valueType");
-    QTest::newRow("initial 0") << "0" << "0" << int(ValueUInt16) << int(ValueInt16);
-    QTest::newRow("resistance thermometer 7") << "7" << "1" << int(ValueUInt16) << int(ValueFloat32);
-    QTest::newRow("last resistance code 8") << "8" << "0" << int(ValueUInt16) << int(ValueInt16);
-    QTest::newRow("first thermocouple 9") << "9" << "2" << int(ValueInt16) << int(ValueInt32);
-    QTest::newRow("thermocouple 12") << "12" << "0" << int(ValueInt16) << int(ValueInt16);
-    QTest::newRow("millivolts 22") << "22" << "0" << int(ValueInt16) << int(ValueInt16);
-    QTest::newRow("unknown 23") << "23" << "0" << int(ValueUInt16) << int(ValueInt16);
+    QTest::newRow("initial 0") << "0"
+                               << "0" << int(ValueUInt16) << int(ValueInt16);
+    QTest::newRow("resistance thermometer 7") << "7"
+                                              << "1" << int(ValueUInt16) << int(ValueFloat32);
+    QTest::newRow("last resistance code 8") << "8"
+                                            << "0" << int(ValueUInt16) << int(ValueInt16);
+    QTest::newRow("first thermocouple 9") << "9"
+                                          << "2" << int(ValueInt16) << int(ValueInt32);
+    QTest::newRow("thermocouple 12") << "12"
+                                     << "0" << int(ValueInt16) << int(ValueInt16);
+    QTest::newRow("millivolts 22") << "22"
+                                   << "0" << int(ValueInt16) << int(ValueInt16);
+    QTest::newRow("unknown 23") << "23"
+                                << "0" << int(ValueUInt16) << int(ValueInt16);
 }
 
 void TestChannels::temperatureRawType()
@@ -189,11 +238,13 @@ void TestChannels::antibounce_data()
     QTest::addColumn<Words>("encoded");
 
     QTest::newRow("g 18 switched on, other bits kept")
-        << 18 << 2 << Words{0x0000, 0xFFFB} << QVariant(0) << QVariant(true) << Words{0x0000, 0xFFFF};
-    QTest::newRow("g 18 switched off")
-        << 18 << 2 << Words{0x1234, 0x0004} << QVariant(1) << QVariant(false) << Words{0x1234, 0x0000};
+        << 18 << 2 << Words{0x0000, 0xFFFB} << QVariant(0) << QVariant(true)
+        << Words{0x0000, 0xFFFF};
+    QTest::newRow("g 18 switched off") << 18 << 2 << Words{0x1234, 0x0004} << QVariant(1)
+                                       << QVariant(false) << Words{0x1234, 0x0000};
     QTest::newRow("g 3 off by the text false")
-        << 3 << 3 << Words{0x0008} << QVariant(1) << QVariant(QStringLiteral("false")) << Words{0x0000};
+        << 3 << 3 << Words{0x0008} << QVariant(1) << QVariant(QStringLiteral("false"))
+        << Words{0x0000};
     QTest::newRow("g 3 on by the text 1")
         << 3 << 3 << Words{0x8000} << QVariant(0) << QVariant(QStringLiteral("1")) << Words{0x8008};
     QTest::newRow("first input has no filter")
@@ -237,17 +288,16 @@ void TestChannels::digitalOutput_data()
 
     // Channel g = 3; any non-zero coil counts as on.
     QTest::newRow("coil 0xFF00, PWM 500")
-        << Words{10, 20, 30, 250} << Words{0, 0, 0, 0xFF00} << 250 << true
-        << QVariant(500) << Words{10, 20, 30, 500} << Words{0, 0, 0, 1};
+        << Words{10, 20, 30, 250} << Words{0, 0, 0, 0xFF00} << 250 << true << QVariant(500)
+        << Words{10, 20, 30, 500} << Words{0, 0, 0, 1};
     QTest::newRow("PWM -1 from a file keeps the word")
         << Words{10, 20, 30, 250} << Words{1, 1, 1, 0} << 250 << false
         << QVariant(QStringLiteral("-1")) << Words{10, 20, 30, 250} << Words{1, 1, 1, 0};
     QTest::newRow("PWM 70000 keeps the word")
-        << Words{0, 0, 0, 7} << Words{0, 0, 0, 1} << 7 << true
-        << QVariant(QStringLiteral("70000")) << Words{0, 0, 0, 7} << Words{0, 0, 0, 1};
+        << Words{0, 0, 0, 7} << Words{0, 0, 0, 1} << 7 << true << QVariant(QStringLiteral("70000"))
+        << Words{0, 0, 0, 7} << Words{0, 0, 0, 1};
     QTest::newRow("PWM block missing, block value still decoded")
-        << Words{} << Words{0, 0, 0, 1} << 0 << true
-        << QVariant(9) << Words{} << Words{0, 0, 0, 1};
+        << Words{} << Words{0, 0, 0, 1} << 0 << true << QVariant(9) << Words{} << Words{0, 0, 0, 1};
 }
 
 void TestChannels::digitalOutput()

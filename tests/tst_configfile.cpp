@@ -22,8 +22,8 @@ namespace {
 ModuleTables unitImage()
 {
     ModuleTables image;
-    image.setModuleTable({1, 0, 21, 0, 15, 17, 0x00C6, 5, 0, 0, 0x0A14, 0x1E28, 0xFFFF, 0xFF00,
-                          0x0A14, 0x1E01, 0, 4, 5, 6, 8, 7, 9});
+    image.setModuleTable({1,      0,      21,     0,      15, 17, 0x00C6, 5, 0, 0, 0x0A14, 0x1E28,
+                          0xFFFF, 0xFF00, 0x0A14, 0x1E01, 0,  4,  5,      6, 8, 7, 9});
     Words types, limits, flags;
     for (int g = 0; g < 8; ++g) {
         types << quint16(g < 6 ? g % 4 : 4 + g);
@@ -184,8 +184,8 @@ void TestConfigFile::load_data()
               {"TYPE_SUBMODULE":"9","POSITION_SUBMODULE":"4"},
               {"TYPE_SUBMODULE":"4","POSITION_SUBMODULE":"5"}]})")
         << "Тип модуля" << QVariant(-1) << Boards{{4, 0, 0}, {8, 3, 0}, {9, 4, -1}, {4, 5, 1}};
-    QTest::newRow("submodules not an array") << QByteArray(R"({"submodules":{"a":1}})")
-                                             << "Тип модуля" << QVariant(-1) << Boards{};
+    QTest::newRow("submodules not an array")
+        << QByteArray(R"({"submodules":{"a":1}})") << "Тип модуля" << QVariant(-1) << Boards{};
     QTest::newRow("not JSON") << QByteArray("\x00\xff{[\"", 5) << "Тип модуля" << QVariant(-1)
                               << Boards{};
     QTest::newRow("array at the top") << QByteArray(R"([{"module":{"DEV_TYPE":"1"}}])")
@@ -220,9 +220,11 @@ void TestConfigFile::shortChannelListKeepsDefaults()
     // the file's own numbers are applied.
     const QJsonObject root{
         {"submodules",
-         QJsonArray{QJsonObject{{"TYPE_SUBMODULE", "7"}, {"POSITION_SUBMODULE", "1"},
+         QJsonArray{QJsonObject{{"TYPE_SUBMODULE", "7"},
+                                {"POSITION_SUBMODULE", "1"},
                                 {"channels", QJsonArray{}}},
-                    QJsonObject{{"TYPE_SUBMODULE", "4"}, {"POSITION_SUBMODULE", "0"},
+                    QJsonObject{{"TYPE_SUBMODULE", "4"},
+                                {"POSITION_SUBMODULE", "0"},
                                 {"channels", QJsonArray{QJsonObject{{"SIGNAL_TYPE", "2"},
                                                                     {"NUMBER_GLOBAL", "9"}}}}}}}};
     Module module(-1);

@@ -53,24 +53,28 @@ void TestDialog::findFile_data()
     QTest::addColumn<QString>("expected"); // relative to the root, empty: not found
 
     QTest::newRow("beside the executable")
-        << QStringList { "app/docs/manual.html" } << QStringList { "app" }
-        << "docs/manual.html" << "app/docs/manual.html";
+        << QStringList{"app/docs/manual.html"} << QStringList{"app"} << "docs/manual.html"
+        << "app/docs/manual.html";
     QTest::newRow("build tree inside the source tree")
-        << QStringList { "docs/manual.html" } << QStringList { "build/app" }
-        << "docs/manual.html" << "docs/manual.html";
+        << QStringList{"docs/manual.html"} << QStringList{"build/app"} << "docs/manual.html"
+        << "docs/manual.html";
     QTest::newRow("nearest copy wins")
-        << QStringList { "docs/manual.html", "build/app/docs/manual.html" }
-        << QStringList { "build/app" } << "docs/manual.html" << "build/app/docs/manual.html";
+        << QStringList{"docs/manual.html", "build/app/docs/manual.html"} << QStringList{"build/app"}
+        << "docs/manual.html"
+        << "build/app/docs/manual.html";
     QTest::newRow("four levels up is too far")
-        << QStringList { "README.md" } << QStringList { "a/b/c/d" } << "README.md" << "";
+        << QStringList{"README.md"} << QStringList{"a/b/c/d"} << "README.md"
+        << "";
     QTest::newRow("second folder searched when the first has nothing")
-        << QStringList { "src/docs/manual.html" } << QStringList { "build/app", "src/app" }
-        << "docs/manual.html" << "src/docs/manual.html";
+        << QStringList{"src/docs/manual.html"} << QStringList{"build/app", "src/app"}
+        << "docs/manual.html"
+        << "src/docs/manual.html";
     QTest::newRow("a folder is not a document")
-        << QStringList { "docs/manual.html/x" } << QStringList { "docs" } << "docs/manual.html"
+        << QStringList{"docs/manual.html/x"} << QStringList{"docs"} << "docs/manual.html"
         << "";
     QTest::newRow("no way out of the folders")
-        << QStringList { "secret.txt" } << QStringList { "app/docs" } << "../secret.txt" << "";
+        << QStringList{"secret.txt"} << QStringList{"app/docs"} << "../secret.txt"
+        << "";
 }
 
 void TestDialog::findFile()
@@ -132,9 +136,12 @@ void TestDialog::links_openShippedDocuments_data()
         hrefs << it.next().captured(1);
     QCOMPARE(hrefs.size(), 3);
 
-    QTest::newRow("readme") << hrefs.value(0) << "README.md" << "";
-    QTest::newRow("unit description") << hrefs.value(1) << "manual.html" << "unit";
-    QTest::newRow("manual") << hrefs.value(2) << "manual.html" << "";
+    QTest::newRow("readme") << hrefs.value(0) << "README.md"
+                            << "";
+    QTest::newRow("unit description") << hrefs.value(1) << "manual.html"
+                                      << "unit";
+    QTest::newRow("manual") << hrefs.value(2) << "manual.html"
+                            << "";
 }
 
 void TestDialog::links_openShippedDocuments()

@@ -100,10 +100,12 @@ void TestFuzzRegress::seedsHoldRealUnits_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QList<int>>("boards");
-    QTest::newRow("six boards, file") << "fuzz_configfile/six_boards.brcf" << QList<int>{4, 5, 6, 8, 7, 9};
+    QTest::newRow("six boards, file")
+        << "fuzz_configfile/six_boards.brcf" << QList<int>{4, 5, 6, 8, 7, 9};
     QTest::newRow("outputs and DI6, file")
         << "fuzz_configfile/outputs_and_di6.brcf" << QList<int>{1, 2, 3, 10};
-    QTest::newRow("six boards, image") << "fuzz_tables/six_boards.img" << QList<int>{4, 5, 6, 8, 7, 9};
+    QTest::newRow("six boards, image")
+        << "fuzz_tables/six_boards.img" << QList<int>{4, 5, 6, 8, 7, 9};
     QTest::newRow("outputs and inputs, image")
         << "fuzz_tables/outputs_and_inputs.img" << QList<int>{1, 2, 3, 10, 6};
 }
@@ -162,7 +164,8 @@ void TestFuzzRegress::loadSizeLimit()
     QFETCH(int, padding);
     QFETCH(bool, loads);
     const QString path = m_dir.filePath(QStringLiteral("padded.brcf"));
-    QVERIFY(writeFile(path, QByteArray(R"({"module":{"DEV_TYPE":"1"}})") + QByteArray(padding, ' ')));
+    QVERIFY(
+        writeFile(path, QByteArray(R"({"module":{"DEV_TYPE":"1"}})") + QByteArray(padding, ' ')));
     if (!loads)
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Configuration file too large"));
     const QJsonObject root = loadJsonObject(path);

@@ -148,13 +148,14 @@ bool createView(MainWindow *window)
 
 // The actions this window governs itself; the unit's sequences and the
 // calibration and map dialogs have their own tests.
-const QStringList AllActions = {
-    "actionA1_2_2", "actionA2_4", "actionAboutProgram", "actionDI_4", "actionDI_6",
-    "actionDO_6", "actionDelSubmodule", "actionNew", "actionOK_4", "actionOpen", "actionRL2",
-    "actionSM2", "actionSave", "actionSaveAs", "actionTM2", "actionU1_4", "actionVerification"};
-const QStringList BoardActions = {
-    "actionDelSubmodule", "actionA1_2_2", "actionA2_4", "actionTM2", "actionRL2", "actionU1_4",
-    "actionOK_4", "actionSM2", "actionDO_6", "actionDI_4", "actionDI_6"};
+const QStringList AllActions
+    = {"actionA1_2_2", "actionA2_4",         "actionAboutProgram", "actionDI_4",   "actionDI_6",
+       "actionDO_6",   "actionDelSubmodule", "actionNew",          "actionOK_4",   "actionOpen",
+       "actionRL2",    "actionSM2",          "actionSave",         "actionSaveAs", "actionTM2",
+       "actionU1_4",   "actionVerification"};
+const QStringList BoardActions
+    = {"actionDelSubmodule", "actionA1_2_2", "actionA2_4", "actionTM2",  "actionRL2", "actionU1_4",
+       "actionOK_4",         "actionSM2",    "actionDO_6", "actionDI_4", "actionDI_6"};
 
 // Picks `slot` in the slot dialog; `greyed` receives the letters it offered
 // greyed.
@@ -291,9 +292,9 @@ void TestMainWindow::actions_followModeAndActivation_data()
     QTest::addColumn<QStringList>("enabled");
     QTest::addColumn<QStringList>("enabledAfterActivation");
 
-    const QStringList offline = QStringList{"actionNew", "actionOpen", "actionSave",
-                                            "actionSaveAs", "actionAboutProgram"}
-        + BoardActions;
+    const QStringList offline
+        = QStringList{"actionNew", "actionOpen", "actionSave", "actionSaveAs", "actionAboutProgram"}
+          + BoardActions;
     QTest::newRow("offline") << int(ModeOffline) << false << offline << offline;
     // The board commands never come on for a unit.
     const QStringList online = {"actionOpen", "actionSave", "actionSaveAs", "actionAboutProgram"};
@@ -314,8 +315,7 @@ void TestMainWindow::actions_followModeAndActivation()
     if (mode & ModeOffline)
         window = std::make_unique<MainWindow>(mode);
     else
-        window = std::make_unique<MainWindow>(mode, ModuleTables(),
-                                              withClient ? &client : nullptr);
+        window = std::make_unique<MainWindow>(mode, ModuleTables(), withClient ? &client : nullptr);
     auto enabledNow = [&window] {
         QStringList names;
         for (const QString &name : AllActions) {
@@ -355,11 +355,16 @@ void TestMainWindow::commandsWithoutView_doNothing_data()
 {
     QTest::addColumn<QString>("actionName");
     QTest::addColumn<QString>("pane");
-    QTest::newRow("save") << "actionSave" << "";
-    QTest::newRow("save as") << "actionSaveAs" << "";
-    QTest::newRow("delete board") << "actionDelSubmodule" << "";
-    QTest::newRow("add board") << "actionA1_2_2" << "Модуль не найден";
-    QTest::newRow("add DI6") << "actionDI_6" << "Модуль не найден";
+    QTest::newRow("save") << "actionSave"
+                          << "";
+    QTest::newRow("save as") << "actionSaveAs"
+                             << "";
+    QTest::newRow("delete board") << "actionDelSubmodule"
+                                  << "";
+    QTest::newRow("add board") << "actionA1_2_2"
+                               << "Модуль не найден";
+    QTest::newRow("add DI6") << "actionDI_6"
+                             << "Модуль не найден";
 }
 
 void TestMainWindow::commandsWithoutView_doNothing()
@@ -453,8 +458,11 @@ void TestMainWindow::save_offlineRenamesAndClearsMarks()
     QVERIFY(!watch.seen());
     file.close();
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(QJsonDocument::fromJson(file.readAll()).object().value("module").toObject().value(
-                 "DEV_ADDR"),
+    QCOMPARE(QJsonDocument::fromJson(file.readAll())
+                 .object()
+                 .value("module")
+                 .toObject()
+                 .value("DEV_ADDR"),
              QJsonValue("18"));
 }
 
@@ -560,7 +568,8 @@ void TestMainWindow::offline_buildSaveCloseReopen()
     QCOMPARE(greyed, QStringLiteral("BE"));
 
     // Edits through the rows' own editors.
-    auto *limit = qobject_cast<QDoubleSpinBox *>(editorAt(view, Ai1 + QStringList{"Верхний предел"}));
+    auto *limit
+        = qobject_cast<QDoubleSpinBox *>(editorAt(view, Ai1 + QStringList{"Верхний предел"}));
     QVERIFY(limit);
     limit->setValue(50.5);
     auto *ip = qobject_cast<QLineEdit *>(editorAt(view, Link + QStringList{"IP-адрес"}));
@@ -579,8 +588,7 @@ void TestMainWindow::offline_buildSaveCloseReopen()
     const QString fileName = m_dir.filePath("unit.brcf");
     chooseFile(fileName);
     action(*window, "actionSave")->trigger();
-    QCOMPARE(subWindows(*window).first()->windowTitle(),
-             QStringLiteral("ВИРАТ БРК-40  unit.brcf"));
+    QCOMPARE(subWindows(*window).first()->windowTitle(), QStringLiteral("ВИРАТ БРК-40  unit.brcf"));
     QVERIFY(!window->findChild<QAction *>("actionSave")->isEnabled());
 
     QFile file(fileName);
@@ -701,8 +709,9 @@ void TestMainWindow::online_openWithoutReadModuleWarns()
     action(window, "actionOpen")->trigger();
     QTRY_VERIFY(box.seen);
     QCOMPARE(box.title, Warning);
-    QCOMPARE(box.text, QStringLiteral(
-        "Не возможно сверить конфигурацию, создайте модуль и повторите загрузку"));
+    QCOMPARE(
+        box.text,
+        QStringLiteral("Не возможно сверить конфигурацию, создайте модуль и повторите загрузку"));
     QVERIFY(subWindows(window).isEmpty());
 }
 
@@ -720,8 +729,7 @@ void TestMainWindow::online_readsUnitAndChecksFiles_data()
     QTest::newRow("fewer boards")
         << QByteArray(R"({"module": {"DEV_TYPE": "1"},
                           "submodules": [{"TYPE_SUBMODULE": "5", "POSITION_SUBMODULE": "0"}]})")
-        << "Не верная конфигурация загружаемого модуля. Ошибка: разное кол-во субмодулей"
-        << false;
+        << "Не верная конфигурация загружаемого модуля. Ошибка: разное кол-во субмодулей" << false;
     // The unit holds AIO AI DI TMP DO6 DO4; here the first board is an AI.
     QTest::newRow("other first board")
         << QByteArray(R"({"module": {"DEV_TYPE": "1"}, "submodules": [

@@ -66,7 +66,7 @@ const QStringList LowerLimit3 = AiIn2 + QStringList{"Нижний предел"}
 
 // The channel blocks of the default unit (8 AI, 2 AO, 4 DI, 10 DO) as the
 // unit must see them: function, start, count, in this order.
-const QStringList DefaultReads = {"3 300 1",  "3 400 16",  "3 800 32", "3 1200 8", "3 600 4",
+const QStringList DefaultReads = {"3 300 1",  "3 400 16",  "3 800 32",  "3 1200 8", "3 600 4",
                                   "3 1000 8", "1 1000 10", "3 1300 10", "3 1400 2", "3 1600 4"};
 
 // Write blocks of the default unit: function, first register, count.
@@ -76,9 +76,9 @@ struct Block
     int start;
     int count;
 };
-const QVector<Block> DefaultWrites = {{6, 300, 1},   {6, 400, 16},  {6, 800, 32}, {6, 1200, 8},
-                                      {6, 600, 4},   {6, 1000, 8},  {5, 1000, 10}, {6, 1300, 10},
-                                      {6, 1400, 2},  {6, 1600, 4},  {6, 2004, 12}};
+const QVector<Block> DefaultWrites
+    = {{6, 300, 1},   {6, 400, 16},  {6, 800, 32}, {6, 1200, 8}, {6, 600, 4},  {6, 1000, 8},
+       {5, 1000, 10}, {6, 1300, 10}, {6, 1400, 2}, {6, 1600, 4}, {6, 2004, 12}};
 
 // "<function> <address> <count>" for reads, "<function> <address> <hex value>"
 // for writes; unit events left out, refused and dropped requests marked.
@@ -303,10 +303,12 @@ bool TestMainWindowOnline::startUnit(Transport transport, const SimUnitConfig &u
         }
         auto *client = new QModbusRtuSerialMaster;
         client->setConnectionParameter(QModbusDevice::SerialPortNameParameter, m_pty->clientEnd());
-        client->setConnectionParameter(QModbusDevice::SerialBaudRateParameter, QSerialPort::Baud19200);
+        client->setConnectionParameter(QModbusDevice::SerialBaudRateParameter,
+                                       QSerialPort::Baud19200);
         client->setConnectionParameter(QModbusDevice::SerialParityParameter, QSerialPort::NoParity);
         client->setConnectionParameter(QModbusDevice::SerialDataBitsParameter, QSerialPort::Data8);
-        client->setConnectionParameter(QModbusDevice::SerialStopBitsParameter, QSerialPort::OneStop);
+        client->setConnectionParameter(QModbusDevice::SerialStopBitsParameter,
+                                       QSerialPort::OneStop);
         client->setTimeout(400);
         client->setNumberOfRetries(0);
         m_client.reset(client);
@@ -347,9 +349,9 @@ void TestMainWindowOnline::read_showsUnitValues_data()
     QTest::addColumn<QVariant>("shown");
 
     // Floats low word first: -10.5 is 0x0000 0xC128, 12.5 is 0x0000 0x4148.
-    QTest::newRow("AI lower limit") << int(Tcp) << int(Holding) << 812
-                                    << QVector<quint16>{0x0000, 0xC128}
-                                    << LowerLimit3 << QVariant(-10.5);
+    QTest::newRow("AI lower limit")
+        << int(Tcp) << int(Holding) << 812 << QVector<quint16>{0x0000, 0xC128} << LowerLimit3
+        << QVariant(-10.5);
     // Temperature signal types start at code 4: code 9 is the sixth entry.
     QTest::newRow("TMP signal type") << int(Tcp) << int(Holding) << 1206 << QVector<quint16>{9}
                                      << Tmp1 + QStringList{"Тип сигнала"} << QVariant(5);
@@ -359,17 +361,17 @@ void TestMainWindowOnline::read_showsUnitValues_data()
     QTest::newRow("antibounce bit") << int(Tcp) << int(Holding) << 300 << QVector<quint16>{0x0004}
                                     << Di3 + QStringList{"Антидребезг"} << QVariant(1);
     // Both blocks at 1000: the coils and the analog-output limits.
-    QTest::newRow("DO block value coil") << int(Tcp) << int(Coils) << 1007 << QVector<quint16>{1}
-                                         << Do4Out2 + QStringList{"Блокировочное значение"}
-                                         << QVariant(1);
-    QTest::newRow("AO upper limit") << int(Tcp) << int(Holding) << 1006
-                                    << QVector<quint16>{0x0000, 0x4148}
-                                    << AioOut2 + QStringList{"Верхний предел"} << QVariant(12.5);
+    QTest::newRow("DO block value coil")
+        << int(Tcp) << int(Coils) << 1007 << QVector<quint16>{1}
+        << Do4Out2 + QStringList{"Блокировочное значение"} << QVariant(1);
+    QTest::newRow("AO upper limit")
+        << int(Tcp) << int(Holding) << 1006 << QVector<quint16>{0x0000, 0x4148}
+        << AioOut2 + QStringList{"Верхний предел"} << QVariant(12.5);
     QTest::newRow("PWM value") << int(Tcp) << int(Holding) << 1303 << QVector<quint16>{60}
                                << Do6Out4 + QStringList{"Значение ШИМ"} << QVariant(60);
-    QTest::newRow("rtu: AI lower limit") << int(Rtu) << int(Holding) << 812
-                                         << QVector<quint16>{0x0000, 0xC128}
-                                         << LowerLimit3 << QVariant(-10.5);
+    QTest::newRow("rtu: AI lower limit")
+        << int(Rtu) << int(Holding) << 812 << QVector<quint16>{0x0000, 0xC128} << LowerLimit3
+        << QVariant(-10.5);
 }
 
 void TestMainWindowOnline::read_showsUnitValues()
@@ -422,7 +424,8 @@ void TestMainWindowOnline::writeChanged_sendsChangedWordsOnly_data()
                                  << QStringList{"6 2023 1"} + pairs + QStringList{"6 2023 0"} << 10;
     QTest::newRow("firmware 21: no flag, slow") << 21 << 0 << true << pairs << 100;
     QTest::newRow("extra delay") << 22 << int(ModeExtraDelay) << true
-                                 << QStringList{"6 2023 1"} + pairs + QStringList{"6 2023 0"} << 100;
+                                 << QStringList{"6 2023 1"} + pairs + QStringList{"6 2023 0"}
+                                 << 100;
     QTest::newRow("nothing edited") << 22 << 0 << false << QStringList() << 0;
 }
 
@@ -466,7 +469,8 @@ void TestMainWindowOnline::writeChanged_sendsChangedWordsOnly()
     QCOMPARE(boxes.texts(), QStringList{Written});
     const QVector<SimRequestRecord> records = requestsOnly(m_sim->requests()).mid(before);
     QCOMPARE(describe(records), sent);
-    const double gap = meanGapMs(records.mid(0, firmware > 21 ? records.size() - 1 : records.size()));
+    const double gap
+        = meanGapMs(records.mid(0, firmware > 21 ? records.size() - 1 : records.size()));
     QVERIFY2(gap >= pauseMs - 0.5 && gap < pauseMs + 40, qPrintable(QString::number(gap)));
     // The note waits a second after the last answer.
     QVERIFY(records.last().time.msecsTo(boxes.boxes().first().at) >= 990);
@@ -535,8 +539,8 @@ void TestMainWindowOnline::writeAll_everyRegisterModuleLast()
     if (newAddress) {
         // The unit takes its new address a moment after the last module write.
         QTRY_VERIFY_WITH_TIMEOUT(m_sim->unitAt(newAddress) != nullptr, 3000);
-        const ModbusCallResult answer =
-            ModbusCall::read(m_client.get(), Holding, 2005, 1, newAddress);
+        const ModbusCallResult answer
+            = ModbusCall::read(m_client.get(), Holding, 2005, 1, newAddress);
         QVERIFY(answer.ok());
         QCOMPARE(answer.values, QVector<quint16>{quint16(newAddress)});
     }
@@ -695,8 +699,8 @@ void TestMainWindowOnline::busy_commandsWaitAndLeaveNoTrace()
                              "actionResetConfig", "actionCalibrate"})
         QVERIFY2(!action(m_window.get(), name)->isEnabled(), name);
     // Called past their disabled actions, the commands still wait their turn.
-    for (const char *slot : {"writeEditableToDevice", "writeToDevice", "resetConfig",
-                             "onCalibrate", "readFromDevice"})
+    for (const char *slot :
+         {"writeEditableToDevice", "writeToDevice", "resetConfig", "onCalibrate", "readFromDevice"})
         QVERIFY(QMetaObject::invokeMethod(m_window.get(), slot));
     QTRY_COMPARE_WITH_TIMEOUT(subWindows(m_window.get()).size(), 2, 10000);
     QTest::qWait(100);
@@ -725,8 +729,8 @@ void TestMainWindowOnline::dialogs_openFromWindow_data()
     const QVector<int> unit = {5, 4, 6, 7, 8, 1};
     QTest::newRow("register map") << "actionOpenMapRegisters" << unit << "RigestersMapWindow";
     QTest::newRow("calibration") << "actionCalibrate" << unit << "CalibrateDialog";
-    QTest::newRow("map without boards") << "actionOpenMapRegisters" << QVector<int>(6, 0)
-                                        << "Ни один субмодуль не установлен";
+    QTest::newRow("map without boards")
+        << "actionOpenMapRegisters" << QVector<int>(6, 0) << "Ни один субмодуль не установлен";
 }
 
 void TestMainWindowOnline::dialogs_openFromWindow()

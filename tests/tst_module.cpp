@@ -10,9 +10,8 @@ namespace {
 // parity, delay 5 ms, IP 10.20.30.40, mask 255.255.255.0, gateway 10.20.30.1.
 QVector<quint16> sampleBlock()
 {
-    return {1, 0, 21, 0x0023, 15, 17, 0x00C6, 5, 0, 0,
-            0x0A14, 0x1E28, 0xFFFF, 0xFF00, 0x0A14, 0x1E01, 0,
-            4, 0, 4, 7, 0, 11};
+    return {1,      0,      21,     0x0023, 15, 17, 0x00C6, 5, 0, 0, 0x0A14, 0x1E28,
+            0xFFFF, 0xFF00, 0x0A14, 0x1E01, 0,  4,  0,      4, 7, 0, 11};
 }
 
 ModuleTables tablesOf(const QVector<quint16> &block)
@@ -52,8 +51,8 @@ void TestModule::decodesModuleBlock_data()
     QTest::newRow("type untouched") << "Тип модуля" << QVariant(1);
     QTest::newRow("firmware") << "Версия ПО" << QVariant(QStringLiteral("2.1"));
     QTest::newRow("errors") << "Признаки имеющихся ошибок" << QVariant(QStringLiteral("35"));
-    QTest::newRow("lock time-out") << "Таймаут включения блокировки, с"
-                                   << QVariant(QStringLiteral("1.5"));
+    QTest::newRow("lock time-out")
+        << "Таймаут включения блокировки, с" << QVariant(QStringLiteral("1.5"));
     QTest::newRow("address") << "Адрес MODBUS" << QVariant(QStringLiteral("17"));
     QTest::newRow("delay") << "Задержка ответа, мс" << QVariant(QStringLiteral("5"));
     QTest::newRow("port word") << "Настройка последовательного порта RS-485"
@@ -92,8 +91,8 @@ void TestModule::decodesSlots_data()
     QTest::newRow("DO6 ENI2 DI6 take no ordinal")
         << QVector<quint16>{0, 8, 9, 10, 0, 1} << 23
         << QVector<QVector<int>>{{8, 1, -1}, {9, 2, -1}, {10, 3, -1}, {1, 5, 0}};
-    QTest::newRow("short block decodes nothing") << QVector<quint16>{4, 4, 4, 4, 4, 4} << 22
-                                                 << QVector<QVector<int>>{};
+    QTest::newRow("short block decodes nothing")
+        << QVector<quint16>{4, 4, 4, 4, 4, 4} << 22 << QVector<QVector<int>>{};
 }
 
 void TestModule::decodesSlots()
@@ -153,7 +152,8 @@ void TestModule::lockTimeoutSurvivesRoundTrip()
     for (int word = 0; word <= 0xFFFF; ++word) {
         block[4] = quint16(word);
         module.fromTables(tablesOf(block));
-        const quint16 written = module.toTables(tablesOf(QVector<quint16>(23, 0))).moduleTable().at(4);
+        const quint16 written
+            = module.toTables(tablesOf(QVector<quint16>(23, 0))).moduleTable().at(4);
         if (written != word)
             QFAIL(qPrintable(QStringLiteral("word %1 written back as %2").arg(word).arg(written)));
     }
@@ -164,12 +164,16 @@ void TestModule::outOfRangeValueKeepsWord_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<int>("word");
-    QTest::newRow("address 70000 from a file") << "Адрес MODBUS" << QVariant(QStringLiteral("70000")) << 5;
+    QTest::newRow("address 70000 from a file")
+        << "Адрес MODBUS" << QVariant(QStringLiteral("70000")) << 5;
     QTest::newRow("address -1") << "Адрес MODBUS" << QVariant(-1) << 5;
     QTest::newRow("address 1e9 text") << "Адрес MODBUS" << QVariant(QStringLiteral("1e9")) << 5;
-    QTest::newRow("time-out 1e9") << "Таймаут включения блокировки, с" << QVariant(QStringLiteral("1e9")) << 4;
-    QTest::newRow("time-out 6553.6") << "Таймаут включения блокировки, с" << QVariant(QStringLiteral("6553.6")) << 4;
-    QTest::newRow("time-out -1") << "Таймаут включения блокировки, с" << QVariant(QStringLiteral("-1")) << 4;
+    QTest::newRow("time-out 1e9") << "Таймаут включения блокировки, с"
+                                  << QVariant(QStringLiteral("1e9")) << 4;
+    QTest::newRow("time-out 6553.6")
+        << "Таймаут включения блокировки, с" << QVariant(QStringLiteral("6553.6")) << 4;
+    QTest::newRow("time-out -1") << "Таймаут включения блокировки, с"
+                                 << QVariant(QStringLiteral("-1")) << 4;
     QTest::newRow("ip-1 65536") << "IP-1" << QVariant(65536) << 10;
     QTest::newRow("port word huge text") << "Настройка последовательного порта RS-485"
                                          << QVariant(QStringLiteral("99999999999999999999")) << 6;
@@ -195,7 +199,8 @@ void TestModule::newModuleWritesConsistentPortWord()
     QCOMPARE(module.value("Настройка последовательного порта RS-485").toInt(), 3);
     QCOMPARE(module.value("Скорость, бит/с").toInt(), 3);
     QCOMPARE(module.value("Четность, стоп-биты").toInt(), 0);
-    const QVector<quint16> encoded = module.toTables(tablesOf(QVector<quint16>(23, 0))).moduleTable();
+    const QVector<quint16> encoded
+        = module.toTables(tablesOf(QVector<quint16>(23, 0))).moduleTable();
     QCOMPARE(encoded.at(6), quint16(3));
 }
 
@@ -247,11 +252,14 @@ void TestModule::compare_data()
 
     QTest::newRow("same") << 1 << QVector<int>{4, 5, 6, 8} << 1 << QVector<int>{4, 5, 6, 8} << 0;
     QTest::newRow("no boards") << 1 << QVector<int>{} << 1 << QVector<int>{} << 0;
-    QTest::newRow("module types before boards") << 1 << QVector<int>{4} << 2 << QVector<int>{7} << 2;
+    QTest::newRow("module types before boards")
+        << 1 << QVector<int>{4} << 2 << QVector<int>{7} << 2;
     QTest::newRow("board count") << 1 << QVector<int>{4, 7} << 1 << QVector<int>{4} << 3;
     QTest::newRow("first board AI vs TMP") << 1 << QVector<int>{4} << 1 << QVector<int>{7} << 5;
-    QTest::newRow("AI vs AIO, types before channels") << 1 << QVector<int>{4} << 1 << QVector<int>{5} << 5;
-    QTest::newRow("later board differs") << 1 << QVector<int>{4, 4, 7} << 1 << QVector<int>{4, 4, 4} << 5;
+    QTest::newRow("AI vs AIO, types before channels")
+        << 1 << QVector<int>{4} << 1 << QVector<int>{5} << 5;
+    QTest::newRow("later board differs")
+        << 1 << QVector<int>{4, 4, 7} << 1 << QVector<int>{4, 4, 4} << 5;
     QTest::newRow("ENI2 boards") << 1 << QVector<int>{9, 9} << 1 << QVector<int>{9, 9} << 0;
 }
 

@@ -18,14 +18,14 @@ void TestModuleTables::counts_data()
     QTest::addColumn<int>("blockSize");
     QTest::addColumn<QVector<int>>("counts"); // submodules, AI, AO, DI, DO
 
-    QTest::newRow("AI AIO - DI TMP -") << QVector<quint16>{4, 5, 0, 6, 7, 0} << 23
-                                       << QVector<int>{4, 8, 2, 4, 0};
+    QTest::newRow("AI AIO - DI TMP -")
+        << QVector<quint16>{4, 5, 0, 6, 7, 0} << 23 << QVector<int>{4, 8, 2, 4, 0};
     QTest::newRow("all empty") << QVector<quint16>{0, 0, 0, 0, 0, 0} << 23
                                << QVector<int>{0, 0, 0, 0, 0};
-    QTest::newRow("unknown code 12") << QVector<quint16>{12, 0, 0, 0, 0, 0} << 23
-                                     << QVector<int>{1, 0, 0, 0, 0};
-    QTest::newRow("outputs and ENI2") << QVector<quint16>{1, 2, 3, 8, 9, 10} << 23
-                                      << QVector<int>{6, 0, 0, 6, 14};
+    QTest::newRow("unknown code 12")
+        << QVector<quint16>{12, 0, 0, 0, 0, 0} << 23 << QVector<int>{1, 0, 0, 0, 0};
+    QTest::newRow("outputs and ENI2")
+        << QVector<quint16>{1, 2, 3, 8, 9, 10} << 23 << QVector<int>{6, 0, 0, 6, 14};
     QTest::newRow("short block") << QVector<quint16>{4, 4, 4, 4, 4, 4} << 22
                                  << QVector<int>{0, 0, 0, 0, 0};
 }

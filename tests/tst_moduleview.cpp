@@ -25,17 +25,28 @@ const QString kLink = QStringLiteral("Параметры связи");
 const QString kPort = QStringLiteral("Настройка последовательного порта RS-485");
 const QString kAio = QStringLiteral("Субмодуль AIO (Слот B)");
 const QString kTmp = QStringLiteral("Субмодуль TMP (Слот D)");
-const QStringList kLinkRows = {"Таймаут включения блокировки, с", "Адрес MODBUS",
-                               "Задержка ответа, мс", "Скорость, бит/с", "Четность, стоп-биты",
-                               "IP-адрес", "Маска сети", "Адрес шлюза"};
+const QStringList kLinkRows = {"Таймаут включения блокировки, с",
+                               "Адрес MODBUS",
+                               "Задержка ответа, мс",
+                               "Скорость, бит/с",
+                               "Четность, стоп-биты",
+                               "IP-адрес",
+                               "Маска сети",
+                               "Адрес шлюза"};
 const QStringList kAi1 = {kAio, "Аналоговый вход 1 "};
 const QStringList kAo1 = {kAio, "Аналоговый выход 1 "};
 const QStringList kTmp2 = {kTmp, "Вход термосопротивлений 2 "};
 
 using Edits = QList<QPair<QStringList, QVariant>>; // row path, value committed
 
-QStringList link(const QString &row) { return {kParams, kLink, row}; }
-QStringList operator+(const QStringList &path, const char *row) { return path + QStringList{row}; }
+QStringList link(const QString &row)
+{
+    return {kParams, kLink, row};
+}
+QStringList operator+(const QStringList &path, const char *row)
+{
+    return path + QStringList{row};
+}
 
 // Runs `act` on the next modal dialog (or popup) once it is up; gives up
 // when `context` goes.
@@ -43,8 +54,8 @@ void whenShown(QObject *context, std::function<void(QWidget *)> act, bool popup 
 {
     auto *timer = new QTimer(context);
     QObject::connect(timer, &QTimer::timeout, timer, [timer, act, popup] {
-        if (QWidget *shown = popup ? QApplication::activePopupWidget()
-                                   : QApplication::activeModalWidget()) {
+        if (QWidget *shown
+            = popup ? QApplication::activePopupWidget() : QApplication::activeModalWidget()) {
             timer->stop();
             timer->deleteLater();
             act(shown);
@@ -71,8 +82,7 @@ struct View
     explicit View(Module *module, int mode = ModeOffline)
         : view(new ModuleView(mode, module))
         , browser(view->findChild<TreePropertyBrowser *>())
-    {
-    }
+    {}
     // The item at a path of row names below "Модуль".
     BrowserItem *item(const QStringList &path) const
     {
@@ -159,18 +169,20 @@ void TestModuleView::moduleRows_followMode()
     module->setValue("Признаки имеющихся ошибок", 0x1A); // bits 1, 3, 4
     View v(module, mode);
     QCOMPARE(v.names({}), QStringList{kParams});
-    QCOMPARE(v.names({kParams}), (QStringList{"Тип модуля", "Версия ПО",
-                                              "Признаки имеющихся ошибок", kLink}));
+    QCOMPARE(v.names({kParams}),
+             (QStringList{"Тип модуля", "Версия ПО", "Признаки имеющихся ошибок", kLink}));
     QCOMPARE(v.names({kParams, kLink}), linkRows);
     QCOMPARE(v.row({kParams, "Тип модуля"})->value().toString(), "ВИРАТ7100.20 БРК");
     QStringList flags;
     for (const BrowserItem *flag : v.item({kParams, "Признаки имеющихся ошибок"})->children())
         flags << flag->property()->propertyName() + ": " + flag->property()->value().toString();
-    QCOMPARE(flags, (QStringList{"Сигнал внешней блокировки: нет",
-                                 "Блокировка по таймауту запроса: есть", "Watchdog reset: нет",
-                                 "Ошибка конфиг. в eeprom с восстановлением из резервного банка: нет",
-                                 "Невосст. ошибка конфиг. в eeprom: нет"}));
-    QVERIFY(v.browser->isExpanded(v.browser->topItem()) && !v.browser->isExpanded(v.item({kParams})));
+    QCOMPARE(flags,
+             (QStringList{"Сигнал внешней блокировки: нет", "Блокировка по таймауту запроса: есть",
+                          "Watchdog reset: нет",
+                          "Ошибка конфиг. в eeprom с восстановлением из резервного банка: нет",
+                          "Невосст. ошибка конфиг. в eeprom: нет"}));
+    QVERIFY(v.browser->isExpanded(v.browser->topItem())
+            && !v.browser->isExpanded(v.item({kParams})));
 }
 
 void TestModuleView::boardGroups_labelsAndRows_data()
@@ -181,18 +193,28 @@ void TestModuleView::boardGroups_labelsAndRows_data()
     const QString ai = "Тип сигнала,Нижний предел,Верхний предел,Формат данных,Множитель";
     const QString ao = ai + ",Блокировочное значение";
     const QString dout = "Блокировочное значение,Значение ШИМ";
-    QTest::newRow("AIO") << 5 << 1 << QStringList{kAio, "Аналоговый вход 1 |" + ai,
-        "Аналоговый вход 2 |" + ai, "Аналоговый выход 1 |" + ao, "Аналоговый выход 2 |" + ao};
-    QTest::newRow("TMP") << 7 << 0 << QStringList{"Субмодуль TMP (Слот A)",
-        "Вход термосопротивлений 1 |" + ai, "Вход термосопротивлений 2 |" + ai};
-    QTest::newRow("DI") << 6 << 5 << QStringList{"Субмодуль DI (Слот F)", "Дискретный вход 1 |",
-        "Дискретный вход 2 |", "Дискретный вход 3 |Антидребезг", "Дискретный вход 4 |Антидребезг",
-        "Счетный регистр 3 |", "Счетный регистр 4 |"};
+    QTest::newRow("AIO") << 5 << 1
+                         << QStringList{kAio, "Аналоговый вход 1 |" + ai,
+                                        "Аналоговый вход 2 |" + ai, "Аналоговый выход 1 |" + ao,
+                                        "Аналоговый выход 2 |" + ao};
+    QTest::newRow("TMP") << 7 << 0
+                         << QStringList{"Субмодуль TMP (Слот A)",
+                                        "Вход термосопротивлений 1 |" + ai,
+                                        "Вход термосопротивлений 2 |" + ai};
+    QTest::newRow("DI") << 6 << 5
+                        << QStringList{"Субмодуль DI (Слот F)",
+                                       "Дискретный вход 1 |",
+                                       "Дискретный вход 2 |",
+                                       "Дискретный вход 3 |Антидребезг",
+                                       "Дискретный вход 4 |Антидребезг",
+                                       "Счетный регистр 3 |",
+                                       "Счетный регистр 4 |"};
     QStringList do6 = {"Субмодуль DO6 (Слот E)"};
     for (int i = 1; i <= 6; ++i)
         do6 << QStringLiteral("Дискретный выход %1 |").arg(i) + dout;
-    QTest::newRow("DO6") << 8 << 4 << (do6 << "Регистр частоты импульсов ШИМ 2 |"
-                                           << "Регистр частоты импульсов ШИМ 5 |");
+    QTest::newRow("DO6") << 8 << 4
+                         << (do6 << "Регистр частоты импульсов ШИМ 2 |"
+                                 << "Регистр частоты импульсов ШИМ 5 |");
     QTest::newRow("ENI2") << 9 << 2 << QStringList{"Субмодуль ENI2 (Слот C)"};
 }
 
@@ -223,21 +245,22 @@ void TestModuleView::edits_reachTheModel_data()
                         << QVariantMap{{"IP-1", 2560}, {"IP-2", 775}, {"IP-адрес", "10.0.3.7"}};
     QTest::newRow("gateway") << Edits{{link("Адрес шлюза"), "192.168.1.1"}}
                              << QVariantMap{{"GATE-1", 49320}, {"GATE-2", 257}};
-    QTest::newRow("ip, octet 256") << Edits{{ip, "10.0.3.256"}}
-                                   << QVariantMap{{"IP-1", 0}, {"IP-2", 0}, {"IP-адрес", "0.0.0.0"}};
-    QTest::newRow("ip, three octets") << Edits{{ip, "10.0.3"}}
-                                      << QVariantMap{{"IP-1", 0}, {"IP-адрес", "0.0.0.0"}};
-    QTest::newRow("baud 2, parity 1") << Edits{{parity, 1}, {baud, 2}}
-                                      << QVariantMap{{"Скорость, бит/с", 5}, {kPort, 69}};
-    QTest::newRow("parity 3, baud 7") << Edits{{baud, 7}, {parity, 3}}
-                                      << QVariantMap{{"Четность, стоп-биты", 3}, {kPort, 202}};
-    QTest::newRow("temperature entry 0") << Edits{{tmpSignal, 2}, {tmpSignal, 0}}
-                                         << QVariantMap{{"Тип сигнала", 4}};
-    QTest::newRow("analog input entry 2") << Edits{{kAi1 + "Тип сигнала", 2}}
-                                          << QVariantMap{{"Тип сигнала", 2}};
+    QTest::newRow("ip, octet 256")
+        << Edits{{ip, "10.0.3.256"}}
+        << QVariantMap{{"IP-1", 0}, {"IP-2", 0}, {"IP-адрес", "0.0.0.0"}};
+    QTest::newRow("ip, three octets")
+        << Edits{{ip, "10.0.3"}} << QVariantMap{{"IP-1", 0}, {"IP-адрес", "0.0.0.0"}};
+    QTest::newRow("baud 2, parity 1")
+        << Edits{{parity, 1}, {baud, 2}} << QVariantMap{{"Скорость, бит/с", 5}, {kPort, 69}};
+    QTest::newRow("parity 3, baud 7")
+        << Edits{{baud, 7}, {parity, 3}} << QVariantMap{{"Четность, стоп-биты", 3}, {kPort, 202}};
+    QTest::newRow("temperature entry 0")
+        << Edits{{tmpSignal, 2}, {tmpSignal, 0}} << QVariantMap{{"Тип сигнала", 4}};
+    QTest::newRow("analog input entry 2")
+        << Edits{{kAi1 + "Тип сигнала", 2}} << QVariantMap{{"Тип сигнала", 2}};
     // One past a limit reaches the model as the limit, never wrapped.
-    QTest::newRow("address 65536") << Edits{{link("Адрес MODBUS"), 65536}}
-                                   << QVariantMap{{"Адрес MODBUS", 65535}};
+    QTest::newRow("address 65536")
+        << Edits{{link("Адрес MODBUS"), 65536}} << QVariantMap{{"Адрес MODBUS", 65535}};
     QTest::newRow("delay 65536") << Edits{{link("Задержка ответа, мс"), 65536}}
                                  << QVariantMap{{"Задержка ответа, мс", 65535}};
     QTest::newRow("lock timeout, one decimal")
@@ -245,12 +268,13 @@ void TestModuleView::edits_reachTheModel_data()
         << QVariantMap{{"Таймаут включения блокировки, с", 2.5}};
     QTest::newRow("lower limit") << Edits{{kAi1 + "Нижний предел", -1000.5}}
                                  << QVariantMap{{"Нижний предел", -1000.0}};
-    QTest::newRow("upper limit, three decimals") << Edits{{kAo1 + "Верхний предел", 12.3456}}
-                                                 << QVariantMap{{"Верхний предел", 12.346}};
+    QTest::newRow("upper limit, three decimals")
+        << Edits{{kAo1 + "Верхний предел", 12.3456}} << QVariantMap{{"Верхний предел", 12.346}};
     QTest::newRow("block value") << Edits{{kAo1 + "Блокировочное значение", 2e7}}
                                  << QVariantMap{{"Блокировочное значение", 16777215.0}};
-    QTest::newRow("pwm") << Edits{{{"Субмодуль DO4 (Слот A)", "Дискретный выход 1 ", "Значение ШИМ"}, 101}}
-                         << QVariantMap{{"Значение ШИМ", 100}};
+    QTest::newRow("pwm") << Edits{
+        {{"Субмодуль DO4 (Слот A)", "Дискретный выход 1 ", "Значение ШИМ"},
+         101}} << QVariantMap{{"Значение ШИМ", 100}};
 }
 
 void TestModuleView::edits_reachTheModel()
@@ -358,8 +382,8 @@ void TestModuleView::removeBoard_data()
     QTest::addColumn<QString>("outcome"); // "removed", "warning" or "" (nothing happens)
     const int offline = ModeOffline;
     QTest::newRow("command") << false << offline << QStringList{kAio} << "removed";
-    QTest::newRow("command, no channels") << false << offline
-                                          << QStringList{"Субмодуль ENI2 (Слот F)"} << "removed";
+    QTest::newRow("command, no channels")
+        << false << offline << QStringList{"Субмодуль ENI2 (Слот F)"} << "removed";
     QTest::newRow("command, channel row") << false << offline << kAi1 << "warning";
     QTest::newRow("menu") << true << offline << QStringList{kTmp} << "removed";
     QTest::newRow("menu, channel row") << true << offline << kTmp2 << "";
@@ -377,16 +401,19 @@ void TestModuleView::removeBoard()
     View v(module, mode);
     v.browser->setCurrentItem(v.item(current));
     QString seen;
-    whenShown(v.view.get(), [&seen](QWidget *shown) {
-        if (auto *menu = qobject_cast<QMenu *>(shown)) {
-            seen = menu->actions().size() == 1 ? menu->actions().first()->text() : "?";
-            menu->setActiveAction(menu->actions().first());
-            QTest::keyClick(menu, Qt::Key_Return);
-        } else if (auto *box = qobject_cast<QMessageBox *>(shown)) {
-            seen = box->windowTitle() + '|' + box->text();
-            box->accept();
-        }
-    }, byMenu);
+    whenShown(
+        v.view.get(),
+        [&seen](QWidget *shown) {
+            if (auto *menu = qobject_cast<QMenu *>(shown)) {
+                seen = menu->actions().size() == 1 ? menu->actions().first()->text() : "?";
+                menu->setActiveAction(menu->actions().first());
+                QTest::keyClick(menu, Qt::Key_Return);
+            } else if (auto *box = qobject_cast<QMessageBox *>(shown)) {
+                seen = box->windowTitle() + '|' + box->text();
+                box->accept();
+            }
+        },
+        byMenu);
     if (byMenu) {
         QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), QPoint(5, 5));
         QApplication::sendEvent(v.browser, &event);
@@ -396,8 +423,8 @@ void TestModuleView::removeBoard()
     }
     const bool removed = outcome == "removed";
     QCOMPARE(seen, outcome == "warning" ? "Внимание|Выберите субмодуль для удаления!"
-                   : removed && byMenu   ? "Удалить субмодуль"
-                                         : "");
+                   : removed && byMenu ? "Удалить субмодуль"
+                                       : "");
     QCOMPARE(module->submodules().size(), removed ? 2 : 3);
     QCOMPARE(v.item({current.first()}) == nullptr, removed);
     // Whatever is left still leads to live parameters (ASan watches).
@@ -440,9 +467,10 @@ void TestModuleView::helpText_data()
     QTest::newRow("board group") << help << "" << QStringList{kAio} << "плата";
     QTest::newRow("row without parameter") << help << "" << QStringList{kParams, kLink} << "";
     QTest::newRow("beside executable") << "" << help << address << "адрес";
-    QTest::newRow("working directory first") << R"({"Адрес MODBUS": "тут"})" << help << address
-                                             << "тут";
-    QTest::newRow("malformed") << "{\"Адрес MODBUS\": " << "" << address << "";
+    QTest::newRow("working directory first")
+        << R"({"Адрес MODBUS": "тут"})" << help << address << "тут";
+    QTest::newRow("malformed") << "{\"Адрес MODBUS\": "
+                               << "" << address << "";
 }
 
 void TestModuleView::helpText()
@@ -455,11 +483,11 @@ void TestModuleView::helpText()
     const QString saved = QDir::currentPath();
     QVERIFY(QDir::setCurrent(directory.path()));
     const QString besidePath = QCoreApplication::applicationDirPath() + "/information.json";
-    for (const auto &file : {qMakePair(QStringLiteral("information.json"), working),
-                             qMakePair(besidePath, beside)}) {
+    for (const auto &file :
+         {qMakePair(QStringLiteral("information.json"), working), qMakePair(besidePath, beside)}) {
         QFile out(file.first);
-        QVERIFY(file.second.isEmpty() || (out.open(QIODevice::WriteOnly)
-                                          && out.write(file.second.toUtf8()) > 0));
+        QVERIFY(file.second.isEmpty()
+                || (out.open(QIODevice::WriteOnly) && out.write(file.second.toUtf8()) > 0));
     }
     View v(twoBoards());
     QSignalSpy info(v.view.get(), &ModuleView::addInfoProperty);
@@ -474,7 +502,9 @@ void TestModuleView::destruction_respectsModuleOwner()
 {
     for (int mode : {int(ModeOffline), int(ModeOnline | ModeKeepsModule)}) {
         QPointer<Module> module(twoBoards());
-        { View v(module, mode); }
+        {
+            View v(module, mode);
+        }
         QCOMPARE(module.isNull(), !(mode & ModeKeepsModule));
         delete module.data();
     }

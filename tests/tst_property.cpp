@@ -59,8 +59,8 @@ void TestProperty::setValue_data()
     QTest::addColumn<int>("emissions");
 
     QTest::newRow("equal value") << QVariantList{3} << QVariant(3) << QVariant(-1) << false << 0;
-    QTest::newRow("equal text") << QVariantList{QStringLiteral("3")} << QVariant(3)
-                                << QVariant(-1) << false << 0;
+    QTest::newRow("equal text") << QVariantList{QStringLiteral("3")} << QVariant(3) << QVariant(-1)
+                                << false << 0;
     QTest::newRow("two edits keep first old value")
         << QVariantList{5, 7} << QVariant(7) << QVariant(3) << true << 2;
     QTest::newRow("edit back stays changed")

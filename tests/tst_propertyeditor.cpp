@@ -64,8 +64,10 @@ struct Fixture
         BrowserProperty *params = row(BrowserProperty::Group, QStringLiteral("Параметры модуля"));
         params->addSubProperty(row(BrowserProperty::Integer, QStringLiteral("Адрес MODBUS")));
         module->addSubProperty(params);
-        module->addSubProperty(row(BrowserProperty::Group, QStringLiteral("Субмодуль AIO (Слот B)")));
-        module->addSubProperty(row(BrowserProperty::Group, QStringLiteral("Субмодуль DO6 (Слот E)")));
+        module->addSubProperty(
+            row(BrowserProperty::Group, QStringLiteral("Субмодуль AIO (Слот B)")));
+        module->addSubProperty(
+            row(BrowserProperty::Group, QStringLiteral("Субмодуль DO6 (Слот E)")));
         return browser.addProperty(module);
     }
 
@@ -138,33 +140,47 @@ void TestPropertyEditor::setValue_keepsWithinAttributes_data()
     const Attributes percent{{"minimum", 10}, {"maximum", 100}};
     const Attributes word{{"minimum", 0}, {"maximum", 65535}};
     const Attributes wide{{"minimum", -16777215}, {"maximum", 16777215}};
-    QTest::newRow("int inside") << integer << percent << QVariant(50) << QVariant(42) << QVariant(42);
-    QTest::newRow("int 65536 in a word") << integer << word << QVariant(1) << QVariant(65536) << QVariant(65535);
-    QTest::newRow("int below minimum") << integer << percent << QVariant(50) << QVariant(-5) << QVariant(10);
-    QTest::newRow("int from 2^40") << integer << wide << QVariant(1) << QVariant(qlonglong(1) << 40)
-                                   << QVariant(16777215);
-    QTest::newRow("int from -2^40") << integer << wide << QVariant(1) << QVariant(-(qlonglong(1) << 40))
-                                    << QVariant(-16777215);
-    QTest::newRow("int from text") << integer << percent << QVariant(50) << QVariant("77") << QVariant(77);
-    QTest::newRow("int from junk") << integer << percent << QVariant(50) << QVariant("abc") << QVariant(50);
-    QTest::newRow("int from real") << integer << percent << QVariant(50) << QVariant(20.6) << QVariant(21);
-    QTest::newRow("int unchanged") << integer << percent << QVariant(50) << QVariant(50) << QVariant(50);
+    QTest::newRow("int inside") << integer << percent << QVariant(50) << QVariant(42)
+                                << QVariant(42);
+    QTest::newRow("int 65536 in a word")
+        << integer << word << QVariant(1) << QVariant(65536) << QVariant(65535);
+    QTest::newRow("int below minimum")
+        << integer << percent << QVariant(50) << QVariant(-5) << QVariant(10);
+    QTest::newRow("int from 2^40")
+        << integer << wide << QVariant(1) << QVariant(qlonglong(1) << 40) << QVariant(16777215);
+    QTest::newRow("int from -2^40")
+        << integer << wide << QVariant(1) << QVariant(-(qlonglong(1) << 40)) << QVariant(-16777215);
+    QTest::newRow("int from text")
+        << integer << percent << QVariant(50) << QVariant("77") << QVariant(77);
+    QTest::newRow("int from junk")
+        << integer << percent << QVariant(50) << QVariant("abc") << QVariant(50);
+    QTest::newRow("int from real")
+        << integer << percent << QVariant(50) << QVariant(20.6) << QVariant(21);
+    QTest::newRow("int unchanged")
+        << integer << percent << QVariant(50) << QVariant(50) << QVariant(50);
 
     const int real = BrowserProperty::Real;
     const Attributes timeout{{"minimum", 0.0}, {"maximum", 25.5}, {"decimals", 1}};
     const Attributes limit{{"minimum", -1000.0}, {"maximum", 1000.0}, {"decimals", 3}};
-    QTest::newRow("real rounds down") << real << timeout << QVariant(5.0) << QVariant(12.34) << QVariant(12.3);
-    QTest::newRow("real rounds up") << real << timeout << QVariant(5.0) << QVariant(1.26) << QVariant(1.3);
-    QTest::newRow("real above maximum") << real << timeout << QVariant(5.0) << QVariant(30.0) << QVariant(25.5);
-    QTest::newRow("real 3 decimals") << real << limit << QVariant(5.0) << QVariant(0.12345) << QVariant(0.123);
-    QTest::newRow("real below minimum") << real << limit << QVariant(5.0) << QVariant(-1000.5) << QVariant(-1000.0);
+    QTest::newRow("real rounds down")
+        << real << timeout << QVariant(5.0) << QVariant(12.34) << QVariant(12.3);
+    QTest::newRow("real rounds up")
+        << real << timeout << QVariant(5.0) << QVariant(1.26) << QVariant(1.3);
+    QTest::newRow("real above maximum")
+        << real << timeout << QVariant(5.0) << QVariant(30.0) << QVariant(25.5);
+    QTest::newRow("real 3 decimals")
+        << real << limit << QVariant(5.0) << QVariant(0.12345) << QVariant(0.123);
+    QTest::newRow("real below minimum")
+        << real << limit << QVariant(5.0) << QVariant(-1000.5) << QVariant(-1000.0);
     QTest::newRow("real rounding past maximum")
         << real << Attributes{{"maximum", 0.55}, {"decimals", 1}} << QVariant(0.5) << QVariant(0.55)
         << QVariant(0.55);
-    QTest::newRow("real infinity") << real << limit << QVariant(5.0)
-                                   << QVariant(std::numeric_limits<double>::infinity()) << QVariant(1000.0);
+    QTest::newRow("real infinity")
+        << real << limit << QVariant(5.0) << QVariant(std::numeric_limits<double>::infinity())
+        << QVariant(1000.0);
     QTest::newRow("real NaN") << real << limit << QVariant(5.0)
-                              << QVariant(std::numeric_limits<double>::quiet_NaN()) << QVariant(5.0);
+                              << QVariant(std::numeric_limits<double>::quiet_NaN())
+                              << QVariant(5.0);
 
     const int list = BrowserProperty::Enumeration;
     const Attributes baud{{"enumNames", QStringList{"1200", "2400", "4800", "9600"}}};
@@ -172,26 +188,34 @@ void TestPropertyEditor::setValue_keepsWithinAttributes_data()
     QTest::newRow("enum last") << list << baud << QVariant(0) << QVariant(3) << QVariant(3);
     QTest::newRow("enum past the end") << list << baud << QVariant(1) << QVariant(4) << QVariant(1);
     QTest::newRow("enum negative") << list << baud << QVariant(1) << QVariant(-1) << QVariant(1);
-    QTest::newRow("enum without names") << list << Attributes() << QVariant(0) << QVariant(0) << QVariant(-1);
+    QTest::newRow("enum without names")
+        << list << Attributes() << QVariant(0) << QVariant(0) << QVariant(-1);
 
     const int text = BrowserProperty::Text;
     const QVariant old("192.168.0.1");
     for (const bool asRegExp : {false, true}) {
-        const Attributes address{{"regExp", asRegExp ? QVariant(QRegExp(kIpv4))
-                                                     : QVariant(QRegularExpression(kIpv4))}};
+        const Attributes address{
+            {"regExp", asRegExp ? QVariant(QRegExp(kIpv4)) : QVariant(QRegularExpression(kIpv4))}};
         const char *kind = asRegExp ? "QRegExp" : "QRegularExpression";
         const QVariant good("10.0.3.7");
         QTest::addRow("%s address", kind) << text << address << old << good << good;
-        QTest::addRow("%s octet 256", kind) << text << address << old << QVariant("10.0.3.256") << old;
-        QTest::addRow("%s three octets", kind) << text << address << old << QVariant("10.0.3") << old;
-        QTest::addRow("%s five octets", kind) << text << address << old << QVariant("10.0.3.7.1") << old;
-        QTest::addRow("%s trailing blank", kind) << text << address << old << QVariant("10.0.3.7 ") << old;
+        QTest::addRow("%s octet 256", kind)
+            << text << address << old << QVariant("10.0.3.256") << old;
+        QTest::addRow("%s three octets", kind)
+            << text << address << old << QVariant("10.0.3") << old;
+        QTest::addRow("%s five octets", kind)
+            << text << address << old << QVariant("10.0.3.7.1") << old;
+        QTest::addRow("%s trailing blank", kind)
+            << text << address << old << QVariant("10.0.3.7 ") << old;
         QTest::addRow("%s empty", kind) << text << address << old << QVariant("") << old;
     }
     const Attributes digits{{"regExp", QRegularExpression("[0-9]+")}};
-    QTest::newRow("unanchored, prefix only") << text << digits << QVariant("1") << QVariant("12a") << QVariant("1");
-    QTest::newRow("unanchored, whole") << text << digits << QVariant("1") << QVariant("12") << QVariant("12");
-    QTest::newRow("no expression") << text << Attributes() << old << QVariant("любой") << QVariant("любой");
+    QTest::newRow("unanchored, prefix only")
+        << text << digits << QVariant("1") << QVariant("12a") << QVariant("1");
+    QTest::newRow("unanchored, whole")
+        << text << digits << QVariant("1") << QVariant("12") << QVariant("12");
+    QTest::newRow("no expression")
+        << text << Attributes() << old << QVariant("любой") << QVariant("любой");
 }
 
 void TestPropertyEditor::setValue_keepsWithinAttributes()
@@ -228,8 +252,10 @@ void TestPropertyEditor::attributeChange_keepsValueWithinLimits_data()
 
     const int integer = BrowserProperty::Integer;
     const int list = BrowserProperty::Enumeration;
-    QTest::newRow("lower maximum") << integer << QVariant(500) << "maximum" << QVariant(100) << QVariant(100);
-    QTest::newRow("raise minimum") << integer << QVariant(5) << "minimum" << QVariant(10) << QVariant(10);
+    QTest::newRow("lower maximum")
+        << integer << QVariant(500) << "maximum" << QVariant(100) << QVariant(100);
+    QTest::newRow("raise minimum")
+        << integer << QVariant(5) << "minimum" << QVariant(10) << QVariant(10);
     QTest::newRow("fewer decimals") << int(BrowserProperty::Real) << QVariant(1.26) << "decimals"
                                     << QVariant(1) << QVariant(1.3);
     QTest::newRow("shorter list") << list << QVariant(4) << "enumNames"
@@ -301,8 +327,10 @@ void TestPropertyEditor::editor_neverCommitsOutsideLimits_data()
     const Attributes timeout{{"decimals", 1}, {"minimum", 0.0}, {"maximum", 25.5}};
     const Attributes limit{{"decimals", 3}, {"minimum", -1000.0}, {"maximum", 1000.0}};
     QTest::newRow("timeout, 30") << real << timeout << QVariant(1.0) << "30" << QVariant(3.0);
-    QTest::newRow("timeout, 12.34") << real << timeout << QVariant(1.0) << "12.34" << QVariant(12.3);
-    QTest::newRow("limit, -1000.5") << real << limit << QVariant(1.0) << "-1000.5" << QVariant(-1000.0);
+    QTest::newRow("timeout, 12.34")
+        << real << timeout << QVariant(1.0) << "12.34" << QVariant(12.3);
+    QTest::newRow("limit, -1000.5")
+        << real << limit << QVariant(1.0) << "-1000.5" << QVariant(-1000.0);
 
     const int text = BrowserProperty::Text;
     const Attributes address{{"regExp", QRegExp(kIpv4)}};
@@ -346,7 +374,8 @@ void TestPropertyEditor::lineEditor_bypassedValidator_managerRefuses()
                                  {{"regExp", QRegularExpression(kIpv4)}});
     row->setValue(QStringLiteral("255.255.255.0"));
     BrowserItem *item = f.browser.addProperty(row);
-    BrowserItem *other = f.browser.addProperty(f.row(BrowserProperty::Integer, QStringLiteral("Адрес")));
+    BrowserItem *other
+        = f.browser.addProperty(f.row(BrowserProperty::Integer, QStringLiteral("Адрес")));
     f.browser.show();
     QSignalSpy spy(&f.manager, &PropertyManager::valueChanged);
 
@@ -392,11 +421,14 @@ void TestPropertyEditor::rowsWithoutEditor_data()
     QTest::addColumn<bool>("editor");
 
     QTest::newRow("text") << int(BrowserProperty::Text) << false << true << true;
-    QTest::newRow("read-only text type") << int(BrowserProperty::ReadOnlyText) << true << true << false;
+    QTest::newRow("read-only text type")
+        << int(BrowserProperty::ReadOnlyText) << true << true << false;
     QTest::newRow("text marked read-only") << int(BrowserProperty::Text) << true << true << false;
-    QTest::newRow("integer marked read-only") << int(BrowserProperty::Integer) << true << true << false;
+    QTest::newRow("integer marked read-only")
+        << int(BrowserProperty::Integer) << true << true << false;
     QTest::newRow("group") << int(BrowserProperty::Group) << false << true << false;
-    QTest::newRow("manager without factory") << int(BrowserProperty::Integer) << false << false << false;
+    QTest::newRow("manager without factory")
+        << int(BrowserProperty::Integer) << false << false << false;
 }
 
 void TestPropertyEditor::rowsWithoutEditor()
@@ -425,10 +457,13 @@ void TestPropertyEditor::valueColumn_showsValueText_data()
     QTest::addColumn<QString>("text");
 
     QTest::newRow("integer") << int(BrowserProperty::Integer) << QVariant(247) << "247";
-    QTest::newRow("real, three decimals") << int(BrowserProperty::Real) << QVariant(-12.5) << "-12.500";
-    QTest::newRow("enumeration shows the name") << int(BrowserProperty::Enumeration) << QVariant(1) << "чет";
+    QTest::newRow("real, three decimals")
+        << int(BrowserProperty::Real) << QVariant(-12.5) << "-12.500";
+    QTest::newRow("enumeration shows the name")
+        << int(BrowserProperty::Enumeration) << QVariant(1) << "чет";
     QTest::newRow("text") << int(BrowserProperty::Text) << QVariant("10.0.3.7") << "10.0.3.7";
-    QTest::newRow("read-only text") << int(BrowserProperty::ReadOnlyText) << QVariant("есть") << "есть";
+    QTest::newRow("read-only text")
+        << int(BrowserProperty::ReadOnlyText) << QVariant("есть") << "есть";
     QTest::newRow("group shows nothing") << int(BrowserProperty::Group) << QVariant(5) << "";
 }
 
@@ -462,7 +497,7 @@ void TestPropertyEditor::browser_followsRowChanges()
     flags->addSubProperty(a);
     BrowserItem *top = f.browser.addProperty(flags);
     QCOMPARE(f.browser.addProperty(flags), nullptr); // already shown
-    f.browser.addProperty(b);                          // b shown twice
+    f.browser.addProperty(b);                        // b shown twice
 
     flags->addSubProperty(c);
     flags->insertSubProperty(b, a);
@@ -512,7 +547,8 @@ void TestPropertyEditor::backgroundColors()
     QCOMPARE(f.browser.backgroundColor(address), color);
     QCOMPARE(f.browser.backgroundColor(top), QColor());
     for (int column = 0; column < 2; ++column) {
-        const QVariant shown = f.shown(QStringLiteral("Адрес MODBUS"))->data(column, Qt::BackgroundRole);
+        const QVariant shown
+            = f.shown(QStringLiteral("Адрес MODBUS"))->data(column, Qt::BackgroundRole);
         QCOMPARE(shown.isValid(), color.isValid());
         QCOMPARE(shown.value<QBrush>().color(), color.isValid() ? color : QColor(Qt::black));
     }
@@ -561,8 +597,8 @@ void TestPropertyEditor::clearThenRebuild_leavesNoStaleItems()
     BrowserItem *top = f.moduleTree();
     QCOMPARE(f.browser.topLevelItems(), QList<BrowserItem *>{top});
     QCOMPARE(f.tree()->topLevelItemCount(), 1);
-    QCOMPARE(f.names(top), (QStringList{"Параметры модуля", "Субмодуль AIO (Слот B)",
-                                        "Субмодуль DO6 (Слот E)"}));
+    QCOMPARE(f.names(top),
+             (QStringList{"Параметры модуля", "Субмодуль AIO (Слот B)", "Субмодуль DO6 (Слот E)"}));
     f.browser.setCurrentItem(top);
     QCOMPARE(spy.count(), 1);
     QCOMPARE(spy.first().at(0).value<BrowserItem *>(), top);
@@ -576,7 +612,8 @@ void TestPropertyEditor::contextMenu_seesClickedRowAsCurrent()
     f.browser.show();
     QVERIFY(QTest::qWaitForWindowExposed(&f.browser));
     QWidget *viewport = f.tree()->viewport();
-    const QPoint point = f.tree()->visualItemRect(f.shown(QStringLiteral("Субмодуль DO6 (Слот E)"))).center();
+    const QPoint point
+        = f.tree()->visualItemRect(f.shown(QStringLiteral("Субмодуль DO6 (Слот E)"))).center();
 
     QTest::mousePress(viewport, Qt::RightButton, Qt::NoModifier, point);
     QContextMenuEvent event(QContextMenuEvent::Mouse, point, viewport->mapToGlobal(point));

@@ -26,7 +26,8 @@ QString describe(const QVector<ModbusRequest> &requests)
     for (const ModbusRequest &request : requests) {
         const QModbusDataUnit &unit = request.unit;
         QString line = QString("%1 %2 %3")
-                           .arg(request.type == EnableWriteEeprom ? QString("cmd") : QString::number(request.type))
+                           .arg(request.type == EnableWriteEeprom ? QString("cmd")
+                                                                  : QString::number(request.type))
                            .arg(unit.registerType() == QModbusDataUnit::Coils ? "C" : "H")
                            .arg(unit.startAddress());
         line += request.type < wT300 ? QString(" %1").arg(unit.valueCount())
@@ -64,8 +65,10 @@ void TestRegisterBlocks::channelReads_data()
     QTest::newRow("AI DI DO4: no analog outputs")
         << QVector<quint16>{4, 0, 6, 0, 0, 1}
         << "3 H 300 1, 4 H 400 8, 5 H 800 16, 6 H 1200 4, 9 C 1000 4, 10 H 1300 4";
-    QTest::newRow("16 inputs, one antibounce word") << QVector<quint16>{6, 6, 6, 6, 0, 0} << "3 H 300 1";
-    QTest::newRow("18 inputs, two antibounce words") << QVector<quint16>{10, 10, 10, 0, 0, 0} << "3 H 300 2";
+    QTest::newRow("16 inputs, one antibounce word")
+        << QVector<quint16>{6, 6, 6, 6, 0, 0} << "3 H 300 1";
+    QTest::newRow("18 inputs, two antibounce words")
+        << QVector<quint16>{10, 10, 10, 0, 0, 0} << "3 H 300 2";
     QTest::newRow("empty unit") << QVector<quint16>(6, 0) << "";
     QTest::newRow("unknown board and ENI2") << QVector<quint16>{12, 9, 0, 0, 0, 0} << "";
 }
@@ -74,7 +77,8 @@ void TestRegisterBlocks::channelReads()
 {
     QFETCH(QVector<quint16>, slotCodes);
     QFETCH(QString, expected);
-    const QVector<ModbusRequest> requests = RegisterBlocks::channelReadRequests(tablesWithSlots(slotCodes), 5);
+    const QVector<ModbusRequest> requests
+        = RegisterBlocks::channelReadRequests(tablesWithSlots(slotCodes), 5);
     QCOMPARE(describe(requests), expected);
     for (const ModbusRequest &request : requests)
         QCOMPARE(request.serverAddress, 5);
@@ -111,14 +115,15 @@ void TestRegisterBlocks::writeRequests_data()
     ModuleTables limitsBefore;
     limitsBefore.setLimitsAITable({0x0000, 0x3F80});
     QTest::newRow("changed: beyond the snapshot counts as changed")
-        << WriteRow{wT800, limits, limitsBefore, true, "cmd H 2016=6c31, 16 H 802=0, cmd H 2016=6c31, 16 H 803=4148"};
+        << WriteRow{wT800, limits, limitsBefore, true,
+                    "cmd H 2016=6c31, 16 H 802=0, cmd H 2016=6c31, 16 H 803=4148"};
 }
 
 void TestRegisterBlocks::writeRequests()
 {
     QFETCH(WriteRow, row);
-    const QVector<ModbusRequest> requests =
-        RegisterBlocks::writeRequests(row.block, row.image, row.snapshot, row.changedOnly, 4);
+    const QVector<ModbusRequest> requests
+        = RegisterBlocks::writeRequests(row.block, row.image, row.snapshot, row.changedOnly, 4);
     QCOMPARE(describe(requests), row.expected);
     for (const ModbusRequest &request : requests) {
         QCOMPARE(request.serverAddress, 4);
@@ -183,20 +188,23 @@ void TestRegisterBlocks::errorTexts_data()
     QTest::addColumn<QString>("text");
 
     using E = QModbusExceptionResponse;
-    QTest::newRow("exception 2")
-        << int(rT800) << int(QModbusDevice::ProtocolError)
-        << QModbusResponse(E(QModbusPdu::ReadHoldingRegisters, QModbusPdu::IllegalDataAddress))
-        << "Ошибка запроса rT800: x (Mobus exception: 0x2)";
+    QTest::newRow("exception 2") << int(rT800) << int(QModbusDevice::ProtocolError)
+                                 << QModbusResponse(E(QModbusPdu::ReadHoldingRegisters,
+                                                      QModbusPdu::IllegalDataAddress))
+                                 << "Ошибка запроса rT800: x (Mobus exception: 0x2)";
     QTest::newRow("exception 0x0b in lower case")
         << int(wT1000DO) << int(QModbusDevice::ProtocolError)
-        << QModbusResponse(E(QModbusPdu::WriteSingleCoil, QModbusPdu::GatewayTargetDeviceFailedToRespond))
+        << QModbusResponse(
+               E(QModbusPdu::WriteSingleCoil, QModbusPdu::GatewayTargetDeviceFailedToRespond))
         << "Ошибка запроса wT1000DO: x (Mobus exception: 0xb)";
-    QTest::newRow("protocol error without code") << int(rT300) << int(QModbusDevice::ProtocolError)
-                                                 << QModbusResponse() << "Ошибка запроса rT300: x (Mobus exception: 0xff)";
+    QTest::newRow("protocol error without code")
+        << int(rT300) << int(QModbusDevice::ProtocolError) << QModbusResponse()
+        << "Ошибка запроса rT300: x (Mobus exception: 0xff)";
     QTest::newRow("timeout") << int(wT2000) << int(QModbusDevice::TimeoutError) << QModbusResponse()
                              << "Ошибка запроса wT2000: x (code: 0x5)";
-    QTest::newRow("aborted, unnamed type") << 13 << int(QModbusDevice::ReplyAbortedError) << QModbusResponse()
-                                           << "Ошибка запроса UnknownTypeResponse: x (code: 0x7)";
+    QTest::newRow("aborted, unnamed type")
+        << 13 << int(QModbusDevice::ReplyAbortedError) << QModbusResponse()
+        << "Ошибка запроса UnknownTypeResponse: x (code: 0x7)";
 }
 
 void TestRegisterBlocks::errorTexts()

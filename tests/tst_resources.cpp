@@ -15,11 +15,11 @@ namespace {
 const QStringList &iconNames()
 {
     static const QStringList names = {
-        "Add_File.ico", "Open.ico", "Save_2.ico", "Save_as_2.ico",
-        "Download.ico", "Upload_full.ico", "Upload_partial.ico",
-        "calibrate.png", "register_map.png", "reset_config.png", "delete_submodule.png",
-        "board_aio.png", "board_ai.png", "board_tmp.png", "board_r.png", "board_di.png",
-        "board_do4.png", "board_sim.png", "board_do6.png", "board_di6.png",
+        "Add_File.ico",     "Open.ico",         "Save_2.ico",           "Save_as_2.ico",
+        "Download.ico",     "Upload_full.ico",  "Upload_partial.ico",   "calibrate.png",
+        "register_map.png", "reset_config.png", "delete_submodule.png", "board_aio.png",
+        "board_ai.png",     "board_tmp.png",    "board_r.png",          "board_di.png",
+        "board_do4.png",    "board_sim.png",    "board_do6.png",        "board_di6.png",
         "about.png",
     };
     return names;
@@ -29,14 +29,30 @@ const QStringList &iconNames()
 const QStringList &helpKeys()
 {
     static const QStringList keys = {
-        "Тип модуля", "Версия ПО", "Признаки имеющихся ошибок", "Задержка ответа, мс",
-        "Таймаут включения блокировки, с", "Адрес MODBUS", "Скорость, бит/с",
-        "Четность, стоп-биты", "IP-адрес", "Маска сети", "Адрес шлюза",
-        "Сигнал внешней блокировки", "Блокировка по таймауту запроса", "Watchdog reset",
+        "Тип модуля",
+        "Версия ПО",
+        "Признаки имеющихся ошибок",
+        "Задержка ответа, мс",
+        "Таймаут включения блокировки, с",
+        "Адрес MODBUS",
+        "Скорость, бит/с",
+        "Четность, стоп-биты",
+        "IP-адрес",
+        "Маска сети",
+        "Адрес шлюза",
+        "Сигнал внешней блокировки",
+        "Блокировка по таймауту запроса",
+        "Watchdog reset",
         "Ошибка конфиг. в eeprom с восстановлением из резервного банка",
         "Невосст. ошибка конфиг. в eeprom",
-        "Тип сигнала", "Нижний предел", "Верхний предел", "Множитель", "Значение ШИМ",
-        "Формат данных", "Антидребезг", "Блокировочное значение",
+        "Тип сигнала",
+        "Нижний предел",
+        "Верхний предел",
+        "Множитель",
+        "Значение ШИМ",
+        "Формат данных",
+        "Антидребезг",
+        "Блокировочное значение",
         "Group",
     };
     return keys;

@@ -33,7 +33,7 @@ QStringList shownRows(const RigestersMapWindow &window)
         if (table->isHidden())
             continue;
         for (int r = 0; r < table->rowCount(); ++r) {
-            QStringList cells { table->title() };
+            QStringList cells{table->title()};
             for (int c = 0; c < 4; ++c)
                 cells << table->table()->item(r, c)->text();
             rows << cells.join(QStringLiteral(" | "));
@@ -61,41 +61,48 @@ void TestRigestersMapWindow::rows_data()
     QTest::addColumn<int>("float32Channel"); // index of an analog input set to FLOAT32, -1: none
     QTest::addColumn<QStringList>("expected");
 
-    QTest::newRow("AIO in slot B") << Boards { { 5, 1 } } << -1 << QStringList {
-        "Аналоговые входы | 4 | 0 | Слот B: субмодуль AIO, канал 1 | Int16",
-        "Аналоговые входы | 4 | 2 | Слот B: субмодуль AIO, канал 2 | Int16",
-        "Аналоговые выходы | 3 | 0 | Слот B: субмодуль AIO, канал 3 | Int16",
-        "Аналоговые выходы | 3 | 2 | Слот B: субмодуль AIO, канал 4 | Int16",
-    };
-    QTest::newRow("DO6: outputs and two PWM registers") << Boards { { 8, 0 } } << -1 << QStringList {
-        "Дискретные выходы | 1 | 0 | Слот A: субмодуль DO6, канал 1 | Bool",
-        "Дискретные выходы | 1 | 1 | Слот A: субмодуль DO6, канал 2 | Bool",
-        "Дискретные выходы | 1 | 2 | Слот A: субмодуль DO6, канал 3 | Bool",
-        "Дискретные выходы | 1 | 3 | Слот A: субмодуль DO6, канал 4 | Bool",
-        "Дискретные выходы | 1 | 4 | Слот A: субмодуль DO6, канал 5 | Bool",
-        "Дискретные выходы | 1 | 5 | Слот A: субмодуль DO6, канал 6 | Bool",
-        "Частота ШИМ (аппаратного) | 3 | 550 | Слот A: субмодуль DO6, канал 2 | Int32",
-        "Частота ШИМ (аппаратного) | 3 | 552 | Слот A: субмодуль DO6, канал 5 | Int32",
-    };
-    QTest::newRow("DI: inputs and counters") << Boards { { 6, 2 } } << -1 << QStringList {
-        "Дискретные входы | 2 | 0 | Слот C: субмодуль DI, канал 1 | Bool",
-        "Дискретные входы | 2 | 1 | Слот C: субмодуль DI, канал 2 | Bool",
-        "Дискретные входы | 2 | 2 | Слот C: субмодуль DI, канал 3 | Bool",
-        "Дискретные входы | 2 | 3 | Слот C: субмодуль DI, канал 4 | Bool",
-        "Счетные регистры | 4 | 202 | Слот C: субмодуль DI, канал 3 | UInt16",
-        "Счетные регистры | 4 | 203 | Слот C: субмодуль DI, канал 4 | UInt16",
-    };
+    QTest::newRow("AIO in slot B")
+        << Boards{{5, 1}} << -1
+        << QStringList{
+               "Аналоговые входы | 4 | 0 | Слот B: субмодуль AIO, канал 1 | Int16",
+               "Аналоговые входы | 4 | 2 | Слот B: субмодуль AIO, канал 2 | Int16",
+               "Аналоговые выходы | 3 | 0 | Слот B: субмодуль AIO, канал 3 | Int16",
+               "Аналоговые выходы | 3 | 2 | Слот B: субмодуль AIO, канал 4 | Int16",
+           };
+    QTest::newRow("DO6: outputs and two PWM registers")
+        << Boards{{8, 0}} << -1
+        << QStringList{
+               "Дискретные выходы | 1 | 0 | Слот A: субмодуль DO6, канал 1 | Bool",
+               "Дискретные выходы | 1 | 1 | Слот A: субмодуль DO6, канал 2 | Bool",
+               "Дискретные выходы | 1 | 2 | Слот A: субмодуль DO6, канал 3 | Bool",
+               "Дискретные выходы | 1 | 3 | Слот A: субмодуль DO6, канал 4 | Bool",
+               "Дискретные выходы | 1 | 4 | Слот A: субмодуль DO6, канал 5 | Bool",
+               "Дискретные выходы | 1 | 5 | Слот A: субмодуль DO6, канал 6 | Bool",
+               "Частота ШИМ (аппаратного) | 3 | 550 | Слот A: субмодуль DO6, канал 2 | Int32",
+               "Частота ШИМ (аппаратного) | 3 | 552 | Слот A: субмодуль DO6, канал 5 | Int32",
+           };
+    QTest::newRow("DI: inputs and counters")
+        << Boards{{6, 2}} << -1
+        << QStringList{
+               "Дискретные входы | 2 | 0 | Слот C: субмодуль DI, канал 1 | Bool",
+               "Дискретные входы | 2 | 1 | Слот C: субмодуль DI, канал 2 | Bool",
+               "Дискретные входы | 2 | 2 | Слот C: субмодуль DI, канал 3 | Bool",
+               "Дискретные входы | 2 | 3 | Слот C: субмодуль DI, канал 4 | Bool",
+               "Счетные регистры | 4 | 202 | Слот C: субмодуль DI, канал 3 | UInt16",
+               "Счетные регистры | 4 | 203 | Слот C: субмодуль DI, канал 4 | UInt16",
+           };
     // Boards added by hand out of slot order: listed by slot, registers
     // from the global numbers, which follow the order the boards were added.
     QTest::newRow("boards added out of slot order")
-        << Boards { { 7, 3 }, { 4, 0 }, { 9, 1 } } << 1 << QStringList {
-        "Аналоговые входы | 4 | 4 | Слот A: субмодуль AI, канал 1 | Int16",
-        "Аналоговые входы | 4 | 6 | Слот A: субмодуль AI, канал 2 | Float32",
-        "Аналоговые входы | 4 | 8 | Слот A: субмодуль AI, канал 3 | Int16",
-        "Аналоговые входы | 4 | 10 | Слот A: субмодуль AI, канал 4 | Int16",
-        "Температурные входы | 4 | 0 | Слот D: субмодуль TMP, канал 1 | Int16",
-        "Температурные входы | 4 | 2 | Слот D: субмодуль TMP, канал 2 | Int16",
-    };
+        << Boards{{7, 3}, {4, 0}, {9, 1}} << 1
+        << QStringList{
+               "Аналоговые входы | 4 | 4 | Слот A: субмодуль AI, канал 1 | Int16",
+               "Аналоговые входы | 4 | 6 | Слот A: субмодуль AI, канал 2 | Float32",
+               "Аналоговые входы | 4 | 8 | Слот A: субмодуль AI, канал 3 | Int16",
+               "Аналоговые входы | 4 | 10 | Слот A: субмодуль AI, канал 4 | Int16",
+               "Температурные входы | 4 | 0 | Слот D: субмодуль TMP, канал 1 | Int16",
+               "Температурные входы | 4 | 2 | Слот D: субмодуль TMP, канал 2 | Int16",
+           };
 }
 
 void TestRigestersMapWindow::rows()
@@ -122,9 +129,9 @@ void TestRigestersMapWindow::height_data()
     QTest::addColumn<QVector<int>>("rowsPerShownTable");
     QTest::addColumn<bool>("capped");
 
-    QTest::newRow("AIO in slot B") << Boards { { 5, 1 } } << QVector<int> { 2, 2 } << false;
+    QTest::newRow("AIO in slot B") << Boards{{5, 1}} << QVector<int>{2, 2} << false;
     QTest::newRow("six DO6 stop at 800")
-        << Boards { { 8, 0 }, { 8, 1 }, { 8, 2 }, { 8, 3 }, { 8, 4 }, { 8, 5 } } << QVector<int> { 36, 12 } << true;
+        << Boards{{8, 0}, {8, 1}, {8, 2}, {8, 3}, {8, 4}, {8, 5}} << QVector<int>{36, 12} << true;
 }
 
 void TestRigestersMapWindow::height()

@@ -87,8 +87,10 @@ void TestStartWindow::startState()
     QCOMPARE(m_window->size(), QSize(946, 705));
     QVERIFY(!widget<QLabel>("label")->pixmap(Qt::ReturnByValue).isNull());
     // Texts whose blanks and line breaks are easy to lose.
-    QCOMPARE(widget<QPushButton>("btnOnline")->text(), QStringLiteral("Конфигурирование \n модуля"));
-    QCOMPARE(widget<QPushButton>("btnOffline")->text(), QStringLiteral("Создать конфигурацию\nоффлайн"));
+    QCOMPARE(widget<QPushButton>("btnOnline")->text(),
+             QStringLiteral("Конфигурирование \n модуля"));
+    QCOMPARE(widget<QPushButton>("btnOffline")->text(),
+             QStringLiteral("Создать конфигурацию\nоффлайн"));
     QCOMPARE(widget<QLabel>("label_7")->text(), QStringLiteral("Дополнительная\nзадержка"));
     QCOMPARE(widget<QLabel>("label_4")->text(), QStringLiteral("IP адрес: "));
 
@@ -188,7 +190,8 @@ void TestStartWindow::serialConnect_timeoutByBaudRate()
     QModbusClient *client = m_window->client();
     QCOMPARE(client->timeout(), timeout);
     QCOMPARE(client->numberOfRetries(), retries);
-    QCOMPARE(client->connectionParameter(QModbusDevice::SerialBaudRateParameter).toInt(), baud.toInt());
+    QCOMPARE(client->connectionParameter(QModbusDevice::SerialBaudRateParameter).toInt(),
+             baud.toInt());
 }
 
 void TestStartWindow::serialConnect_portParameters_data()
@@ -198,12 +201,17 @@ void TestStartWindow::serialConnect_portParameters_data()
     QTest::addColumn<int>("parity");
     QTest::addColumn<int>("stopBits");
 
-    QTest::newRow("none, 1") << "Нет" << "1" << int(QSerialPort::NoParity) << int(QSerialPort::OneStop);
-    QTest::newRow("even, 1.5") << "Чет" << "1.5" << int(QSerialPort::EvenParity)
+    QTest::newRow("none, 1") << "Нет"
+                             << "1" << int(QSerialPort::NoParity) << int(QSerialPort::OneStop);
+    QTest::newRow("even, 1.5") << "Чет"
+                               << "1.5" << int(QSerialPort::EvenParity)
                                << int(QSerialPort::OneAndHalfStop);
-    QTest::newRow("odd, 2") << "Нечет" << "2" << int(QSerialPort::OddParity) << int(QSerialPort::TwoStop);
-    QTest::newRow("mark") << "Mark" << "1" << int(QSerialPort::MarkParity) << int(QSerialPort::OneStop);
-    QTest::newRow("space") << "Space" << "1" << int(QSerialPort::SpaceParity) << int(QSerialPort::OneStop);
+    QTest::newRow("odd, 2") << "Нечет"
+                            << "2" << int(QSerialPort::OddParity) << int(QSerialPort::TwoStop);
+    QTest::newRow("mark") << "Mark"
+                          << "1" << int(QSerialPort::MarkParity) << int(QSerialPort::OneStop);
+    QTest::newRow("space") << "Space"
+                           << "1" << int(QSerialPort::SpaceParity) << int(QSerialPort::OneStop);
 }
 
 void TestStartWindow::serialConnect_portParameters()
@@ -250,7 +258,8 @@ void TestStartWindow::tcpConnect_refusedShowsClientError()
     QModbusClient *client = m_window->client();
     QCOMPARE(client->timeout(), 500);
     QCOMPARE(client->numberOfRetries(), 3);
-    QCOMPARE(client->connectionParameter(QModbusDevice::NetworkPortParameter).toInt(), int(closedPort));
+    QCOMPARE(client->connectionParameter(QModbusDevice::NetworkPortParameter).toInt(),
+             int(closedPort));
     QCOMPARE(client->connectionParameter(QModbusDevice::NetworkAddressParameter).toString(),
              QStringLiteral("127.0.0.1"));
     QTRY_COMPARE(client->state(), QModbusDevice::UnconnectedState);
@@ -263,10 +272,14 @@ void TestStartWindow::tcpConnect_badInputRefusedBeforeConnecting_data()
 {
     QTest::addColumn<QString>("ip");
     QTest::addColumn<QString>("port");
-    QTest::newRow("empty port") << "127.0.0.1" << "";
-    QTest::newRow("port 0") << "127.0.0.1" << "0";
-    QTest::newRow("port too big") << "127.0.0.1" << "70000";
-    QTest::newRow("unfinished address") << "127.0.0." << "502";
+    QTest::newRow("empty port") << "127.0.0.1"
+                                << "";
+    QTest::newRow("port 0") << "127.0.0.1"
+                            << "0";
+    QTest::newRow("port too big") << "127.0.0.1"
+                                  << "70000";
+    QTest::newRow("unfinished address") << "127.0.0."
+                                        << "502";
 }
 
 void TestStartWindow::tcpConnect_badInputRefusedBeforeConnecting()

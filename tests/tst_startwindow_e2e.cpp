@@ -31,7 +31,7 @@ const QString NoUnitsText = QStringLiteral(
     "Для более подробного поиска включите дополнительную задержку в параметрах порта.");
 const QString JumperText = QStringLiteral("Снимите перемычку XS4 перед конфигурацие модуля");
 
-const QVector<int> DefaultSlots { 5, 4, 6, 7, 8, 1 }; // AIO AI DI TMP DO6 DO4
+const QVector<int> DefaultSlots{5, 4, 6, 7, 8, 1}; // AIO AI DI TMP DO6 DO4
 
 // Records what would open instead of opening the main window; can stand in a
 // plain widget for the main window to check what happens while one is open.
@@ -51,7 +51,7 @@ public:
 protected:
     void openMainWindow(int mode, const ModuleTables &unit) override
     {
-        opened.append({ mode, unit });
+        opened.append({mode, unit});
         if (standInMainWindow)
             setMainWindow(new QWidget);
     }
@@ -181,13 +181,15 @@ QList<QStringList> TestStartWindowE2e::rows() const
 QMessageBox *TestStartWindowE2e::visibleBox(int timeoutMs) const
 {
     QMessageBox *found = nullptr;
-    const bool shown = QTest::qWaitFor([&]() {
-        for (QMessageBox *box : m_window->findChildren<QMessageBox *>()) {
-            if (box->isVisible())
-                found = box;
-        }
-        return found != nullptr;
-    }, timeoutMs);
+    const bool shown = QTest::qWaitFor(
+        [&]() {
+            for (QMessageBox *box : m_window->findChildren<QMessageBox *>()) {
+                if (box->isVisible())
+                    found = box;
+            }
+            return found != nullptr;
+        },
+        timeoutMs);
     return shown ? found : nullptr;
 }
 
@@ -208,8 +210,8 @@ QList<int> TestStartWindowE2e::slavesAsked() const
     for (const SimRequestRecord &r : m_sim->requests()) {
         // A request to an address nobody holds is logged without its count.
         const bool discovery = r.count == 23 || r.result == SimRequestRecord::NoUnit;
-        if (r.result != SimRequestRecord::Event && r.function == 3 && r.address == 2000
-            && discovery && !slaves.contains(r.slave))
+        if (r.result != SimRequestRecord::Event && r.function == 3 && r.address == 2000 && discovery
+            && !slaves.contains(r.slave))
             slaves << r.slave;
     }
     return slaves;
@@ -218,13 +220,12 @@ QList<int> TestStartWindowE2e::slavesAsked() const
 void TestStartWindowE2e::tcp_connectListsUnitAndKeepsAlive()
 {
     UnitSimFixture::Options options;
-    options.units = { UnitSimFixture::unit(1, DefaultSlots, 22) };
+    options.units = {UnitSimFixture::unit(1, DefaultSlots, 22)};
     QVERIFY(startSim(options));
     connectTcp();
 
     QTRY_COMPARE(rows().size(), 1);
-    QCOMPARE(rows().at(0),
-             (QStringList { "1", QStringLiteral("ВИРАТ7100.20 БРК"), "2.2", "6" }));
+    QCOMPARE(rows().at(0), (QStringList{"1", QStringLiteral("ВИРАТ7100.20 БРК"), "2.2", "6"}));
     QVERIFY(widget<QPushButton>("btnOnline")->isEnabled());
     QCOMPARE(widget<TableWidget>("tableWidget")->currentRow(), 0);
     QCOMPARE(widget<QPushButton>("btnConnect")->text(), QStringLiteral("Отключиться"));
@@ -252,7 +253,7 @@ void TestStartWindowE2e::tcp_connectListsUnitAndKeepsAlive()
 void TestStartWindowE2e::tcp_noUnitAtAddress1ShowsMessageAndDisconnects()
 {
     UnitSimFixture::Options options;
-    options.units = { UnitSimFixture::unit(5, DefaultSlots, 22) };
+    options.units = {UnitSimFixture::unit(5, DefaultSlots, 22)};
     QVERIFY(startSim(options));
     connectTcp();
 
@@ -315,14 +316,15 @@ void TestStartWindowE2e::tcp_openByFirmware_data()
 
     const int online = ModeOnline | ModeTcp;
     QTest::newRow("2.1 opens at once") << 21 << false << false << QStringList() << 0 << online;
-    QTest::newRow("2.2 reads 25 words first") << 22 << false << false << QStringList() << 1 << online;
+    QTest::newRow("2.2 reads 25 words first")
+        << 22 << false << false << QStringList() << 1 << online;
     QTest::newRow("2.2 with jumper, removed")
-        << 22 << true << false << QStringList { "Перемычка снята" } << 1 << online;
+        << 22 << true << false << QStringList{"Перемычка снята"} << 1 << online;
     QTest::newRow("2.2 with jumper, cancelled")
-        << 22 << true << false << QStringList { "Отмена" } << 1 << 0;
+        << 22 << true << false << QStringList{"Отмена"} << 1 << 0;
     // Each attempt sets the bits again; adding them would carry into bit 4.
     QTest::newRow("cancelled twice, then removed, extra delay")
-        << 22 << true << true << QStringList { "Отмена", "Отмена", "Перемычка снята" } << 3
+        << 22 << true << true << QStringList{"Отмена", "Отмена", "Перемычка снята"} << 3
         << (online | ModeExtraDelay);
 }
 
@@ -336,7 +338,7 @@ void TestStartWindowE2e::tcp_openByFirmware()
     QFETCH(int, mode);
 
     UnitSimFixture::Options options;
-    options.units = { UnitSimFixture::unit(1, { 4, 0, 6, 0, 0, 1 }, firmware, jumper) };
+    options.units = {UnitSimFixture::unit(1, {4, 0, 6, 0, 0, 1}, firmware, jumper)};
     QVERIFY(startSim(options));
     if (extraDelay)
         QTest::keyClick(widget<QCheckBox>("checkBox"), Qt::Key_Space);
@@ -383,7 +385,7 @@ void TestStartWindowE2e::tcp_openByFirmware()
 void TestStartWindowE2e::tcp_versionReadExceptionReachesErrorLabel()
 {
     UnitSimFixture::Options options;
-    options.units = { UnitSimFixture::unit(1, DefaultSlots, 22) };
+    options.units = {UnitSimFixture::unit(1, DefaultSlots, 22)};
     options.faults.exceptionAt.insert(2024, 2); // only the 25-word read covers 2024
     QVERIFY(startSim(options));
     connectTcp();
@@ -403,7 +405,7 @@ void TestStartWindowE2e::tcp_versionReadExceptionReachesErrorLabel()
 void TestStartWindowE2e::tcp_unitOpensOnceWhileVersionReadPending()
 {
     UnitSimFixture::Options options;
-    options.units = { UnitSimFixture::unit(1, DefaultSlots, 22) };
+    options.units = {UnitSimFixture::unit(1, DefaultSlots, 22)};
     options.faults.delayMs = 300;
     QVERIFY(startSim(options));
     connectTcp();
@@ -412,7 +414,8 @@ void TestStartWindowE2e::tcp_unitOpensOnceWhileVersionReadPending()
     QTest::mouseClick(widget<QPushButton>("btnOnline"), Qt::LeftButton);
     QTest::mouseClick(widget<QPushButton>("btnOnline"), Qt::LeftButton);
     auto *table = widget<TableWidget>("tableWidget");
-    QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(table->model()->index(0, 0)).center());
+    QTest::mouseDClick(table->viewport(), Qt::LeftButton, {},
+                       table->visualRect(table->model()->index(0, 0)).center());
     QTRY_COMPARE(m_window->opened.size(), 1);
     QTest::qWait(700);
     QCOMPARE(m_window->opened.size(), 1);
@@ -422,7 +425,7 @@ void TestStartWindowE2e::tcp_unitOpensOnceWhileVersionReadPending()
 void TestStartWindowE2e::tcp_nothingOpensWhileMainWindowIsOpen()
 {
     UnitSimFixture::Options options;
-    options.units = { UnitSimFixture::unit(1, DefaultSlots, 21) };
+    options.units = {UnitSimFixture::unit(1, DefaultSlots, 21)};
     QVERIFY(startSim(options));
     m_window->standInMainWindow = true;
     connectTcp();
@@ -456,8 +459,8 @@ void TestStartWindowE2e::tcp_nothingOpensWhileMainWindowIsOpen()
 void TestStartWindowE2e::rtu_scanFindsUnitsInRange()
 {
     UnitSimFixture::Options options;
-    options.units = { UnitSimFixture::unit(3, { 4, 0, 6, 0, 0, 1 }, 22),
-                      UnitSimFixture::unit(10, DefaultSlots, 21) };
+    options.units = {UnitSimFixture::unit(3, {4, 0, 6, 0, 0, 1}, 22),
+                     UnitSimFixture::unit(10, DefaultSlots, 21)};
     QVERIFY(startSim(options));
     // Version word 105 shows as 10.5.
     QVERIFY(m_sim->setReg(10, QModbusDataUnit::HoldingRegisters, 2002, 105));
@@ -467,14 +470,13 @@ void TestStartWindowE2e::rtu_scanFindsUnitsInRange()
 
     QCOMPARE(m_window->client()->timeout(), 100);
     QTRY_VERIFY_WITH_TIMEOUT(widget<QProgressBar>("progressBar")->isHidden(), 10000);
-    QCOMPARE(rows(), (QList<QStringList> {
-                         { "3", QStringLiteral("ВИРАТ7100.20 БРК"), "2.2", "3" },
-                         { "10", QStringLiteral("ВИРАТ7100.20 БРК"), "10.5", "6" } }));
+    QCOMPARE(rows(), (QList<QStringList>{{"3", QStringLiteral("ВИРАТ7100.20 БРК"), "2.2", "3"},
+                                         {"10", QStringLiteral("ВИРАТ7100.20 БРК"), "10.5", "6"}}));
     QList<int> values;
     for (const QList<QVariant> &args : progress)
         values << args.at(0).toInt();
-    QCOMPARE(values, (QList<int> { 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12 }));
-    QCOMPARE(slavesAsked(), (QList<int> { 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12 }));
+    QCOMPARE(values, (QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
+    QCOMPARE(slavesAsked(), (QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
     QCOMPARE(m_window->client()->state(), QModbusDevice::ConnectedState);
     QVERIFY(!visibleBox(100));
 
@@ -487,8 +489,8 @@ void TestStartWindowE2e::rtu_scanFindsUnitsInRange()
 void TestStartWindowE2e::rtu_singleAddressModeIgnoresLastAddress()
 {
     UnitSimFixture::Options options;
-    options.units = { UnitSimFixture::unit(3, DefaultSlots, 22),
-                      UnitSimFixture::unit(4, DefaultSlots, 22) };
+    options.units
+        = {UnitSimFixture::unit(3, DefaultSlots, 22), UnitSimFixture::unit(4, DefaultSlots, 22)};
     QVERIFY(startSim(options));
     if (!connectRtu(3, 12, false))
         QSKIP("socat is needed for a virtual serial line");
@@ -496,14 +498,14 @@ void TestStartWindowE2e::rtu_singleAddressModeIgnoresLastAddress()
     QTRY_VERIFY(widget<QProgressBar>("progressBar")->isHidden());
     QCOMPARE(rows().size(), 1);
     QCOMPARE(rows().at(0).at(0), QStringLiteral("3"));
-    QCOMPARE(slavesAsked(), QList<int> { 3 });
+    QCOMPARE(slavesAsked(), QList<int>{3});
 }
 
 void TestStartWindowE2e::rtu_onlineDuringScanStopsBeforeNextAddress()
 {
     UnitSimFixture::Options options;
-    options.units = { UnitSimFixture::unit(1, DefaultSlots, 21),
-                      UnitSimFixture::unit(8, DefaultSlots, 21) };
+    options.units
+        = {UnitSimFixture::unit(1, DefaultSlots, 21), UnitSimFixture::unit(8, DefaultSlots, 21)};
     QVERIFY(startSim(options));
     if (!connectRtu(1, 12, true))
         QSKIP("socat is needed for a virtual serial line");

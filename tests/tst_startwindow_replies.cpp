@@ -41,7 +41,8 @@ public:
     };
     using Script = std::function<Answer(const Request &)>;
 
-    explicit ScriptedSlave(Script script) : m_script(std::move(script))
+    explicit ScriptedSlave(Script script)
+        : m_script(std::move(script))
     {
         m_clock.start();
         QObject::connect(&m_server, &QTcpServer::newConnection, this, [this]() {
@@ -77,8 +78,8 @@ private:
 
     void handle(QTcpSocket *socket, const QByteArray &frame)
     {
-        const Request request { quint8(frame.at(6)), qFromBigEndian<quint16>(frame.constData() + 8),
-                                qFromBigEndian<quint16>(frame.constData() + 10), m_clock.elapsed() };
+        const Request request{quint8(frame.at(6)), qFromBigEndian<quint16>(frame.constData() + 8),
+                              qFromBigEndian<quint16>(frame.constData() + 10), m_clock.elapsed()};
         if (m_lastAnswerMs >= 0 && m_outstanding == 0)
             m_gaps.append(request.receivedMs - m_lastAnswerMs);
         m_requests.append(request);
@@ -175,7 +176,8 @@ std::unique_ptr<QModbusTcpClient> TestStartWindowReplies::connectedClient(quint1
     client->setTimeout(150);
     client->setNumberOfRetries(0);
     if (client->connectDevice()
-        && !QTest::qWaitFor([&]() { return client->state() == QModbusDevice::ConnectedState; }, 3000))
+        && !QTest::qWaitFor([&]() { return client->state() == QModbusDevice::ConnectedState; },
+                            3000))
         qWarning("client did not connect");
     return client;
 }
@@ -233,7 +235,7 @@ void TestStartWindowReplies::scan_countsOnlyRepliesThatAnswerTheRequest()
     QList<int> addresses;
     for (const QList<QVariant> &args : units)
         addresses << args.at(0).value<QVector<quint16>>().at(5);
-    const QList<int> expected = found ? QList<int> { 2, 3 } : QList<int> { 3 };
+    const QList<int> expected = found ? QList<int>{2, 3} : QList<int>{3};
     QCOMPARE(addresses, expected);
     QVERIFY(!scanner.isBusy());
 }
@@ -321,8 +323,9 @@ void TestStartWindowReplies::window_versionReplyOfWrongSizeIsRefused()
     QTRY_COMPARE(slave.requests().size(), 2);
     QCOMPARE(slave.requests().at(1).count, 25);
     QTRY_VERIFY(!window.findChild<QLabel *>("labelError")->text().isEmpty());
-    QVERIFY2(window.findChild<QLabel *>("labelError")->text().startsWith(
-                 QStringLiteral("Ошибка запроса rT2000: ")),
+    QVERIFY2(window.findChild<QLabel *>("labelError")
+                 ->text()
+                 .startsWith(QStringLiteral("Ошибка запроса rT2000: ")),
              qPrintable(window.findChild<QLabel *>("labelError")->text()));
     QTest::qWait(50);
     QCOMPARE(window.opened.size(), 0);

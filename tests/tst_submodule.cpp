@@ -78,11 +78,10 @@ void TestSubmodule::globalNumbers_data()
         << QVector<int>{7, 4} << QVector<QVector<int>>{{0, 1}, {2, 3, 4, 5}};
     QTest::newRow("two DI then DI6")
         << QVector<int>{6, 6, 10}
-        << QVector<QVector<int>>{{0, 1, 2, 3, 0, 1}, {4, 5, 6, 7, 4, 5},
-                                 {8, 9, 10, 11, 12, 13, 8, 9}};
-    QTest::newRow("DI6 then DI") << QVector<int>{10, 6}
-                                 << QVector<QVector<int>>{{0, 1, 2, 3, 4, 5, 0, 1},
-                                                          {6, 7, 8, 9, 6, 7}};
+        << QVector<QVector<int>>{
+               {0, 1, 2, 3, 0, 1}, {4, 5, 6, 7, 4, 5}, {8, 9, 10, 11, 12, 13, 8, 9}};
+    QTest::newRow("DI6 then DI") << QVector<int>{
+        10, 6} << QVector<QVector<int>>{{0, 1, 2, 3, 4, 5, 0, 1}, {6, 7, 8, 9, 6, 7}};
     QTest::newRow("two DO6 then SIM")
         << QVector<int>{8, 8, 2}
         << QVector<QVector<int>>{{0, 1, 2, 3, 4, 5, 0, 1}, {6, 7, 8, 9, 10, 11, 2, 3}, {12, 13}};

@@ -143,7 +143,8 @@ bool TestTransferSequence::connectTo(quint16 port, int firmware, int mode)
     m_client->setTimeout(300);
     m_client->setNumberOfRetries(0);
     m_client->connectDevice();
-    for (int waited = 0; m_client->state() != QModbusDevice::ConnectedState && waited < 2000; waited += 10)
+    for (int waited = 0; m_client->state() != QModbusDevice::ConnectedState && waited < 2000;
+         waited += 10)
         QTest::qWait(10);
     m_transfer = std::make_unique<TransferSequence>(m_client.get());
     m_transfer->setServerAddress(Unit);
@@ -196,10 +197,10 @@ void TestTransferSequence::read()
     // Values no factory state has, each at a channel other than the first.
     QVERIFY(sim.setReg(Unit, Holding, 804, 0x0000)); // AI 1 lower limit 12.5
     QVERIFY(sim.setReg(Unit, Holding, 805, 0x4148));
-    QVERIFY(sim.setReg(Unit, Holding, 1202, 3));     // AI 2 signal type
-    QVERIFY(sim.setReg(Unit, Holding, 300, 0x0005)); // antibounce of inputs 0 and 2
+    QVERIFY(sim.setReg(Unit, Holding, 1202, 3));                // AI 2 signal type
+    QVERIFY(sim.setReg(Unit, Holding, 300, 0x0005));            // antibounce of inputs 0 and 2
     QVERIFY(sim.setReg(Unit, QModbusDataUnit::Coils, 1003, 1)); // DO 3 block value
-    QVERIFY(sim.setReg(Unit, Holding, 1301, 40));    // DO 1 PWM
+    QVERIFY(sim.setReg(Unit, Holding, 1301, 40));               // DO 1 PWM
 
     QCOMPARE(run([&] { return m_transfer->startRead(moduleOf(sim)); }),
              failed.isEmpty() ? Result::Completed : Result::Failed);
@@ -236,8 +237,8 @@ void TestTransferSequence::write_data()
     const QVector<quint16> ai{4, 0, 0, 0, 0, 0};
     // AI 1 lower limit := 12.5, both words differ from what the unit holds.
     const QVector<Edit> limit{{rT800, 4, 0x0000}, {rT800, 5, 0x4148}};
-    const QStringList flagged{"6 2023 1", "6 2016 6c31", "6 804 0", "6 2016 6c31", "6 805 4148",
-                              "6 2023 0"};
+    const QStringList flagged{"6 2023 1",    "6 2016 6c31", "6 804 0",
+                              "6 2016 6c31", "6 805 4148",  "6 2023 0"};
     SimFaults refuse;
     refuse.exceptionAt.insert(805, 4);
     SimFaults drop;
@@ -259,17 +260,18 @@ void TestTransferSequence::write_data()
         << 8.0 << 1000;
     QTest::newRow("refused write ends it")
         << 22 << tcp << ai << limit << refuse << Result::Failed
-        << QStringList{"6 2023 1", "6 2016 6c31", "6 804 0", "6 2016 6c31", "6 805 - refused"} << 8.0 << 1000;
+        << QStringList{"6 2023 1", "6 2016 6c31", "6 804 0", "6 2016 6c31", "6 805 - refused"}
+        << 8.0 << 1000;
     QTest::newRow("completing reply lost")
         << 22 << tcp << ai << limit << drop << Result::Unconfirmed
-        << QStringList{"6 2023 1", "6 2016 6c31", "6 804 0", "6 2016 6c31", "6 805 - dropped",
-                       "6 2023 0"}
+        << QStringList{"6 2023 1",    "6 2016 6c31",     "6 804 0",
+                       "6 2016 6c31", "6 805 - dropped", "6 2023 0"}
         << 8.0 << 1000;
     // The client's own time-out comes later than the runner's watchdog.
     QTest::newRow("completing reply lost, watchdog first")
         << 22 << tcp << ai << limit << drop << Result::Unconfirmed
-        << QStringList{"6 2023 1", "6 2016 6c31", "6 804 0", "6 2016 6c31", "6 805 - dropped",
-                       "6 2023 0"}
+        << QStringList{"6 2023 1",    "6 2016 6c31",     "6 804 0",
+                       "6 2016 6c31", "6 805 - dropped", "6 2023 0"}
         << 8.0 << -250;
 }
 
@@ -285,7 +287,8 @@ void TestTransferSequence::write()
     QFETCH(double, minGap);
     QFETCH(int, watchdogMargin);
 
-    UnitSimFixture sim({UnitSimFixture::unit(Unit, QVector<int>(slotCodes.begin(), slotCodes.end()), firmware)});
+    UnitSimFixture sim(
+        {UnitSimFixture::unit(Unit, QVector<int>(slotCodes.begin(), slotCodes.end()), firmware)});
     QVERIFY(sim.start());
     QVERIFY(connectTo(sim.port(), firmware, mode));
     m_transfer->setWatchdogMargin(watchdogMargin);
@@ -300,16 +303,19 @@ void TestTransferSequence::write()
     const ModuleTables before = m_transfer->tables();
     ModuleTables edited = before;
     for (const Edit &edit : edits) {
-        QVector<quint16> values = edit.table == rT800 ? edited.limitsAITable()
-            : edit.table == rT1000AO                  ? edited.limitsAOTable()
-                                                      : edited.blockValuesDOTable();
+        QVector<quint16> values = edit.table == rT800      ? edited.limitsAITable()
+                                  : edit.table == rT1000AO ? edited.limitsAOTable()
+                                                           : edited.blockValuesDOTable();
         values[edit.index] = edit.value;
         RegisterBlocks::storeReadValues(edit.table, values, &edited);
     }
 
     QCOMPARE(m_transfer->startWrite(before, before, TransferSequence::WriteMode::ChangedOnly),
              Start::Empty);
-    QCOMPARE(run([&] { return m_transfer->startWrite(edited, before, TransferSequence::WriteMode::ChangedOnly); }),
+    QCOMPARE(run([&] {
+                 return m_transfer->startWrite(edited, before,
+                                               TransferSequence::WriteMode::ChangedOnly);
+             }),
              result);
     QTest::qWait(150); // nothing may follow
     QCOMPARE(describe(sim.requests()), log);
@@ -334,7 +340,9 @@ void TestTransferSequence::fullWrite_newAddress_unitAnswersThere()
     QVector<quint16> module = before.moduleTable();
     module[5] = 9;
     encoded.setModuleTable(module);
-    QCOMPARE(run([&] { return m_transfer->startWrite(encoded, before, TransferSequence::WriteMode::All); }),
+    QCOMPARE(run([&] {
+                 return m_transfer->startWrite(encoded, before, TransferSequence::WriteMode::All);
+             }),
              Result::Completed);
     QVERIFY(m_transfer->linkChanged());
 
@@ -382,7 +390,8 @@ void TestTransferSequence::untrustedReplies_data()
     QTest::addColumn<Result>("result");
 
     QTest::newRow("read answered short") << int(FaultyServer::ShortReply) << 800 << Result::Failed;
-    QTest::newRow("completing write aborted") << int(FaultyServer::Abort) << 805 << Result::Unconfirmed;
+    QTest::newRow("completing write aborted")
+        << int(FaultyServer::Abort) << 805 << Result::Unconfirmed;
 }
 
 void TestTransferSequence::untrustedReplies()
@@ -396,7 +405,9 @@ void TestTransferSequence::untrustedReplies()
     server.faultAddress = address;
     QVERIFY(server.connectDevice());
     QVERIFY(connectTo(server.findChild<QTcpServer *>()->serverPort(), 22));
-    server.closeClient = [this] { m_client->disconnectDevice(); };
+    server.closeClient = [this] {
+        m_client->disconnectDevice();
+    };
     // Qt's server frees a connection's buffer only when the peer closes it.
     const auto closeFirst = qScopeGuard([this] {
         m_client->disconnectDevice();
@@ -415,7 +426,10 @@ void TestTransferSequence::untrustedReplies()
     }
     ModuleTables edited = tables;
     edited.setLimitsAITable({0, 0, 0, 0, 0, 1});
-    QCOMPARE(run([&] { return m_transfer->startWrite(edited, tables, TransferSequence::WriteMode::ChangedOnly); }),
+    QCOMPARE(run([&] {
+                 return m_transfer->startWrite(edited, tables,
+                                               TransferSequence::WriteMode::ChangedOnly);
+             }),
              result);
     QCOMPARE(m_warnings->size(), 1);
 }

@@ -35,17 +35,20 @@ private:
 void TestUnitSimRtu::initTestCase()
 {
     if (!PtyPair::socatAvailable())
-        QSKIP("socat is not installed (scripts/setup installs it); no virtual serial line for RTU tests");
+        QSKIP("socat is not installed (scripts/setup installs it); no virtual serial line for RTU "
+              "tests");
     m_pty = std::make_unique<PtyPair>();
     QString error;
     QVERIFY2(m_pty->start(&error), qPrintable(error));
-    m_sim = std::make_unique<UnitSimFixture>(QList<SimUnitConfig> {
-        UnitSimFixture::unit(1, { 5, 4, 6, 7, 8, 1 }), UnitSimFixture::unit(2, { 4, 0, 0, 0, 0, 0 }, 21, true) });
+    m_sim = std::make_unique<UnitSimFixture>(
+        QList<SimUnitConfig>{UnitSimFixture::unit(1, {5, 4, 6, 7, 8, 1}),
+                             UnitSimFixture::unit(2, {4, 0, 0, 0, 0, 0}, 21, true)});
     QVERIFY2(m_sim->openSerial(m_pty->unitEnd(), &error), qPrintable(error));
 
     m_client = std::make_unique<QModbusRtuSerialMaster>();
     m_client->setConnectionParameter(QModbusDevice::SerialPortNameParameter, m_pty->clientEnd());
-    m_client->setConnectionParameter(QModbusDevice::SerialBaudRateParameter, QSerialPort::Baud19200);
+    m_client->setConnectionParameter(QModbusDevice::SerialBaudRateParameter,
+                                     QSerialPort::Baud19200);
     m_client->setConnectionParameter(QModbusDevice::SerialParityParameter, QSerialPort::NoParity);
     m_client->setConnectionParameter(QModbusDevice::SerialDataBitsParameter, QSerialPort::Data8);
     m_client->setConnectionParameter(QModbusDevice::SerialStopBitsParameter, QSerialPort::OneStop);
@@ -70,9 +73,9 @@ void TestUnitSimRtu::discovery_data()
     QTest::addColumn<int>("count");
     QTest::addColumn<bool>("answers");
     QTest::addColumn<Words>("slotWords");
-    QTest::newRow("unit 1, 23 words") << 1 << 23 << true << Words { 5, 4, 6, 7, 8, 1 };
-    QTest::newRow("unit 1, 25 words") << 1 << 25 << true << Words { 5, 4, 6, 7, 8, 1 };
-    QTest::newRow("unit 2, 23 words") << 2 << 23 << true << Words { 4, 0, 0, 0, 0, 0 };
+    QTest::newRow("unit 1, 23 words") << 1 << 23 << true << Words{5, 4, 6, 7, 8, 1};
+    QTest::newRow("unit 1, 25 words") << 1 << 25 << true << Words{5, 4, 6, 7, 8, 1};
+    QTest::newRow("unit 2, 23 words") << 2 << 23 << true << Words{4, 0, 0, 0, 0, 0};
     QTest::newRow("silent address 3") << 3 << 23 << false << Words();
     QTest::newRow("silent address 247") << 247 << 23 << false << Words();
 }
@@ -82,7 +85,8 @@ void TestUnitSimRtu::discovery()
     QFETCH(int, slave);
     QFETCH(int, count);
     QFETCH(bool, answers);
-    const ModbusCallResult r = ModbusCall::read(m_client.get(), QModbusDataUnit::HoldingRegisters, 2000, count, slave);
+    const ModbusCallResult r
+        = ModbusCall::read(m_client.get(), QModbusDataUnit::HoldingRegisters, 2000, count, slave);
     if (!answers) {
         QCOMPARE(r.error, QModbusDevice::TimeoutError);
         return;
@@ -96,16 +100,16 @@ void TestUnitSimRtu::discovery()
 void TestUnitSimRtu::armedWrite()
 {
     const auto h = QModbusDataUnit::HoldingRegisters;
-    QCOMPARE(ModbusCall::write(m_client.get(), h, 800, { 0x4120 }, 2).exception, 4);
-    QVERIFY(ModbusCall::write(m_client.get(), h, 2016, { 0x6C31 }, 2).ok());
-    QVERIFY(ModbusCall::write(m_client.get(), h, 801, { 0x4120 }, 2).ok());
+    QCOMPARE(ModbusCall::write(m_client.get(), h, 800, {0x4120}, 2).exception, 4);
+    QVERIFY(ModbusCall::write(m_client.get(), h, 2016, {0x6C31}, 2).ok());
+    QVERIFY(ModbusCall::write(m_client.get(), h, 801, {0x4120}, 2).ok());
     QCOMPARE(m_sim->reg(2, h, 801), 0x4120);
     QCOMPARE(m_sim->reg(1, h, 801), 0); // the other unit on the line is untouched
     // Coils: 0xFF00 from function 5 is stored as on.
-    QVERIFY(ModbusCall::write(m_client.get(), h, 2016, { 0x6C31 }, 1).ok());
-    QVERIFY(ModbusCall::write(m_client.get(), QModbusDataUnit::Coils, 1002, { 1 }, 1).ok());
+    QVERIFY(ModbusCall::write(m_client.get(), h, 2016, {0x6C31}, 1).ok());
+    QVERIFY(ModbusCall::write(m_client.get(), QModbusDataUnit::Coils, 1002, {1}, 1).ok());
     QCOMPARE(ModbusCall::read(m_client.get(), QModbusDataUnit::Coils, 1000, 10, 1).values,
-             (Words { 0, 0, 1, 0, 0, 0, 0, 0, 0, 0 }));
+             (Words{0, 0, 1, 0, 0, 0, 0, 0, 0, 0}));
 }
 
 void TestUnitSimRtu::exceptionReply_data()
@@ -125,7 +129,8 @@ void TestUnitSimRtu::exceptionReply()
     QFETCH(int, slave);
     QFETCH(int, address);
     QFETCH(int, count);
-    const ModbusCallResult r = ModbusCall::read(m_client.get(), QModbusDataUnit::HoldingRegisters, address, count, slave);
+    const ModbusCallResult r = ModbusCall::read(m_client.get(), QModbusDataUnit::HoldingRegisters,
+                                                address, count, slave);
     QCOMPARE(r.error, QModbusDevice::ProtocolError);
     QTEST(r.exception, "exception");
 }

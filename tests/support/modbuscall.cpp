@@ -31,8 +31,7 @@ ModbusCallResult finish(QModbusReply *reply, int waitMs, const QElapsedTimer &cl
         // inline isException() trips over under -fsanitize=enum: read the data byte instead.
         const QByteArray data = reply->rawResult().data();
         result.exception = data.isEmpty() ? 0xFF : quint8(data.at(0));
-    }
-    else if (result.error == QModbusDevice::NoError)
+    } else if (result.error == QModbusDevice::NoError)
         result.values = reply->result().values();
     reply->deleteLater();
     return result;
@@ -40,23 +39,27 @@ ModbusCallResult finish(QModbusReply *reply, int waitMs, const QElapsedTimer &cl
 
 } // namespace
 
-ModbusCallResult ModbusCall::read(QModbusClient *client, QModbusDataUnit::RegisterType type, int address, int count,
-                                  int slave, int waitMs)
+ModbusCallResult ModbusCall::read(QModbusClient *client, QModbusDataUnit::RegisterType type,
+                                  int address, int count, int slave, int waitMs)
 {
     QElapsedTimer clock;
     clock.start();
-    return finish(client->sendReadRequest(QModbusDataUnit(type, address, quint16(count)), slave), waitMs, clock);
+    return finish(client->sendReadRequest(QModbusDataUnit(type, address, quint16(count)), slave),
+                  waitMs, clock);
 }
 
-ModbusCallResult ModbusCall::write(QModbusClient *client, QModbusDataUnit::RegisterType type, int address,
-                                   const QVector<quint16> &values, int slave, int waitMs)
+ModbusCallResult ModbusCall::write(QModbusClient *client, QModbusDataUnit::RegisterType type,
+                                   int address, const QVector<quint16> &values, int slave,
+                                   int waitMs)
 {
     QElapsedTimer clock;
     clock.start();
-    return finish(client->sendWriteRequest(QModbusDataUnit(type, address, values), slave), waitMs, clock);
+    return finish(client->sendWriteRequest(QModbusDataUnit(type, address, values), slave), waitMs,
+                  clock);
 }
 
-ModbusCallResult ModbusCall::raw(QModbusClient *client, const QModbusRequest &request, int slave, int waitMs)
+ModbusCallResult ModbusCall::raw(QModbusClient *client, const QModbusRequest &request, int slave,
+                                 int waitMs)
 {
     QElapsedTimer clock;
     clock.start();

@@ -19,11 +19,12 @@ struct ModbusCallResult
 // Sends one request and spins the event loop until its reply ends (at most
 // waitMs). Meant for tests: the simulated unit runs on the same event loop.
 namespace ModbusCall {
-ModbusCallResult read(QModbusClient *client, QModbusDataUnit::RegisterType type, int address, int count, int slave,
-                      int waitMs = 5000);
+ModbusCallResult read(QModbusClient *client, QModbusDataUnit::RegisterType type, int address,
+                      int count, int slave, int waitMs = 5000);
 ModbusCallResult write(QModbusClient *client, QModbusDataUnit::RegisterType type, int address,
                        const QVector<quint16> &values, int slave, int waitMs = 5000);
-ModbusCallResult raw(QModbusClient *client, const QModbusRequest &request, int slave, int waitMs = 5000);
+ModbusCallResult raw(QModbusClient *client, const QModbusRequest &request, int slave,
+                     int waitMs = 5000);
 } // namespace ModbusCall
 
 #endif // MODBUSCALL_H

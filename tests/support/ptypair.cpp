@@ -48,8 +48,8 @@ bool PtyPair::start(QString *error)
         return fail(QStringLiteral("socat is not installed"));
 
     m_socat.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_socat.start(socat, { QStringLiteral("pty,raw,echo=0,link=%1").arg(unitEnd()),
-                           QStringLiteral("pty,raw,echo=0,link=%1").arg(clientEnd()) });
+    m_socat.start(socat, {QStringLiteral("pty,raw,echo=0,link=%1").arg(unitEnd()),
+                          QStringLiteral("pty,raw,echo=0,link=%1").arg(clientEnd())});
     if (!m_socat.waitForStarted(5000))
         return fail(QStringLiteral("socat did not start: %1").arg(m_socat.errorString()));
 

@@ -5,7 +5,8 @@
 
 #include <QDebug>
 
-SimUnitConfig UnitSimFixture::unit(int address, const QVector<int> &slotCodes, int firmware, bool jumper)
+SimUnitConfig UnitSimFixture::unit(int address, const QVector<int> &slotCodes, int firmware,
+                                   bool jumper)
 {
     SimUnitConfig config;
     config.address = address;
@@ -15,17 +16,21 @@ SimUnitConfig UnitSimFixture::unit(int address, const QVector<int> &slotCodes, i
     return config;
 }
 
-UnitSimFixture::UnitSimFixture() : UnitSimFixture(Options()) {}
+UnitSimFixture::UnitSimFixture()
+    : UnitSimFixture(Options())
+{}
 
-UnitSimFixture::UnitSimFixture(const QList<SimUnitConfig> &units) : UnitSimFixture([&units] {
-    Options options;
-    options.units = units;
-    return options;
-}())
-{
-}
+UnitSimFixture::UnitSimFixture(const QList<SimUnitConfig> &units)
+    : UnitSimFixture([&units] {
+        Options options;
+        options.units = units;
+        return options;
+    }())
+{}
 
-UnitSimFixture::UnitSimFixture(const Options &options) : m_options(options), m_bus(new SimBus)
+UnitSimFixture::UnitSimFixture(const Options &options)
+    : m_options(options)
+    , m_bus(new SimBus)
 {
     for (const SimUnitConfig &config : qAsConst(m_options.units))
         m_bus->addUnit(config, m_options.frozen);
@@ -96,7 +101,8 @@ int UnitSimFixture::reg(int slave, QModbusDataUnit::RegisterType type, int addre
     return value;
 }
 
-bool UnitSimFixture::setReg(int slave, QModbusDataUnit::RegisterType type, int address, quint16 value)
+bool UnitSimFixture::setReg(int slave, QModbusDataUnit::RegisterType type, int address,
+                            quint16 value)
 {
     SimUnit *unit = unitAt(slave);
     return unit && unit->poke(type, address, value);

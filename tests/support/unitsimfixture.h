@@ -27,7 +27,8 @@ class UnitSimFixture
 public:
     struct Options
     {
-        QList<SimUnitConfig> units { SimUnitConfig() }; // default: address 1, AIO AI DI TMP DO6 DO4, firmware 22
+        QList<SimUnitConfig> units{
+            SimUnitConfig()}; // default: address 1, AIO AI DI TMP DO6 DO4, firmware 22
         bool frozen = true;   // live values hold still
         bool lenient = false; // accept unarmed configuration writes
         SimFaults faults;     // dropped requests, delays, forced exceptions
@@ -35,7 +36,8 @@ public:
     };
 
     // A unit description: slot codes of slots A..F (0 = empty), firmware in tenths.
-    static SimUnitConfig unit(int address, const QVector<int> &slotCodes, int firmware = 22, bool jumper = false);
+    static SimUnitConfig unit(int address, const QVector<int> &slotCodes, int firmware = 22,
+                              bool jumper = false);
 
     UnitSimFixture();
     explicit UnitSimFixture(const QList<SimUnitConfig> &units);

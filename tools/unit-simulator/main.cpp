@@ -62,7 +62,8 @@ int main(int argc, char *argv[])
         out << "Modbus RTU on " << options.serialSettings.portName << '\n';
     }
     for (const SimUnit *unit : bus.units())
-        out << "unit at address " << unit->activeAddress() << ", firmware " << unit->config().firmware << '\n';
+        out << "unit at address " << unit->activeAddress() << ", firmware "
+            << unit->config().firmware << '\n';
     out.flush();
 
     std::signal(SIGINT, quitOnSignal);

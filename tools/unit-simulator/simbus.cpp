@@ -22,16 +22,22 @@ void appendWord(QByteArray *data, quint16 word)
 QModbusDataUnit::RegisterType readType(int function)
 {
     switch (function) {
-    case 1: return QModbusDataUnit::Coils;
-    case 2: return QModbusDataUnit::DiscreteInputs;
-    case 3: return QModbusDataUnit::HoldingRegisters;
-    default: return QModbusDataUnit::InputRegisters;
+    case 1:
+        return QModbusDataUnit::Coils;
+    case 2:
+        return QModbusDataUnit::DiscreteInputs;
+    case 3:
+        return QModbusDataUnit::HoldingRegisters;
+    default:
+        return QModbusDataUnit::InputRegisters;
     }
 }
 
 } // namespace
 
-SimBus::SimBus(QObject *parent) : QObject(parent) {}
+SimBus::SimBus(QObject *parent)
+    : QObject(parent)
+{}
 
 SimUnit *SimBus::addUnit(const SimUnitConfig &config, bool frozen)
 {

@@ -12,8 +12,8 @@
 // Fault options for reliability tests.
 struct SimFaults
 {
-    int dropEvery = 0;         // no answer to every N-th request to a unit (0 = never)
-    int delayMs = 0;           // every answer goes out this late
+    int dropEvery = 0;          // no answer to every N-th request to a unit (0 = never)
+    int delayMs = 0;            // every answer goes out this late
     QMap<int, int> exceptionAt; // register address -> exception code for any request covering it
 };
 

@@ -31,30 +31,66 @@ bool parseCount(const QString &text, int *value)
 
 } // namespace
 
-bool SimOptions::parse(const QStringList &arguments, SimOptions *options, QString *error, QString *helpText)
+bool SimOptions::parse(const QStringList &arguments, SimOptions *options, QString *error,
+                       QString *helpText)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "A simulated BRK-40 I/O unit: a Modbus TCP and RTU slave with the unit's registers.\n"
-        "Without --tcp and --serial it listens on 127.0.0.1:1502; with --serial alone it serves only the line."));
+        "Without --tcp and --serial it listens on 127.0.0.1:1502; with --serial alone it serves "
+        "only the line."));
     parser.addHelpOption();
-    const QCommandLineOption tcp(QStringLiteral("tcp"), QStringLiteral("Modbus TCP on [HOST:]PORT (default 127.0.0.1:1502)."), QStringLiteral("[HOST:]PORT"));
-    const QCommandLineOption serial(QStringLiteral("serial"), QStringLiteral("Modbus RTU on the serial port PATH (e.g. one end of a socat pty pair)."), QStringLiteral("PATH"));
-    const QCommandLineOption baud(QStringLiteral("baud"), QStringLiteral("Baud rate of the serial port (default 9600)."), QStringLiteral("N"), QStringLiteral("9600"));
-    const QCommandLineOption parity(QStringLiteral("parity"), QStringLiteral("Parity: none, even or odd (default none)."), QStringLiteral("P"), QStringLiteral("none"));
-    const QCommandLineOption stopBits(QStringLiteral("stop-bits"), QStringLiteral("Stop bits: 1 or 2 (default 1)."), QStringLiteral("N"), QStringLiteral("1"));
-    const QCommandLineOption unit(QStringLiteral("unit"),
-        QStringLiteral("A unit ADDR:SLOTS:FIRMWARE[:jumper], repeatable. SLOTS are the board codes of slots A..F "
-                       "(0 empty, 1 DO4, 2 SIM, 3 R, 4 AI, 5 AIO, 6 DI, 7 TMP, 8 DO6, 9 ENI2, 10 DI6), FIRMWARE is in tenths, "
-                       "jumper sets word 2024 to 1. Default: 1:5,4,6,7,8,1:22."), QStringLiteral("UNIT"));
-    const QCommandLineOption frozen(QStringLiteral("frozen"), QStringLiteral("Hold live values still (for tests)."));
-    const QCommandLineOption lenient(QStringLiteral("lenient"), QStringLiteral("Accept configuration writes without the service code before them."));
-    const QCommandLineOption log(QStringLiteral("log"), QStringLiteral("Append one JSON line per request to FILE."), QStringLiteral("FILE"));
-    const QCommandLineOption state(QStringLiteral("state"), QStringLiteral("Load the configuration from FILE at start and save it there after every change."), QStringLiteral("FILE"));
-    const QCommandLineOption dropEvery(QStringLiteral("drop-every"), QStringLiteral("Leave every N-th request unanswered."), QStringLiteral("N"));
-    const QCommandLineOption delay(QStringLiteral("delay-ms"), QStringLiteral("Answer every request N ms late."), QStringLiteral("N"));
-    const QCommandLineOption exceptionAt(QStringLiteral("exception-at"), QStringLiteral("Answer any request covering register ADDR with exception CODE, repeatable."), QStringLiteral("ADDR:CODE"));
-    parser.addOptions({ tcp, serial, baud, parity, stopBits, unit, frozen, lenient, log, state, dropEvery, delay, exceptionAt });
+    const QCommandLineOption tcp(
+        QStringLiteral("tcp"),
+        QStringLiteral("Modbus TCP on [HOST:]PORT (default 127.0.0.1:1502)."),
+        QStringLiteral("[HOST:]PORT"));
+    const QCommandLineOption serial(
+        QStringLiteral("serial"),
+        QStringLiteral("Modbus RTU on the serial port PATH (e.g. one end of a socat pty pair)."),
+        QStringLiteral("PATH"));
+    const QCommandLineOption baud(QStringLiteral("baud"),
+                                  QStringLiteral("Baud rate of the serial port (default 9600)."),
+                                  QStringLiteral("N"), QStringLiteral("9600"));
+    const QCommandLineOption parity(QStringLiteral("parity"),
+                                    QStringLiteral("Parity: none, even or odd (default none)."),
+                                    QStringLiteral("P"), QStringLiteral("none"));
+    const QCommandLineOption stopBits(QStringLiteral("stop-bits"),
+                                      QStringLiteral("Stop bits: 1 or 2 (default 1)."),
+                                      QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption unit(
+        QStringLiteral("unit"),
+        QStringLiteral("A unit ADDR:SLOTS:FIRMWARE[:jumper], repeatable. SLOTS are the board codes "
+                       "of slots A..F "
+                       "(0 empty, 1 DO4, 2 SIM, 3 R, 4 AI, 5 AIO, 6 DI, 7 TMP, 8 DO6, 9 ENI2, 10 "
+                       "DI6), FIRMWARE is in tenths, "
+                       "jumper sets word 2024 to 1. Default: 1:5,4,6,7,8,1:22."),
+        QStringLiteral("UNIT"));
+    const QCommandLineOption frozen(QStringLiteral("frozen"),
+                                    QStringLiteral("Hold live values still (for tests)."));
+    const QCommandLineOption lenient(
+        QStringLiteral("lenient"),
+        QStringLiteral("Accept configuration writes without the service code before them."));
+    const QCommandLineOption log(QStringLiteral("log"),
+                                 QStringLiteral("Append one JSON line per request to FILE."),
+                                 QStringLiteral("FILE"));
+    const QCommandLineOption state(
+        QStringLiteral("state"),
+        QStringLiteral(
+            "Load the configuration from FILE at start and save it there after every change."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption dropEvery(QStringLiteral("drop-every"),
+                                       QStringLiteral("Leave every N-th request unanswered."),
+                                       QStringLiteral("N"));
+    const QCommandLineOption delay(QStringLiteral("delay-ms"),
+                                   QStringLiteral("Answer every request N ms late."),
+                                   QStringLiteral("N"));
+    const QCommandLineOption exceptionAt(
+        QStringLiteral("exception-at"),
+        QStringLiteral(
+            "Answer any request covering register ADDR with exception CODE, repeatable."),
+        QStringLiteral("ADDR:CODE"));
+    parser.addOptions({tcp, serial, baud, parity, stopBits, unit, frozen, lenient, log, state,
+                       dropEvery, delay, exceptionAt});
 
     *helpText = parser.helpText();
     if (!parser.parse(arguments)) {
@@ -66,7 +102,8 @@ bool SimOptions::parse(const QStringList &arguments, SimOptions *options, QStrin
         return true;
     }
     if (!parser.positionalArguments().isEmpty()) {
-        *error = QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first());
+        *error
+            = QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first());
         return false;
     }
 
@@ -100,7 +137,8 @@ bool SimOptions::parse(const QStringList &arguments, SimOptions *options, QStrin
         *error = QStringLiteral("bad --stop-bits value: %1").arg(stopText);
         return false;
     }
-    result.serialSettings.stopBits = stopText == QLatin1String("2") ? QSerialPort::TwoStop : QSerialPort::OneStop;
+    result.serialSettings.stopBits
+        = stopText == QLatin1String("2") ? QSerialPort::TwoStop : QSerialPort::OneStop;
 
     QSet<int> addresses;
     for (const QString &unitText : parser.values(unit)) {

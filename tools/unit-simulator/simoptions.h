@@ -28,7 +28,8 @@ struct SimOptions
 
     // Fills *options from the arguments (the program name first). Returns false with
     // a message in *error for bad input; *helpText gets the --help text when asked.
-    static bool parse(const QStringList &arguments, SimOptions *options, QString *error, QString *helpText);
+    static bool parse(const QStringList &arguments, SimOptions *options, QString *error,
+                      QString *helpText);
 };
 
 #endif // SIMOPTIONS_H

@@ -38,8 +38,8 @@ QVector<SimRequestRecord> SimRequestLog::records() const
 
 QByteArray SimRequestLog::toJsonLine(const SimRequestRecord &record)
 {
-    QJsonObject object { { QStringLiteral("time"), record.time.toString(Qt::ISODateWithMs) },
-                         { QStringLiteral("slave"), record.slave } };
+    QJsonObject object{{QStringLiteral("time"), record.time.toString(Qt::ISODateWithMs)},
+                       {QStringLiteral("slave"), record.slave}};
     if (record.result == SimRequestRecord::Event) {
         object.insert(QStringLiteral("event"), record.note);
     } else {
@@ -55,11 +55,20 @@ QByteArray SimRequestLog::toJsonLine(const SimRequestRecord &record)
             object.insert(QStringLiteral("count"), record.count);
         }
         switch (record.result) {
-        case SimRequestRecord::Answered: object.insert(QStringLiteral("result"), QStringLiteral("ok")); break;
-        case SimRequestRecord::Exception: object.insert(QStringLiteral("exception"), record.exception); break;
-        case SimRequestRecord::Dropped: object.insert(QStringLiteral("result"), QStringLiteral("dropped")); break;
-        case SimRequestRecord::NoUnit: object.insert(QStringLiteral("result"), QStringLiteral("no unit")); break;
-        case SimRequestRecord::Event: break;
+        case SimRequestRecord::Answered:
+            object.insert(QStringLiteral("result"), QStringLiteral("ok"));
+            break;
+        case SimRequestRecord::Exception:
+            object.insert(QStringLiteral("exception"), record.exception);
+            break;
+        case SimRequestRecord::Dropped:
+            object.insert(QStringLiteral("result"), QStringLiteral("dropped"));
+            break;
+        case SimRequestRecord::NoUnit:
+            object.insert(QStringLiteral("result"), QStringLiteral("no unit"));
+            break;
+        case SimRequestRecord::Event:
+            break;
         }
     }
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';

@@ -20,10 +20,13 @@ int expectedLength(const QByteArray &buffer)
     case 3:
     case 4:
     case 5:
-    case 6: return 8;
+    case 6:
+        return 8;
     case 15:
-    case 16: return buffer.size() < 7 ? 0 : 9 + quint8(buffer.at(6));
-    default: return -1;
+    case 16:
+        return buffer.size() < 7 ? 0 : 9 + quint8(buffer.at(6));
+    default:
+        return -1;
     }
 }
 
@@ -36,7 +39,9 @@ bool crcMatches(const QByteArray &frame)
 
 } // namespace
 
-SimRtuLine::SimRtuLine(SimBus *bus, QObject *parent) : QObject(parent), m_bus(bus)
+SimRtuLine::SimRtuLine(SimBus *bus, QObject *parent)
+    : QObject(parent)
+    , m_bus(bus)
 {
     m_silence.setSingleShot(true);
     connect(&m_silence, &QTimer::timeout, this, &SimRtuLine::onSilence);

@@ -20,7 +20,8 @@ bool SimStateFile::load(const QString &path, const QList<SimUnit *> &units, QStr
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
     if (parseError.error != QJsonParseError::NoError || !document.isObject()) {
-        *error = QStringLiteral("state %1 is not a JSON object: %2").arg(path, parseError.errorString());
+        *error = QStringLiteral("state %1 is not a JSON object: %2")
+                     .arg(path, parseError.errorString());
         return false;
     }
     const QJsonArray saved = document.object().value(QStringLiteral("units")).toArray();
@@ -42,7 +43,7 @@ bool SimStateFile::save(const QString &path, const QList<SimUnit *> &units, QStr
     QJsonArray array;
     for (const SimUnit *unit : units)
         array.append(unit->saveConfiguration());
-    const QByteArray data = QJsonDocument(QJsonObject { { QStringLiteral("units"), array } }).toJson();
+    const QByteArray data = QJsonDocument(QJsonObject{{QStringLiteral("units"), array}}).toJson();
 
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {

@@ -10,11 +10,13 @@
 Q_LOGGING_CATEGORY(lcSimTcp, "brk.sim.tcp")
 
 namespace {
-constexpr int kHeaderSize = 7; // transaction, protocol, length, unit identifier
+constexpr int kHeaderSize = 7;  // transaction, protocol, length, unit identifier
 constexpr int kMaxLength = 254; // unit identifier plus the largest PDU
 } // namespace
 
-SimTcpServer::SimTcpServer(SimBus *bus, QObject *parent) : QObject(parent), m_bus(bus)
+SimTcpServer::SimTcpServer(SimBus *bus, QObject *parent)
+    : QObject(parent)
+    , m_bus(bus)
 {
     connect(&m_server, &QTcpServer::newConnection, this, &SimTcpServer::onNewConnection);
 }
@@ -22,7 +24,10 @@ SimTcpServer::SimTcpServer(SimBus *bus, QObject *parent) : QObject(parent), m_bu
 bool SimTcpServer::listen(const QHostAddress &address, quint16 port, QString *error)
 {
     if (!m_server.listen(address, port)) {
-        *error = QStringLiteral("cannot listen on %1:%2: %3").arg(address.toString()).arg(port).arg(m_server.errorString());
+        *error = QStringLiteral("cannot listen on %1:%2: %3")
+                     .arg(address.toString())
+                     .arg(port)
+                     .arg(m_server.errorString());
         return false;
     }
     return true;

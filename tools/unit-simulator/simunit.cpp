@@ -21,7 +21,18 @@ constexpr int kCounterStart = 202;
 constexpr int kStepperStart = 550;
 
 // Board codes in the slot words.
-enum Board { DO4 = 1, SIM = 2, R = 3, AI = 4, AIO = 5, DI = 6, TMP = 7, DO6 = 8, ENI2 = 9, DI6 = 10 };
+enum Board {
+    DO4 = 1,
+    SIM = 2,
+    R = 3,
+    AI = 4,
+    AIO = 5,
+    DI = 6,
+    TMP = 7,
+    DO6 = 8,
+    ENI2 = 9,
+    DI6 = 10
+};
 
 bool inRange(int address, int start, int count)
 {
@@ -89,7 +100,8 @@ bool SimUnitConfig::parse(const QString &text, SimUnitConfig *config, QString *e
     }
     if (parts.size() == 4) {
         if (parts.at(3) != QLatin1String("jumper")) {
-            *error = QStringLiteral("the fourth field may only be \"jumper\": \"%1\"").arg(parts.at(3));
+            *error = QStringLiteral("the fourth field may only be \"jumper\": \"%1\"")
+                         .arg(parts.at(3));
             return false;
         }
         result.jumper = true;
@@ -99,7 +111,9 @@ bool SimUnitConfig::parse(const QString &text, SimUnitConfig *config, QString *e
 }
 
 SimUnit::SimUnit(const SimUnitConfig &config, bool frozen, QObject *parent)
-    : QObject(parent), m_config(config), m_frozen(frozen)
+    : QObject(parent)
+    , m_config(config)
+    , m_frozen(frozen)
 {
     while (m_config.slotCodes.size() < 6)
         m_config.slotCodes.append(0);
@@ -117,12 +131,18 @@ void SimUnit::buildLayout()
 {
     for (int code : qAsConst(m_config.slotCodes)) {
         switch (code) {
-        case DO4: m_countDO += 4; break;
+        case DO4:
+            m_countDO += 4;
+            break;
         case SIM:
-        case R: m_countDO += 2; break;
-        case AI: m_aiIsTemperature.append({ false, false, false, false }); break;
+        case R:
+            m_countDO += 2;
+            break;
+        case AI:
+            m_aiIsTemperature.append({false, false, false, false});
+            break;
         case AIO:
-            m_aiIsTemperature.append({ false, false });
+            m_aiIsTemperature.append({false, false});
             m_countAO += 2;
             break;
         case DI:
@@ -131,7 +151,9 @@ void SimUnit::buildLayout()
             m_counterUsed << m_counterSpan << m_counterSpan + 1;
             m_counterSpan += 4;
             break;
-        case TMP: m_aiIsTemperature.append({ true, true }); break;
+        case TMP:
+            m_aiIsTemperature.append({true, true});
+            break;
         case DO6:
             m_countDO += 6;
             m_countStepper += 2;
@@ -142,14 +164,15 @@ void SimUnit::buildLayout()
             m_counterUsed << m_counterSpan << m_counterSpan + 1;
             m_counterSpan += 6;
             break;
-        default: break; // empty slot, ENI2 or an unknown board: no channels
+        default:
+            break; // empty slot, ENI2 or an unknown board: no channels
         }
     }
 }
 
 void SimUnit::setFactoryConfiguration(bool keepLink)
 {
-    static const quint16 network[6] = { 0xC0A8, 0x000A, 0xFFFF, 0xFF00, 0xC0A8, 0x0001 };
+    static const quint16 network[6] = {0xC0A8, 0x000A, 0xFFFF, 0xFF00, 0xC0A8, 0x0001};
     m_module[0] = 1;
     m_module[1] = 0;
     m_module[2] = quint16(m_config.firmware);
@@ -219,46 +242,46 @@ SimUnit::Cell SimUnit::classify(Type type, int address) const
         if (inRange(address, kModuleStart, moduleWords())) {
             const int word = address - kModuleStart;
             if (word >= 4 && word <= 15)
-                return { Kind::ModuleWritable, word };
+                return {Kind::ModuleWritable, word};
             if (word == 16)
-                return { Kind::Service, word };
+                return {Kind::Service, word};
             if (word == 23)
-                return { Kind::EepromFlag, word };
-            return { Kind::ModuleFixed, word };
+                return {Kind::EepromFlag, word};
+            return {Kind::ModuleFixed, word};
         }
         if (inRange(address, 300, (m_countDI + 15) / 16) || inRange(address, 400, 2 * ai)
             || inRange(address, 800, 4 * ai) || inRange(address, 600, 2 * m_countAO)
             || inRange(address, 1000, 4 * m_countAO) || inRange(address, 1300, m_countDO)
             || inRange(address, 1600, 2 * m_countAO))
-            return { Kind::Config, -1 };
+            return {Kind::Config, -1};
         if (inRange(address, 1200, ai))
-            return { Kind::SignalType, address - 1200 };
+            return {Kind::SignalType, address - 1200};
         if (inRange(address, 1400, m_countAO))
-            return { Kind::SignalType, address - 1400 };
+            return {Kind::SignalType, address - 1400};
         if (inRange(address, 0, 2 * m_countAO))
-            return { Kind::AoValue, address / 2 };
+            return {Kind::AoValue, address / 2};
         if (inRange(address, kRawStart, m_countAO))
-            return { Kind::AoValue, address - kRawStart };
+            return {Kind::AoValue, address - kRawStart};
         if (inRange(address, kStepperStart, 2 * m_countStepper))
-            return { Kind::Stepper, (address - kStepperStart) / 2 };
+            return {Kind::Stepper, (address - kStepperStart) / 2};
         return {};
     case QModbusDataUnit::InputRegisters:
         if (inRange(address, 0, 2 * ai))
-            return { Kind::LiveInput, address / 2 };
+            return {Kind::LiveInput, address / 2};
         if (inRange(address, kRawStart, ai))
-            return { Kind::LiveInput, address - kRawStart };
+            return {Kind::LiveInput, address - kRawStart};
         if (inRange(address, kCounterStart, m_counterSpan))
-            return { Kind::LiveInput, address - kCounterStart };
+            return {Kind::LiveInput, address - kCounterStart};
         return {};
     case QModbusDataUnit::Coils:
         if (inRange(address, 0, m_countDI))
-            return { Kind::LiveInput, address };
+            return {Kind::LiveInput, address};
         if (inRange(address, 1000, m_countDO))
-            return { Kind::Config, address - 1000 };
+            return {Kind::Config, address - 1000};
         return {};
     case QModbusDataUnit::DiscreteInputs:
         if (inRange(address, 0, m_countDO))
-            return { Kind::LiveInput, address };
+            return {Kind::LiveInput, address};
         return {};
     default:
         return {};
@@ -293,8 +316,12 @@ bool SimUnit::peek(Type type, int address, quint16 *value) const
     case Kind::ModuleFixed:
     case Kind::ModuleWritable:
     case Kind::Service:
-    case Kind::EepromFlag: *value = m_module.at(address - kModuleStart); return true;
-    case Kind::LiveInput: *value = liveValue(type, address, cell); return true;
+    case Kind::EepromFlag:
+        *value = m_module.at(address - kModuleStart);
+        return true;
+    case Kind::LiveInput:
+        *value = liveValue(type, address, cell);
+        return true;
     default:
         *value = type == QModbusDataUnit::Coils ? m_coils.value(address) : m_holding.value(address);
         return true;
@@ -305,13 +332,18 @@ bool SimUnit::poke(Type type, int address, quint16 value)
 {
     const Cell cell = classify(type, address);
     switch (cell.kind) {
-    case Kind::None: return false;
+    case Kind::None:
+        return false;
     case Kind::LiveInput:
-    case Kind::Stepper: m_pinned[pinKey(type, address)] = value; return true;
+    case Kind::Stepper:
+        m_pinned[pinKey(type, address)] = value;
+        return true;
     case Kind::ModuleFixed:
     case Kind::ModuleWritable:
     case Kind::Service:
-    case Kind::EepromFlag: m_module[address - kModuleStart] = value; return true;
+    case Kind::EepromFlag:
+        m_module[address - kModuleStart] = value;
+        return true;
     default:
         if (type == QModbusDataUnit::Coils)
             m_coils[address] = value ? 1 : 0;
@@ -335,14 +367,27 @@ int SimUnit::write(Type type, int address, const QVector<quint16> &values)
         const Cell cell = classify(type, address + i);
         cells.append(cell);
         switch (cell.kind) {
-        case Kind::ModuleWritable: needsModuleArm = true; touchesArm = true; break;
-        case Kind::Config: needsConfigArm = true; touchesArm = true; break;
-        case Kind::SignalType: touchesArm = true; break;
-        case Kind::Service: command = true; break;
+        case Kind::ModuleWritable:
+            needsModuleArm = true;
+            touchesArm = true;
+            break;
+        case Kind::Config:
+            needsConfigArm = true;
+            touchesArm = true;
+            break;
+        case Kind::SignalType:
+            touchesArm = true;
+            break;
+        case Kind::Service:
+            command = true;
+            break;
         case Kind::AoValue:
         case Kind::Stepper:
-        case Kind::EepromFlag: break;
-        default: touchesArm = true; break;
+        case Kind::EepromFlag:
+            break;
+        default:
+            touchesArm = true;
+            break;
         }
     }
 
@@ -359,7 +404,8 @@ int SimUnit::write(Type type, int address, const QVector<quint16> &values)
         m_armed = 0;
 
     for (const Cell &cell : qAsConst(cells)) {
-        if (cell.kind == Kind::None || cell.kind == Kind::ModuleFixed || cell.kind == Kind::LiveInput)
+        if (cell.kind == Kind::None || cell.kind == Kind::ModuleFixed
+            || cell.kind == Kind::LiveInput)
             return SimException::IllegalAddress;
     }
     if (needsModuleArm && needsConfigArm)
@@ -378,7 +424,8 @@ int SimUnit::write(Type type, int address, const QVector<quint16> &values)
     for (int i = 0; i < values.size(); ++i) {
         storeValue(type, address + i, cells.at(i), values.at(i));
         const Kind kind = cells.at(i).kind;
-        configuration |= kind == Kind::Config || kind == Kind::SignalType || kind == Kind::ModuleWritable;
+        configuration
+            |= kind == Kind::Config || kind == Kind::SignalType || kind == Kind::ModuleWritable;
         if (kind == Kind::ModuleWritable)
             scheduleLinkChange();
     }
@@ -396,7 +443,8 @@ int SimUnit::checkValue(Type type, int address, const Cell &cell, quint16 value)
         if (cell.channel == 6 && ((value & 31) < 3 || (value & 31) > 10))
             return SimException::IllegalValue;
         return SimException::None;
-    case Kind::EepromFlag: return value <= 1 ? SimException::None : SimException::IllegalValue;
+    case Kind::EepromFlag:
+        return value <= 1 ? SimException::None : SimException::IllegalValue;
     case Kind::SignalType: {
         const bool temperature = address < 1400 && m_aiIsTemperature.at(cell.channel);
         const int low = temperature ? 4 : 0;
@@ -413,7 +461,8 @@ int SimUnit::checkValue(Type type, int address, const Cell &cell, quint16 value)
                 return SimException::IllegalValue;
         }
         return SimException::None;
-    default: return SimException::None;
+    default:
+        return SimException::None;
     }
 }
 
@@ -422,7 +471,9 @@ void SimUnit::storeValue(Type type, int address, const Cell &cell, quint16 value
     m_pinned.remove(pinKey(type, address));
     switch (cell.kind) {
     case Kind::ModuleWritable:
-    case Kind::EepromFlag: m_module[address - kModuleStart] = value; break;
+    case Kind::EepromFlag:
+        m_module[address - kModuleStart] = value;
+        break;
     default:
         if (type == QModbusDataUnit::Coils)
             m_coils[address] = value;
@@ -436,7 +487,9 @@ int SimUnit::runCommand(quint16 code)
 {
     switch (code) {
     case kArmConfig:
-    case kArmModule: m_armed = code; return SimException::None;
+    case kArmModule:
+        m_armed = code;
+        return SimException::None;
     case kReset:
         m_armed = 0;
         setFactoryConfiguration(true);
@@ -449,7 +502,8 @@ int SimUnit::runCommand(quint16 code)
         emit event(QStringLiteral("restart"));
         applyLinkChange();
         return SimException::None;
-    default: return SimException::IllegalValue;
+    default:
+        return SimException::IllegalValue;
     }
 }
 
@@ -521,8 +575,9 @@ quint16 SimUnit::analogInputWord(int g, int offset, bool raw) const
     }
     const double scaled = value * std::pow(10.0, multiplier);
     if (format == 2) {
-        const double bounded = qBound(double(std::numeric_limits<qint32>::min()), std::round(scaled),
-                                      double(std::numeric_limits<qint32>::max()));
+        const double bounded
+            = qBound(double(std::numeric_limits<qint32>::min()), std::round(scaled),
+                     double(std::numeric_limits<qint32>::max()));
         const quint32 bits = quint32(qint32(bounded));
         return offset == 0 ? quint16(bits & 0xFFFF) : quint16(bits >> 16);
     }
@@ -549,11 +604,11 @@ QJsonObject SimUnit::saveConfiguration() const
     QJsonObject coils;
     for (auto it = m_coils.constBegin(); it != m_coils.constEnd(); ++it)
         coils.insert(QString::number(it.key()), it.value());
-    return QJsonObject { { QStringLiteral("slots"), slotArray },
-                         { QStringLiteral("firmware"), m_config.firmware },
-                         { QStringLiteral("module"), module },
-                         { QStringLiteral("holding"), holding },
-                         { QStringLiteral("coils"), coils } };
+    return QJsonObject{{QStringLiteral("slots"), slotArray},
+                       {QStringLiteral("firmware"), m_config.firmware},
+                       {QStringLiteral("module"), module},
+                       {QStringLiteral("holding"), holding},
+                       {QStringLiteral("coils"), coils}};
 }
 
 bool SimUnit::loadConfiguration(const QJsonObject &object, QString *error)
@@ -562,19 +617,24 @@ bool SimUnit::loadConfiguration(const QJsonObject &object, QString *error)
     QVector<int> codes;
     for (const QJsonValue &value : slotArray)
         codes.append(value.toInt(-1));
-    if (codes != m_config.slotCodes || object.value(QStringLiteral("firmware")).toInt(-1) != m_config.firmware) {
+    if (codes != m_config.slotCodes
+        || object.value(QStringLiteral("firmware")).toInt(-1) != m_config.firmware) {
         *error = QStringLiteral("saved slots or firmware differ from this unit");
         return false;
     }
     const QJsonArray module = object.value(QStringLiteral("module")).toArray();
     if (module.size() != m_module.size()) {
-        *error = QStringLiteral("saved module block has %1 words, expected %2").arg(module.size()).arg(m_module.size());
+        *error = QStringLiteral("saved module block has %1 words, expected %2")
+                     .arg(module.size())
+                     .arg(m_module.size());
         return false;
     }
     const int address = module.at(5).toInt();
     const int baud = module.at(6).toInt() & 31;
     if (address < 1 || address > 247 || baud < 3 || baud > 10) {
-        *error = QStringLiteral("saved address %1 or port word %2 is out of range").arg(address).arg(module.at(6).toInt());
+        *error = QStringLiteral("saved address %1 or port word %2 is out of range")
+                     .arg(address)
+                     .arg(module.at(6).toInt());
         return false;
     }
     const QJsonObject holding = object.value(QStringLiteral("holding")).toObject();

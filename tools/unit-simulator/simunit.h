@@ -12,14 +12,20 @@
 
 // Modbus exception codes the simulated unit answers with.
 namespace SimException {
-enum Code { None = 0, IllegalFunction = 1, IllegalAddress = 2, IllegalValue = 3, DeviceFailure = 4 };
+enum Code {
+    None = 0,
+    IllegalFunction = 1,
+    IllegalAddress = 2,
+    IllegalValue = 3,
+    DeviceFailure = 4
+};
 }
 
 // How a unit is put together at start: address, boards in slots A..F, firmware word.
 struct SimUnitConfig
 {
     int address = 1;
-    QVector<int> slotCodes { 5, 4, 6, 7, 8, 1 };
+    QVector<int> slotCodes{5, 4, 6, 7, 8, 1};
     int firmware = 22;
     bool jumper = false;
 
