@@ -27,12 +27,13 @@ QString Dialog::aboutHtml()
         "<div style=\"font-size:12pt;\">"
         "<p>Разработчик: группа разработки конфигуратора БРК-40</p>"
         "<p></p>"
-        "<p>Версия программы: 1.4.1<br>Дата выпуска: 11.2023</p>"
+        "<p>Версия программы: %1<br>Дата выпуска: 11.2023</p>"
         "<p></p>"
         "<p>О программе: <a href=\"README.md\">README</a><br>"
         "Описание модуля: <a href=\"docs/manual.html#unit\">БРК-40</a><br>"
         "Руководство по эксплуатации: <a href=\"docs/manual.html\">руководство пользователя</a></p>"
-        "</div>");
+        "</div>")
+        .arg(QStringLiteral(BRK_VERSION));
 }
 
 void Dialog::openLink(const QUrl &link)

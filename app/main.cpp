@@ -1,6 +1,7 @@
 #include "startwindow.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
 
@@ -13,6 +14,13 @@ int main(int argc, char *argv[])
     QCoreApplication::setLibraryPaths(paths);
 
     QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("brk-configurator"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(BRK_VERSION));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Configurator of the BRK-40 I/O unit"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.process(app);
     // The resources live in the static application library.
     Q_INIT_RESOURCE(resources);
     Q_INIT_RESOURCE(icons);

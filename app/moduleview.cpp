@@ -37,13 +37,6 @@ const QString kLinkParams = QStringLiteral("Параметры связи");
 const QString kGroupKey = QStringLiteral("Group");
 const QString kHelpFile = QStringLiteral("information.json");
 
-const QString kEnumNames = QStringLiteral("enumNames");
-const QString kMinimum = QStringLiteral("minimum");
-const QString kMaximum = QStringLiteral("maximum");
-const QString kDecimals = QStringLiteral("decimals");
-const QString kSingleStep = QStringLiteral("singleStep");
-const QString kRegExp = QStringLiteral("regExp");
-const QString kReadOnly = QStringLiteral("readOnly");
 
 // Bits of the error word that the unit defines.
 constexpr int kErrorBits[] = {0, 1, 2, 5, 6};
@@ -336,7 +329,7 @@ void ModuleView::buildModuleRow(Property *parameter, BrowserProperty *moduleGrou
         row = addIntProperty(name, value, 0, kWordMaximum);
     } else if (name == ModuleParam::LockTimeout) {
         row = addDoubleProperty(name, value, 0, kLockTimeoutMaximum);
-        row->setAttribute(kDecimals, 1);
+        row->setAttribute(PropertyAttribute::Decimals, 1);
     } else if (name == ModuleParam::BaudRate || name == ModuleParam::Parity) {
         if (m_mode & ModeTcp)
             return;
@@ -431,8 +424,8 @@ BrowserProperty *ModuleView::addIntProperty(const QString &name, const QVariant 
                                             int maximum)
 {
     BrowserProperty *row = m_manager->addProperty(BrowserProperty::Integer, name);
-    row->setAttribute(kMinimum, minimum);
-    row->setAttribute(kMaximum, maximum);
+    row->setAttribute(PropertyAttribute::Minimum, minimum);
+    row->setAttribute(PropertyAttribute::Maximum, maximum);
     const int given = value.toInt();
     row->setValue(given);
     if (row->value().toInt() != given)
@@ -444,10 +437,10 @@ BrowserProperty *ModuleView::addDoubleProperty(const QString &name, const QVaria
                                                double minimum, double maximum)
 {
     BrowserProperty *row = m_manager->addProperty(BrowserProperty::Real, name);
-    row->setAttribute(kMinimum, minimum);
-    row->setAttribute(kMaximum, maximum);
-    row->setAttribute(kDecimals, 3);
-    row->setAttribute(kSingleStep, 0.1);
+    row->setAttribute(PropertyAttribute::Minimum, minimum);
+    row->setAttribute(PropertyAttribute::Maximum, maximum);
+    row->setAttribute(PropertyAttribute::Decimals, 3);
+    row->setAttribute(PropertyAttribute::SingleStep, 0.1);
     const double given = value.toDouble();
     row->setValue(given);
     // A float read from the unit is never exact in decimals; only a value
@@ -461,7 +454,7 @@ BrowserProperty *ModuleView::addEnumProperty(Property *parameter, int base)
 {
     BrowserProperty *row = m_manager->addProperty(BrowserProperty::Enumeration, parameter->name());
     const QStringList names = parameter->enumNames().values();
-    row->setAttribute(kEnumNames, names);
+    row->setAttribute(PropertyAttribute::EnumNames, names);
     bool ok = false;
     int index = parameter->value().toInt(&ok) - base;
     if (!ok || index < 0 || index >= names.size()) {
@@ -481,7 +474,7 @@ BrowserProperty *ModuleView::addEnumProperty(Property *parameter, int base)
 BrowserProperty *ModuleView::addAddressProperty(const QString &name, const QString &text)
 {
     BrowserProperty *row = m_manager->addProperty(BrowserProperty::Text, name);
-    row->setAttribute(kRegExp, ipv4Expression());
+    row->setAttribute(PropertyAttribute::RegExp, ipv4Expression());
     row->setValue(text);
     if (row->value().toString() != text)
         qDebug() << "Error set url property()";
@@ -491,7 +484,7 @@ BrowserProperty *ModuleView::addAddressProperty(const QString &name, const QStri
 BrowserProperty *ModuleView::addReadOnlyProperty(const QString &name, const QString &text)
 {
     BrowserProperty *row = m_readOnlyManager->addProperty(BrowserProperty::ReadOnlyText, name);
-    row->setAttribute(kReadOnly, true);
+    row->setAttribute(PropertyAttribute::ReadOnly, true);
     row->setValue(text);
     return row;
 }

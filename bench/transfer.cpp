@@ -19,7 +19,7 @@ namespace {
 
 constexpr int Unit = 1;
 constexpr int Firmware = 22;
-constexpr int Mode = 2 | TransferSequence::ModeTcp; // online over TCP
+constexpr int Mode = ModeOnline | ModeTcp; // online over TCP
 
 // Runs one sequence to its end; returns its wall time in ms, or -1.
 qint64 timed(TransferSequence *transfer, const std::function<TransferSequence::Start()> &start)

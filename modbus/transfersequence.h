@@ -4,6 +4,7 @@
 #include "modbusrequest.h"
 #include "typeresponse.h"
 
+#include <modeflags.h>
 #include <moduletables.h>
 
 #include <QElapsedTimer>
@@ -70,8 +71,6 @@ public:
     static constexpr int ReadPauseMs = 50;
     static constexpr int SlowPauseMs = 100; // old firmware or the extra-delay option
     static constexpr int TcpPauseMs = 10;
-    static constexpr int ModeTcp = 8;
-    static constexpr int ModeExtraDelay = 16;
     static constexpr int LastOldFirmware = 21; // 2.1 and older: no EEPROM flag
     static constexpr int DefaultWatchdogMarginMs = 1000;
     static constexpr int EarlyWakeMs = 1;

@@ -331,7 +331,7 @@ void TestModuleView::outOfListValue_becomesFirstEntry()
     v.addBoard(6, 2);
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
     const QStringList antibounce = {"Субмодуль DI (Слот C)", "Дискретный вход 3 ", "Антидребезг"};
-    QVERIFY(v.row(antibounce)->attributeValue("enumNames").toStringList().isEmpty());
+    QVERIFY(v.row(antibounce)->attributeValue(PropertyAttribute::EnumNames).toStringList().isEmpty());
     QVERIFY(v.parameter(antibounce)->isChanged());
 }
 

@@ -110,7 +110,7 @@ private slots:
     void untrustedReplies();
 
 private:
-    bool connectTo(quint16 port, int firmware, int mode = TransferSequence::ModeTcp);
+    bool connectTo(quint16 port, int firmware, int mode = ModeTcp);
     Result run(const std::function<Start()> &start);
 
     std::unique_ptr<QModbusTcpClient> m_client;
@@ -233,7 +233,7 @@ void TestTransferSequence::write_data()
     QTest::addColumn<double>("minGap");
     QTest::addColumn<int>("watchdogMargin");
 
-    const int tcp = TransferSequence::ModeTcp;
+    const int tcp = ModeTcp;
     const QVector<quint16> ai{4, 0, 0, 0, 0, 0};
     // AI 1 lower limit := 12.5, both words differ from what the unit holds.
     const QVector<Edit> limit{{rT800, 4, 0x0000}, {rT800, 5, 0x4148}};
@@ -250,7 +250,7 @@ void TestTransferSequence::write_data()
         << 21 << tcp << ai << limit << SimFaults() << Result::Completed
         << QStringList{"6 2016 6c31", "6 804 0", "6 2016 6c31", "6 805 4148"} << 90.0 << 1000;
     QTest::newRow("extra delay: 100 ms")
-        << 22 << (tcp | TransferSequence::ModeExtraDelay) << ai << limit << SimFaults()
+        << 22 << (tcp | ModeExtraDelay) << ai << limit << SimFaults()
         << Result::Completed << flagged << 90.0 << 1000;
     // Holding register 1000 answers while coil 1003 is still to be written.
     QTest::newRow("holding 1000 is not the end")

@@ -80,7 +80,7 @@ bool BrowserProperty::isEditable() const
 {
     if (m_type == Group || m_type == ReadOnlyText)
         return false;
-    return !m_attributes.value(QStringLiteral("readOnly")).toBool();
+    return !m_attributes.value(PropertyAttribute::ReadOnly).toBool();
 }
 
 QString BrowserProperty::valueText() const
@@ -90,12 +90,12 @@ QString BrowserProperty::valueText() const
         return QString::number(m_value.toInt());
     case Real:
         return QLocale().toString(m_value.toDouble(), 'f',
-                                  m_attributes.value(QStringLiteral("decimals")).toInt());
+                                  m_attributes.value(PropertyAttribute::Decimals).toInt());
     case Text:
     case ReadOnlyText:
         return m_value.toString();
     case Enumeration:
-        return m_attributes.value(QStringLiteral("enumNames"))
+        return m_attributes.value(PropertyAttribute::EnumNames)
             .toStringList()
             .value(m_value.toInt());
     case Group:

@@ -5,7 +5,6 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLineEdit>
-#include <QRegExpValidator>
 #include <QRegularExpressionValidator>
 #include <QSignalBlocker>
 #include <QSpinBox>
@@ -26,14 +25,6 @@ void replaceValidator(QLineEdit *edit, QValidator *validator)
 void applyExpression(QLineEdit *edit, const QVariant &expression)
 {
     const QValidator *current = edit->validator();
-    if (expression.userType() == QMetaType::QRegExp) {
-        const QRegExp wanted = expression.toRegExp();
-        const auto *same = qobject_cast<const QRegExpValidator *>(current);
-        if (same && same->regExp() == wanted)
-            return;
-        replaceValidator(edit, wanted.isEmpty() ? nullptr : new QRegExpValidator(wanted, edit));
-        return;
-    }
     const QRegularExpression wanted = expression.toRegularExpression();
     const auto *same = qobject_cast<const QRegularExpressionValidator *>(current);
     if ((same && same->regularExpression() == wanted) || (!current && wanted.pattern().isEmpty()))
@@ -101,20 +92,20 @@ void PropertyEditorFactory::setEditorData(QWidget *editor, const BrowserProperty
         return;
     const QSignalBlocker blocker(editor);
     if (auto *spin = qobject_cast<QSpinBox *>(editor)) {
-        spin->setRange(property->attributeValue(QStringLiteral("minimum")).toInt(),
-                       property->attributeValue(QStringLiteral("maximum")).toInt());
-        spin->setSingleStep(property->attributeValue(QStringLiteral("singleStep")).toInt());
+        spin->setRange(property->attributeValue(PropertyAttribute::Minimum).toInt(),
+                       property->attributeValue(PropertyAttribute::Maximum).toInt());
+        spin->setSingleStep(property->attributeValue(PropertyAttribute::SingleStep).toInt());
         spin->setValue(property->value().toInt());
     } else if (auto *spin = qobject_cast<QDoubleSpinBox *>(editor)) {
         // Decimals first: the range and the value are rounded to them.
-        spin->setDecimals(property->attributeValue(QStringLiteral("decimals")).toInt());
-        spin->setRange(property->attributeValue(QStringLiteral("minimum")).toDouble(),
-                       property->attributeValue(QStringLiteral("maximum")).toDouble());
-        spin->setSingleStep(property->attributeValue(QStringLiteral("singleStep")).toDouble());
+        spin->setDecimals(property->attributeValue(PropertyAttribute::Decimals).toInt());
+        spin->setRange(property->attributeValue(PropertyAttribute::Minimum).toDouble(),
+                       property->attributeValue(PropertyAttribute::Maximum).toDouble());
+        spin->setSingleStep(property->attributeValue(PropertyAttribute::SingleStep).toDouble());
         spin->setValue(property->value().toDouble());
     } else if (auto *combo = qobject_cast<QComboBox *>(editor)) {
         const QStringList names
-            = property->attributeValue(QStringLiteral("enumNames")).toStringList();
+            = property->attributeValue(PropertyAttribute::EnumNames).toStringList();
         QStringList shown;
         for (int i = 0; i < combo->count(); ++i)
             shown.append(combo->itemText(i));
@@ -124,7 +115,7 @@ void PropertyEditorFactory::setEditorData(QWidget *editor, const BrowserProperty
         }
         combo->setCurrentIndex(property->value().toInt());
     } else if (auto *edit = qobject_cast<QLineEdit *>(editor)) {
-        applyExpression(edit, property->attributeValue(QStringLiteral("regExp")));
+        applyExpression(edit, property->attributeValue(PropertyAttribute::RegExp));
         if (edit->text() != property->value().toString())
             edit->setText(property->value().toString());
     }

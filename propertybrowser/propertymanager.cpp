@@ -1,6 +1,5 @@
 #include "propertymanager.h"
 
-#include <QRegExp>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -9,13 +8,6 @@
 
 namespace {
 
-const QString kEnumNames = QStringLiteral("enumNames");
-const QString kMinimum = QStringLiteral("minimum");
-const QString kMaximum = QStringLiteral("maximum");
-const QString kDecimals = QStringLiteral("decimals");
-const QString kSingleStep = QStringLiteral("singleStep");
-const QString kRegExp = QStringLiteral("regExp");
-const QString kReadOnly = QStringLiteral("readOnly");
 
 // Beyond this a double no longer has room for the fraction digits.
 constexpr int kMaxDecimals = 13;
@@ -37,10 +29,6 @@ double toDouble(const QVariant &value, bool *ok)
 // An empty pattern sets no rule.
 bool wholeMatch(const QVariant &expression, const QString &text)
 {
-    if (expression.userType() == QMetaType::QRegExp) {
-        QRegExp copy = expression.toRegExp(); // exactMatch needs a mutable one
-        return copy.isEmpty() || copy.exactMatch(text);
-    }
     if (expression.userType() == QMetaType::QRegularExpression) {
         const QRegularExpression given = expression.toRegularExpression();
         if (given.pattern().isEmpty())
@@ -69,32 +57,32 @@ BrowserProperty *PropertyManager::addProperty(BrowserProperty::Type type, const 
     QVariantMap &attributes = property->m_attributes;
     switch (type) {
     case BrowserProperty::Integer:
-        attributes.insert(kMinimum, std::numeric_limits<int>::min());
-        attributes.insert(kMaximum, std::numeric_limits<int>::max());
-        attributes.insert(kSingleStep, 1);
-        attributes.insert(kReadOnly, false);
+        attributes.insert(PropertyAttribute::Minimum, std::numeric_limits<int>::min());
+        attributes.insert(PropertyAttribute::Maximum, std::numeric_limits<int>::max());
+        attributes.insert(PropertyAttribute::SingleStep, 1);
+        attributes.insert(PropertyAttribute::ReadOnly, false);
         property->m_value = 0;
         break;
     case BrowserProperty::Real:
-        attributes.insert(kMinimum, std::numeric_limits<double>::lowest());
-        attributes.insert(kMaximum, std::numeric_limits<double>::max());
-        attributes.insert(kDecimals, 2);
-        attributes.insert(kSingleStep, 1.0);
-        attributes.insert(kReadOnly, false);
+        attributes.insert(PropertyAttribute::Minimum, std::numeric_limits<double>::lowest());
+        attributes.insert(PropertyAttribute::Maximum, std::numeric_limits<double>::max());
+        attributes.insert(PropertyAttribute::Decimals, 2);
+        attributes.insert(PropertyAttribute::SingleStep, 1.0);
+        attributes.insert(PropertyAttribute::ReadOnly, false);
         property->m_value = 0.0;
         break;
     case BrowserProperty::Text:
-        attributes.insert(kRegExp, QRegularExpression());
-        attributes.insert(kReadOnly, false);
+        attributes.insert(PropertyAttribute::RegExp, QRegularExpression());
+        attributes.insert(PropertyAttribute::ReadOnly, false);
         property->m_value = QString();
         break;
     case BrowserProperty::ReadOnlyText:
-        attributes.insert(kReadOnly, true);
+        attributes.insert(PropertyAttribute::ReadOnly, true);
         property->m_value = QString();
         break;
     case BrowserProperty::Enumeration:
-        attributes.insert(kEnumNames, QStringList());
-        attributes.insert(kReadOnly, false);
+        attributes.insert(PropertyAttribute::EnumNames, QStringList());
+        attributes.insert(PropertyAttribute::ReadOnly, false);
         property->m_value = -1;
         break;
     case BrowserProperty::Group:
@@ -183,8 +171,8 @@ bool PropertyManager::normalize(const BrowserProperty *property, const QVariant 
         const double number = toDouble(value, &ok);
         if (!ok)
             return false;
-        const double bounded = qBound(attributes.value(kMinimum).toDouble(), std::round(number),
-                                      attributes.value(kMaximum).toDouble());
+        const double bounded = qBound(attributes.value(PropertyAttribute::Minimum).toDouble(), std::round(number),
+                                      attributes.value(PropertyAttribute::Maximum).toDouble());
         *result = int(bounded);
         return true;
     }
@@ -192,16 +180,16 @@ bool PropertyManager::normalize(const BrowserProperty *property, const QVariant 
         const double number = toDouble(value, &ok);
         if (!ok)
             return false;
-        const double minimum = attributes.value(kMinimum).toDouble();
-        const double maximum = attributes.value(kMaximum).toDouble();
-        const int decimals = attributes.value(kDecimals).toInt();
+        const double minimum = attributes.value(PropertyAttribute::Minimum).toDouble();
+        const double maximum = attributes.value(PropertyAttribute::Maximum).toDouble();
+        const int decimals = attributes.value(PropertyAttribute::Decimals).toInt();
         // Rounding may step over a limit that has more digits than shown.
         *result = qBound(minimum, roundedTo(qBound(minimum, number, maximum), decimals), maximum);
         return true;
     }
     case BrowserProperty::Enumeration: {
         const int index = value.toInt(&ok);
-        if (!ok || index < 0 || index >= attributes.value(kEnumNames).toStringList().size())
+        if (!ok || index < 0 || index >= attributes.value(PropertyAttribute::EnumNames).toStringList().size())
             return false;
         *result = index;
         return true;
@@ -211,7 +199,7 @@ bool PropertyManager::normalize(const BrowserProperty *property, const QVariant 
         if (!value.canConvert<QString>())
             return false;
         const QString text = value.toString();
-        if (!wholeMatch(attributes.value(kRegExp), text))
+        if (!wholeMatch(attributes.value(PropertyAttribute::RegExp), text))
             return false;
         *result = text;
         return true;
@@ -226,15 +214,15 @@ QStringList PropertyManager::attributeNames(BrowserProperty::Type type)
 {
     switch (type) {
     case BrowserProperty::Integer:
-        return {kMinimum, kMaximum, kSingleStep, kReadOnly};
+        return {PropertyAttribute::Minimum, PropertyAttribute::Maximum, PropertyAttribute::SingleStep, PropertyAttribute::ReadOnly};
     case BrowserProperty::Real:
-        return {kMinimum, kMaximum, kDecimals, kSingleStep, kReadOnly};
+        return {PropertyAttribute::Minimum, PropertyAttribute::Maximum, PropertyAttribute::Decimals, PropertyAttribute::SingleStep, PropertyAttribute::ReadOnly};
     case BrowserProperty::Text:
-        return {kRegExp, kReadOnly};
+        return {PropertyAttribute::RegExp, PropertyAttribute::ReadOnly};
     case BrowserProperty::ReadOnlyText:
-        return {kReadOnly};
+        return {PropertyAttribute::ReadOnly};
     case BrowserProperty::Enumeration:
-        return {kEnumNames, kReadOnly};
+        return {PropertyAttribute::EnumNames, PropertyAttribute::ReadOnly};
     case BrowserProperty::Group:
         break;
     }
@@ -259,13 +247,13 @@ bool PropertyManager::setAttribute(BrowserProperty *property, const QString &att
     emit attributeChanged(property, attribute, checked);
 
     // A minimum above the maximum drags the maximum along, and back.
-    if (attribute == kMinimum && checked.toDouble() > attributes.value(kMaximum).toDouble()) {
-        attributes.insert(kMaximum, checked);
-        emit attributeChanged(property, kMaximum, checked);
-    } else if (attribute == kMaximum
-               && checked.toDouble() < attributes.value(kMinimum).toDouble()) {
-        attributes.insert(kMinimum, checked);
-        emit attributeChanged(property, kMinimum, checked);
+    if (attribute == PropertyAttribute::Minimum && checked.toDouble() > attributes.value(PropertyAttribute::Maximum).toDouble()) {
+        attributes.insert(PropertyAttribute::Maximum, checked);
+        emit attributeChanged(property, PropertyAttribute::Maximum, checked);
+    } else if (attribute == PropertyAttribute::Maximum
+               && checked.toDouble() < attributes.value(PropertyAttribute::Minimum).toDouble()) {
+        attributes.insert(PropertyAttribute::Minimum, checked);
+        emit attributeChanged(property, PropertyAttribute::Minimum, checked);
     }
     renormalizeValue(property);
     return true;
@@ -284,27 +272,23 @@ bool PropertyManager::checkedAttribute(const BrowserProperty *property, const QS
     if (!attributeNames(type).contains(attribute))
         return false;
     bool ok = false;
-    if (attribute == kReadOnly) {
+    if (attribute == PropertyAttribute::ReadOnly) {
         // A read-only text row stays read-only.
         if (type == BrowserProperty::ReadOnlyText && !value.toBool())
             return false;
         *result = value.toBool();
         return value.canConvert<bool>();
     }
-    if (attribute == kEnumNames) {
+    if (attribute == PropertyAttribute::EnumNames) {
         *result = value.toStringList();
         return value.canConvert<QStringList>();
     }
-    if (attribute == kDecimals) {
+    if (attribute == PropertyAttribute::Decimals) {
         const int decimals = value.toInt(&ok);
         *result = qBound(0, decimals, kMaxDecimals);
         return ok;
     }
-    if (attribute == kRegExp) {
-        if (value.userType() == QMetaType::QRegExp) {
-            *result = value;
-            return value.toRegExp().isValid();
-        }
+    if (attribute == PropertyAttribute::RegExp) {
         const QRegularExpression expression = value.userType() == QMetaType::QString
                                                   ? QRegularExpression(value.toString())
                                                   : value.toRegularExpression();
@@ -326,7 +310,7 @@ bool PropertyManager::checkedAttribute(const BrowserProperty *property, const QS
             return false;
         *result = number;
     }
-    return attribute != kSingleStep || result->toDouble() > 0;
+    return attribute != PropertyAttribute::SingleStep || result->toDouble() > 0;
 }
 
 void PropertyManager::renormalizeValue(BrowserProperty *property)
@@ -345,7 +329,7 @@ void PropertyManager::renormalizeValue(BrowserProperty *property)
     // no matching text to fall back to; the expression guards later changes.
     if (property->m_type == BrowserProperty::Enumeration) {
         const int fallback
-            = property->m_attributes.value(kEnumNames).toStringList().isEmpty() ? -1 : 0;
+            = property->m_attributes.value(PropertyAttribute::EnumNames).toStringList().isEmpty() ? -1 : 0;
         if (fallback != current.toInt()) {
             property->m_value = fallback;
             emit valueChanged(property, fallback);

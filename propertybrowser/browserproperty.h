@@ -1,6 +1,8 @@
 #ifndef BROWSERPROPERTY_H
 #define BROWSERPROPERTY_H
 
+#include "propertyattributes.h"
+
 #include <QList>
 #include <QString>
 #include <QVariant>

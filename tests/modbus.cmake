@@ -1,2 +1,0 @@
-brk_add_test(tst_registerblocks SOURCES tst_registerblocks.cpp LIBS brk_modbus)
-brk_add_test(tst_transfersequence SOURCES tst_transfersequence.cpp LIBS brk_modbus brk_testsupport)

@@ -1,7 +1,0 @@
-brk_add_test(tst_codes SOURCES tst_codes.cpp LIBS brk_model)
-brk_add_test(tst_property SOURCES tst_property.cpp LIBS brk_model)
-brk_add_test(tst_moduletables SOURCES tst_moduletables.cpp LIBS brk_model)
-brk_add_test(tst_module SOURCES tst_module.cpp LIBS brk_model)
-brk_add_test(tst_submodule SOURCES tst_submodule.cpp LIBS brk_model)
-brk_add_test(tst_channels SOURCES tst_channels.cpp LIBS brk_model)
-brk_add_test(tst_configfile SOURCES tst_configfile.cpp LIBS brk_model)
