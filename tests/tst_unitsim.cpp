@@ -82,6 +82,9 @@ private slots:
     void dropEvery();
     void delayMs();
     void exceptionAt();
+    void replyFaults_data();
+    void replyFaults();
+    void silence_atRunTime();
     void logFile_jsonLines();
 };
 
@@ -602,6 +605,130 @@ void TestUnitSim::exceptionAt()
     QCOMPARE(
         ModbusCall::write(client.get(), QModbusDataUnit::HoldingRegisters, 2005, {3}, 1).exception,
         6);
+}
+
+// What the client made of one request: the values of a read, the echoed start of
+// a write (its values are all 7), or how it failed.
+static QString outcome(QModbusClient *client, bool write, int address, int count)
+{
+    const QModbusDataUnit unit
+        = write ? QModbusDataUnit(QModbusDataUnit::HoldingRegisters, address, Words(count, 7))
+                : QModbusDataUnit(QModbusDataUnit::HoldingRegisters, address, quint16(count));
+    QModbusReply *reply
+        = write ? client->sendWriteRequest(unit, 1) : client->sendReadRequest(unit, 1);
+    if (!reply)
+        return QStringLiteral("not sent");
+    const std::unique_ptr<QModbusReply> owner(reply);
+    if (!reply->isFinished() && !QSignalSpy(reply, &QModbusReply::finished).wait(3000))
+        return QStringLiteral("no end");
+    switch (reply->error()) {
+    case QModbusDevice::NoError:
+        return write ? QString("echo %1").arg(reply->result().startAddress())
+                     : QString("values %1").arg(reply->result().valueCount());
+    case QModbusDevice::TimeoutError:
+        return QStringLiteral("timeout");
+    case QModbusDevice::ReplyAbortedError:
+        return QStringLiteral("aborted");
+    case QModbusDevice::UnknownError: // Qt's verdict on a reply it cannot decode
+        return QStringLiteral("invalid");
+    default:
+        return QString("error %1").arg(reply->error());
+    }
+}
+
+void TestUnitSim::replyFaults_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<bool>("write");
+    QTest::addColumn<int>("address");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QStringList>("seen");   // by the client, for the same request sent twice
+    QTest::addColumn<QStringList>("logged"); // by the simulator (unanswered: no count, no value)
+    QTest::addColumn<Words>("stored");       // holding registers from address after a write
+
+    const QStringList shortRead{"3 2000 23 (short reply)", "3 2000 23 (short reply)"};
+    QTest::newRow("short reply") << QStringList{"--short-reply-at", "2022"} << false << 2000 << 23
+                                 << QStringList{"values 22", "values 22"} << shortRead << Words();
+    QTest::newRow("short reply, nothing left")
+        << QStringList{"--short-reply-at", "2005:30"} << false << 2000 << 23
+        << QStringList{"invalid", "invalid"} << shortRead << Words();
+    QTest::newRow("short reply, not covered") << QStringList{"--short-reply-at", "2005"} << false
+                                              << 2006 << 17 << QStringList{"values 17", "values 17"}
+                                              << QStringList{"3 2006 17", "3 2006 17"} << Words();
+    QTest::newRow("wrong read") << QStringList{"--wrong-reply-at", "2000"} << false << 2000 << 23
+                                << QStringList{"values 24", "values 24"}
+                                << QStringList{"3 2000 23 (wrong reply)", "3 2000 23 (wrong reply)"}
+                                << Words();
+    // Holding 0..3 are the analog outputs' values: written without a service code.
+    QTest::newRow("wrong single write echo")
+        << QStringList{"--wrong-reply-at", "0"} << true << 0 << 1 << QStringList{"echo 1", "echo 1"}
+        << QStringList{"6 0 7 (wrong reply)", "6 0 7 (wrong reply)"} << Words{7};
+    QTest::newRow("wrong multiple write echo")
+        << QStringList{"--wrong-reply-at", "1"} << true << 0 << 2 << QStringList{"echo 1", "echo 1"}
+        << QStringList{"16 0 7 (wrong reply)", "16 0 7 (wrong reply)"} << Words{7, 7};
+    QTest::newRow("ignored write")
+        << QStringList{"--ignore-write", "1"} << true << 0 << 2 << QStringList{"echo 0", "echo 0"}
+        << QStringList{"16 0 7 (ignored write)", "16 0 7 (ignored write)"} << Words{7, 0};
+    QTest::newRow("closed") << QStringList{"--close-at", "2010"} << false << 2000 << 23
+                            << QStringList{"aborted", "not sent"}
+                            << QStringList{"3 2000 0 dropped (closed)"} << Words();
+    QTest::newRow("silent at") << QStringList{"--silent-at", "0"} << true << 0 << 1
+                               << QStringList{"timeout", "timeout"}
+                               << QStringList{"6 0 - dropped (silent)", "6 0 - dropped (silent)"}
+                               << Words{0};
+    QTest::newRow("silent after one")
+        << QStringList{"--silent-after", "1"} << false << 2000 << 1
+        << QStringList{"values 1", "timeout"}
+        << QStringList{"3 2000 1", "3 2000 0 dropped (silent)"} << Words();
+    QTest::newRow("fault of another unit")
+        << QStringList{"--silent-at", "2000", "--fault-unit", "2"} << false << 2000 << 1
+        << QStringList{"values 1", "values 1"} << QStringList{"3 2000 1", "3 2000 1"} << Words();
+}
+
+void TestUnitSim::replyFaults()
+{
+    QFETCH(QStringList, options);
+    QFETCH(bool, write);
+    QFETCH(int, address);
+    QFETCH(int, count);
+    QFETCH(QStringList, logged);
+    QFETCH(Words, stored);
+
+    SimOptions parsed;
+    QString error;
+    QString help;
+    QVERIFY2(SimOptions::parse(QStringList{"brk-unit-sim"} + options, &parsed, &error, &help),
+             qPrintable(error));
+    UnitSimFixture::Options fixture;
+    fixture.faults = parsed.faults;
+    UnitSimFixture sim(fixture);
+    QVERIFY(sim.start());
+    auto client = connectTo(sim, 200);
+    const QStringList seen{outcome(client.get(), write, address, count),
+                           outcome(client.get(), write, address, count)};
+    QTEST(seen, "seen");
+
+    QStringList lines;
+    for (const SimRequestRecord &record : sim.requests()) {
+        lines << UnitSimFixture::describe(record);
+        if (!record.fault.isEmpty())
+            QVERIFY(
+                SimRequestLog::toJsonLine(record).contains("\"fault\":\"" + record.fault.toUtf8()));
+    }
+    QCOMPARE(lines, logged);
+    for (int i = 0; i < stored.size(); ++i)
+        QCOMPARE(sim.reg(1, QModbusDataUnit::HoldingRegisters, address + i), int(stored.at(i)));
+}
+
+void TestUnitSim::silence_atRunTime()
+{
+    UnitSimFixture sim;
+    QVERIFY(sim.start());
+    auto client = connectTo(sim, 200);
+    sim.setSilent(true);
+    QCOMPARE(outcome(client.get(), false, 2000, 1), QStringLiteral("timeout"));
+    sim.setSilent(false);
+    QCOMPARE(outcome(client.get(), false, 2000, 1), QStringLiteral("values 1"));
 }
 
 void TestUnitSim::logFile_jsonLines()

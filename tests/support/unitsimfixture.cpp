@@ -108,6 +108,13 @@ bool UnitSimFixture::setReg(int slave, QModbusDataUnit::RegisterType type, int a
     return unit && unit->poke(type, address, value);
 }
 
+void UnitSimFixture::setSilent(bool silent)
+{
+    SimFaults faults = m_bus->faults();
+    faults.silent = silent;
+    m_bus->setFaults(faults);
+}
+
 QVector<SimRequestRecord> UnitSimFixture::requests() const
 {
     return m_bus->log().records();
@@ -129,5 +136,7 @@ QString UnitSimFixture::describe(const SimRequestRecord &record)
         line += " dropped";
     else if (record.result == SimRequestRecord::Exception)
         line += " refused";
+    if (!record.fault.isEmpty())
+        line += QString(" (%1)").arg(record.fault);
     return line;
 }

@@ -31,7 +31,7 @@ public:
             SimUnitConfig()}; // default: address 1, AIO AI DI TMP DO6 DO4, firmware 22
         bool frozen = true;   // live values hold still
         bool lenient = false; // accept unarmed configuration writes
-        SimFaults faults;     // dropped requests, delays, forced exceptions
+        SimFaults faults;     // dropped requests, delays, exceptions, bad replies, silence
         QString statePath;    // load from and save to this file (empty: none)
     };
 
@@ -57,6 +57,12 @@ public:
     SimUnit *unit(int index = 0) const;
     SimBus *bus() const { return m_bus.get(); }
 
+    // Faults can change at any time; the next request meets the new ones.
+    void setFaults(const SimFaults &faults) { m_bus->setFaults(faults); }
+    const SimFaults &faults() const { return m_bus->faults(); }
+    // Every unit stops answering (true) or answers again (false); other faults stay.
+    void setSilent(bool silent);
+
     // A register of the simulated state, read or set directly: no service code, no
     // value checks. reg() gives -1 for a register the unit does not hold. A live
     // value set with setReg() stays pinned at that value.
@@ -67,7 +73,8 @@ public:
     QVector<SimRequestRecord> requests() const;
     // One request as "<function> <address> <count>" for reads and
     // "<function> <address> <hex value>" for writes, with " dropped" or
-    // " refused" when the unit did not answer it normally.
+    // " refused" when the unit did not answer it normally, and the injected
+    // fault in brackets, e.g. "3 800 32 (short reply)".
     static QString describe(const SimRequestRecord &record);
     void clearRequests();
 

@@ -33,6 +33,23 @@ QModbusDataUnit::RegisterType readType(int function)
     }
 }
 
+// Number of registers (or coils) a request covers, as far as its words tell.
+int coveredCount(int function, const QByteArray &request)
+{
+    if (function == 5 || function == 6)
+        return 1;
+    return request.size() >= 5 ? wordAt(request, 3) : 0;
+}
+
+bool covers(const QSet<int> &addresses, int address, int count)
+{
+    for (int fault : addresses) {
+        if (fault >= address && fault < address + count)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 SimBus::SimBus(QObject *parent)
@@ -87,7 +104,17 @@ void SimBus::saveState()
         qCWarning(lcSimBus) << error;
 }
 
-bool SimBus::handle(int slave, const QByteArray &request, QByteArray *response)
+int SimBus::replyDelayMs(int slave) const
+{
+    return faultsApply(slave) ? m_faults.delayMs : 0;
+}
+
+bool SimBus::faultsApply(int slave) const
+{
+    return m_faults.units.isEmpty() || m_faults.units.contains(slave);
+}
+
+SimBus::Reply SimBus::handle(int slave, const QByteArray &request, QByteArray *response)
 {
     response->clear();
     SimRequestRecord record;
@@ -101,29 +128,81 @@ bool SimBus::handle(int slave, const QByteArray &request, QByteArray *response)
     if (!unit || request.isEmpty()) {
         record.result = SimRequestRecord::NoUnit;
         m_log.add(record);
-        return false;
+        return Reply::None;
     }
-    ++m_requestCount;
-    if (m_faults.dropEvery > 0 && m_requestCount % quint64(m_faults.dropEvery) == 0) {
-        record.result = SimRequestRecord::Dropped;
-        m_log.add(record);
-        return false;
+    const bool faulty = faultsApply(slave);
+    if (faulty) {
+        ++m_requestCount;
+        Reply unanswered = Reply::Send;
+        const int count = coveredCount(record.function, request);
+        const bool silentNow
+            = m_faults.silent
+              || (m_faults.silentAfter > 0 && m_requestCount > quint64(m_faults.silentAfter));
+        if (silentNow || covers(m_faults.silentAt, record.address, count)) {
+            record.fault = QStringLiteral("silent");
+            unanswered = Reply::None;
+        } else if (covers(m_faults.closeAt, record.address, count)) {
+            record.fault = QStringLiteral("closed");
+            unanswered = Reply::Close;
+        } else if (m_faults.dropEvery > 0 && m_requestCount % quint64(m_faults.dropEvery) == 0) {
+            unanswered = Reply::None;
+        }
+        if (unanswered != Reply::Send) {
+            record.result = SimRequestRecord::Dropped;
+            m_log.add(record);
+            return unanswered;
+        }
     }
 
-    const int exception = execute(unit, record.function, request, response, &record);
+    const int exception = execute(unit, record.function, request, response, &record, faulty);
     if (exception != SimException::None) {
         response->clear();
         response->append(char(record.function | 0x80));
         response->append(char(exception));
         record.result = SimRequestRecord::Exception;
         record.exception = exception;
+    } else if (faulty) {
+        distortReply(record.function, record.address, record.count, response, &record);
     }
     m_log.add(record);
-    return true;
+    return Reply::Send;
+}
+
+void SimBus::distortReply(int function, int address, int count, QByteArray *response,
+                          SimRequestRecord *record) const
+{
+    if (function <= 4) {
+        // Values travel as words, bits as bytes; the byte count follows the change.
+        const int size = function <= 2 ? 1 : 2;
+        const int bytes = quint8(response->at(1));
+        int change = 0;
+        for (auto it = m_faults.shortReplyAt.constBegin(); it != m_faults.shortReplyAt.constEnd();
+             ++it) {
+            if (it.key() >= address && it.key() < address + count) {
+                change = -qMin(bytes, it.value() * size);
+                record->fault = QStringLiteral("short reply");
+                break;
+            }
+        }
+        if (change == 0 && covers(m_faults.wrongReplyAt, address, count)) {
+            change = size;
+            record->fault = QStringLiteral("wrong reply");
+        }
+        if (change < 0)
+            response->chop(-change);
+        else
+            response->append(QByteArray(change, 0));
+        (*response)[1] = char(bytes + change);
+    } else if (covers(m_faults.wrongReplyAt, address, count)) {
+        const quint16 wrong = quint16(address + 1);
+        (*response)[1] = char(wrong >> 8);
+        (*response)[2] = char(wrong & 0xFF);
+        record->fault = QStringLiteral("wrong reply");
+    }
 }
 
 int SimBus::execute(SimUnit *unit, int function, const QByteArray &request, QByteArray *response,
-                    SimRequestRecord *record)
+                    SimRequestRecord *record, bool faulty)
 {
     if (function < 1 || (function > 6 && function != 15 && function != 16))
         return SimException::IllegalFunction;
@@ -151,7 +230,8 @@ int SimBus::execute(SimUnit *unit, int function, const QByteArray &request, QByt
     record->count = count;
     if (address + count > 0x10000)
         return SimException::IllegalAddress;
-    for (auto it = m_faults.exceptionAt.constBegin(); it != m_faults.exceptionAt.constEnd(); ++it) {
+    for (auto it = m_faults.exceptionAt.constBegin();
+         faulty && it != m_faults.exceptionAt.constEnd(); ++it) {
         if (it.key() >= address && it.key() < address + count)
             return it.value();
     }
@@ -194,9 +274,23 @@ int SimBus::execute(SimUnit *unit, int function, const QByteArray &request, QByt
             values.append(wordAt(request, 6 + 2 * i));
     }
     record->values = values;
+    // An ignored write runs as any other (arming, checks, answer); then the old value returns.
+    QMap<int, quint16> kept;
+    for (int ignored : qAsConst(m_faults.ignoreWrite)) {
+        quint16 old = 0;
+        if (faulty && ignored >= address && ignored < address + count
+            && unit->peek(type, ignored, &old))
+            kept.insert(ignored, old);
+    }
     const int error = unit->write(type, address, values);
     if (error != SimException::None)
         return error;
+    if (!kept.isEmpty()) {
+        for (auto it = kept.constBegin(); it != kept.constEnd(); ++it)
+            unit->poke(type, it.key(), it.value());
+        record->fault = QStringLiteral("ignored write");
+        saveState();
+    }
     // Single writes echo the request; multiple writes answer address and quantity.
     *response = single ? request : request.left(5);
     return SimException::None;

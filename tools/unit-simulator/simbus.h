@@ -8,13 +8,23 @@
 #include <QList>
 #include <QMap>
 #include <QObject>
+#include <QSet>
 
-// Fault options for reliability tests.
+// Fault options for reliability tests. "At ADDR" faults hit every request whose
+// registers (or coils) cover ADDR. A request that is not answered is not carried out.
 struct SimFaults
 {
-    int dropEvery = 0;          // no answer to every N-th request to a unit (0 = never)
-    int delayMs = 0;            // every answer goes out this late
-    QMap<int, int> exceptionAt; // register address -> exception code for any request covering it
+    QSet<int> units;             // the faults hit only these unit addresses (empty: every unit)
+    int dropEvery = 0;           // no answer to every N-th request to a unit (0 = never)
+    int delayMs = 0;             // every answer goes out this late
+    QMap<int, int> exceptionAt;  // register address -> exception code for any request covering it
+    QMap<int, int> shortReplyAt; // address -> registers (bytes of a bit read) left out of a read
+    QSet<int> wrongReplyAt;      // reads get one register (byte) too many, writes echo start + 1
+    QSet<int> closeAt;           // TCP: the connection is closed instead of an answer
+    QSet<int> silentAt;          // no answer
+    QSet<int> ignoreWrite;       // writes are answered as done but the old value stays
+    bool silent = false;         // the whole unit answers nothing
+    int silentAfter = 0;         // ... from the (N+1)-th request on (0 = never)
 };
 
 // The transport-independent core: every unit on the line, request decoding and
@@ -40,13 +50,20 @@ public:
     // Loads the units' configuration from path, then saves it there after every change.
     bool setStateFile(const QString &path, QString *error);
 
-    // Handles one request PDU (function code first) for a slave. Returns false when
-    // nothing is to be sent back (no such unit, or a dropped request).
-    bool handle(int slave, const QByteArray &request, QByteArray *response);
+    enum class Reply { Send, None, Close };
+    // Handles one request PDU (function code first) for a slave. Send: *response goes
+    // back; None: nothing is sent (no such unit, a dropped request); Close: the
+    // transport drops the connection (where it has one) and sends nothing.
+    Reply handle(int slave, const QByteArray &request, QByteArray *response);
+    // How late the answer to this slave goes out.
+    int replyDelayMs(int slave) const;
 
 private:
+    bool faultsApply(int slave) const;
     int execute(SimUnit *unit, int function, const QByteArray &request, QByteArray *response,
-                SimRequestRecord *record);
+                SimRequestRecord *record, bool faulty);
+    void distortReply(int function, int address, int count, QByteArray *response,
+                      SimRequestRecord *record) const;
     void saveState();
 
     QList<SimUnit *> m_units;

@@ -29,6 +29,11 @@ bool parseCount(const QString &text, int *value)
     return ok && *value >= 0;
 }
 
+bool parseAddress(const QString &text, int *value)
+{
+    return parseCount(text, value) && *value <= 0xFFFF;
+}
+
 } // namespace
 
 bool SimOptions::parse(const QStringList &arguments, SimOptions *options, QString *error,
@@ -89,8 +94,41 @@ bool SimOptions::parse(const QStringList &arguments, SimOptions *options, QStrin
         QStringLiteral(
             "Answer any request covering register ADDR with exception CODE, repeatable."),
         QStringLiteral("ADDR:CODE"));
-    parser.addOptions({tcp, serial, baud, parity, stopBits, unit, frozen, lenient, log, state,
-                       dropEvery, delay, exceptionAt});
+    const QCommandLineOption shortReplyAt(
+        QStringLiteral("short-reply-at"),
+        QStringLiteral("Answer reads covering ADDR with N registers too few (default 1; bytes for "
+                       "coils and inputs), repeatable."),
+        QStringLiteral("ADDR[:N]"));
+    const QCommandLineOption wrongReplyAt(
+        QStringLiteral("wrong-reply-at"),
+        QStringLiteral("Answer reads covering ADDR with one register too many and writes to it "
+                       "with the start address plus one, repeatable."),
+        QStringLiteral("ADDR"));
+    const QCommandLineOption closeAt(
+        QStringLiteral("close-at"),
+        QStringLiteral("Close the TCP connection on a request covering ADDR (on a serial line: no "
+                       "answer), repeatable."),
+        QStringLiteral("ADDR"));
+    const QCommandLineOption silentAt(
+        QStringLiteral("silent-at"),
+        QStringLiteral("Leave requests covering ADDR unanswered, repeatable."),
+        QStringLiteral("ADDR"));
+    const QCommandLineOption silentAfter(
+        QStringLiteral("silent-after"),
+        QStringLiteral("Answer the first N requests, then nothing more."), QStringLiteral("N"));
+    const QCommandLineOption ignoreWrite(
+        QStringLiteral("ignore-write"),
+        QStringLiteral("Answer writes to ADDR as done but keep the old value, repeatable."),
+        QStringLiteral("ADDR"));
+    const QCommandLineOption faultUnit(
+        QStringLiteral("fault-unit"),
+        QStringLiteral("Apply the fault options only to the unit at ADDR, repeatable (default: "
+                       "every unit)."),
+        QStringLiteral("ADDR"));
+    parser.addOptions({tcp,       serial,   baud,        parity,       stopBits,
+                       unit,      frozen,   lenient,     log,          state,
+                       dropEvery, delay,    exceptionAt, shortReplyAt, wrongReplyAt,
+                       closeAt,   silentAt, silentAfter, ignoreWrite,  faultUnit});
 
     *helpText = parser.helpText();
     if (!parser.parse(arguments)) {
@@ -171,12 +209,45 @@ bool SimOptions::parse(const QStringList &arguments, SimOptions *options, QStrin
         const QStringList parts = value.split(QLatin1Char(':'));
         int address = -1;
         int code = -1;
-        if (parts.size() != 2 || !parseCount(parts.at(0), &address) || address > 0xFFFF
+        if (parts.size() != 2 || !parseAddress(parts.at(0), &address)
             || !parseCount(parts.at(1), &code) || code < 1 || code > 255) {
             *error = QStringLiteral("bad --exception-at value (ADDR:CODE): %1").arg(value);
             return false;
         }
         result.faults.exceptionAt.insert(address, code);
+    }
+    for (const QString &value : parser.values(shortReplyAt)) {
+        const QStringList parts = value.split(QLatin1Char(':'));
+        int address = -1;
+        int missing = 1;
+        if (parts.size() > 2 || !parseAddress(parts.at(0), &address)
+            || (parts.size() == 2 && (!parseCount(parts.at(1), &missing) || missing < 1))) {
+            *error = QStringLiteral("bad --short-reply-at value (ADDR[:N]): %1").arg(value);
+            return false;
+        }
+        result.faults.shortReplyAt.insert(address, missing);
+    }
+    const std::pair<const QCommandLineOption *, QSet<int> *> addressLists[]
+        = {{&wrongReplyAt, &result.faults.wrongReplyAt},
+           {&closeAt, &result.faults.closeAt},
+           {&silentAt, &result.faults.silentAt},
+           {&ignoreWrite, &result.faults.ignoreWrite},
+           {&faultUnit, &result.faults.units}};
+    for (const auto &list : addressLists) {
+        for (const QString &value : parser.values(*list.first)) {
+            int address = -1;
+            if (!parseAddress(value, &address)) {
+                *error
+                    = QStringLiteral("bad --%1 value: %2").arg(list.first->names().first(), value);
+                return false;
+            }
+            list.second->insert(address);
+        }
+    }
+    if (parser.isSet(silentAfter)
+        && !parseCount(parser.value(silentAfter), &result.faults.silentAfter)) {
+        *error = QStringLiteral("bad --silent-after value: %1").arg(parser.value(silentAfter));
+        return false;
     }
     *options = result;
     return true;

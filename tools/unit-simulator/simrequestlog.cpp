@@ -70,6 +70,8 @@ QByteArray SimRequestLog::toJsonLine(const SimRequestRecord &record)
         case SimRequestRecord::Event:
             break;
         }
+        if (!record.fault.isEmpty())
+            object.insert(QStringLiteral("fault"), record.fault);
     }
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }

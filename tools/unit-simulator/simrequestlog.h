@@ -21,7 +21,8 @@ struct SimRequestRecord
     QVector<quint16> values; // written values (coils as 0 or 1); empty for reads
     Result result = Answered;
     int exception = 0;
-    QString note; // the event text, for Event records
+    QString note;  // the event text, for Event records
+    QString fault; // the injected fault that shaped the outcome ("short reply", ...), if any
 };
 
 // Keeps the records: one JSON line each in a file (when opened) and, when asked,

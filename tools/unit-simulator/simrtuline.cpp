@@ -115,7 +115,8 @@ void SimRtuLine::answer(const QByteArray &frame)
 {
     const int slave = quint8(frame.at(0));
     QByteArray pdu;
-    if (!m_bus->handle(slave, frame.mid(1, frame.size() - 3), &pdu))
+    // A line has no connection to close: a closing fault is silence here.
+    if (m_bus->handle(slave, frame.mid(1, frame.size() - 3), &pdu) != SimBus::Reply::Send)
         return;
     QByteArray reply;
     reply.append(char(slave));
@@ -123,7 +124,7 @@ void SimRtuLine::answer(const QByteArray &frame)
     const quint16 crc = crc16(reply);
     reply.append(char(crc & 0xFF));
     reply.append(char(crc >> 8));
-    const int delay = m_bus->faults().delayMs;
+    const int delay = m_bus->replyDelayMs(slave);
     if (delay <= 0) {
         m_port.write(reply);
         return;

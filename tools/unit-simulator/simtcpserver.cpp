@@ -45,7 +45,8 @@ void SimTcpServer::onNewConnection()
 void SimTcpServer::onReadyRead(QTcpSocket *socket)
 {
     // Unparsed bytes stay in the socket until a whole frame has arrived.
-    while (socket->bytesAvailable() >= kHeaderSize) {
+    while (socket->state() == QAbstractSocket::ConnectedState
+           && socket->bytesAvailable() >= kHeaderSize) {
         const QByteArray header = socket->peek(kHeaderSize);
         const int protocol = quint8(header.at(2)) << 8 | quint8(header.at(3));
         const int length = quint8(header.at(4)) << 8 | quint8(header.at(5));
@@ -61,7 +62,12 @@ void SimTcpServer::onReadyRead(QTcpSocket *socket)
             continue; // not Modbus
         const int unitId = quint8(frame.at(6));
         QByteArray pdu;
-        if (!m_bus->handle(unitId, frame.mid(kHeaderSize), &pdu))
+        const SimBus::Reply outcome = m_bus->handle(unitId, frame.mid(kHeaderSize), &pdu);
+        if (outcome == SimBus::Reply::Close) {
+            socket->disconnectFromHost();
+            return;
+        }
+        if (outcome == SimBus::Reply::None)
             continue;
         QByteArray reply = frame.left(4);
         const int replyLength = pdu.size() + 1;
@@ -69,7 +75,7 @@ void SimTcpServer::onReadyRead(QTcpSocket *socket)
         reply.append(char(replyLength & 0xFF));
         reply.append(char(unitId));
         reply.append(pdu);
-        const int delay = m_bus->faults().delayMs;
+        const int delay = m_bus->replyDelayMs(unitId);
         if (delay <= 0) {
             socket->write(reply);
         } else {
