@@ -1,136 +1,30 @@
 // Replies the discovery must not trust: too few or too many values, answers
-// of a client that is gone, and the pacing of one request at a time. A
-// scripted Modbus TCP slave answers exactly as each test tells it.
+// of a client that is gone, and the pacing of one request at a time, against
+// the simulated unit and its injected faults.
 
 #include "discoveryscanner.h"
 #include "startwindow.h"
+#include "unitsimfixture.h"
 
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QModbusTcpClient>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTimer>
-#include <QtEndian>
 #include <QtTest>
 
-#include <functional>
+Q_DECLARE_METATYPE(SimFaults)
 
-// A Modbus TCP slave for function 3 whose every answer is chosen by the test:
-// any number of values, an exception, a late answer or none at all.
-class ScriptedSlave : public QObject
+// The requests the units received, without their events.
+static QVector<SimRequestRecord> requestsOf(const UnitSimFixture &sim)
 {
-public:
-    struct Answer
-    {
-        bool silent = false;
-        QVector<quint16> values;
-        int exception = 0;
-        int delayMs = 0;
-    };
-    struct Request
-    {
-        int unit;
-        int start;
-        int count;
-        qint64 receivedMs;
-    };
-    using Script = std::function<Answer(const Request &)>;
-
-    explicit ScriptedSlave(Script script)
-        : m_script(std::move(script))
-    {
-        m_clock.start();
-        QObject::connect(&m_server, &QTcpServer::newConnection, this, [this]() {
-            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
-                socket->setParent(this);
-                QObject::connect(socket, &QTcpSocket::readyRead, this,
-                                 [this, socket]() { onData(socket); });
-            }
-        });
+    QVector<SimRequestRecord> requests;
+    for (const SimRequestRecord &record : sim.requests()) {
+        if (record.result != SimRequestRecord::Event)
+            requests << record;
     }
-
-    bool listen() { return m_server.listen(QHostAddress::LocalHost, 0); }
-    quint16 port() const { return m_server.serverPort(); }
-    QVector<Request> requests() const { return m_requests; }
-    // Most requests that were received and not yet answered at one time.
-    int maxOutstanding() const { return m_maxOutstanding; }
-    // Time from sending an answer to receiving the next request, per request.
-    QVector<qint64> gapsAfterAnswers() const { return m_gaps; }
-
-private:
-    void onData(QTcpSocket *socket)
-    {
-        m_buffer += socket->readAll();
-        while (m_buffer.size() >= 12) {
-            const int length = qFromBigEndian<quint16>(m_buffer.constData() + 4);
-            if (m_buffer.size() < 6 + length)
-                return;
-            const QByteArray frame = m_buffer.left(6 + length);
-            m_buffer.remove(0, 6 + length);
-            handle(socket, frame);
-        }
-    }
-
-    void handle(QTcpSocket *socket, const QByteArray &frame)
-    {
-        const Request request{quint8(frame.at(6)), qFromBigEndian<quint16>(frame.constData() + 8),
-                              qFromBigEndian<quint16>(frame.constData() + 10), m_clock.elapsed()};
-        if (m_lastAnswerMs >= 0 && m_outstanding == 0)
-            m_gaps.append(request.receivedMs - m_lastAnswerMs);
-        m_requests.append(request);
-        ++m_outstanding;
-        m_maxOutstanding = qMax(m_maxOutstanding, m_outstanding);
-
-        const Answer answer = m_script(request);
-        if (answer.silent)
-            return; // stays outstanding: the client times out
-        QByteArray pdu;
-        if (answer.exception) {
-            pdu.append(char(0x83)).append(char(answer.exception));
-        } else {
-            pdu.append(char(0x03)).append(char(answer.values.size() * 2));
-            for (quint16 v : answer.values)
-                pdu.append(char(v >> 8)).append(char(v & 0xff));
-        }
-        QByteArray reply = frame.left(4);
-        reply.append(char((pdu.size() + 1) >> 8)).append(char((pdu.size() + 1) & 0xff));
-        reply.append(frame.at(6)).append(pdu);
-        QPointer<QTcpSocket> target = socket;
-        QTimer::singleShot(answer.delayMs, this, [this, target, reply]() {
-            --m_outstanding;
-            m_lastAnswerMs = m_clock.elapsed();
-            if (target)
-                target->write(reply);
-        });
-    }
-
-    Script m_script;
-    QTcpServer m_server;
-    QByteArray m_buffer;
-    QElapsedTimer m_clock;
-    QVector<Request> m_requests;
-    QVector<qint64> m_gaps;
-    qint64 m_lastAnswerMs = -1;
-    int m_outstanding = 0;
-    int m_maxOutstanding = 0;
-};
-
-// A module block as a unit answers it: type 1, firmware, own address, slots.
-static QVector<quint16> moduleBlock(int address, int firmware, int size = 23)
-{
-    QVector<quint16> block(25, 0);
-    block[0] = 1;
-    block[2] = quint16(firmware);
-    block[5] = quint16(address);
-    block[17] = 5; // AIO in slot A
-    block[18] = 4; // AI in slot B
-    block.resize(size);
-    return block;
+    return requests;
 }
 
 class RecordingStartWindow : public StartWindow
@@ -192,33 +86,32 @@ void TestStartWindowReplies::connectWindow(StartWindow *window, quint16 port)
 
 void TestStartWindowReplies::scan_countsOnlyRepliesThatAnswerTheRequest_data()
 {
-    QTest::addColumn<int>("valueCount");
+    QTest::addColumn<SimFaults>("faults");
     QTest::addColumn<bool>("found");
 
-    QTest::newRow("the module block") << 23 << true;
-    QTest::newRow("one value short") << 22 << false;
-    QTest::newRow("no values") << 0 << false;
-    QTest::newRow("two values more than asked") << 25 << false;
+    SimFaults fault;
+    fault.units = {2};
+    QTest::newRow("the module block") << fault << true;
+    fault.shortReplyAt = {{2000, 1}};
+    QTest::newRow("one value short") << fault << false;
+    fault.shortReplyAt = {{2000, 23}};
+    QTest::newRow("no values") << fault << false;
+    fault.shortReplyAt.clear();
+    fault.wrongReplyAt = {2000};
+    QTest::newRow("one value more than asked") << fault << false;
 }
 
 void TestStartWindowReplies::scan_countsOnlyRepliesThatAnswerTheRequest()
 {
-    QFETCH(int, valueCount);
+    QFETCH(SimFaults, faults);
     QFETCH(bool, found);
 
-    // Unit 2 answers with valueCount values, unit 1 stays silent, unit 3 is sound.
-    ScriptedSlave slave([valueCount](const ScriptedSlave::Request &r) {
-        ScriptedSlave::Answer answer;
-        if (r.unit == 1)
-            answer.silent = true;
-        else if (r.unit == 2)
-            answer.values = moduleBlock(2, 22, valueCount);
-        else
-            answer.values = moduleBlock(r.unit, 21);
-        return answer;
-    });
-    QVERIFY(slave.listen());
-    auto client = connectedClient(slave.port());
+    // Address 1 stays silent, unit 2 answers with the fault, unit 3 is sound.
+    UnitSimFixture sim({UnitSimFixture::unit(2, {5, 4, 0, 0, 0, 0}, 22),
+                        UnitSimFixture::unit(3, {5, 4, 0, 0, 0, 0}, 21)});
+    sim.setFaults(faults);
+    QVERIFY(sim.start());
+    auto client = connectedClient(sim.port());
     QCOMPARE(client->state(), QModbusDevice::ConnectedState);
 
     DiscoveryScanner scanner;
@@ -242,14 +135,16 @@ void TestStartWindowReplies::scan_countsOnlyRepliesThatAnswerTheRequest()
 
 void TestStartWindowReplies::scan_keepsOneRequestOnTheLinePaced()
 {
-    ScriptedSlave slave([](const ScriptedSlave::Request &r) {
-        ScriptedSlave::Answer answer;
-        answer.values = moduleBlock(r.unit, 22);
-        answer.delayMs = 30;
-        return answer;
-    });
-    QVERIFY(slave.listen());
-    auto client = connectedClient(slave.port());
+    constexpr int delayMs = 30;
+    QList<SimUnitConfig> configs;
+    for (int address = 4; address <= 9; ++address)
+        configs << UnitSimFixture::unit(address, {5, 4, 0, 0, 0, 0});
+    UnitSimFixture sim(configs);
+    SimFaults late;
+    late.delayMs = delayMs;
+    sim.setFaults(late);
+    QVERIFY(sim.start());
+    auto client = connectedClient(sim.port());
     QCOMPARE(client->state(), QModbusDevice::ConnectedState);
 
     DiscoveryScanner scanner;
@@ -258,16 +153,19 @@ void TestStartWindowReplies::scan_keepsOneRequestOnTheLinePaced()
     scanner.start(4, 9);
     QTRY_COMPARE(done.count(), 6);
 
-    QCOMPARE(slave.requests().size(), 6);
+    const QVector<SimRequestRecord> requests = requestsOf(sim);
+    QCOMPARE(requests.size(), 6);
     for (int i = 0; i < 6; ++i) {
-        QCOMPARE(slave.requests().at(i).unit, 4 + i);
-        QCOMPARE(slave.requests().at(i).start, 2000);
-        QCOMPARE(slave.requests().at(i).count, 23);
+        QCOMPARE(requests.at(i).slave, 4 + i);
+        QCOMPARE(requests.at(i).address, 2000);
+        QCOMPARE(requests.at(i).count, 23);
     }
-    QCOMPARE(slave.maxOutstanding(), 1);
-    QCOMPARE(slave.gapsAfterAnswers().size(), 5);
-    for (qint64 gap : slave.gapsAfterAnswers())
-        QVERIFY2(gap >= DiscoveryScanner::PacingMs - 1, qPrintable(QString::number(gap)));
+    // Each answer leaves delayMs after its request: a request sent before the
+    // answer, or without the pause after it, comes sooner than this.
+    for (int i = 1; i < 6; ++i) {
+        const qint64 gap = requests.at(i - 1).time.msecsTo(requests.at(i).time);
+        QVERIFY2(gap >= delayMs + DiscoveryScanner::PacingMs - 1, qPrintable(QString::number(gap)));
+    }
 }
 
 void TestStartWindowReplies::window_disconnectDuringScanShowsNoMessage_data()
@@ -280,16 +178,13 @@ void TestStartWindowReplies::window_disconnectDuringScanShowsNoMessage_data()
 void TestStartWindowReplies::window_disconnectDuringScanShowsNoMessage()
 {
     QFETCH(bool, switchTab);
-    ScriptedSlave slave([](const ScriptedSlave::Request &) {
-        ScriptedSlave::Answer answer;
-        answer.silent = true; // address 1 would time out after 500 ms x 4
-        return answer;
-    });
-    QVERIFY(slave.listen());
+    UnitSimFixture sim;
+    sim.setSilent(true); // address 1 would time out after 500 ms x 4
+    QVERIFY(sim.start());
     RecordingStartWindow window;
     window.show();
-    connectWindow(&window, slave.port());
-    QTRY_COMPARE(slave.requests().size(), 1);
+    connectWindow(&window, sim.port());
+    QTRY_COMPARE(requestsOf(sim).size(), 1);
 
     if (switchTab)
         window.findChild<QTabWidget *>("tabWidget")->setCurrentIndex(0);
@@ -305,23 +200,21 @@ void TestStartWindowReplies::window_disconnectDuringScanShowsNoMessage()
 
 void TestStartWindowReplies::window_versionReplyOfWrongSizeIsRefused()
 {
-    // A late answer of 23 values taken for the 25-value read (as Qt's RTU
-    // master would match it) must not open the unit.
-    ScriptedSlave slave([](const ScriptedSlave::Request &r) {
-        ScriptedSlave::Answer answer;
-        answer.values = moduleBlock(1, 22, 23);
-        Q_UNUSED(r)
-        return answer;
-    });
-    QVERIFY(slave.listen());
+    // A reply of 23 values to the 25-value read (as a late answer to the scan's
+    // read would look to Qt's RTU master) must not open the unit.
+    UnitSimFixture sim;
+    SimFaults fault;
+    fault.shortReplyAt = {{2024, 2}}; // beyond the scan's 23 words
+    sim.setFaults(fault);
+    QVERIFY(sim.start());
     RecordingStartWindow window;
     window.show();
-    connectWindow(&window, slave.port());
+    connectWindow(&window, sim.port());
     QTRY_VERIFY(window.findChild<QPushButton *>("btnOnline")->isEnabled());
 
     QTest::mouseClick(window.findChild<QPushButton *>("btnOnline"), Qt::LeftButton);
-    QTRY_COMPARE(slave.requests().size(), 2);
-    QCOMPARE(slave.requests().at(1).count, 25);
+    QTRY_COMPARE(requestsOf(sim).size(), 2);
+    QCOMPARE(requestsOf(sim).at(1).count, 25);
     QTRY_VERIFY(!window.findChild<QLabel *>("labelError")->text().isEmpty());
     QVERIFY2(window.findChild<QLabel *>("labelError")
                  ->text()
@@ -332,7 +225,7 @@ void TestStartWindowReplies::window_versionReplyOfWrongSizeIsRefused()
 
     // The refusal does not block a later attempt.
     QTest::mouseClick(window.findChild<QPushButton *>("btnOnline"), Qt::LeftButton);
-    QTRY_COMPARE(slave.requests().size(), 3);
+    QTRY_COMPARE(requestsOf(sim).size(), 3);
 }
 
 QTEST_MAIN(TestStartWindowReplies)
