@@ -84,9 +84,8 @@ MainWindow::MainWindow(int mode, ModuleTables tables, QModbusClient *client, QWi
     : MainWindow(mode, parent)
 {
     m_client = client;
-    const QVector<quint16> block = tables.moduleTable();
-    m_serverAddress = block.value(5);
-    m_version = block.value(2);
+    m_serverAddress = tables.address();
+    m_version = tables.firmware();
     m_tables = tables;
 
     // The structure of a connected unit is read, not edited: the board
@@ -145,13 +144,15 @@ void MainWindow::connectActions()
     connect(ui->actionCalibrate, &QAction::triggered, this, &MainWindow::onCalibrate);
     connect(ui->actionOpenMapRegisters, &QAction::triggered, this, &MainWindow::onOpenMapRegisters);
 
-    const std::pair<QAction *, int> boards[] = {
-        {ui->actionA1_2_2, 5}, {ui->actionA2_4, 4},  {ui->actionTM2, 7}, {ui->actionRL2, 3},
-        {ui->actionU1_4, 6},   {ui->actionOK_4, 1},  {ui->actionSM2, 2}, {ui->actionDO_6, 8},
-        {ui->actionDI_4, 6},   {ui->actionDI_6, 10},
+    const std::pair<QAction *, SubmoduleType> boards[] = {
+        {ui->actionA1_2_2, SubmoduleAIO}, {ui->actionA2_4, SubmoduleAI},
+        {ui->actionTM2, SubmoduleTMP},    {ui->actionRL2, SubmoduleR},
+        {ui->actionU1_4, SubmoduleDI},    {ui->actionOK_4, SubmoduleDO4},
+        {ui->actionSM2, SubmoduleSIM},    {ui->actionDO_6, SubmoduleDO6},
+        {ui->actionDI_4, SubmoduleDI},    {ui->actionDI_6, SubmoduleDI6},
     };
     for (const auto &board : boards) {
-        const int type = board.second;
+        const SubmoduleType type = board.second;
         connect(board.first, &QAction::triggered, this, [this, type]() { addSubmodule(type); });
     }
 }
@@ -235,7 +236,7 @@ bool MainWindow::createNew()
     return true;
 }
 
-void MainWindow::addSubmodule(int typeSubModule)
+void MainWindow::addSubmodule(SubmoduleType typeSubModule)
 {
     if (ModuleView *view = currentView()) {
         view->addSubmodule(typeSubModule);
@@ -375,7 +376,7 @@ void MainWindow::onAddInfoProperty(const QString &info)
 void MainWindow::onCalibrate()
 {
     // The dialog polls over the same client: never during a sequence.
-    if (!m_client || m_state != -1 || (m_transfer && m_transfer->isRunning()))
+    if (!m_client || m_state != State::Idle || (m_transfer && m_transfer->isRunning()))
         return;
     ModuleView *view = currentView();
     Module *module = view ? view->module() : nullptr;
@@ -446,10 +447,10 @@ void MainWindow::readFromDevice()
     ui->progressBar->setRange(rT300, rT1600 + 1);
     ui->progressBar->setValue(rT300);
     ui->progressBar->show();
-    m_state = 32;
+    m_state = State::Reading;
     const TransferSequence::Start start = m_transfer->startRead(m_tables);
     if (start != TransferSequence::Start::Started) {
-        m_state = -1;
+        m_state = State::Idle;
         ui->progressBar->hide();
         return;
     }
@@ -493,7 +494,7 @@ void MainWindow::writeToDevice()
     ui->progressBar->setValue(wT300);
     ui->progressBar->setEnabled(true);
     ui->progressBar->show();
-    m_state = 31;
+    m_state = State::Writing;
     enableSequenceActions(false);
 }
 
@@ -522,7 +523,7 @@ void MainWindow::resetConfig()
         return;
     if (m_transfer->startReset() != TransferSequence::Start::Started)
         return;
-    m_state = 29;
+    m_state = State::Resetting;
     enableSequenceActions(false);
     ui->mdiArea->closeAllSubWindows();
 }
@@ -539,7 +540,7 @@ void MainWindow::onTransferWarning(const QString &text)
 {
     // A box opened now would run its own event loop while the write ends,
     // and the window may close under it: the write shows it when it has ended.
-    if (m_state == 31) {
+    if (m_state == State::Writing) {
         if (m_pendingWarning.isEmpty())
             m_pendingWarning = text;
         return;
@@ -582,7 +583,7 @@ void MainWindow::onTransferFinished(int kind, int result)
     case Kind::None:
         break;
     }
-    m_state = -1;
+    m_state = State::Idle;
     ui->progressBar->hide();
     enableSequenceActions(true);
 }
@@ -596,7 +597,7 @@ void MainWindow::finishWrite(int result)
         emit dataTransferComplete();
         return;
     }
-    m_state = -1;
+    m_state = State::Idle;
     setEnabled(true);
     ui->progressBar->hide();
     enableSequenceActions(true);
@@ -629,10 +630,10 @@ void MainWindow::reportWriteSuccess()
 
 void MainWindow::onCreateModule()
 {
-    const int state = m_state;
-    m_state = -1;
+    const State state = m_state;
+    m_state = State::Idle;
     switch (state) {
-    case 32: {
+    case State::Reading: {
         const int mode = m_keepModule ? (m_mode | ModeKeepsModule) : m_mode;
         auto *view = new ModuleView(mode, m_tables, this);
         addView(view, QString());
@@ -645,11 +646,11 @@ void MainWindow::onCreateModule()
         }
         return;
     }
-    case 29:
+    case State::Resetting:
         enableSequenceActions(true);
         readFromDevice();
         return;
-    case 31:
+    case State::Writing:
         if (m_writeView && m_writeView->module()) {
             m_writeView->module()->setChanged(false);
             m_writeView->refreshColors();

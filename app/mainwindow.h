@@ -1,6 +1,7 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include <codes.h>
 #include <moduletables.h>
 #include <typeresponse.h>
 
@@ -28,6 +29,9 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 
 public:
+    // The sequence a window runs; the values are those the unit's tools log.
+    enum class State { Idle = -1, Resetting = 29, Writing = 31, Reading = 32 };
+
     // Offline window (mode 1) and the common part of the online one.
     explicit MainWindow(int mode, QWidget *parent = nullptr);
     // Online window for a found unit; `tables` holds its module block, the
@@ -53,7 +57,7 @@ public slots:
     bool createNew();
 
 private slots:
-    void addSubmodule(int typeSubModule);
+    void addSubmodule(SubmoduleType typeSubModule);
     void readFromDevice();
     void writeToDevice();
     void writeEditableToDevice();
@@ -109,7 +113,7 @@ private:
     bool m_editedOnly = false;
     int m_version = 0;
     int m_mode = 0;
-    int m_state = -1;                       // 32 reading, 31 writing, 29 resetting, -1 idle
+    State m_state = State::Idle;
     TransferSequence *m_transfer = nullptr; // child object, online windows only
     bool m_closedEmitted = false;
     // The running write: its view, the image before encoding, and the warning

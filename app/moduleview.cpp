@@ -37,7 +37,6 @@ const QString kLinkParams = QStringLiteral("Параметры связи");
 const QString kGroupKey = QStringLiteral("Group");
 const QString kHelpFile = QStringLiteral("information.json");
 
-
 // Bits of the error word that the unit defines.
 constexpr int kErrorBits[] = {0, 1, 2, 5, 6};
 // The address and the response delay are single registers.
@@ -51,29 +50,6 @@ QRegularExpression ipv4Expression()
 {
     const QString octet = QStringLiteral("(?:[0-1]?[0-9]?[0-9]|2[0-4][0-9]|25[0-5])");
     return QRegularExpression(QStringLiteral("^%1\\.%1\\.%1\\.%1$").arg(octet));
-}
-
-// The two register words of each dotted address row.
-struct AddressWords
-{
-    const QString &row;
-    const QString &high;
-    const QString &low;
-};
-
-const AddressWords kAddressRows[] = {
-    {ModuleParam::IpAddress, ModuleParam::Ip1, ModuleParam::Ip2},
-    {ModuleParam::Mask, ModuleParam::Mask1, ModuleParam::Mask2},
-    {ModuleParam::Gateway, ModuleParam::Gate1, ModuleParam::Gate2},
-};
-
-const AddressWords *addressWordsOf(const QString &row)
-{
-    for (const AddressWords &words : kAddressRows) {
-        if (words.row == row)
-            return &words;
-    }
-    return nullptr;
 }
 
 } // namespace
@@ -96,7 +72,7 @@ ModuleView::ModuleView(int mode, const ModuleTables &tables, QWidget *parent)
 {
     setupView();
     // Register 2000 holds the module type.
-    auto *module = new Module(m_tables.moduleTable().value(0));
+    auto *module = new Module(m_tables.moduleType());
     adopt(module);
     module->fromTables(m_tables);
     setModule(module);
@@ -245,16 +221,14 @@ void ModuleView::valueChanged(BrowserProperty *qtproperty, const QVariant &value
     m_changed = true;
     emit enableSave(true);
 
-    if (addressWordsOf(name)) {
+    if (Module::isDottedAddress(name)) {
         applyAddress(parameter, value.toString());
     } else if (name == ModuleParam::BaudRate || name == ModuleParam::Parity) {
-        const int code = value.toInt() + (name == ModuleParam::BaudRate ? FirstBaudCode : 0);
-        device->setValue(name, code);
+        device->setValue(name, value.toInt() + Module::listCodeBase(name, -1));
         updatePortWord(parameter);
     } else if (name == ChannelParam::SignalType
                && device->value(ChannelParam::Type).toInt() == TypeTemperatureInput) {
-        // Temperature inputs list the signal types from code 4 on.
-        device->setValue(name, value.toInt() + 4);
+        device->setValue(name, value.toInt() + FirstTemperatureSignalType);
     } else {
         device->setValue(name, value);
     }
@@ -333,8 +307,8 @@ void ModuleView::buildModuleRow(Property *parameter, BrowserProperty *moduleGrou
     } else if (name == ModuleParam::BaudRate || name == ModuleParam::Parity) {
         if (m_mode & ModeTcp)
             return;
-        row = addEnumProperty(parameter, name == ModuleParam::BaudRate ? FirstBaudCode : 0);
-    } else if (addressWordsOf(name)) {
+        row = addEnumProperty(parameter, Module::listCodeBase(name, -1));
+    } else if (Module::isDottedAddress(name)) {
         if (m_mode & ModeRtu)
             return;
         row = addAddressProperty(name, value.toString());
@@ -401,7 +375,7 @@ BrowserProperty *ModuleView::buildChannelRow(Property *parameter, int channelTyp
         if (channelType == TypeAnalogInput || channelType == TypeAnalogOutput)
             return addEnumProperty(parameter, 0);
         if (channelType == TypeTemperatureInput)
-            return addEnumProperty(parameter, 4);
+            return addEnumProperty(parameter, FirstTemperatureSignalType);
         return nullptr;
     }
     if (name == ChannelParam::LowerLimit || name == ChannelParam::UpperLimit)
@@ -523,33 +497,14 @@ void ModuleView::collapseBelow(BrowserItem *item)
 
 void ModuleView::applyAddress(Property *parameter, const QString &text)
 {
-    const AddressWords *words = addressWordsOf(parameter->name());
-    Device *device = parameter->device();
-    const QStringList parts = text.split(QLatin1Char('.'));
-    int octets[4] = {};
-    bool valid = words && device && parts.size() == 4;
-    for (int i = 0; valid && i < 4; ++i) {
-        octets[i] = parts.at(i).toInt(&valid, 10);
-        valid = valid && octets[i] >= 0 && octets[i] <= 255;
-    }
-    if (!valid) {
-        qDebug() << "Address text refused:" << text;
-        return;
-    }
-    device->setValue(words->high, octets[0] * 256 + octets[1]);
-    device->setValue(words->low, octets[2] * 256 + octets[3]);
-    // The row's own parameter keeps the text too (and its edit mark), so a
-    // rebuild shows the address that will be written.
-    parameter->setValue(text);
+    if (auto *module = qobject_cast<Module *>(parameter->device()))
+        module->setDottedAddress(parameter->name(), text);
 }
 
 void ModuleView::updatePortWord(Property *changed)
 {
-    Device *device = changed->device();
-    if (!device
-        || (changed->name() != ModuleParam::BaudRate && changed->name() != ModuleParam::Parity))
-        return;
-    const int speed = device->value(ModuleParam::BaudRate).toInt();
-    const int parity = device->value(ModuleParam::Parity).toInt();
-    device->setValue(ModuleParam::PortConfig, (parity * 64 + speed) % 256);
+    auto *module = qobject_cast<Module *>(changed->device());
+    if (module
+        && (changed->name() == ModuleParam::BaudRate || changed->name() == ModuleParam::Parity))
+        module->updatePortWord();
 }

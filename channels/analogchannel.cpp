@@ -1,4 +1,5 @@
 #include "analogchannel.h"
+#include "modellogging.h"
 
 #include "codes.h"
 #include "property.h"
@@ -86,16 +87,16 @@ void AnalogChannel::decodeSettings(const Tables &tables, const TableNames &names
     const qint64 g = globalNumber();
 
     if (tables.types.isEmpty())
-        qDebug() << names.typesEmpty;
+        qCDebug(lcModel) << names.typesEmpty;
     else if (!TableAccess::holds(tables.types, g))
-        qDebug() << names.typesShort << g;
+        qCDebug(lcModel) << names.typesShort << g;
     else
         setValue(ChannelParam::SignalType, int(tables.types.at(int(g))));
 
     if (tables.limits.isEmpty()) {
-        qDebug() << names.limitsEmpty;
+        qCDebug(lcModel) << names.limitsEmpty;
     } else if (!TableAccess::holds(tables.limits, 4 * g, 4)) {
-        qDebug() << names.limitsShort << 4 * g + 4;
+        qCDebug(lcModel) << names.limitsShort << 4 * g + 4;
     } else {
         const int i = int(4 * g);
         setFloatValue(ChannelParam::LowerLimit, {tables.limits.at(i), tables.limits.at(i + 1)});
@@ -103,9 +104,9 @@ void AnalogChannel::decodeSettings(const Tables &tables, const TableNames &names
     }
 
     if (tables.flags.isEmpty()) {
-        qDebug() << names.flagsEmpty;
+        qCDebug(lcModel) << names.flagsEmpty;
     } else if (!TableAccess::holds(tables.flags, 2 * g, 2)) {
-        qDebug() << names.flagsShort << 2 * g + 2;
+        qCDebug(lcModel) << names.flagsShort << 2 * g + 2;
     } else {
         const quint16 w = tables.flags.at(int(2 * g));
         setBitsValue(ChannelParam::DataFormat, w, 4, 2);
@@ -135,8 +136,8 @@ void AnalogChannel::encodeSettings(Tables *tables) const
         const int format = value(ChannelParam::DataFormat).toInt();
         const int multiplier = value(ChannelParam::Multiplier).toInt();
         if (format < 0 || format > 3 || multiplier < 0 || multiplier > 3) {
-            qDebug() << "Format or multiplier out of range, flags not written:" << format
-                     << multiplier;
+            qCDebug(lcModel) << "Format or multiplier out of range, flags not written:" << format
+                             << multiplier;
             return;
         }
         tables->flags[int(2 * g)] = quint16((multiplier * 4 + format) * 16);

@@ -1,4 +1,5 @@
 #include "analogoutput.h"
+#include "modellogging.h"
 
 #include "codes.h"
 #include "property.h"
@@ -57,9 +58,9 @@ void AnalogOutput::fromTables(ModuleTables dataModule)
     const QVector<quint16> block = dataModule.blockValuesAOTable();
     const qint64 g = globalNumber();
     if (block.isEmpty())
-        qDebug() << "dataModule.blockValuesAOTable().isEmpty()";
+        qCDebug(lcModel) << "dataModule.blockValuesAOTable().isEmpty()";
     else if (!TableAccess::holds(block, 2 * g, 2))
-        qDebug() << "blockValuesAOTable().at()";
+        qCDebug(lcModel) << "blockValuesAOTable().at()";
     else
         setFloatValue(ChannelParam::BlockValue, {block.at(int(2 * g)), block.at(int(2 * g + 1))});
 }

@@ -1,4 +1,5 @@
 #include "channel.h"
+#include "modellogging.h"
 
 #include "property.h"
 #include "tableaccess.h"
@@ -24,7 +25,7 @@ void Channel::fromJson(const QJsonObject &obj)
         if (TableAccess::toBoundedInt(text, MaxFileNumber, &number))
             setValue(name, QVariant(text));
         else
-            qDebug() << "Channel number ignored:" << key << text;
+            qCDebug(lcModel) << "Channel number ignored:" << key << text;
     };
     take(QStringLiteral("NUMBER"), ChannelParam::Number);
     take(QStringLiteral("NUMBER_GLOBAL"), ChannelParam::GlobalNumber);
@@ -47,7 +48,7 @@ int Channel::compare(Device *other)
     const QVariant mine = value(ChannelParam::Type);
     const QVariant theirs = channel->value(ChannelParam::Type);
     if (mine != theirs) {
-        qDebug() << "Type channel does not match " << mine << theirs;
+        qCDebug(lcModel) << "Type channel does not match " << mine << theirs;
         return CompareChannelType;
     }
     return CompareMatch;

@@ -1,4 +1,5 @@
 #include "digitalinput.h"
+#include "modellogging.h"
 
 #include "codes.h"
 #include "property.h"
@@ -51,7 +52,7 @@ void DigitalInput::fromTables(ModuleTables dataModule)
 {
     const QVector<quint16> table = dataModule.antibounceDITable();
     if (table.isEmpty()) {
-        qDebug() << "dataModule.antibounceDITable().isEmpty()";
+        qCDebug(lcModel) << "dataModule.antibounceDITable().isEmpty()";
         return;
     }
     if (!hasAntibounce())
@@ -71,7 +72,7 @@ ModuleTables DigitalInput::toTables(ModuleTables dataModule)
     QVector<quint16> table = dataModule.antibounceDITable();
     const int g = globalNumber();
     if (g < 0 || !TableAccess::holds(table, g / 16)) {
-        qDebug() << "Error value ANTIBOUNCE";
+        qCDebug(lcModel) << "Error value ANTIBOUNCE";
         return dataModule;
     }
     const quint16 mask = quint16(1u << (g % 16));

@@ -1,4 +1,5 @@
 #include "digitaloutput.h"
+#include "modellogging.h"
 
 #include "codes.h"
 #include "property.h"
@@ -45,9 +46,9 @@ void DigitalOutput::fromTables(ModuleTables dataModule)
     const qint64 g = globalNumber();
     const QVector<quint16> pwm = dataModule.pwmDOTable();
     if (pwm.isEmpty())
-        qDebug() << "dataModule.pwmDOTable().isEmpty()";
+        qCDebug(lcModel) << "dataModule.pwmDOTable().isEmpty()";
     else if (!TableAccess::holds(pwm, g))
-        qDebug() << "pwmDOTable().at()" << g + 1;
+        qCDebug(lcModel) << "pwmDOTable().at()" << g + 1;
     else
         setValue(ChannelParam::Pwm, int(pwm.at(int(g))));
 
@@ -55,7 +56,7 @@ void DigitalOutput::fromTables(ModuleTables dataModule)
     if (block.isEmpty())
         return;
     if (!TableAccess::holds(block, g))
-        qDebug() << "blockValuesDOTable().at()" << g + 1;
+        qCDebug(lcModel) << "blockValuesDOTable().at()" << g + 1;
     else
         setValue(ChannelParam::BlockValue, block.at(int(g)) != 0);
 }

@@ -262,7 +262,7 @@ bool RegisterBlocks::linkChanged(const ModuleTables &before, const ModuleTables 
 {
     const QVector<quint16> oldWords = before.moduleTable();
     const QVector<quint16> newWords = encoded.moduleTable();
-    for (const int word : {AddressWord, PortWord}) {
+    for (const int word : {ModuleTables::WordAddress, ModuleTables::WordPort}) {
         if (word >= newWords.size())
             continue; // not written at all
         if (word >= oldWords.size() || oldWords.at(word) != newWords.at(word))

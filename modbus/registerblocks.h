@@ -27,11 +27,9 @@ public:
     static constexpr quint16 CoilOn = 0xFF00;
     static constexpr quint16 CoilOff = 0x0000;
     // The writable slice of the module block: words 4..15 at registers 2004..2015.
-    static constexpr int ModuleWriteFirstWord = 4;
-    static constexpr int ModuleWriteWordCount = 12;
-    // Module words that carry the unit's address and its RS-485 settings.
-    static constexpr int AddressWord = 5;
-    static constexpr int PortWord = 6;
+    static constexpr int ModuleWriteFirstWord = ModuleTables::WordLockTimeout;
+    static constexpr int ModuleWriteWordCount
+        = ModuleTables::EncodedBlockSize - ModuleTables::WordLockTimeout;
 
     // rT2000..rT1600.
     static bool isReadBlock(int type);

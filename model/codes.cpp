@@ -15,25 +15,25 @@ const QString unknownText = QStringLiteral("Неизвестный");
 QString submoduleTypeName(int type)
 {
     switch (type) {
-    case 1:
+    case SubmoduleDO4:
         return QStringLiteral("DO4");
-    case 2:
+    case SubmoduleSIM:
         return QStringLiteral("SIM");
-    case 3:
+    case SubmoduleR:
         return QStringLiteral("R");
-    case 4:
+    case SubmoduleAI:
         return QStringLiteral("AI");
-    case 5:
+    case SubmoduleAIO:
         return QStringLiteral("AIO");
-    case 6:
+    case SubmoduleDI:
         return QStringLiteral("DI");
-    case 7:
+    case SubmoduleTMP:
         return QStringLiteral("TMP");
-    case 8:
+    case SubmoduleDO6:
         return QStringLiteral("DO6");
-    case 9:
+    case SubmoduleENI2:
         return QStringLiteral("ENI2");
-    case 10:
+    case SubmoduleDI6:
         return QStringLiteral("DI6");
     default:
         return unknownText;

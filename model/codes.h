@@ -12,6 +12,28 @@
 // with the texts the user sees for them. Unknown codes never fail: every
 // lookup has a fallback text.
 
+// Board codes as the unit keeps them in the slot words of the module block; 0 is an empty slot.
+enum SubmoduleType {
+    SubmoduleNone = 0,
+    SubmoduleDO4 = 1,
+    SubmoduleSIM = 2,
+    SubmoduleR = 3,
+    SubmoduleAI = 4,
+    SubmoduleAIO = 5,
+    SubmoduleDI = 6,
+    SubmoduleTMP = 7,
+    SubmoduleDO6 = 8,
+    SubmoduleENI2 = 9,
+    SubmoduleDI6 = 10,
+    LastSubmoduleType = SubmoduleDI6
+};
+Q_DECLARE_METATYPE(SubmoduleType)
+
+inline bool isSubmoduleType(int code)
+{
+    return code > SubmoduleNone && code <= LastSubmoduleType;
+}
+
 // Kind of a channel, the value of its "Тип канала" parameter.
 enum TypeChannel {
     TypeAnalogInput = 0,
@@ -104,5 +126,7 @@ inline const TextList slotLetterList
 
 // Stored baud code of the first entry of baudRateList.
 constexpr int FirstBaudCode = 3;
+// Temperature inputs list the signal types from this code on.
+constexpr int FirstTemperatureSignalType = 4;
 
 #endif // CODES_H

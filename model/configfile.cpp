@@ -1,4 +1,5 @@
 #include "configfile.h"
+#include "modellogging.h"
 
 #include <QDebug>
 #include <QFile>
@@ -29,7 +30,7 @@ QJsonObject loadJsonObject(const QString &path)
         data += chunk;
     }
     if (data.size() > MaxFileSize) {
-        qWarning() << "Configuration file too large:" << path;
+        qCWarning(lcModel) << "Configuration file too large:" << path;
         return QJsonObject();
     }
     return QJsonDocument::fromJson(data).object();
@@ -45,13 +46,13 @@ bool saveJsonObject(const QJsonObject &obj, const QString &path)
     const QByteArray data = QJsonDocument(obj).toJson();
     // commit() would replace the old file even after a failed write.
     if (file.write(data) != data.size() || !file.flush()) {
-        qWarning() << "Couldn't write save file:" << file.errorString();
+        qCWarning(lcModel) << "Couldn't write save file:" << file.errorString();
         file.cancelWriting();
         file.commit();
         return false;
     }
     if (!file.commit()) {
-        qWarning() << "Couldn't write save file:" << file.errorString();
+        qCWarning(lcModel) << "Couldn't write save file:" << file.errorString();
         return false;
     }
     return true;

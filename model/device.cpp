@@ -1,4 +1,5 @@
 #include "device.h"
+#include "modellogging.h"
 
 #include "codes.h"
 #include "property.h"
@@ -44,7 +45,7 @@ void Device::setBitsValue(const QString &name, quint16 word, int firstBit, int b
 void Device::setFloatValue(const QString &name, const QVector<quint16> &words)
 {
     if (words.isEmpty()) {
-        qDebug() << "setFloatValue: no words for" << name;
+        qCDebug(lcModel) << "setFloatValue: no words for" << name;
         return;
     }
     setValue(name, QVariant(wordsToFloat(words.first(), words.last())));

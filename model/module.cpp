@@ -1,5 +1,7 @@
 #include "module.h"
+#include "modellogging.h"
 
+#include "channel.h"
 #include "codes.h"
 #include "property.h"
 #include "submodule.h"
@@ -12,24 +14,20 @@
 
 namespace {
 
-// Module-block words (register 2000 + word).
-enum Word {
-    WordFirmware = 2,
-    WordErrors = 3,
-    WordLockTimeout = 4,
-    WordAddress = 5,
-    WordPort = 6,
-    WordResponseDelay = 7,
-    WordIp1 = 10,
-    WordIp2 = 11,
-    WordMask1 = 12,
-    WordMask2 = 13,
-    WordGate1 = 14,
-    WordGate2 = 15
-};
-
-// Words up to the gateway must be present before the module writes into the block.
-constexpr int EncodedBlockSize = 16;
+using Word = ModuleTables::ModuleWord;
+constexpr Word WordFirmware = ModuleTables::WordFirmware;
+constexpr Word WordErrors = ModuleTables::WordErrors;
+constexpr Word WordLockTimeout = ModuleTables::WordLockTimeout;
+constexpr Word WordAddress = ModuleTables::WordAddress;
+constexpr Word WordPort = ModuleTables::WordPort;
+constexpr Word WordResponseDelay = ModuleTables::WordResponseDelay;
+constexpr Word WordIp1 = ModuleTables::WordIp1;
+constexpr Word WordIp2 = ModuleTables::WordIp2;
+constexpr Word WordMask1 = ModuleTables::WordMask1;
+constexpr Word WordMask2 = ModuleTables::WordMask2;
+constexpr Word WordGate1 = ModuleTables::WordGate1;
+constexpr Word WordGate2 = ModuleTables::WordGate2;
+constexpr int EncodedBlockSize = ModuleTables::EncodedBlockSize;
 
 // File key and the parameter it holds.
 struct FileKey
@@ -63,9 +61,10 @@ QString tenthsText(quint16 word)
     return QString::number(word / 10.0, 'g', 6);
 }
 
+// The file loader numbers every kind but ENI2; the decoder only the kinds up to TMP.
 bool usesOrdinal(int type)
 {
-    return type >= 1 && type <= 10 && type != 9;
+    return isSubmoduleType(type) && type != SubmoduleENI2;
 }
 
 } // namespace
@@ -105,40 +104,103 @@ Module::Module(int type, QObject *parent)
 
 Module::~Module()
 {
-    qDebug() << "~Module()";
+    qCDebug(lcModel) << "~Module()";
 }
 
 QString Module::dottedAddress(quint16 high, quint16 low)
 {
-    return QStringLiteral("%1.%2.%3.%4")
-        .arg(high >> 8)
-        .arg(high & 255)
-        .arg(low >> 8)
-        .arg(low & 255);
+    return ModuleTables::wordsToDotted(high, low);
+}
+
+int Module::listCodeBase(const QString &name, int channelType)
+{
+    if (name == ModuleParam::BaudRate)
+        return FirstBaudCode;
+    if (name == ChannelParam::SignalType && channelType == TypeTemperatureInput)
+        return FirstTemperatureSignalType;
+    return 0;
+}
+
+namespace {
+
+// The two register words of each dotted address row.
+struct AddressWords
+{
+    const QString &row;
+    const QString &high;
+    const QString &low;
+};
+
+const AddressWords *addressWordsOf(const QString &row)
+{
+    static const AddressWords rows[] = {
+        {ModuleParam::IpAddress, ModuleParam::Ip1, ModuleParam::Ip2},
+        {ModuleParam::Mask, ModuleParam::Mask1, ModuleParam::Mask2},
+        {ModuleParam::Gateway, ModuleParam::Gate1, ModuleParam::Gate2},
+    };
+    for (const AddressWords &words : rows) {
+        if (words.row == row)
+            return &words;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+bool Module::isDottedAddress(const QString &row)
+{
+    return addressWordsOf(row) != nullptr;
+}
+
+bool Module::setDottedAddress(const QString &row, const QString &text)
+{
+    const AddressWords *words = addressWordsOf(row);
+    quint16 high = 0;
+    quint16 low = 0;
+    if (!words || !ModuleTables::dottedToWords(text, &high, &low)) {
+        qCDebug(lcModel) << "Address text refused:" << text;
+        return false;
+    }
+    setValue(words->high, int(high));
+    setValue(words->low, int(low));
+    // The row's own parameter keeps the text too, and its edit mark, so a rebuild shows
+    // the address that will be written.
+    if (Property *shown = property(row))
+        shown->setValue(text);
+    else
+        setValue(row, text);
+    return true;
+}
+
+void Module::updatePortWord()
+{
+    setValue(ModuleParam::PortConfig,
+             int(ModuleTables::encodePortWord(value(ModuleParam::BaudRate).toInt(),
+                                              value(ModuleParam::Parity).toInt())));
 }
 
 Device *Module::createSubmodule(int type)
 {
     switch (type) {
-    case 1:
+    case SubmoduleDO4:
         return new OK4Submodule(this);
-    case 2:
+    case SubmoduleSIM:
         return new SM2Submodule(this);
-    case 3:
+    case SubmoduleR:
         return new RL2Submodule(this);
-    case 4:
+    case SubmoduleAI:
         return new A2_4Submodule(this);
-    case 5:
+    case SubmoduleAIO:
         return new A1_2_2Submodule(this);
-    case 6:
+    case SubmoduleDI:
         return new U1_4Submodule(this);
-    case 7:
+    case SubmoduleTMP:
         return new TM_2Submodule(this);
-    case 8:
+    case SubmoduleDO6:
         return new OK_6Submodule(this);
-    case 9:
+    case SubmoduleENI2:
         return new ENI2Submodule(this);
-    case 10:
+    case SubmoduleDI6:
         return new DI_6Submodule(this);
     default:
         return nullptr;
@@ -171,8 +233,8 @@ void Module::fromTables(ModuleTables dataModule)
     setValue(ModuleParam::ResponseDelay, QString::number(t.at(WordResponseDelay)));
     const quint16 port = t.at(WordPort);
     setValue(ModuleParam::PortConfig, QString::number(port));
-    setValue(ModuleParam::BaudRate, int(port & 31));
-    setValue(ModuleParam::Parity, int(port >> 6));
+    setValue(ModuleParam::BaudRate, ModuleTables::baudCodeOf(port));
+    setValue(ModuleParam::Parity, ModuleTables::parityCodeOf(port));
     setValue(ModuleParam::Ip1, int(t.at(WordIp1)));
     setValue(ModuleParam::Ip2, int(t.at(WordIp2)));
     setValue(ModuleParam::IpAddress, dottedAddress(t.at(WordIp1), t.at(WordIp2)));
@@ -183,14 +245,14 @@ void Module::fromTables(ModuleTables dataModule)
     setValue(ModuleParam::Gate2, int(t.at(WordGate2)));
     setValue(ModuleParam::Gateway, dottedAddress(t.at(WordGate1), t.at(WordGate2)));
 
-    int seen[11] = {};
+    int seen[LastSubmoduleType + 1] = {};
     for (int slot = 0; slot < ModuleTables::SlotCount; ++slot) {
         const quint16 code = t.at(ModuleTables::FirstSlotWord + slot);
-        if (code == 0 || code > 10)
+        if (!isSubmoduleType(code))
             continue;
         Device *submodule = createSubmodule(code);
         submodule->setValue(SubmoduleParam::Slot, slot);
-        if (code <= 7)
+        if (code <= SubmoduleTMP)
             submodule->setValue(SubmoduleParam::Ordinal, seen[code]);
         ++seen[code];
         submodule->fromTables(dataModule);
@@ -228,7 +290,7 @@ ModuleTables Module::toTables(ModuleTables dataModule)
         }
         dataModule.setModuleTable(t);
     } else {
-        qDebug() << "Module block too short to encode:" << t.size();
+        qCDebug(lcModel) << "Module block too short to encode:" << t.size();
     }
 
     for (Device *child : childDevices())
@@ -268,8 +330,8 @@ void Module::fromJson(const QJsonObject &root)
         setValue(entry->name, text);
         if (entry->name == ModuleParam::PortConfig) {
             const int port = text.toInt();
-            setValue(ModuleParam::BaudRate, port & 31);
-            setValue(ModuleParam::Parity, port >> 6);
+            setValue(ModuleParam::BaudRate, ModuleTables::baudCodeOf(port));
+            setValue(ModuleParam::Parity, ModuleTables::parityCodeOf(port));
         } else if (addressWords.contains(key)) {
             words[addressWords.value(key)] = text.toUShort();
         }
@@ -285,17 +347,17 @@ void Module::fromJson(const QJsonObject &root)
         if (slot >= 0 && slot < ModuleTables::SlotCount)
             slotTaken[slot] = true;
     }
-    int seen[11] = {};
+    int seen[LastSubmoduleType + 1] = {};
     for (const QJsonValue &element : elements) {
         const QJsonObject obj = element.toObject();
         const int type = obj.value(QStringLiteral("TYPE_SUBMODULE")).toString().toInt();
         const int slot = obj.value(QStringLiteral("POSITION_SUBMODULE")).toString().toInt();
-        if (type < 1 || type > 10)
+        if (!isSubmoduleType(type))
             continue;
         // A unit has six slots: a board outside them or on top of another
         // would give a module no unit can have.
         if (slot < 0 || slot >= ModuleTables::SlotCount || slotTaken[slot]) {
-            qDebug() << "Submodule skipped, slot out of range or taken:" << slot;
+            qCDebug(lcModel) << "Submodule skipped, slot out of range or taken:" << slot;
             continue;
         }
         slotTaken[slot] = true;
@@ -314,13 +376,13 @@ int Module::compare(Device *other)
     if (!module)
         return CompareNotModule;
     if (value(ModuleParam::Type) != module->value(ModuleParam::Type)) {
-        qDebug() << "Type module does not match";
+        qCDebug(lcModel) << "Type module does not match";
         return CompareModuleType;
     }
     const QObjectList ours = children();
     const QObjectList others = module->children();
     if (ours.size() != others.size()) {
-        qDebug() << "Different number of submodules";
+        qCDebug(lcModel) << "Different number of submodules";
         return CompareSubmoduleCount;
     }
     // Every board is compared, pairwise in creation order.

@@ -42,6 +42,15 @@ public:
     int compare(Device *other) override;
 
     static QString dottedAddress(quint16 high, quint16 low);
+    // First code of a list parameter: its row shows entry (code - base).
+    static int listCodeBase(const QString &name, int channelType);
+
+    // The parameters a dotted address row stands for ("IP адрес" and its two words, …).
+    static bool isDottedAddress(const QString &row);
+    // Sets an address row's text and its two words; false (nothing set) for any other text.
+    bool setDottedAddress(const QString &row, const QString &text);
+    // Recomputes the port word from the baud and parity codes.
+    void updatePortWord();
 
 private:
     int m_counters[FamilyCount] = {};

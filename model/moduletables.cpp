@@ -1,6 +1,9 @@
 #include "moduletables.h"
+#include "codes.h"
+#include "modellogging.h"
 
 #include <QDebug>
+#include <QStringList>
 
 namespace {
 
@@ -16,23 +19,23 @@ struct ChannelCounts
 ChannelCounts countsOfSlotCode(quint16 code)
 {
     switch (code) {
-    case 1:
+    case SubmoduleDO4:
         return {0, 0, 0, 4}; // DO4
-    case 2:
+    case SubmoduleSIM:
         return {0, 0, 0, 2}; // SIM
-    case 3:
+    case SubmoduleR:
         return {0, 0, 0, 2}; // R
-    case 4:
+    case SubmoduleAI:
         return {4, 0, 0, 0}; // AI
-    case 5:
+    case SubmoduleAIO:
         return {2, 2, 0, 0}; // AIO
-    case 6:
+    case SubmoduleDI:
         return {0, 0, 4, 0}; // DI
-    case 7:
+    case SubmoduleTMP:
         return {2, 0, 0, 0}; // TMP
-    case 8:
+    case SubmoduleDO6:
         return {0, 0, 0, 6}; // DO6
-    case 10:
+    case SubmoduleDI6:
         return {0, 0, 6, 0}; // DI6
     default:
         return {0, 0, 0, 0}; // ENI2 and unknown codes carry no channels
@@ -51,7 +54,7 @@ void ModuleTables::setModuleTable(const QVector<quint16> &table)
     m_countDO = 0;
 
     if (m_moduleTable.isEmpty()) {
-        qDebug() << "ModuleTables::setModuleTable m_moduleTable.isEmpty()";
+        qCDebug(lcModel) << "ModuleTables::setModuleTable m_moduleTable.isEmpty()";
         return;
     }
     if (m_moduleTable.size() < ModuleBlockSize)
@@ -68,4 +71,42 @@ void ModuleTables::setModuleTable(const QVector<quint16> &table)
         m_countDI += counts.di;
         m_countDO += counts.dout;
     }
+}
+
+int ModuleTables::slotCode(int slot) const
+{
+    if (slot < 0 || slot >= SlotCount)
+        return 0;
+    return moduleWord(ModuleWord(FirstSlotWord + slot));
+}
+
+quint16 ModuleTables::encodePortWord(int baudCode, int parityCode)
+{
+    return quint16((parityCode * 64 + baudCode) % 256);
+}
+
+bool ModuleTables::dottedToWords(const QString &text, quint16 *high, quint16 *low)
+{
+    const QStringList parts = text.split(QLatin1Char('.'));
+    if (parts.size() != 4)
+        return false;
+    int octets[4] = {};
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        octets[i] = parts.at(i).toInt(&ok, 10);
+        if (!ok || octets[i] < 0 || octets[i] > 255)
+            return false;
+    }
+    *high = quint16(octets[0] * 256 + octets[1]);
+    *low = quint16(octets[2] * 256 + octets[3]);
+    return true;
+}
+
+QString ModuleTables::wordsToDotted(quint16 high, quint16 low)
+{
+    return QStringLiteral("%1.%2.%3.%4")
+        .arg(high >> 8)
+        .arg(high & 255)
+        .arg(low >> 8)
+        .arg(low & 255);
 }

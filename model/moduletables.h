@@ -42,11 +42,51 @@ public:
     void setTypesValueAOTable(const QVector<quint16> &table) { m_typesValueAOTable = table; }
     void setBlockValuesAOTable(const QVector<quint16> &table) { m_blockValuesAOTable = table; }
 
+    // Words of the module block (register 2000 + word).
+    enum ModuleWord {
+        WordModuleType = 0,
+        WordFirmware = 2, // tenths: 22 is version 2.2
+        WordErrors = 3,
+        WordLockTimeout = 4,
+        WordAddress = 5,
+        WordPort = 6, // parity code * 64 + baud code
+        WordResponseDelay = 7,
+        WordIp1 = 10, // each address: high word first, two octets per word
+        WordIp2 = 11,
+        WordMask1 = 12,
+        WordMask2 = 13,
+        WordGate1 = 14,
+        WordGate2 = 15,
+        FirstSlotWord = 17, // slot A; slots B..F follow
+        WordEepromFlag = 23,
+        WordJumper = 24 // reported from firmware 2.2 on
+    };
     // Length of the module block as the unit reports it (registers 2000..2022).
     static constexpr int ModuleBlockSize = 23;
-    // Index of the slot word of slot A in the module block.
-    static constexpr int FirstSlotWord = 17;
+    // Words up to the gateway must be present before the model encodes into the block.
+    static constexpr int EncodedBlockSize = WordGate2 + 1;
+    // The module block with the jumper word, read before a unit is opened.
+    static constexpr int JumperBlockSize = WordJumper + 1;
+    static constexpr int JumperWordFirmware = 22;
     static constexpr int SlotCount = 6;
+
+    // The module block's words by name; 0 when the block is too short.
+    quint16 moduleWord(ModuleWord word) const { return m_moduleTable.value(word); }
+    int moduleType() const { return moduleWord(WordModuleType); }
+    int firmware() const { return moduleWord(WordFirmware); }
+    int address() const { return moduleWord(WordAddress); }
+    quint16 portWord() const { return moduleWord(WordPort); }
+    // Board code in a slot 0..5 (0: empty).
+    int slotCode(int slot) const;
+    bool jumperSet() const { return moduleWord(WordJumper) == 1; }
+
+    // The port word of a baud code (3..10) and a parity code (0..3).
+    static quint16 encodePortWord(int baudCode, int parityCode);
+    static int baudCodeOf(quint16 portWord) { return portWord & 31; }
+    static int parityCodeOf(quint16 portWord) { return portWord >> 6; }
+    // A dotted address "a.b.c.d" as the two words the unit keeps; false for any other text.
+    static bool dottedToWords(const QString &text, quint16 *high, quint16 *low);
+    static QString wordsToDotted(quint16 high, quint16 low);
 
 private:
     int m_countSubmodules = 0;

@@ -1,4 +1,5 @@
 #include "property.h"
+#include "modellogging.h"
 
 #include "codes.h"
 
@@ -12,7 +13,7 @@ Property::Property(QString name, Device *device, QVariant value)
 
 Property::~Property()
 {
-    qDebug() << "~Property()";
+    qCDebug(lcModel) << "~Property()";
 }
 
 void Property::setValue(QVariant v)

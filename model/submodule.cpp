@@ -1,4 +1,6 @@
 #include "submodule.h"
+#include "codes.h"
+#include "modellogging.h"
 
 #include "analoginput.h"
 #include "analogoutput.h"
@@ -159,13 +161,13 @@ int Submodule::compare(Device *other)
     const QVariant mine = value(SubmoduleParam::Type);
     const QVariant theirs = submodule->value(SubmoduleParam::Type);
     if (mine != theirs) {
-        qDebug() << "Type submodule does not match " << mine << theirs;
+        qCDebug(lcModel) << "Type submodule does not match " << mine << theirs;
         return CompareSubmoduleType;
     }
     const QObjectList ours = children();
     const QObjectList others = submodule->children();
     if (ours.size() != others.size()) {
-        qDebug() << "Different number of channels";
+        qCDebug(lcModel) << "Different number of channels";
         return CompareChannelCount;
     }
     // Every channel is compared, pairwise in creation order.
@@ -181,49 +183,49 @@ int Submodule::compare(Device *other)
 }
 
 OK4Submodule::OK4Submodule(Module *parent)
-    : Submodule(1, parent)
+    : Submodule(SubmoduleDO4, parent)
 {
     reserve(0, 0, 0, 4, 0, 0, 0);
     createChannels();
 }
 
 SM2Submodule::SM2Submodule(Module *parent)
-    : Submodule(2, parent)
+    : Submodule(SubmoduleSIM, parent)
 {
     reserve(0, 0, 0, 2, 0, 0, 0);
     createChannels();
 }
 
 RL2Submodule::RL2Submodule(Module *parent)
-    : Submodule(3, parent)
+    : Submodule(SubmoduleR, parent)
 {
     reserve(0, 0, 0, 2, 0, 0, 0);
     createChannels();
 }
 
 A2_4Submodule::A2_4Submodule(Module *parent)
-    : Submodule(4, parent)
+    : Submodule(SubmoduleAI, parent)
 {
     reserve(4, 0, 0, 0, 0, 0, 0);
     createChannels();
 }
 
 A1_2_2Submodule::A1_2_2Submodule(Module *parent)
-    : Submodule(5, parent)
+    : Submodule(SubmoduleAIO, parent)
 {
     reserve(2, 2, 0, 0, 0, 0, 0);
     createChannels();
 }
 
 U1_4Submodule::U1_4Submodule(Module *parent)
-    : Submodule(6, parent)
+    : Submodule(SubmoduleDI, parent)
 {
     reserve(0, 0, 4, 0, 2, 0, 0);
     createChannels();
 }
 
 TM_2Submodule::TM_2Submodule(Module *parent)
-    : Submodule(7, parent)
+    : Submodule(SubmoduleTMP, parent)
 {
     reserve(2, 0, 0, 0, 0, 0, 0);
     createChannels();
@@ -237,18 +239,18 @@ void TM_2Submodule::createChannels()
 }
 
 OK_6Submodule::OK_6Submodule(Module *parent)
-    : Submodule(8, parent)
+    : Submodule(SubmoduleDO6, parent)
 {
     reserve(0, 0, 0, 6, 0, 0, 2);
     createChannels();
 }
 
 ENI2Submodule::ENI2Submodule(Module *parent)
-    : Submodule(9, parent)
+    : Submodule(SubmoduleENI2, parent)
 {}
 
 DI_6Submodule::DI_6Submodule(Module *parent)
-    : Submodule(10, parent)
+    : Submodule(SubmoduleDI6, parent)
 {
     reserve(0, 0, 6, 0, 0, 2, 0);
     createChannels();

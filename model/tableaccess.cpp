@@ -1,4 +1,5 @@
 #include "tableaccess.h"
+#include "modellogging.h"
 
 #include <QDebug>
 
@@ -35,7 +36,7 @@ bool toWord(const QVariant &value, const char *what, quint16 *word)
         const qint64 n = text.toLongLong(&ok);
         if (ok) {
             if (n < 0 || n > WordMax) {
-                qDebug() << "Value out of 16-bit range, register not written:" << what << n;
+                qCDebug(lcModel) << "Value out of 16-bit range, register not written:" << what << n;
                 return false;
             }
             *word = quint16(n);
@@ -44,7 +45,7 @@ bool toWord(const QVariant &value, const char *what, quint16 *word)
         // A number too big for an integer text ("1e9") must not become 0.
         const double d = text.toDouble(&ok);
         if (ok && !fitsWord(std::trunc(d))) {
-            qDebug() << "Value out of 16-bit range, register not written:" << what << text;
+            qCDebug(lcModel) << "Value out of 16-bit range, register not written:" << what << text;
             return false;
         }
         *word = 0; // not an integer text, read as 0 like every other reader
@@ -62,7 +63,7 @@ bool toWord(const QVariant &value, const char *what, quint16 *word)
     }
     const double rounded = std::round(d);
     if (!fitsWord(rounded)) {
-        qDebug() << "Value out of 16-bit range, register not written:" << what << d;
+        qCDebug(lcModel) << "Value out of 16-bit range, register not written:" << what << d;
         return false;
     }
     *word = quint16(rounded);
@@ -79,7 +80,7 @@ bool toTenthsWord(const QVariant &value, const char *what, quint16 *word)
     }
     const double tenths = std::trunc(d * 10.0);
     if (!fitsWord(tenths)) {
-        qDebug() << "Value out of 16-bit range, register not written:" << what << d;
+        qCDebug(lcModel) << "Value out of 16-bit range, register not written:" << what << d;
         return false;
     }
     *word = quint16(tenths);

@@ -1,0 +1,9 @@
+#ifndef MODELLOGGING_H
+#define MODELLOGGING_H
+
+#include <QLoggingCategory>
+
+// Debug lines of the device model; QT_LOGGING_RULES="brk.model.debug=false" silences them.
+Q_DECLARE_LOGGING_CATEGORY(lcModel)
+
+#endif // MODELLOGGING_H
