@@ -38,19 +38,6 @@ constexpr int SubWindowWidth = 800;
 constexpr int SubWindowHeight = 600;
 constexpr int StatusTimeoutMs = 5000;
 
-// Reason shown when an opened file does not fit the unit (Device::compare).
-QString compareReason(int code)
-{
-    static const char *const reasons[] = {
-        "невозможно открыть модуль",    "разные типы модулей",    "разное кол-во субмодулей",
-        "невозможно открыть субмодуль", "разные типы субмодулей", "разное кол-во каналов",
-        "невозможно открыть канал",     "разные типы каналов",
-    };
-    if (code >= CompareNotModule && code <= CompareChannelType)
-        return QStringLiteral("Ошибка: ") + QString::fromUtf8(reasons[code - 1]);
-    return QStringLiteral("Неизвестная ошибка");
-}
-
 } // namespace
 
 MainWindow::MainWindow(int mode, QWidget *parent)
@@ -312,9 +299,7 @@ void MainWindow::openFileJson()
 
 void MainWindow::openOffline(const QString &fileName, const QString &title)
 {
-    auto module = std::make_unique<Module>(-1);
-    module->fromJson(loadJsonObject(fileName));
-    auto *view = new ModuleView(m_mode, module.release(), this);
+    auto *view = new ModuleView(m_mode, loadModule(fileName).release(), this);
     view->setFileName(fileName);
     addView(view, title);
 }
@@ -326,13 +311,11 @@ void MainWindow::openOnline(const QString &fileName, const QString &title)
             "Не возможно сверить конфигурацию, создайте модуль и повторите загрузку"));
         return;
     }
-    auto module = std::make_unique<Module>(-1);
-    module->fromJson(loadJsonObject(fileName));
+    std::unique_ptr<Module> module = loadModule(fileName);
     // Checked before a view exists: a rejected file leaves nothing behind.
     const int code = m_deviceModule->compare(module.get());
     if (code != CompareMatch) {
-        warn(QStringLiteral("Не верная конфигурация загружаемого модуля. %1")
-                 .arg(compareReason(code)));
+        warn(fileCheckWarning(code));
         return;
     }
     auto *view = new ModuleView(m_mode, module.release(), this);

@@ -5,8 +5,10 @@
 #include "browserproperty.h"
 #include "channel.h"
 #include "codes.h"
+#include "configfile.h"
 #include "modeflags.h"
 #include "module.h"
+#include "parametertree.h"
 #include "positionsubmoduledialog.h"
 #include "property.h"
 #include "propertyeditorfactory.h"
@@ -39,12 +41,12 @@ const QString kHelpFile = QStringLiteral("information.json");
 
 // Bits of the error word that the unit defines.
 constexpr int kErrorBits[] = {0, 1, 2, 5, 6};
-// The address and the response delay are single registers.
-constexpr int kWordMaximum = 65535;
-constexpr int kPwmMaximum = 100;
-constexpr double kLimitBound = 1000.0;
-constexpr double kLockTimeoutMaximum = 25.5;
-constexpr double kBlockValueMaximum = 16777215.0;
+// Ranges of the editors, shared with the command line.
+constexpr int kWordMaximum = ParameterTree::WordMaximum;
+constexpr int kPwmMaximum = ParameterTree::PwmMaximum;
+constexpr double kLimitBound = ParameterTree::LimitBound;
+constexpr double kLockTimeoutMaximum = ParameterTree::LockTimeoutMaximum;
+constexpr double kBlockValueMaximum = ParameterTree::BlockValueMaximum;
 
 QRegularExpression ipv4Expression()
 {
@@ -71,10 +73,8 @@ ModuleView::ModuleView(int mode, const ModuleTables &tables, QWidget *parent)
     , m_mode(quint32(mode))
 {
     setupView();
-    // Register 2000 holds the module type.
-    auto *module = new Module(m_tables.moduleType());
+    Module *module = moduleFromTables(m_tables).release();
     adopt(module);
-    module->fromTables(m_tables);
     setModule(module);
 }
 

@@ -1,5 +1,6 @@
 #include "configfile.h"
 #include "modellogging.h"
+#include "module.h"
 
 #include <QDebug>
 #include <QFile>
@@ -56,4 +57,36 @@ bool saveJsonObject(const QJsonObject &obj, const QString &path)
         return false;
     }
     return true;
+}
+
+std::unique_ptr<Module> loadModule(const QString &path)
+{
+    auto module = std::make_unique<Module>(-1);
+    module->fromJson(loadJsonObject(path));
+    return module;
+}
+
+std::unique_ptr<Module> moduleFromTables(const ModuleTables &tables)
+{
+    auto module = std::make_unique<Module>(tables.moduleType());
+    module->fromTables(tables);
+    return module;
+}
+
+QString fileCheckReason(int compareResult)
+{
+    static const char *const reasons[] = {
+        "невозможно открыть модуль",    "разные типы модулей",    "разное кол-во субмодулей",
+        "невозможно открыть субмодуль", "разные типы субмодулей", "разное кол-во каналов",
+        "невозможно открыть канал",     "разные типы каналов",
+    };
+    if (compareResult >= CompareNotModule && compareResult <= CompareChannelType)
+        return QStringLiteral("Ошибка: ") + QString::fromUtf8(reasons[compareResult - 1]);
+    return QStringLiteral("Неизвестная ошибка");
+}
+
+QString fileCheckWarning(int compareResult)
+{
+    return QStringLiteral("Не верная конфигурация загружаемого модуля. %1")
+        .arg(fileCheckReason(compareResult));
 }

@@ -1,8 +1,14 @@
 #ifndef CONFIGFILE_H
 #define CONFIGFILE_H
 
+#include "moduletables.h"
+
 #include <QJsonObject>
 #include <QString>
+
+#include <memory>
+
+class Module;
 
 // Reads a configuration file; an empty object when it cannot be opened, is
 // not JSON or has no object at its top.
@@ -11,5 +17,19 @@ QJsonObject loadJsonObject(const QString &path);
 // Writes the object as indented JSON. The old file stays as it was unless
 // the whole new one reached the disk; false on any failure.
 bool saveJsonObject(const QJsonObject &obj, const QString &path);
+
+// A configuration file as the windows open it: a module of the file's type
+// (-1 when the file names none) built from the file.
+std::unique_ptr<Module> loadModule(const QString &path);
+
+// A unit's register image as the windows decode it: a module of the type in
+// word 0, its boards and channels decoded from the image.
+std::unique_ptr<Module> moduleFromTables(const ModuleTables &tables);
+
+// Why a file does not fit the unit, for a non-zero Device::compare result:
+// "Ошибка: " and the reason, or "Неизвестная ошибка".
+QString fileCheckReason(int compareResult);
+// The warning shown for it: "Не верная конфигурация загружаемого модуля. " and the reason.
+QString fileCheckWarning(int compareResult);
 
 #endif // CONFIGFILE_H

@@ -3,6 +3,7 @@
 
 #include "channel.h"
 #include "module.h"
+#include "registermap.h"
 #include "registertabwidget.h"
 #include "rigestersmapwindow.h"
 #include "submodule.h"
@@ -119,6 +120,13 @@ void TestRigestersMapWindow::rows()
     RigestersMapWindow window(module.get(), nullptr);
     QCOMPARE(window.windowTitle(), QStringLiteral("Карта субмодулей"));
     QCOMPARE(shownRows(window), expected);
+    // The rows the command line and the exports print are the window's rows.
+    QStringList shared;
+    for (const RegisterMapRow &row : registerMapRows(*module))
+        shared << QStringList{registerMapTitles().at(row.table), QString::number(row.function),
+                              QString::number(row.address), row.description, row.format}
+                      .join(QStringLiteral(" | "));
+    QCOMPARE(shared, expected);
     QCOMPARE(window.tables().size(), 8);
     QVERIFY(window.tables().at(6)->isHidden()); // "Регистры антидребезга" never gets rows
 }
