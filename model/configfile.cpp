@@ -18,7 +18,7 @@ QJsonObject loadJsonObject(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        qWarning("Couldn't open save file.");
+        qCWarning(lcModel, "Couldn't open save file.");
         return QJsonObject();
     }
     // Read in chunks: a single read(MaxFileSize + 1) would reserve the whole
@@ -41,7 +41,7 @@ bool saveJsonObject(const QJsonObject &obj, const QString &path)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        qWarning("Couldn't open save file.");
+        qCWarning(lcModel, "Couldn't open save file.");
         return false;
     }
     const QByteArray data = QJsonDocument(obj).toJson();
