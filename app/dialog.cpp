@@ -1,9 +1,10 @@
 #include "dialog.h"
+
+#include "applog.h"
 #include "ui_dialog.h"
 
 #include "documentlocator.h"
 
-#include <QDebug>
 #include <QDesktopServices>
 #include <QMessageBox>
 
@@ -40,11 +41,11 @@ void Dialog::openLink(const QUrl &link)
 {
     const QUrl url = DocumentLocator::resolve(link);
     if (!url.isValid()) {
-        qWarning() << "Dialog: document not found:" << link.toString();
+        qCWarning(lcApp) << "Dialog: document not found:" << link.toString();
         QMessageBox::warning(this, QStringLiteral("Внимание"),
                              QStringLiteral("Документ не найден: %1").arg(link.path()));
         return;
     }
     if (!QDesktopServices::openUrl(url))
-        qWarning() << "Dialog: cannot open" << url.toString();
+        qCWarning(lcApp) << "Dialog: cannot open" << url.toString();
 }

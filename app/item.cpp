@@ -1,10 +1,10 @@
 #include "item.h"
 
+#include "applog.h"
+
 #include "channel.h"
 #include "codes.h"
 #include "property.h"
-
-#include <QDebug>
 
 Item::Item(const QVector<QVariant> &data)
     : m_itemData(data)
@@ -26,7 +26,7 @@ Item::Item(Device *channel)
 
 Item::~Item()
 {
-    qDebug() << "~Item()";
+    qCDebug(lcApp) << "~Item()";
 }
 
 Item *Item::appendChild(std::unique_ptr<Item> child)

@@ -1,4 +1,6 @@
 #include "mainwindow.h"
+
+#include "applog.h"
 #include "ui_mainwindow.h"
 
 #include "calibratedialog.h"
@@ -12,7 +14,6 @@
 #include <transfersequence.h>
 
 #include <QComboBox>
-#include <QDebug>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -229,7 +230,7 @@ void MainWindow::addSubmodule(SubmoduleType typeSubModule)
         view->addSubmodule(typeSubModule);
         return;
     }
-    qDebug() << "<MainWindow::mapped> Модуль не найден";
+    qCDebug(lcApp) << "<MainWindow::mapped> Модуль не найден";
     emit addMessage(QStringLiteral("Модуль не найден"));
 }
 
@@ -485,19 +486,19 @@ void MainWindow::writeToDevice()
 // writes with the EEPROM flag; a block on its own is never put on the line.
 void MainWindow::read(TypeResponse typeResponse)
 {
-    qDebug() << "MainWindow: read blocks go through the transfer sequence:"
-             << typeResponseName(typeResponse);
+    qCDebug(lcApp) << "MainWindow: read blocks go through the transfer sequence:"
+                   << typeResponseName(typeResponse);
 }
 
 void MainWindow::write(TypeResponse typeResponse)
 {
-    qDebug() << "MainWindow: write blocks go through the transfer sequence:"
-             << typeResponseName(typeResponse);
+    qCDebug(lcApp) << "MainWindow: write blocks go through the transfer sequence:"
+                   << typeResponseName(typeResponse);
 }
 
 void MainWindow::enableEeprom(bool flag)
 {
-    qDebug() << "MainWindow: the EEPROM flag is set by the write sequence itself:" << flag;
+    qCDebug(lcApp) << "MainWindow: the EEPROM flag is set by the write sequence itself:" << flag;
 }
 
 void MainWindow::resetConfig()

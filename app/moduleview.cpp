@@ -1,4 +1,6 @@
 #include "moduleview.h"
+
+#include "applog.h"
 #include "ui_moduleview.h"
 
 #include "browseritem.h"
@@ -17,7 +19,6 @@
 #include "treepropertybrowser.h"
 
 #include <QCoreApplication>
-#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -140,7 +141,7 @@ void ModuleView::addSubmodule(int type)
     const int slot = dialog.position();
     for (const Submodule *present : m_module->submodules()) {
         if (present->value(SubmoduleParam::Slot).toInt() == slot) {
-            qDebug() << "Slot already taken:" << slot;
+            qCDebug(lcApp) << "Slot already taken:" << slot;
             return;
         }
     }
@@ -403,7 +404,7 @@ BrowserProperty *ModuleView::addIntProperty(const QString &name, const QVariant 
     const int given = value.toInt();
     row->setValue(given);
     if (row->value().toInt() != given)
-        qDebug() << "Error set int property";
+        qCDebug(lcApp) << "Error set int property";
     return row;
 }
 
@@ -420,7 +421,7 @@ BrowserProperty *ModuleView::addDoubleProperty(const QString &name, const QVaria
     // A float read from the unit is never exact in decimals; only a value
     // that the row had to change by more than its rounding is reported.
     if (std::abs(row->value().toDouble() - given) > 0.0005)
-        qDebug() << "Error set double property";
+        qCDebug(lcApp) << "Error set double property";
     return row;
 }
 
@@ -441,7 +442,7 @@ BrowserProperty *ModuleView::addEnumProperty(Property *parameter, int base)
     }
     row->setValue(index);
     if (row->value().toInt() != index)
-        qDebug() << "Error set combobox property";
+        qCDebug(lcApp) << "Error set combobox property";
     return row;
 }
 
@@ -451,7 +452,7 @@ BrowserProperty *ModuleView::addAddressProperty(const QString &name, const QStri
     row->setAttribute(PropertyAttribute::RegExp, ipv4Expression());
     row->setValue(text);
     if (row->value().toString() != text)
-        qDebug() << "Error set url property()";
+        qCDebug(lcApp) << "Error set url property()";
     return row;
 }
 

@@ -6,15 +6,13 @@
 #include "modeflags.h"
 
 #include <codes.h>
-#include <registerblocks.h>
-#include <requesterror.h>
 #include <typeresponse.h>
 
+#include "applog.h"
+
 #include <QApplication>
-#include <QDebug>
 #include <QLabel>
 #include <QMessageBox>
-#include <QModbusReply>
 #include <QModbusRtuSerialMaster>
 #include <QModbusTcpClient>
 #include <QNetworkProxy>
@@ -81,7 +79,6 @@ StartWindow::StartWindow(QWidget *parent)
     ui->leLastSlave->hide();
     on_tabWidget_currentChanged(0);
 
-    connect(&m_timer, &QTimer::timeout, this, &StartWindow::onTimeOut);
     connect(ui->actionAboutProgram, &QAction::triggered, this, &StartWindow::onActionAboutProgram);
     // Follows the state, not only the user's clicks, so the defaults button
     // cannot leave "Вкл" on an unchecked box.
@@ -93,6 +90,9 @@ StartWindow::StartWindow(QWidget *parent)
     connect(&m_scanner, &DiscoveryScanner::addressDone, this, &StartWindow::onAddressDone);
     connect(&m_scanner, &DiscoveryScanner::stopped, ui->progressBar, &QWidget::hide);
     connect(&m_scanner, &DiscoveryScanner::sendFailed, ui->labelError, &QLabel::setText);
+    connect(&m_scanner, &DiscoveryScanner::unitProbed, this, &StartWindow::onUnitProbed);
+    connect(&m_scanner, &DiscoveryScanner::probeFailed, ui->labelError, &QLabel::setText);
+    connect(&m_keepAlive, &KeepAlive::sendFailed, ui->labelError, &QLabel::setText);
 }
 
 StartWindow::~StartWindow()
@@ -104,6 +104,7 @@ StartWindow::~StartWindow()
     if (m_client)
         disconnect(m_client, nullptr, this, nullptr);
     m_scanner.setClient(nullptr);
+    m_keepAlive.setClient(nullptr);
 }
 
 void StartWindow::fillPortParameters()
@@ -170,6 +171,7 @@ void StartWindow::on_tabWidget_currentChanged(int type)
         // The old client's last signals must not reach the window any more.
         disconnect(m_client, nullptr, this, nullptr);
         m_scanner.setClient(nullptr);
+        m_keepAlive.setClient(nullptr);
         m_client->disconnectDevice();
         m_client->deleteLater();
         m_client = nullptr;
@@ -187,7 +189,7 @@ void StartWindow::on_tabWidget_currentChanged(int type)
         if (auto *socket = tcpClient->findChild<QTcpSocket *>())
             socket->setProxy(QNetworkProxy::NoProxy);
         else
-            qWarning() << "StartWindow: the TCP client has no socket to set NoProxy on";
+            qCWarning(lcApp) << "StartWindow: the TCP client has no socket to set NoProxy on";
         m_client = tcpClient;
         m_mode |= ModeTcp;
     }
@@ -202,6 +204,7 @@ void StartWindow::on_tabWidget_currentChanged(int type)
         m_errorShown = true;
     });
     m_scanner.setClient(m_client);
+    m_keepAlive.setClient(m_client);
 }
 
 void StartWindow::on_btnConnect_clicked()
@@ -272,20 +275,20 @@ void StartWindow::onStateChanged(int state)
     switch (state) {
     case QModbusDevice::UnconnectedState:
         resetToUnconnected();
-        qDebug() << "UnconnectedState";
+        qCDebug(lcApp) << "UnconnectedState";
         break;
     case QModbusDevice::ConnectingState:
-        qDebug() << "ConnectingState";
+        qCDebug(lcApp) << "ConnectingState";
         m_errorShown = false;
         ui->labelError->setText(QStringLiteral("Проверьте подключение"));
         break;
     case QModbusDevice::ClosingState:
-        qDebug() << "ClosingState";
+        qCDebug(lcApp) << "ClosingState";
         m_scanner.requestStop();
         break;
     case QModbusDevice::ConnectedState:
         ui->tabWidget->setEnabled(false);
-        qDebug() << "ConnectedState";
+        qCDebug(lcApp) << "ConnectedState";
         ui->labelError->clear();
         ui->btnConnect->setText(QStringLiteral("Отключиться"));
         startDiscovery();
@@ -298,7 +301,7 @@ void StartWindow::onStateChanged(int state)
 void StartWindow::resetToUnconnected()
 {
     ui->progressBar->setValue(0);
-    m_timer.stop();
+    m_keepAlive.stop();
     ui->tabWidget->setEnabled(true);
     // A lost connection reports its error just before the state falls back:
     // that text is why the user is unconnected now, so it stays.
@@ -311,7 +314,7 @@ void StartWindow::resetToUnconnected()
     m_scanner.clearStopFlag();
     m_scanner.clear();
     ui->progressBar->hide();
-    m_opening = false;
+    m_jumperQuestion = false;
 }
 
 void StartWindow::startDiscovery()
@@ -319,7 +322,7 @@ void StartWindow::startDiscovery()
     int first = 1;
     int last = 1;
     if (m_mode & ModeTcp) {
-        m_timer.start(KeepAliveMs);
+        m_keepAlive.start(KeepAliveMs);
     } else {
         first = ui->leStartSlave->value();
         last = m_rangeMode == 1 ? ui->leLastSlave->value() : first;
@@ -411,7 +414,7 @@ void StartWindow::clearUnits()
 
 bool StartWindow::isOpeningUnit() const
 {
-    return m_opening || !m_mainWindow.isNull();
+    return m_scanner.isProbing() || m_jumperQuestion || !m_mainWindow.isNull();
 }
 
 void StartWindow::on_btnOnline_clicked()
@@ -445,66 +448,24 @@ void StartWindow::on_btnOnline_clicked()
 
     // Ask for the block again with the jumper word; sent at once, since the
     // stop flag would make the discovery queue drop it.
-    if (m_scanner.isBusy()) {
-        m_scanner.clear();
+    if (m_scanner.isBusy())
         ui->progressBar->hide();
-    }
-    const QModbusDataUnit request(QModbusDataUnit::HoldingRegisters,
-                                  DiscoveryScanner::ModuleBlockStart, JumperBlockSize);
-    QModbusReply *reply = m_client ? m_client->sendReadRequest(request, block.value(5)) : nullptr;
-    if (!reply) {
-        const QString text
-            = sendErrorText(SendKind::Read, m_client ? m_client->errorString() : QString());
-        qDebug() << text;
-        ui->labelError->setText(text);
-        return;
-    }
-    m_opening = true;
-    if (reply->isFinished()) {
-        versionSupport(reply);
-        return;
-    }
-    const QPointer<QModbusClient> client = m_client;
-    connect(reply, &QModbusReply::finished, this, [this, reply, client]() {
-        if (client != m_client) {
-            reply->deleteLater(); // the client was replaced meanwhile
-            return;
-        }
-        versionSupport(reply);
-    });
+    m_scanner.probe(block.value(5), JumperBlockSize);
 }
 
 void StartWindow::versionSupport(QModbusReply *reply)
 {
-    reply->deleteLater();
-    m_opening = false;
-    // Replies of a connection that is going away are not answers.
-    if (!m_client || m_client->state() != QModbusDevice::ConnectedState
-        || reply->error() == QModbusDevice::ReplyAbortedError)
-        return;
+    m_scanner.probeReplied(reply);
+}
 
-    if (reply->error() != QModbusDevice::NoError) {
-        const QString text = requestErrorText(rT2000, *reply);
-        qDebug() << text;
-        ui->labelError->setText(text);
-        return;
-    }
-    const QModbusDataUnit request(QModbusDataUnit::HoldingRegisters,
-                                  DiscoveryScanner::ModuleBlockStart, JumperBlockSize);
-    const QModbusDataUnit result = reply->result();
-    if (!RegisterBlocks::resultMatches(request, result)) {
-        const QString text = mismatchErrorText(rT2000, request, result);
-        qDebug() << text;
-        ui->labelError->setText(text);
-        return;
-    }
-
+void StartWindow::onUnitProbed(const QVector<quint16> &moduleBlock)
+{
     clearUnits();
-    addUnit(result.values());
+    addUnit(moduleBlock);
     if (m_foundUnits.isEmpty())
         return;
     const ModuleTables unit = m_foundUnits.constFirst();
-    if (result.values().value(JumperWord) == 1)
+    if (moduleBlock.value(JumperWord) == 1)
         askJumperThenOpen(unit);
     else
         openMainWindow(m_mode, unit);
@@ -521,10 +482,10 @@ void StartWindow::askJumperThenOpen(const ModuleTables &unit)
     box->setDefaultButton(removed);
     box->setAttribute(Qt::WA_DeleteOnClose);
 
-    m_opening = true;
+    m_jumperQuestion = true;
     const QPointer<QModbusClient> client = m_client;
     connect(box, &QMessageBox::finished, this, [this, box, removed, unit, client]() {
-        m_opening = false;
+        m_jumperQuestion = false;
         if (box->clickedButton() != removed)
             return;
         if (client != m_client || !m_client || m_client->state() != QModbusDevice::ConnectedState)
@@ -574,22 +535,7 @@ void StartWindow::onMainWindowClosed()
 
 void StartWindow::onTimeOut()
 {
-    if (!m_client)
-        return;
-    const QModbusDataUnit request(QModbusDataUnit::HoldingRegisters,
-                                  DiscoveryScanner::ModuleBlockStart, 1);
-    QModbusReply *reply = m_client->sendReadRequest(request, 1);
-    if (!reply) {
-        const QString text = sendErrorText(SendKind::Read, m_client->errorString());
-        qDebug() << text;
-        ui->labelError->setText(text);
-        return;
-    }
-    // Only keeps the connection busy: the answer itself is not needed.
-    if (reply->isFinished())
-        reply->deleteLater();
-    else
-        connect(reply, &QModbusReply::finished, reply, &QObject::deleteLater);
+    m_keepAlive.sendRead();
 }
 
 void StartWindow::onActionAboutProgram()

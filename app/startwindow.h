@@ -2,6 +2,7 @@
 #define STARTWINDOW_H
 
 #include "discoveryscanner.h"
+#include "keepalive.h"
 #include "typeresponse.h"
 
 #include <moduletables.h>
@@ -9,7 +10,6 @@
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
-#include <QTimer>
 #include <memory>
 
 namespace Ui {
@@ -42,7 +42,7 @@ public:
     static constexpr int ExtraDelayTimeoutMs = 1000;
     static constexpr int ExtraDelayRetries = 3;
     static constexpr int SerialRetries = 1;
-    static constexpr int KeepAliveMs = 1000;
+    static constexpr int KeepAliveMs = KeepAlive::IntervalMs;
     // Firmware (in tenths) from which the unit reports the jumper word.
     static constexpr int JumperWordFirmware = 22;
     static constexpr int JumperWord = 24;
@@ -94,18 +94,19 @@ private:
     void clearUnits();
     void onAddressDone(int serverAddress, bool last);
     void showNoUnitsMessage();
+    void onUnitProbed(const QVector<quint16> &moduleBlock);
     void askJumperThenOpen(const ModuleTables &unit);
     bool isOpeningUnit() const;
 
     std::unique_ptr<Ui::StartWindow> ui;
     int m_rangeMode = 0;
-    QTimer m_timer;
     QModbusClient *m_client = nullptr; // child of this window
     QList<ModuleTables> m_foundUnits;
     int m_mode = 0;
     DiscoveryScanner m_scanner;
+    KeepAlive m_keepAlive;          // the keep-alive of the Ethernet tab
     bool m_errorShown = false;      // the client reported an error since connecting
-    bool m_opening = false;         // version request or jumper question pending
+    bool m_jumperQuestion = false;  // the jumper question is open
     QPointer<QWidget> m_mainWindow; // not owned here
 };
 

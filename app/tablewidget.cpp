@@ -1,6 +1,6 @@
 #include "tablewidget.h"
 
-#include <QDebug>
+#include "applog.h"
 
 TableWidget::TableWidget(QWidget *parent)
     : QTableWidget(parent)
@@ -8,7 +8,7 @@ TableWidget::TableWidget(QWidget *parent)
 
 TableWidget::~TableWidget()
 {
-    qDebug() << "~TableWidget()";
+    qCDebug(lcApp) << "~TableWidget()";
 }
 
 void TableWidget::mouseDoubleClickEvent(QMouseEvent *event)

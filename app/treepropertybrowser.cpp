@@ -1,5 +1,7 @@
 #include "treepropertybrowser.h"
 
+#include "applog.h"
+
 #include "browseritem.h"
 #include "browserproperty.h"
 #include "modeflags.h"
@@ -7,7 +9,6 @@
 #include "submodule.h"
 
 #include <QContextMenuEvent>
-#include <QDebug>
 #include <QMenu>
 #include <QPointer>
 
@@ -21,7 +22,7 @@ TreePropertyBrowser::TreePropertyBrowser(quint32 mode, QWidget *parent)
 
 TreePropertyBrowser::~TreePropertyBrowser()
 {
-    qDebug() << "~TreePropertyBrowser()";
+    qCDebug(lcApp) << "~TreePropertyBrowser()";
 }
 
 void TreePropertyBrowser::insertProperty(BrowserProperty *row, Property *parameter)

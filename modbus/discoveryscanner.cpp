@@ -1,9 +1,9 @@
 #include "discoveryscanner.h"
 
+#include "modbuslog.h"
 #include "registerblocks.h"
 #include "requesterror.h"
 
-#include <QDebug>
 #include <QModbusClient>
 #include <QModbusReply>
 #include <QMutexLocker>
@@ -68,7 +68,7 @@ void DiscoveryScanner::sendRequest()
         = m_client->sendReadRequest(entry.request.unit, entry.request.serverAddress);
     if (!reply) {
         const QString text = sendErrorText(SendKind::Read, m_client->errorString());
-        qDebug() << text;
+        qCDebug(lcModbus) << text;
         // The address counts as silent, so the scan still reaches its end.
         emit addressDone(entry.request.serverAddress, entry.last);
         emit sendFailed(text);
@@ -84,8 +84,65 @@ void DiscoveryScanner::sendRequest()
         connect(reply, &QModbusReply::finished, this, [this, reply]() { onReplyFinished(reply); });
 }
 
+bool DiscoveryScanner::probe(int serverAddress, int count)
+{
+    clear();
+    Entry entry;
+    entry.request.unit
+        = QModbusDataUnit(QModbusDataUnit::HoldingRegisters, ModuleBlockStart, quint16(count));
+    entry.request.type = rT2000;
+    entry.request.serverAddress = serverAddress;
+    entry.last = true;
+    entry.probe = true;
+    QModbusReply *reply
+        = m_client ? m_client->sendReadRequest(entry.request.unit, serverAddress) : nullptr;
+    if (!reply) {
+        const QString text
+            = sendErrorText(SendKind::Read, m_client ? m_client->errorString() : QString());
+        qCDebug(lcModbus) << text;
+        emit sendFailed(text);
+        return false;
+    }
+    m_pending = reply;
+    m_pendingEntry = entry;
+    if (reply->isFinished())
+        probeReplied(reply);
+    else
+        connect(reply, &QModbusReply::finished, this, [this, reply]() { onReplyFinished(reply); });
+    return true;
+}
+
+void DiscoveryScanner::probeReplied(QModbusReply *reply)
+{
+    reply->deleteLater();
+    QModbusDataUnit request = m_pendingEntry.request.unit;
+    if (reply == m_pending)
+        m_pending = nullptr;
+    // Replies of a connection that is going away are not answers.
+    if (!m_client || m_client->state() != QModbusDevice::ConnectedState
+        || reply->error() == QModbusDevice::ReplyAbortedError)
+        return;
+
+    QString text;
+    const QModbusDataUnit result = reply->result();
+    if (reply->error() != QModbusDevice::NoError)
+        text = requestErrorText(rT2000, *reply);
+    else if (!RegisterBlocks::resultMatches(request, result))
+        text = mismatchErrorText(rT2000, request, result);
+    if (!text.isEmpty()) {
+        qCDebug(lcModbus) << text;
+        emit probeFailed(text);
+        return;
+    }
+    emit unitProbed(result.values());
+}
+
 void DiscoveryScanner::onReplyFinished(QModbusReply *reply)
 {
+    if (reply == m_pending && m_pendingEntry.probe) {
+        probeReplied(reply);
+        return;
+    }
     reply->deleteLater();
     if (reply != m_pending)
         return; // forgotten by clear()
@@ -106,7 +163,7 @@ void DiscoveryScanner::onReplyFinished(QModbusReply *reply)
             && result.valueCount() >= uint(ModuleTables::ModuleBlockSize)) {
             emit unitFound(result.values());
         } else {
-            qDebug() << mismatchErrorText(entry.request.type, entry.request.unit, result);
+            qCDebug(lcModbus) << mismatchErrorText(entry.request.type, entry.request.unit, result);
         }
     }
     emit addressDone(entry.request.serverAddress, entry.last);

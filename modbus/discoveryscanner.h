@@ -21,6 +21,9 @@
 // start) count as no answer; replies of a client that was replaced or is
 // closing are dropped without a word.
 //
+// Before a unit is opened, probe() asks it once more for its module block
+// (with the jumper word), past the queue and the stop flag.
+//
 // A window sets the client, calls start(first, last) on ConnectedState, and
 // calls clear() (or setClient()) when the client goes away.
 class DiscoveryScanner : public QObject
@@ -47,6 +50,15 @@ public:
     // Sends the first queued request unless one is already on the line.
     void sendRequest();
 
+    // Drops the queue and sends a read of `count` holding registers from 2000
+    // to serverAddress at once. False when it could not be sent (sendFailed
+    // says why); otherwise unitProbed or probeFailed follows, or nothing when
+    // the connection goes away first.
+    bool probe(int serverAddress, int count);
+    // Takes the probe's reply and releases it.
+    void probeReplied(QModbusReply *reply);
+    bool isProbing() const { return m_pending && m_pendingEntry.probe; }
+
     // The stop flag: when set, the scan ends before asking its next address.
     void requestStop();
     void clearStopFlag();
@@ -71,12 +83,17 @@ signals:
     void stopped();
     // A request could not be sent; the text is ready for the user.
     void sendFailed(const QString &text);
+    // The probed unit answered with the block asked for.
+    void unitProbed(const QVector<quint16> &moduleBlock);
+    // The probe's reply carried an error or did not answer it; the text is ready for the user.
+    void probeFailed(const QString &text);
 
 private:
     struct Entry
     {
         ModbusRequest request;
         bool last = false;
+        bool probe = false;
     };
 
     void onReplyFinished(QModbusReply *reply);

@@ -1,0 +1,3 @@
+#include "modbuslog.h"
+
+Q_LOGGING_CATEGORY(lcModbus, "brk.modbus")
