@@ -1,5 +1,7 @@
 #include "model.h"
 
+#include "applog.h"
+
 #include "channel.h"
 #include "codes.h"
 #include "item.h"
@@ -7,7 +9,7 @@
 #include "property.h"
 #include "submodule.h"
 
-#include <QDebug>
+#include <QColor>
 
 namespace {
 
@@ -29,7 +31,7 @@ Model::Model(Module *module, QObject *parent)
 
 Model::~Model()
 {
-    qDebug() << "~Model()";
+    qCDebug(lcApp) << "~Model()";
 }
 
 void Model::build(Module *module)
@@ -123,6 +125,8 @@ QVariant Model::data(const QModelIndex &index, int role) const
             return item->data(column);
         return p->displayValue();
     }
+    if (role == Qt::ForegroundRole && m_stale && p && column > 0)
+        return QColor(Qt::gray);
     return QVariant();
 }
 
@@ -155,6 +159,15 @@ Qt::ItemFlags Model::flags(const QModelIndex &index) const
 QModelIndex Model::indexOf(const Property *parameter) const
 {
     return m_cells.value(parameter);
+}
+
+void Model::setStale(bool stale)
+{
+    if (m_stale == stale)
+        return;
+    m_stale = stale;
+    for (const QPersistentModelIndex &cell : qAsConst(m_cells))
+        emit dataChanged(cell, cell, {Qt::ForegroundRole});
 }
 
 void Model::parameterChanged(const Property *parameter)

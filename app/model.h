@@ -36,6 +36,9 @@ public:
     QModelIndex indexOf(const Property *parameter) const;
     // Repaints the cell of a parameter whose value was stored without signals.
     void parameterChanged(const Property *parameter);
+    // Greys the parameters' cells while the values they show are not the unit's any more.
+    void setStale(bool stale);
+    bool isStale() const { return m_stale; }
 
 private:
     Item *itemOf(const QModelIndex &index) const;
@@ -43,6 +46,7 @@ private:
 
     std::unique_ptr<Item> m_rootItem;
     QHash<const Property *, QPersistentModelIndex> m_cells;
+    bool m_stale = false;
 };
 
 #endif // MODEL_H

@@ -40,6 +40,22 @@ QString requestErrorText(int type, const QModbusReply &reply)
     return requestErrorText(type, reply.error(), reply.errorString(), reply.rawResult());
 }
 
+QString parameterRequestErrorText(QModbusDevice::Error error, const QString &errorString,
+                                  const QModbusResponse &rawResult)
+{
+    if (error == QModbusDevice::ProtocolError) {
+        return QStringLiteral("Ошибка запроса : %1 (Mobus exception: 0x%2)")
+            .arg(errorString, QString::number(exceptionCodeOf(rawResult), 16));
+    }
+    return QStringLiteral("Ошибка запроса: %1 (code: 0x%2)")
+        .arg(errorString, QString::number(int(error), 16));
+}
+
+QString parameterRequestErrorText(const QModbusReply &reply)
+{
+    return parameterRequestErrorText(reply.error(), reply.errorString(), reply.rawResult());
+}
+
 QString mismatchErrorText(int type, const QModbusDataUnit &request, const QModbusDataUnit &result)
 {
     return QStringLiteral("Ошибка запроса %1: ответ не соответствует запросу "

@@ -31,6 +31,12 @@ QString requestErrorText(int type, QModbusDevice::Error error, const QString &er
                          const QModbusResponse &rawResult);
 QString requestErrorText(int type, const QModbusReply &reply);
 
+// A failed reply to a request that names no block (the calibration poller's
+// single-parameter reads and writes).
+QString parameterRequestErrorText(QModbusDevice::Error error, const QString &errorString,
+                                  const QModbusResponse &rawResult);
+QString parameterRequestErrorText(const QModbusReply &reply);
+
 // A reply without error whose result does not answer its request.
 QString mismatchErrorText(int type, const QModbusDataUnit &request, const QModbusDataUnit &result);
 

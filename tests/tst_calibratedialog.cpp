@@ -1,139 +1,23 @@
 // The calibration dialog end to end: the real widgets against a simulated
-// unit over TCP, judged by the unit's request log and register state.
+// unit over TCP, judged by the unit's request log and register state. The
+// polling itself is tested without widgets in tst_calibrationpoller.
 
 #include "calibratedialog.h"
-#include "channel.h"
+#include "calibrationrig.h"
 #include "model.h"
-#include "module.h"
-#include "property.h"
-#include "submodule.h"
-#include "unitsimfixture.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
-#include <QModbusReply>
-#include <QModbusTcpClient>
+#include <QLabel>
 #include <QPushButton>
 #include <QTreeView>
 #include <QtTest>
 
-// A register set in the unit before the module is read from it.
-struct Poke
-{
-    int type;
-    int address;
-    quint16 value;
-};
-using Pokes = QVector<Poke>;
-Q_DECLARE_METATYPE(Pokes)
+using namespace calibration;
 
 namespace {
 
-constexpr auto H = QModbusDataUnit::HoldingRegisters;
-constexpr auto I = QModbusDataUnit::InputRegisters;
-
-// Slots A..D: AIO (inputs g 0-1, outputs g 0-1), TMP (inputs g 2-3), DI, DO6.
-// Table rows: board 0 is the AIO, board 1 the TMP.
-const QVector<int> kSlots{5, 7, 6, 8, 0, 0};
-constexpr int kPolled = 32;
 enum Column { Name, SignalType, RawValue, Value };
-
-// "function:address:count" of reads or "function:address:value" of writes,
-// each once, in the order they first came: a client with a 50 ms timeout may
-// send a request again on a busy machine.
-QStringList calls(const UnitSimFixture &sim, bool writes, QVector<QDateTime> *times = nullptr)
-{
-    QStringList list;
-    for (const SimRequestRecord &r : sim.requests()) {
-        if (r.function < 1 || (r.function >= 5) != writes)
-            continue;
-        const QString text = QStringLiteral("%1:%2:%3")
-                                 .arg(r.function)
-                                 .arg(r.address)
-                                 .arg(writes ? r.values.value(0) : r.count);
-        if (list.contains(text))
-            continue;
-        list << text;
-        if (times)
-            *times << r.time;
-    }
-    return list;
-}
-
-bool passDone(const UnitSimFixture &sim)
-{
-    return calls(sim, false).size() >= kPolled;
-}
-
-// The module as the main window gets it: decoded from the unit's registers.
-std::unique_ptr<Module> readModule(const UnitSimFixture &sim)
-{
-    auto block = [&sim](QModbusDataUnit::RegisterType type, int start, int count) {
-        QVector<quint16> values;
-        for (int i = 0; i < count; ++i)
-            values << quint16(sim.reg(1, type, start + i));
-        return values;
-    };
-    ModuleTables t;
-    t.setModuleTable(block(H, 2000, ModuleTables::ModuleBlockSize));
-    const int ai = t.countAI(), ao = t.countAO();
-    t.setAntibounceDITable(block(H, 300, (t.countDI() + 15) / 16));
-    t.setFlagsAITable(block(H, 400, 2 * ai));
-    t.setLimitsAITable(block(H, 800, 4 * ai));
-    t.setTypesValueAITable(block(H, 1200, ai));
-    t.setFlagsAOTable(block(H, 600, 2 * ao));
-    t.setLimitsAOTable(block(H, 1000, 4 * ao));
-    t.setTypesValueAOTable(block(H, 1400, ao));
-    t.setBlockValuesAOTable(block(H, 1600, 2 * ao));
-    t.setPwmDOTable(block(H, 1300, t.countDO()));
-    t.setBlockValuesDOTable(block(QModbusDataUnit::Coils, 1000, t.countDO()));
-    auto module = std::make_unique<Module>(1);
-    module->fromTables(t);
-    return module;
-}
-
-UnitSimFixture::Options unitOptions(bool frozen, int delayMs)
-{
-    UnitSimFixture::Options options;
-    options.units = {UnitSimFixture::unit(1, kSlots)};
-    options.frozen = frozen;
-    options.faults.delayMs = delayMs;
-    return options;
-}
-
-// A unit, a client connected to it as the start window leaves it, and the
-// module read from the unit.
-struct Rig
-{
-    UnitSimFixture sim;
-    QModbusTcpClient client;
-    std::unique_ptr<Module> module;
-
-    explicit Rig(bool frozen = true, int delayMs = 0)
-        : sim(unitOptions(frozen, delayMs))
-    {}
-
-    bool start(const Pokes &pokes = {})
-    {
-        if (!sim.start())
-            return false;
-        for (const Poke &p : pokes)
-            sim.setReg(1, QModbusDataUnit::RegisterType(p.type), p.address, p.value);
-        client.setConnectionParameter(QModbusDevice::NetworkAddressParameter, sim.host());
-        client.setConnectionParameter(QModbusDevice::NetworkPortParameter, sim.port());
-        client.setTimeout(500);
-        client.setNumberOfRetries(3);
-        module = readModule(sim);
-        return client.connectDevice()
-               && QTest::qWaitFor(
-                   [this] { return client.state() == QModbusDevice::ConnectedState; }, 5000);
-    }
-
-    Property *parameter(int board, int channel, const QString &name) const
-    {
-        return module->submodules().at(board)->channels().at(channel)->property(name);
-    }
-};
 
 QModelIndex cell(const CalibrateDialog &dialog, int board, int channel, int column)
 {
@@ -164,7 +48,6 @@ class TestCalibrateDialog : public QObject
     Q_OBJECT
 
 private slots:
-    void polling_readsEveryParameterWithRegisterOneAtATime();
     void display_data();
     void display();
     void display_followsMovingValues();
@@ -174,42 +57,9 @@ private slots:
     void numberEdit_data();
     void numberEdit();
     void closing_restoresOnlyEditsOfThisDialog();
-    void openAndClose_writesNothing();
-    void editBeforeFirstRead_isReportedNotRestored();
-    void clientSettings_givenBack_data();
-    void clientSettings_givenBack();
-    void pendingReplies_releasedWithDialog();
+    void clientSettings_givenBackOnClose();
+    void silentUnit_greysValuesAndSaysSo();
 };
-
-void TestCalibrateDialog::polling_readsEveryParameterWithRegisterOneAtATime()
-{
-    Rig rig;
-    QVERIFY(rig.start({{H, 550, 1}, {H, 551, 2}}));
-    CalibrateDialog dialog(rig.module.get(), &rig.client, 1);
-
-    QStringList expected{
-        // function:address:count, from the register layouts
-        "3:1200:1", "4:0:1",  "4:10004:1", "3:1201:1", "4:2:1",   "4:10005:1", // AIO inputs
-        "3:1400:1", "3:0:1",  "3:10004:1", "3:1401:1", "3:2:1",   "3:10005:1", // AIO outputs
-        "3:1202:1", "4:4:1",  "4:10006:1", "3:1203:1", "4:6:1",   "4:10007:1", // TMP
-        "1:0:1",    "1:1:1",  "1:2:1",     "1:3:1",    "4:202:1", "4:203:1",   // DI, counters
-        "2:0:1",    "2:1:1",  "2:2:1",     "2:3:1",    "2:4:1",   "2:5:1",
-        "3:550:2",  "3:552:2" // DO6
-    };
-    QTRY_VERIFY_WITH_TIMEOUT(passDone(rig.sim), 5000);
-    QVector<QDateTime> times;
-    QStringList polled = calls(rig.sim, false, &times);
-    polled.sort();
-    expected.sort();
-    QCOMPARE(polled, expected);
-    QVERIFY(calls(rig.sim, true).isEmpty());
-    for (int i = 1; i < kPolled; ++i)
-        QVERIFY(times.at(i - 1).msecsTo(times.at(i)) >= 40);
-    QCOMPARE(dialog.model()->flags(cell(dialog, 0, 0, Value)), Qt::ItemIsEnabled); // not selectable
-    QVERIFY(dialog.model()->flags(cell(dialog, 0, 2, Value)) & Qt::ItemIsEditable);
-    // Int32 of the first stepper output: low half first.
-    QTRY_COMPARE(rig.parameter(3, 6, ChannelParam::Value)->value().toInt(), 2 * 65536 + 1);
-}
 
 void TestCalibrateDialog::display_data()
 {
@@ -258,6 +108,8 @@ void TestCalibrateDialog::display_followsMovingValues()
     QTRY_VERIFY_WITH_TIMEOUT(shown(raw) != initial, 5000);
     const QString firstRead = shown(raw);
     QTRY_VERIFY_WITH_TIMEOUT(shown(raw) != firstRead, 5000);
+    QCOMPARE(dialog.model()->flags(cell(dialog, 0, 0, Value)), Qt::ItemIsEnabled); // not selectable
+    QVERIFY(dialog.model()->flags(cell(dialog, 0, 2, Value)) & Qt::ItemIsEditable);
 }
 
 void TestCalibrateDialog::signalTypeChoice_writesCodeAtOnce_data()
@@ -409,65 +261,10 @@ void TestCalibrateDialog::closing_restoresOnlyEditsOfThisDialog()
     QVERIFY(!rig.module->isChanged());
 }
 
-void TestCalibrateDialog::openAndClose_writesNothing()
-{
-    Rig rig;
-    QVERIFY(rig.start({{H, 0, 1234}}));
-    // The tree changed a signal type without writing it to the unit.
-    Property *tmpSignal = rig.parameter(1, 0, ChannelParam::SignalType);
-    tmpSignal->setChanged(true);
-    tmpSignal->setValue(8);
-    {
-        CalibrateDialog dialog(rig.module.get(), &rig.client, 1);
-        dialog.show();
-        QTRY_VERIFY_WITH_TIMEOUT(passDone(rig.sim), 5000);
-        dialog.close();
-    }
-    QTest::qWait(300);
-    QVERIFY(calls(rig.sim, true).isEmpty());
-    QCOMPARE(rig.sim.reg(1, H, 0), 1234);
-    QCOMPARE(rig.sim.reg(1, H, 1202), 5);
-    QCOMPARE(tmpSignal->value().toInt(), 8);
-    QVERIFY(tmpSignal->isChanged());
-    QCOMPARE(rig.parameter(0, 2, ChannelParam::Value)->value().toInt(), 1234);
-    QVERIFY(!rig.parameter(0, 2, ChannelParam::Value)->isChanged());
-}
-
-void TestCalibrateDialog::editBeforeFirstRead_isReportedNotRestored()
+void TestCalibrateDialog::clientSettings_givenBackOnClose()
 {
     Rig rig;
     QVERIFY(rig.start());
-    CalibrateDialog dialog(rig.module.get(), &rig.client, 1);
-    QSignalSpy notices(&dialog, &CalibrateDialog::notice);
-    dialog.show();
-    // Before the first tick nothing has been read.
-    QVERIFY(dialog.model()->setData(cell(dialog, 0, 3, Value), 321));
-    QTRY_COMPARE(rig.sim.reg(1, H, 2), 321);
-    dialog.close();
-    QCOMPARE(notices.count(), 1);
-    QVERIFY(notices.first().first().toString().contains(ChannelParam::Value));
-    QTest::qWait(300);
-    QCOMPARE(calls(rig.sim, true), QStringList{"6:2:321"});
-}
-
-void TestCalibrateDialog::clientSettings_givenBack_data()
-{
-    QTest::addColumn<int>("timeout");
-    QTest::addColumn<int>("retries");
-
-    QTest::newRow("TCP") << 500 << 3;
-    QTest::newRow("serial at 4800 bit/s") << 600 << 1;
-}
-
-void TestCalibrateDialog::clientSettings_givenBack()
-{
-    QFETCH(int, timeout);
-    QFETCH(int, retries);
-
-    Rig rig;
-    QVERIFY(rig.start());
-    rig.client.setTimeout(timeout);
-    rig.client.setNumberOfRetries(retries);
     QWidget mainWindow;
     mainWindow.show();
     CalibrateDialog dialog(rig.module.get(), &rig.client, 1, &mainWindow);
@@ -476,19 +273,34 @@ void TestCalibrateDialog::clientSettings_givenBack()
     QCOMPARE(rig.client.timeout(), 50);
     QCOMPARE(rig.client.numberOfRetries(), 1);
     dialog.close();
-    QCOMPARE(rig.client.timeout(), timeout);
-    QCOMPARE(rig.client.numberOfRetries(), retries);
+    QCOMPARE(rig.client.timeout(), 500);
+    QCOMPARE(rig.client.numberOfRetries(), 3);
 }
 
-void TestCalibrateDialog::pendingReplies_releasedWithDialog()
+void TestCalibrateDialog::silentUnit_greysValuesAndSaysSo()
 {
-    Rig rig(true, 30);
+    Rig rig;
     QVERIFY(rig.start());
-    auto dialog = std::make_unique<CalibrateDialog>(rig.module.get(), &rig.client, 1);
-    QTRY_VERIFY(!rig.client.findChildren<QModbusReply *>().isEmpty());
-    dialog.reset(); // the main window destroys it while replies are on the line
-    QCOMPARE(rig.client.timeout(), 500);
-    QTRY_VERIFY_WITH_TIMEOUT(rig.client.findChildren<QModbusReply *>().isEmpty(), 2000);
+    CalibrateDialog dialog(rig.module.get(), &rig.client, 1);
+    dialog.show();
+    auto *line = dialog.findChild<QLabel *>(QStringLiteral("labelNoAnswer"));
+    QVERIFY(line);
+    const QModelIndex value = cell(dialog, 0, 2, Value);
+    QTRY_VERIFY_WITH_TIMEOUT(passDone(rig.sim), 5000);
+    QVERIFY(!line->isVisible());
+    QVERIFY(!value.data(Qt::ForegroundRole).isValid());
+
+    rig.setSilent(true);
+    QTRY_VERIFY_WITH_TIMEOUT(line->isVisible(), 3000);
+    QCOMPARE(line->text(), QStringLiteral("Нет ответа от модуля"));
+    QCOMPARE(value.data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::gray));
+    QVERIFY(!cell(dialog, 0, 2, Name).data(Qt::ForegroundRole).isValid());
+
+    rig.sim.setReg(1, H, 0, 4321);
+    rig.setSilent(false);
+    QTRY_VERIFY_WITH_TIMEOUT(!line->isVisible(), 6000);
+    QVERIFY(!value.data(Qt::ForegroundRole).isValid());
+    QTRY_COMPARE_WITH_TIMEOUT(shown(value), QStringLiteral("4321"), 5000);
 }
 
 QTEST_MAIN(TestCalibrateDialog)

@@ -1,0 +1,153 @@
+#ifndef CALIBRATIONRIG_H
+#define CALIBRATIONRIG_H
+
+// A simulated unit with AIO, TMP, DI and DO6 boards, a TCP client connected to
+// it as the start window leaves it, and the module read from the unit: what
+// calibration mode starts from.
+
+#include "unitsimfixture.h"
+
+#include <channel.h>
+#include <module.h>
+#include <moduletables.h>
+#include <property.h>
+#include <submodule.h>
+
+#include <QDateTime>
+#include <QModbusTcpClient>
+#include <QStringList>
+#include <QtTest>
+
+#include <memory>
+
+// A register set in the unit before the module is read from it.
+struct Poke
+{
+    int type;
+    int address;
+    quint16 value;
+};
+using Pokes = QVector<Poke>;
+Q_DECLARE_METATYPE(Pokes)
+
+namespace calibration {
+
+constexpr auto H = QModbusDataUnit::HoldingRegisters;
+constexpr auto I = QModbusDataUnit::InputRegisters;
+
+// Slots A..D: AIO (inputs g 0-1, outputs g 0-1), TMP (inputs g 2-3), DI, DO6.
+inline const QVector<int> &boardSlots()
+{
+    static const QVector<int> codes{5, 7, 6, 8, 0, 0};
+    return codes;
+}
+// Parameters with a register of their own on these boards.
+constexpr int PolledCount = 32;
+
+// "function:address:count" of reads or "function:address:value" of writes,
+// each once, in the order they first came: a client with a 50 ms timeout may
+// send a request again on a busy machine.
+inline QStringList calls(const UnitSimFixture &sim, bool writes,
+                         QVector<QDateTime> *times = nullptr)
+{
+    QStringList list;
+    for (const SimRequestRecord &r : sim.requests()) {
+        if (r.function < 1 || (r.function >= 5) != writes)
+            continue;
+        const QString text = QStringLiteral("%1:%2:%3")
+                                 .arg(r.function)
+                                 .arg(r.address)
+                                 .arg(writes ? r.values.value(0) : r.count);
+        if (list.contains(text))
+            continue;
+        list << text;
+        if (times)
+            *times << r.time;
+    }
+    return list;
+}
+
+inline bool passDone(const UnitSimFixture &sim)
+{
+    return calls(sim, false).size() >= PolledCount;
+}
+
+// The module as the main window gets it: decoded from the unit's registers.
+inline std::unique_ptr<Module> readModule(const UnitSimFixture &sim)
+{
+    auto block = [&sim](QModbusDataUnit::RegisterType type, int start, int count) {
+        QVector<quint16> values;
+        for (int i = 0; i < count; ++i)
+            values << quint16(sim.reg(1, type, start + i));
+        return values;
+    };
+    ModuleTables t;
+    t.setModuleTable(block(H, 2000, ModuleTables::ModuleBlockSize));
+    const int ai = t.countAI(), ao = t.countAO();
+    t.setAntibounceDITable(block(H, 300, (t.countDI() + 15) / 16));
+    t.setFlagsAITable(block(H, 400, 2 * ai));
+    t.setLimitsAITable(block(H, 800, 4 * ai));
+    t.setTypesValueAITable(block(H, 1200, ai));
+    t.setFlagsAOTable(block(H, 600, 2 * ao));
+    t.setLimitsAOTable(block(H, 1000, 4 * ao));
+    t.setTypesValueAOTable(block(H, 1400, ao));
+    t.setBlockValuesAOTable(block(H, 1600, 2 * ao));
+    t.setPwmDOTable(block(H, 1300, t.countDO()));
+    t.setBlockValuesDOTable(block(QModbusDataUnit::Coils, 1000, t.countDO()));
+    auto module = std::make_unique<Module>(1);
+    module->fromTables(t);
+    return module;
+}
+
+inline UnitSimFixture::Options unitOptions(bool frozen, int delayMs)
+{
+    UnitSimFixture::Options options;
+    options.units = {UnitSimFixture::unit(1, boardSlots())};
+    options.frozen = frozen;
+    options.faults.delayMs = delayMs;
+    return options;
+}
+
+struct Rig
+{
+    UnitSimFixture sim;
+    QModbusTcpClient client;
+    std::unique_ptr<Module> module;
+
+    explicit Rig(bool frozen = true, int delayMs = 0)
+        : sim(unitOptions(frozen, delayMs))
+    {}
+
+    bool start(const Pokes &pokes = {})
+    {
+        if (!sim.start())
+            return false;
+        for (const Poke &p : pokes)
+            sim.setReg(1, QModbusDataUnit::RegisterType(p.type), p.address, p.value);
+        client.setConnectionParameter(QModbusDevice::NetworkAddressParameter, sim.host());
+        client.setConnectionParameter(QModbusDevice::NetworkPortParameter, sim.port());
+        client.setTimeout(500);
+        client.setNumberOfRetries(3);
+        module = readModule(sim);
+        return client.connectDevice()
+               && QTest::qWaitFor(
+                   [this] { return client.state() == QModbusDevice::ConnectedState; }, 5000);
+    }
+
+    // The unit stops answering (the connection stays), or answers again.
+    void setSilent(bool silent)
+    {
+        SimFaults faults = sim.bus()->faults();
+        faults.dropEvery = silent ? 1 : 0;
+        sim.bus()->setFaults(faults);
+    }
+
+    Property *parameter(int board, int channel, const QString &name) const
+    {
+        return module->submodules().at(board)->channels().at(channel)->property(name);
+    }
+};
+
+} // namespace calibration
+
+#endif // CALIBRATIONRIG_H

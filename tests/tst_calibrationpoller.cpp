@@ -1,0 +1,205 @@
+// Calibration polling without a window, against a simulated unit over TCP,
+// judged by the unit's request log and register state.
+
+#include "calibrationpoller.h"
+#include "calibrationrig.h"
+
+#include <QModbusReply>
+#include <QtTest>
+
+using namespace calibration;
+
+namespace {
+
+// Counts the request failures the poller logs.
+int g_failureLines = 0;
+QtMessageHandler g_previousHandler = nullptr;
+
+void countFailures(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (message.startsWith(QStringLiteral("Ошибка запроса")))
+        ++g_failureLines;
+    g_previousHandler(type, context, message);
+}
+
+} // namespace
+
+class TestCalibrationPoller : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void polling_readsEveryParameterWithRegisterOneAtATime();
+    void finish_takesBackOnlyItsOwnEdits_data();
+    void finish_takesBackOnlyItsOwnEdits();
+    void clientSettings_givenBack_data();
+    void clientSettings_givenBack();
+    void pendingReplies_releasedWithPoller();
+    void silentUnit_staleBacksOffAndComesBack();
+};
+
+void TestCalibrationPoller::polling_readsEveryParameterWithRegisterOneAtATime()
+{
+    Rig rig;
+    QVERIFY(rig.start({{H, 550, 1}, {H, 551, 2}}));
+    CalibrationPoller poller(rig.module.get(), &rig.client, 1);
+    QSignalSpy stored(&poller, &CalibrationPoller::valueStored);
+    poller.start();
+
+    QStringList expected{
+        // function:address:count, from the register layouts
+        "3:1200:1", "4:0:1",  "4:10004:1", "3:1201:1", "4:2:1",   "4:10005:1", // AIO inputs
+        "3:1400:1", "3:0:1",  "3:10004:1", "3:1401:1", "3:2:1",   "3:10005:1", // AIO outputs
+        "3:1202:1", "4:4:1",  "4:10006:1", "3:1203:1", "4:6:1",   "4:10007:1", // TMP
+        "1:0:1",    "1:1:1",  "1:2:1",     "1:3:1",    "4:202:1", "4:203:1",   // DI, counters
+        "2:0:1",    "2:1:1",  "2:2:1",     "2:3:1",    "2:4:1",   "2:5:1",
+        "3:550:2",  "3:552:2" // DO6
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(passDone(rig.sim), 5000);
+    QVector<QDateTime> times;
+    QStringList polled = calls(rig.sim, false, &times);
+    polled.sort();
+    expected.sort();
+    QCOMPARE(polled, expected);
+    QVERIFY(calls(rig.sim, true).isEmpty());
+    for (int i = 1; i < PolledCount; ++i)
+        QVERIFY(times.at(i - 1).msecsTo(times.at(i)) >= 40);
+
+    // Int32 of the first stepper output, low half first, stored and announced.
+    Property *stepper = rig.parameter(3, 6, ChannelParam::Value);
+    QTRY_COMPARE(stepper->value().toInt(), 2 * 65536 + 1);
+    bool announced = false;
+    for (const QList<QVariant> &args : qAsConst(stored)) {
+        announced |= args.at(0).value<Property *>() == stepper
+                     && args.at(1).toInt() == 2 * 65536 + 1 && args.at(2).toDateTime().isValid();
+    }
+    QVERIFY(announced);
+}
+
+void TestCalibrationPoller::finish_takesBackOnlyItsOwnEdits_data()
+{
+    QTest::addColumn<bool>("editBeforeFirstRead");
+    QTest::addColumn<QStringList>("writesOnFinish");
+    QTest::addColumn<int>("notices");
+
+    QTest::newRow("edit after the first read is taken back") << false << QStringList{"6:2:0"} << 0;
+    QTest::newRow("edit before the first read is reported") << true << QStringList{} << 1;
+}
+
+void TestCalibrationPoller::finish_takesBackOnlyItsOwnEdits()
+{
+    QFETCH(bool, editBeforeFirstRead);
+    QFETCH(QStringList, writesOnFinish);
+    QFETCH(int, notices);
+
+    Rig rig;
+    QVERIFY(rig.start({{H, 0, 1234}}));
+    // The tree changed a signal type without writing it to the unit.
+    Property *tmpSignal = rig.parameter(1, 0, ChannelParam::SignalType);
+    tmpSignal->setChanged(true);
+    tmpSignal->setValue(8);
+    Property *aoValue1 = rig.parameter(0, 2, ChannelParam::Value);
+    Property *aoValue2 = rig.parameter(0, 3, ChannelParam::Value);
+
+    CalibrationPoller poller(rig.module.get(), &rig.client, 1);
+    QSignalSpy noticeSpy(&poller, &CalibrationPoller::notice);
+    poller.start();
+    if (!editBeforeFirstRead)
+        QTRY_VERIFY_WITH_TIMEOUT(passDone(rig.sim), 5000);
+    aoValue2->setValue(777); // an edit, as the table's editor stores it
+    QTRY_COMPARE(rig.sim.reg(1, H, 2), 777);
+
+    rig.sim.clearRequests();
+    poller.finish();
+    QTest::qWait(300);
+    QCOMPARE(calls(rig.sim, true), writesOnFinish);
+    QVERIFY(calls(rig.sim, false).isEmpty());
+    QCOMPARE(noticeSpy.count(), notices);
+    QCOMPARE(rig.sim.reg(1, H, 0), 1234);
+    QCOMPARE(rig.sim.reg(1, H, 1202), 5);
+    QCOMPARE(tmpSignal->value().toInt(), 8);
+    QVERIFY(tmpSignal->isChanged());
+    if (!editBeforeFirstRead) {
+        QCOMPARE(aoValue1->value().toInt(), 1234); // read, not edited: left alone
+        QVERIFY(!aoValue1->isChanged());
+        QCOMPARE(aoValue2->value().toInt(), 0);
+        QVERIFY(!aoValue2->isChanged());
+    }
+}
+
+void TestCalibrationPoller::clientSettings_givenBack_data()
+{
+    QTest::addColumn<int>("timeout");
+    QTest::addColumn<int>("retries");
+
+    QTest::newRow("TCP") << 500 << 3;
+    QTest::newRow("serial at 4800 bit/s") << 600 << 1;
+}
+
+void TestCalibrationPoller::clientSettings_givenBack()
+{
+    QFETCH(int, timeout);
+    QFETCH(int, retries);
+
+    Rig rig;
+    QVERIFY(rig.start());
+    rig.client.setTimeout(timeout);
+    rig.client.setNumberOfRetries(retries);
+    CalibrationPoller poller(rig.module.get(), &rig.client, 1);
+    QCOMPARE(rig.client.timeout(), CalibrationPoller::ClientTimeoutMs);
+    QCOMPARE(rig.client.numberOfRetries(), CalibrationPoller::ClientRetries);
+    poller.finish();
+    QCOMPARE(rig.client.timeout(), timeout);
+    QCOMPARE(rig.client.numberOfRetries(), retries);
+}
+
+void TestCalibrationPoller::pendingReplies_releasedWithPoller()
+{
+    Rig rig(true, 30);
+    QVERIFY(rig.start());
+    auto poller = std::make_unique<CalibrationPoller>(rig.module.get(), &rig.client, 1);
+    poller->start();
+    QTRY_VERIFY(!rig.client.findChildren<QModbusReply *>().isEmpty());
+    poller.reset(); // destroyed while replies are on the line
+    QCOMPARE(rig.client.timeout(), 500);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.client.findChildren<QModbusReply *>().isEmpty(), 2000);
+}
+
+void TestCalibrationPoller::silentUnit_staleBacksOffAndComesBack()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    Property *aoValue = rig.parameter(0, 2, ChannelParam::Value); // holding 0, Int16
+    CalibrationPoller poller(rig.module.get(), &rig.client, 1);
+    QSignalSpy stale(&poller, &CalibrationPoller::staleChanged);
+    poller.start();
+    QTRY_VERIFY_WITH_TIMEOUT(passDone(rig.sim), 5000);
+    QVERIFY(!poller.isStale());
+
+    g_failureLines = 0;
+    g_previousHandler = qInstallMessageHandler(countFailures);
+    rig.setSilent(true);
+    QTRY_COMPARE_WITH_TIMEOUT(stale.count(), 1, 3000);
+    QCOMPARE(stale.at(0).at(0).toBool(), true);
+    QVERIFY(!poller.isPassRunning());
+
+    // Backed off: a single read now and then instead of a pass of 32 every 2 s.
+    rig.sim.clearRequests();
+    QTest::qWait(3500);
+    const int asked = rig.sim.requests().size();
+    QVERIFY2(asked >= 1 && asked <= 6, qPrintable(QString::number(asked)));
+    QVERIFY(poller.pollInterval() > CalibrationPoller::PollIntervalMs);
+    qInstallMessageHandler(g_previousHandler);
+    QVERIFY2(g_failureLines <= CalibrationPoller::StaleAfterReads,
+             qPrintable(QString::number(g_failureLines)));
+
+    rig.sim.setReg(1, H, 0, 4321);
+    rig.setSilent(false);
+    QTRY_COMPARE_WITH_TIMEOUT(stale.count(), 2, CalibrationPoller::MaxBackoffMs + 2000);
+    QCOMPARE(stale.at(1).at(0).toBool(), false);
+    QCOMPARE(poller.pollInterval(), CalibrationPoller::PollIntervalMs);
+    QTRY_COMPARE_WITH_TIMEOUT(aoValue->value().toInt(), 4321, 5000);
+}
+
+QTEST_MAIN(TestCalibrationPoller)
+#include "tst_calibrationpoller.moc"
