@@ -290,14 +290,14 @@ void TestCalibrateDialog::silentUnit_greysValuesAndSaysSo()
     QVERIFY(!line->isVisible());
     QVERIFY(!value.data(Qt::ForegroundRole).isValid());
 
-    rig.setSilent(true);
+    rig.sim.setSilent(true);
     QTRY_VERIFY_WITH_TIMEOUT(line->isVisible(), 3000);
     QCOMPARE(line->text(), QStringLiteral("Нет ответа от модуля"));
     QCOMPARE(value.data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::gray));
     QVERIFY(!cell(dialog, 0, 2, Name).data(Qt::ForegroundRole).isValid());
 
     rig.sim.setReg(1, H, 0, 4321);
-    rig.setSilent(false);
+    rig.sim.setSilent(false);
     QTRY_VERIFY_WITH_TIMEOUT(!line->isVisible(), 6000);
     QVERIFY(!value.data(Qt::ForegroundRole).isValid());
     QTRY_COMPARE_WITH_TIMEOUT(shown(value), QStringLiteral("4321"), 5000);

@@ -178,7 +178,7 @@ void TestCalibrationPoller::silentUnit_staleBacksOffAndComesBack()
 
     g_failureLines = 0;
     g_previousHandler = qInstallMessageHandler(countFailures);
-    rig.setSilent(true);
+    rig.sim.setSilent(true);
     QTRY_COMPARE_WITH_TIMEOUT(stale.count(), 1, 3000);
     QCOMPARE(stale.at(0).at(0).toBool(), true);
     QVERIFY(!poller.isPassRunning());
@@ -194,7 +194,7 @@ void TestCalibrationPoller::silentUnit_staleBacksOffAndComesBack()
              qPrintable(QString::number(g_failureLines)));
 
     rig.sim.setReg(1, H, 0, 4321);
-    rig.setSilent(false);
+    rig.sim.setSilent(false);
     QTRY_COMPARE_WITH_TIMEOUT(stale.count(), 2, CalibrationPoller::MaxBackoffMs + 2000);
     QCOMPARE(stale.at(1).at(0).toBool(), false);
     QCOMPARE(poller.pollInterval(), CalibrationPoller::PollIntervalMs);

@@ -134,14 +134,6 @@ struct Rig
                    [this] { return client.state() == QModbusDevice::ConnectedState; }, 5000);
     }
 
-    // The unit stops answering (the connection stays), or answers again.
-    void setSilent(bool silent)
-    {
-        SimFaults faults = sim.bus()->faults();
-        faults.dropEvery = silent ? 1 : 0;
-        sim.bus()->setFaults(faults);
-    }
-
     Property *parameter(int board, int channel, const QString &name) const
     {
         return module->submodules().at(board)->channels().at(channel)->property(name);
