@@ -2,7 +2,7 @@
 
 #include "ui_calibratedialog.h"
 
-#include "applog.h"
+#include "applogging.h"
 #include "delegate.h"
 #include "model.h"
 

@@ -1,6 +1,6 @@
 #include "dialog.h"
 
-#include "applog.h"
+#include "applogging.h"
 #include "ui_dialog.h"
 
 #include "documentlocator.h"

@@ -1,6 +1,6 @@
 #include "item.h"
 
-#include "applog.h"
+#include "applogging.h"
 
 #include "channel.h"
 #include "codes.h"

@@ -1,6 +1,6 @@
 #include "mainwindow.h"
 
-#include "applog.h"
+#include "applogging.h"
 #include "ui_mainwindow.h"
 
 #include "calibratedialog.h"

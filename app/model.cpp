@@ -1,6 +1,6 @@
 #include "model.h"
 
-#include "applog.h"
+#include "applogging.h"
 
 #include "channel.h"
 #include "codes.h"

@@ -1,6 +1,6 @@
 #include "moduleview.h"
 
-#include "applog.h"
+#include "applogging.h"
 #include "ui_moduleview.h"
 
 #include "browseritem.h"

@@ -8,7 +8,7 @@
 #include <codes.h>
 #include <typeresponse.h>
 
-#include "applog.h"
+#include "applogging.h"
 
 #include <QApplication>
 #include <QLabel>

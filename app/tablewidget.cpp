@@ -1,6 +1,6 @@
 #include "tablewidget.h"
 
-#include "applog.h"
+#include "applogging.h"
 
 TableWidget::TableWidget(QWidget *parent)
     : QTableWidget(parent)

@@ -1,6 +1,6 @@
 #include "treepropertybrowser.h"
 
-#include "applog.h"
+#include "applogging.h"
 
 #include "browseritem.h"
 #include "browserproperty.h"

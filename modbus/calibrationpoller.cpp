@@ -1,6 +1,6 @@
 #include "calibrationpoller.h"
 
-#include "modbuslog.h"
+#include "modbuslogging.h"
 #include "requesterror.h"
 
 #include <channel.h>

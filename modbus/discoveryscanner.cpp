@@ -1,6 +1,6 @@
 #include "discoveryscanner.h"
 
-#include "modbuslog.h"
+#include "modbuslogging.h"
 #include "registerblocks.h"
 #include "requesterror.h"
 

@@ -1,6 +1,6 @@
 #include "keepalive.h"
 
-#include "modbuslog.h"
+#include "modbuslogging.h"
 #include "requesterror.h"
 
 #include <QModbusClient>

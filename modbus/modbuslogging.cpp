@@ -1,3 +1,3 @@
-#include "modbuslog.h"
+#include "modbuslogging.h"
 
 Q_LOGGING_CATEGORY(lcModbus, "brk.modbus")

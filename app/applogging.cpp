@@ -1,3 +1,3 @@
-#include "applog.h"
+#include "applogging.h"
 
 Q_LOGGING_CATEGORY(lcApp, "brk.app")

@@ -1,9 +1,9 @@
-#ifndef MODBUSLOG_H
-#define MODBUSLOG_H
+#ifndef MODBUSLOGGING_H
+#define MODBUSLOGGING_H
 
 #include <QLoggingCategory>
 
 // Debug lines of the requests to the unit ("brk.modbus"; brk.modbus.* below it).
 Q_DECLARE_LOGGING_CATEGORY(lcModbus)
 
-#endif // MODBUSLOG_H
+#endif // MODBUSLOGGING_H

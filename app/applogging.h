@@ -1,9 +1,9 @@
-#ifndef APPLOG_H
-#define APPLOG_H
+#ifndef APPLOGGING_H
+#define APPLOGGING_H
 
 #include <QLoggingCategory>
 
 // Debug lines of the windows, views and dialogs ("brk.app").
 Q_DECLARE_LOGGING_CATEGORY(lcApp)
 
-#endif // APPLOG_H
+#endif // APPLOGGING_H
