@@ -4,11 +4,19 @@
 #include <QDir>
 #include <QFileInfo>
 
+QString DocumentLocator::installedDataDir()
+{
+    if (!QCoreApplication::instance())
+        return QString();
+    return QDir::cleanPath(QCoreApplication::applicationDirPath()
+                           + QStringLiteral("/../share/brk-configurator"));
+}
+
 QStringList DocumentLocator::defaultSearchDirs()
 {
     QStringList dirs;
     if (QCoreApplication::instance())
-        dirs << QCoreApplication::applicationDirPath();
+        dirs << installedDataDir() << QCoreApplication::applicationDirPath();
     // The source tree this file was compiled from: app/.. is its root.
     dirs << QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/..");
     return dirs;

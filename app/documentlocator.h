@@ -6,11 +6,16 @@
 #include <QUrl>
 
 // Finds the documents the program ships (the README, the user manual) on disk:
-// beside the executable, in a folder above it (a build tree inside the source
-// tree), or in the source tree the program was built from.
+// in the installed data folder, beside the executable, in a folder above it (a
+// build tree inside the source tree), or in the source tree the program was
+// built from.
 class DocumentLocator
 {
 public:
+    // The data an installed program ships: share/brk-configurator beside the
+    // executable's bin folder. Empty without an application object.
+    static QString installedDataDir();
+
     // Folders searched by default, nearest first.
     static QStringList defaultSearchDirs();
 

@@ -8,6 +8,7 @@
 #include "channel.h"
 #include "codes.h"
 #include "configfile.h"
+#include "documentlocator.h"
 #include "modeflags.h"
 #include "module.h"
 #include "parametertree.h"
@@ -53,6 +54,20 @@ QRegularExpression ipv4Expression()
 {
     const QString octet = QStringLiteral("(?:[0-1]?[0-9]?[0-9]|2[0-4][0-9]|25[0-5])");
     return QRegularExpression(QStringLiteral("^%1\\.%1\\.%1\\.%1$").arg(octet));
+}
+
+// The installed data first; then, for a program run from its build folder, the
+// working directory and the executable's folder. Empty when there is none.
+QString helpFilePath()
+{
+    const QStringList dirs = {DocumentLocator::installedDataDir(), QDir::currentPath(),
+                              QCoreApplication::applicationDirPath()};
+    for (const QString &dir : dirs) {
+        const QString path = QDir(dir).filePath(kHelpFile);
+        if (!dir.isEmpty() && QFileInfo::exists(path))
+            return path;
+    }
+    return QString();
 }
 
 } // namespace
@@ -249,13 +264,10 @@ void ModuleView::getInfoProperty(const QString &propertyName)
         emit addInfoProperty(QString());
         return;
     }
-    // A program started from a desktop menu has another working directory.
-    QString path = QDir::current().filePath(kHelpFile);
-    if (!QFileInfo::exists(path))
-        path = QDir(QCoreApplication::applicationDirPath()).filePath(kHelpFile);
     QJsonObject help;
+    const QString path = helpFilePath();
     QFile file(path);
-    if (file.open(QIODevice::ReadOnly))
+    if (!path.isEmpty() && file.open(QIODevice::ReadOnly))
         help = QJsonDocument::fromJson(file.readAll()).object();
     emit addInfoProperty(help.value(propertyName).toVariant().toString());
 }

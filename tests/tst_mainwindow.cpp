@@ -91,19 +91,10 @@ private:
     bool m_seen = false;
 };
 
-// Answers the next file dialog with `path`; then, when `box` is given, the
-// message box that follows.
-void chooseFile(const QString &path, SeenBox *box = nullptr)
+// Answers the next file dialog with `path`, then the message box that follows.
+void chooseFile(const QString &path, SeenBox *box)
 {
-    whenModal<QFileDialog>([path, box](QFileDialog *dialog) {
-        // Typed, as a user would: selectFile() leaves a focused name field alone.
-        dialog->selectFile(path);
-        if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
-            name->setText(path);
-        static_cast<QDialog *>(dialog)->accept();
-        if (box)
-            closeNextBox(box);
-    });
+    chooseFile(path, [box] { closeNextBox(box); });
 }
 
 QAction *action(const MainWindow &window, const char *name)

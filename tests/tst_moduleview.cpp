@@ -457,24 +457,29 @@ void TestModuleView::addBoard_onlyWithAChosenSlot()
 
 void TestModuleView::helpText_data()
 {
-    QTest::addColumn<QString>("working"); // help file contents, empty: none
+    QTest::addColumn<QString>("installed"); // help file contents, empty: none
+    QTest::addColumn<QString>("working");
     QTest::addColumn<QString>("beside");
     QTest::addColumn<QStringList>("path");
     QTest::addColumn<QString>("text");
     const QString help = R"({"Адрес MODBUS": "адрес", "Group": "плата"})";
+    const QString none;
     const QStringList address = link("Адрес MODBUS");
-    QTest::newRow("parameter") << help << "" << address << "адрес";
-    QTest::newRow("board group") << help << "" << QStringList{kAio} << "плата";
-    QTest::newRow("row without parameter") << help << "" << QStringList{kParams, kLink} << "";
-    QTest::newRow("beside executable") << "" << help << address << "адрес";
-    QTest::newRow("working directory first")
-        << R"({"Адрес MODBUS": "тут"})" << help << address << "тут";
-    QTest::newRow("malformed") << "{\"Адрес MODBUS\": "
-                               << "" << address << "";
+    QTest::newRow("parameter") << none << help << none << address << "адрес";
+    QTest::newRow("board group") << none << help << none << QStringList{kAio} << "плата";
+    QTest::newRow("row without parameter")
+        << none << help << none << QStringList{kParams, kLink} << "";
+    QTest::newRow("beside executable") << none << none << help << address << "адрес";
+    QTest::newRow("working directory before executable")
+        << none << R"({"Адрес MODBUS": "тут"})" << help << address << "тут";
+    QTest::newRow("installed data first")
+        << R"({"Адрес MODBUS": "там"})" << help << help << address << "там";
+    QTest::newRow("malformed") << none << "{\"Адрес MODBUS\": " << none << address << "";
 }
 
 void TestModuleView::helpText()
 {
+    QFETCH(QString, installed);
     QFETCH(QString, working);
     QFETCH(QString, beside);
     QFETCH(QStringList, path);
@@ -483,8 +488,13 @@ void TestModuleView::helpText()
     const QString saved = QDir::currentPath();
     QVERIFY(QDir::setCurrent(directory.path()));
     const QString besidePath = QCoreApplication::applicationDirPath() + "/information.json";
-    for (const auto &file :
-         {qMakePair(QStringLiteral("information.json"), working), qMakePair(besidePath, beside)}) {
+    // As installed: bin/<program> and share/brk-configurator/information.json.
+    const QString dataDir
+        = QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../share/brk-configurator");
+    QVERIFY(QDir().mkpath(dataDir));
+    const QString installedPath = dataDir + "/information.json";
+    for (const auto &file : {qMakePair(QStringLiteral("information.json"), working),
+                             qMakePair(besidePath, beside), qMakePair(installedPath, installed)}) {
         QFile out(file.first);
         QVERIFY(file.second.isEmpty()
                 || (out.open(QIODevice::WriteOnly) && out.write(file.second.toUtf8()) > 0));
@@ -493,6 +503,8 @@ void TestModuleView::helpText()
     QSignalSpy info(v.view.get(), &ModuleView::addInfoProperty);
     v.browser->setCurrentItem(v.item(path));
     QFile::remove(besidePath);
+    QFile::remove(installedPath);
+    QDir().rmpath(dataDir);
     QDir::setCurrent(saved);
     QCOMPARE(info.count(), 1);
     QCOMPARE(info.at(0).at(0).toString(), text);

@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QPointer>
 #include <QTimer>
 
@@ -33,6 +35,20 @@ void whenModal(std::function<void(T *)> act)
             act(shown);
     });
     timer->start(10);
+}
+
+// Answers the next file dialog with `path`, then runs `then` (if given).
+inline void chooseFile(const QString &path, std::function<void()> then = {})
+{
+    whenModal<QFileDialog>([path, then](QFileDialog *dialog) {
+        // Typed, as a user would: selectFile() leaves a focused name field alone.
+        dialog->selectFile(path);
+        if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+            name->setText(path);
+        static_cast<QDialog *>(dialog)->accept();
+        if (then)
+            then();
+    });
 }
 
 #endif // MODALANSWER_H

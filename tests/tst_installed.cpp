@@ -1,0 +1,105 @@
+// Run by the package test from the bin folder of the unpacked package, in a
+// working directory without data: the configurator's code must find what the
+// package installed under ../share/brk-configurator.
+
+#include "browseritem.h"
+#include "browserproperty.h"
+#include "dialog.h"
+#include "documentlocator.h"
+#include "mainwindow.h"
+#include "modeflags.h"
+#include "module.h"
+#include "moduleview.h"
+#include "treepropertybrowser.h"
+
+#include "modalanswer.h"
+
+#include <QAction>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QtTest>
+
+namespace {
+
+BrowserItem *findRow(BrowserItem *item, const QString &name)
+{
+    if (item->property()->propertyName() == name)
+        return item;
+    for (BrowserItem *child : item->children()) {
+        if (BrowserItem *found = findRow(child, name))
+            return found;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class TestInstalled : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void sixBoardFile_showsInstalledHelpText();
+    void aboutLinks_openInstalledDocuments_data();
+    void aboutLinks_openInstalledDocuments();
+
+private:
+    QTemporaryDir m_emptyDir;
+    QString m_dataDir;
+};
+
+void TestInstalled::initTestCase()
+{
+    QVERIFY(m_emptyDir.isValid());
+    QVERIFY(QDir::setCurrent(m_emptyDir.path()));
+    m_dataDir = QDir(QCoreApplication::applicationDirPath() + "/../share/brk-configurator")
+                    .canonicalPath();
+    QVERIFY2(!m_dataDir.isEmpty(), "no share/brk-configurator beside the bin folder");
+}
+
+void TestInstalled::sixBoardFile_showsInstalledHelpText()
+{
+    QFile helpFile(m_dataDir + "/information.json");
+    QVERIFY(helpFile.open(QIODevice::ReadOnly));
+    const QString limitHelp
+        = QJsonDocument::fromJson(helpFile.readAll()).object().value("Верхний предел").toString();
+    QVERIFY(!limitHelp.isEmpty());
+
+    MainWindow window(ModeOffline);
+    window.show();
+    chooseFile(QStringLiteral(BRK_SIX_BOARDS));
+    window.findChild<QAction *>("actionOpen")->trigger();
+    ModuleView *view = window.currentView();
+    QVERIFY(view);
+    QCOMPARE(view->module()->submodules().size(), 6);
+
+    auto *browser = view->findChild<TreePropertyBrowser *>();
+    BrowserItem *limit = findRow(browser->topItem(), "Верхний предел");
+    QVERIFY(limit);
+    browser->setCurrentItem(limit);
+    QCOMPARE(window.findChild<QTextEdit *>("tePropertyInfo")->toPlainText(), limitHelp);
+}
+
+void TestInstalled::aboutLinks_openInstalledDocuments_data()
+{
+    QTest::addColumn<QString>("href");
+    const QString html = Dialog::aboutHtml();
+    for (const char *href : {"README.md", "docs/manual.html"}) {
+        QVERIFY(html.contains(QStringLiteral("href=\"%1").arg(QLatin1String(href))));
+        QTest::newRow(href) << QString::fromLatin1(href);
+    }
+    QTest::newRow("picture in the manual") << "docs/screenshots/mainwindow.png";
+}
+
+void TestInstalled::aboutLinks_openInstalledDocuments()
+{
+    QFETCH(QString, href);
+    QCOMPARE(DocumentLocator::resolve(QUrl(href)).toLocalFile(), m_dataDir + "/" + href);
+}
+
+QTEST_MAIN(TestInstalled)
+#include "tst_installed.moc"
