@@ -380,22 +380,16 @@ void StartWindow::addUnit(const QVector<quint16> &moduleBlock)
     if (moduleBlock.size() < ModuleTables::ModuleBlockSize)
         return;
 
-    int boards = 0;
-    for (int slot = 0; slot < ModuleTables::SlotCount; ++slot) {
-        if (moduleBlock.at(ModuleTables::FirstSlotWord + slot) != 0)
-            ++boards;
-    }
+    ModuleTables unit;
+    unit.setModuleTable(moduleBlock);
 
     const int row = ui->tableWidget->rowCount();
     ui->tableWidget->insertRow(row);
-    ui->tableWidget->setCellWidget(row, 0, cellLabel(QString::number(moduleBlock.at(5))));
-    ui->tableWidget->setCellWidget(row, 1, cellLabel(moduleTypeName(moduleBlock.at(0))));
+    ui->tableWidget->setCellWidget(row, 0, cellLabel(QString::number(unit.address())));
+    ui->tableWidget->setCellWidget(row, 1, cellLabel(moduleTypeName(unit.moduleType())));
     ui->tableWidget->setCellWidget(row, 2,
-                                   cellLabel(QString::number(moduleBlock.at(2) / 10.0, 'g', 6)));
-    ui->tableWidget->setCellWidget(row, 3, cellLabel(QString::number(boards)));
-
-    ModuleTables unit;
-    unit.setModuleTable(moduleBlock);
+                                   cellLabel(QString::number(unit.firmware() / 10.0, 'g', 6)));
+    ui->tableWidget->setCellWidget(row, 3, cellLabel(QString::number(unit.countSubmodules())));
     m_foundUnits.append(unit);
 
     ui->btnOnline->setEnabled(true);
@@ -440,8 +434,7 @@ void StartWindow::on_btnOnline_clicked()
         m_mode |= ModeExtraDelay;
 
     const ModuleTables unit = m_foundUnits.at(row);
-    const QVector<quint16> block = unit.moduleTable();
-    if (block.value(2) < JumperWordFirmware) {
+    if (unit.firmware() < ModuleTables::JumperWordFirmware) {
         openMainWindow(m_mode, unit);
         return;
     }
@@ -450,7 +443,7 @@ void StartWindow::on_btnOnline_clicked()
     // stop flag would make the discovery queue drop it.
     if (m_scanner.isBusy())
         ui->progressBar->hide();
-    m_scanner.probe(block.value(5), JumperBlockSize);
+    m_scanner.probe(unit.address(), ModuleTables::JumperBlockSize);
 }
 
 void StartWindow::versionSupport(QModbusReply *reply)
@@ -465,7 +458,7 @@ void StartWindow::onUnitProbed(const QVector<quint16> &moduleBlock)
     if (m_foundUnits.isEmpty())
         return;
     const ModuleTables unit = m_foundUnits.constFirst();
-    if (moduleBlock.value(JumperWord) == 1)
+    if (moduleBlock.value(ModuleTables::WordJumper) == 1)
         askJumperThenOpen(unit);
     else
         openMainWindow(m_mode, unit);

@@ -43,10 +43,6 @@ public:
     static constexpr int ExtraDelayRetries = 3;
     static constexpr int SerialRetries = 1;
     static constexpr int KeepAliveMs = KeepAlive::IntervalMs;
-    // Firmware (in tenths) from which the unit reports the jumper word.
-    static constexpr int JumperWordFirmware = 22;
-    static constexpr int JumperWord = 24;
-    static constexpr int JumperBlockSize = 25;
 
 public slots:
     // Discovery entry points: queue a module-block read (marker 1 = the last

@@ -58,6 +58,16 @@ foreach(folder ${folders})
     endforeach()
 endforeach()
 
+# Every request to a unit goes through modbus/: windows only drive its classes.
+file(GLOB app_sources "${SOURCE_DIR}/app/*.cpp" "${SOURCE_DIR}/app/*.h" "${SOURCE_DIR}/cli/*.cpp")
+foreach(source ${app_sources})
+    file(STRINGS ${source} sends REGEX "send(Read|Write|ReadWrite|Raw)Request[ \t]*\\(")
+    if(sends)
+        file(RELATIVE_PATH where "${SOURCE_DIR}" ${source})
+        list(APPEND violations "${where} sends a Modbus request itself")
+    endif()
+endforeach()
+
 # The product never carries the simulated unit.
 foreach(folder model channels modbus propertybrowser app cli)
     set(lists "${SOURCE_DIR}/${path_${folder}}/CMakeLists.txt")
