@@ -38,15 +38,29 @@ int DiscoveryScanner::start(int first, int last)
 
 void DiscoveryScanner::findModule(int serverAddress, bool last, int count)
 {
-    if (!m_client)
-        return;
+    if (m_client)
+        m_requests.append(moduleBlockRead(serverAddress, last, count));
+}
+
+DiscoveryScanner::Entry DiscoveryScanner::moduleBlockRead(int serverAddress, bool last, int count)
+{
     Entry entry;
     entry.request.unit
         = QModbusDataUnit(QModbusDataUnit::HoldingRegisters, ModuleBlockStart, quint16(count));
     entry.request.type = rT2000;
     entry.request.serverAddress = serverAddress;
     entry.last = last;
-    m_requests.append(entry);
+    return entry;
+}
+
+void DiscoveryScanner::watch(QModbusReply *reply, const Entry &entry)
+{
+    m_pending = reply;
+    m_pendingEntry = entry;
+    if (reply->isFinished())
+        onReplyFinished(reply);
+    else
+        connect(reply, &QModbusReply::finished, this, [this, reply]() { onReplyFinished(reply); });
 }
 
 void DiscoveryScanner::sendRequest()
@@ -75,24 +89,13 @@ void DiscoveryScanner::sendRequest()
         scheduleNext();
         return;
     }
-
-    m_pending = reply;
-    m_pendingEntry = entry;
-    if (reply->isFinished())
-        onReplyFinished(reply);
-    else
-        connect(reply, &QModbusReply::finished, this, [this, reply]() { onReplyFinished(reply); });
+    watch(reply, entry);
 }
 
 bool DiscoveryScanner::probe(int serverAddress, int count)
 {
     clear();
-    Entry entry;
-    entry.request.unit
-        = QModbusDataUnit(QModbusDataUnit::HoldingRegisters, ModuleBlockStart, quint16(count));
-    entry.request.type = rT2000;
-    entry.request.serverAddress = serverAddress;
-    entry.last = true;
+    Entry entry = moduleBlockRead(serverAddress, true, count);
     entry.probe = true;
     QModbusReply *reply
         = m_client ? m_client->sendReadRequest(entry.request.unit, serverAddress) : nullptr;
@@ -103,19 +106,14 @@ bool DiscoveryScanner::probe(int serverAddress, int count)
         emit sendFailed(text);
         return false;
     }
-    m_pending = reply;
-    m_pendingEntry = entry;
-    if (reply->isFinished())
-        probeReplied(reply);
-    else
-        connect(reply, &QModbusReply::finished, this, [this, reply]() { onReplyFinished(reply); });
+    watch(reply, entry);
     return true;
 }
 
 void DiscoveryScanner::probeReplied(QModbusReply *reply)
 {
     reply->deleteLater();
-    QModbusDataUnit request = m_pendingEntry.request.unit;
+    const QModbusDataUnit request = m_pendingEntry.request.unit;
     if (reply == m_pending)
         m_pending = nullptr;
     // Replies of a connection that is going away are not answers.

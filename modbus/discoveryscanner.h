@@ -96,6 +96,9 @@ private:
         bool probe = false;
     };
 
+    static Entry moduleBlockRead(int serverAddress, bool last, int count);
+    // Keeps the reply as the one on the line and handles it when it ends.
+    void watch(QModbusReply *reply, const Entry &entry);
     void onReplyFinished(QModbusReply *reply);
     void scheduleNext();
     bool takeStopFlag();

@@ -3,6 +3,7 @@
 // the simulated unit and its injected faults.
 
 #include "discoveryscanner.h"
+#include "keepalive.h"
 #include "startwindow.h"
 #include "unitsimfixture.h"
 
@@ -46,6 +47,7 @@ private slots:
     void scan_countsOnlyRepliesThatAnswerTheRequest_data();
     void scan_countsOnlyRepliesThatAnswerTheRequest();
     void scan_keepsOneRequestOnTheLinePaced();
+    void keepAlive_keepsOneReadOnTheLine();
 
     void window_disconnectDuringScanShowsNoMessage_data();
     void window_disconnectDuringScanShowsNoMessage();
@@ -166,6 +168,34 @@ void TestStartWindowReplies::scan_keepsOneRequestOnTheLinePaced()
         const qint64 gap = requests.at(i - 1).time.msecsTo(requests.at(i).time);
         QVERIFY2(gap >= delayMs + DiscoveryScanner::PacingMs - 1, qPrintable(QString::number(gap)));
     }
+}
+
+void TestStartWindowReplies::keepAlive_keepsOneReadOnTheLine()
+{
+    UnitSimFixture sim;
+    sim.setSilent(true);
+    QVERIFY(sim.start());
+    auto client = connectedClient(sim.port()); // 150 ms time-out, no retry
+    KeepAlive keepAlive;
+    keepAlive.setClient(client.get());
+    keepAlive.start(20);
+
+    // A silent unit gets one read per time-out, not one per tick.
+    QTest::qWait(600);
+    const QVector<SimRequestRecord> silent = requestsOf(sim);
+    QVERIFY2(silent.size() >= 2 && silent.size() <= 5, qPrintable(QString::number(silent.size())));
+    for (const SimRequestRecord &r : silent)
+        QVERIFY(r.slave == 1 && r.function == 3 && r.address == 2000);
+
+    sim.setSilent(false);
+    sim.clearRequests();
+    QTest::qWait(300);
+    QVERIFY2(requestsOf(sim).size() >= 5, qPrintable(QString::number(requestsOf(sim).size())));
+    keepAlive.stop();
+    QTest::qWait(50);
+    sim.clearRequests();
+    QTest::qWait(100);
+    QVERIFY(requestsOf(sim).isEmpty());
 }
 
 void TestStartWindowReplies::window_disconnectDuringScanShowsNoMessage_data()
