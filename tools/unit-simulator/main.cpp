@@ -32,6 +32,10 @@ int main(int argc, char *argv[])
         out << help;
         return 0;
     }
+    if (options.version) {
+        out << "brk-unit-sim " << BRK_VERSION << '\n';
+        return 0;
+    }
 
     SimBus bus;
     for (const SimUnitConfig &config : qAsConst(options.units))

@@ -45,6 +45,7 @@ bool SimOptions::parse(const QStringList &arguments, SimOptions *options, QStrin
         "Without --tcp and --serial it listens on 127.0.0.1:1502; with --serial alone it serves "
         "only the line."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption tcp(
         QStringLiteral("tcp"),
         QStringLiteral("Modbus TCP on [HOST:]PORT (default 127.0.0.1:1502)."),
@@ -137,6 +138,10 @@ bool SimOptions::parse(const QStringList &arguments, SimOptions *options, QStrin
     }
     if (parser.isSet(QStringLiteral("help"))) {
         options->help = true;
+        return true;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        options->version = true;
         return true;
     }
     if (!parser.positionalArguments().isEmpty()) {

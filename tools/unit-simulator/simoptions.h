@@ -13,7 +13,8 @@
 // The command line of brk-unit-sim.
 struct SimOptions
 {
-    bool help = false; // --help was asked: print the help text and stop
+    bool help = false;    // --help was asked: print the help text and stop
+    bool version = false; // --version was asked
     bool tcp = true;
     QHostAddress tcpHost = QHostAddress::LocalHost;
     quint16 tcpPort = 1502;
