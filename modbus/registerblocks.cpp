@@ -258,6 +258,24 @@ QVector<ModbusRequest> RegisterBlocks::allWriteRequests(const ModuleTables &imag
     return requests;
 }
 
+QVector<ModbusRequest> RegisterBlocks::withoutRegisters(const QVector<ModbusRequest> &requests,
+                                                        const QSet<int> &holdingRegisters)
+{
+    QVector<ModbusRequest> kept;
+    for (const ModbusRequest &request : requests) {
+        const bool left = request.type != EnableWriteEeprom && isWriteBlock(request.type)
+                          && request.unit.registerType() == QModbusDataUnit::HoldingRegisters
+                          && holdingRegisters.contains(request.unit.startAddress());
+        if (!left) {
+            kept.append(request);
+            continue;
+        }
+        if (!kept.isEmpty() && kept.constLast().type == EnableWriteEeprom)
+            kept.removeLast(); // its write-enable command
+    }
+    return kept;
+}
+
 bool RegisterBlocks::linkChanged(const ModuleTables &before, const ModuleTables &encoded)
 {
     const QVector<quint16> oldWords = before.moduleTable();

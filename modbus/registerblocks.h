@@ -7,6 +7,7 @@
 #include <moduletables.h>
 
 #include <QModbusDataUnit>
+#include <QSet>
 #include <QVector>
 
 // The unit's register blocks: where every read and write block lives, how
@@ -72,6 +73,11 @@ public:
     static QVector<ModbusRequest> allWriteRequests(const ModuleTables &image,
                                                    const ModuleTables &snapshot, bool changedOnly,
                                                    int serverAddress);
+
+    // `requests` without the data writes to the given holding registers and
+    // the write-enable command sent before each of them.
+    static QVector<ModbusRequest> withoutRegisters(const QVector<ModbusRequest> &requests,
+                                                   const QSet<int> &holdingRegisters);
 
     // True when writing `encoded` changes the unit's address word or port word
     // as they stand in `before` (the image before encoding). A word that

@@ -86,8 +86,10 @@ TransferSequence::Start TransferSequence::startWrite(const ModuleTables &encoded
         return Start::Busy;
     if (!m_client)
         return Start::NoClient;
-    QVector<ModbusRequest> requests = RegisterBlocks::allWriteRequests(
-        encoded, before, mode == WriteMode::ChangedOnly, m_serverAddress);
+    QVector<ModbusRequest> requests = RegisterBlocks::withoutRegisters(
+        RegisterBlocks::allWriteRequests(encoded, before, mode == WriteMode::ChangedOnly,
+                                         m_serverAddress),
+        m_keptRegisters);
     m_linkChanged = false;
     if (requests.isEmpty())
         return Start::Empty;
@@ -135,6 +137,10 @@ TransferSequence::Start TransferSequence::begin(Kind kind, const QVector<ModbusR
     m_stopped = false;
     m_requests = requests;
     m_answered = QVector<bool>(requests.size(), false);
+    m_confirmed = QVector<bool>(requests.size(), false);
+    m_failureError = QModbusDevice::NoError;
+    m_failureException = 0;
+    m_failedRequest = ModbusRequest();
     m_next = 0;
     m_sendClock.invalidate();
     m_leadingFlag = leadingFlag;
@@ -222,6 +228,7 @@ void TransferSequence::send(int index)
         const QString text = sendErrorText(sendKind, clientError);
         qCWarning(lcTransfer).noquote() << text;
         m_answered[index] = true;
+        noteFailure(index, QModbusDevice::ConnectionError, 0);
         if (m_kind == Kind::Read) {
             m_failedBlocks << typeResponseName(request.type);
             notify([this, text] { emit errorMessage(text); });
@@ -259,12 +266,17 @@ void TransferSequence::onReplyFinished(QModbusReply *reply, int index, quint64 g
 
     const QModbusDevice::Error error = reply->error();
     if (error != QModbusDevice::NoError) {
+        noteFailure(index, error,
+                    error == QModbusDevice::ProtocolError ? exceptionCodeOf(reply->rawResult())
+                                                          : 0);
         handleFailure(index, requestErrorText(type, *reply), error);
     } else if (!RegisterBlocks::resultMatches(request.unit, reply->result())) {
         // A late answer to an earlier request can pose as this one.
+        noteFailure(index, QModbusDevice::UnknownError, 0);
         handleFailure(index, mismatchErrorText(type, request.unit, reply->result()),
                       QModbusDevice::UnknownError);
     } else {
+        m_confirmed[index] = true;
         handleSuccess(request, reply->result().values());
     }
     if (m_stopped)
@@ -272,6 +284,35 @@ void TransferSequence::onReplyFinished(QModbusReply *reply, int index, quint64 g
     if (m_next >= m_requests.size())
         armWatchdog(); // measured from the latest reply
     finishIfDone();
+}
+
+void TransferSequence::noteFailure(int index, QModbusDevice::Error error, int exception)
+{
+    if (m_failureError != QModbusDevice::NoError)
+        return; // the first one is the cause
+    m_failureError = error;
+    m_failureException = exception;
+    m_failedRequest = m_requests.at(index);
+}
+
+bool TransferSequence::lastConfirmedWrite(ModbusRequest *request) const
+{
+    bool found = false;
+    for (int i = 0; i < m_confirmed.size() && m_confirmed.at(i); ++i) {
+        if (RegisterBlocks::isWriteBlock(m_requests.at(i).type)) {
+            *request = m_requests.at(i);
+            found = true;
+        }
+    }
+    return found;
+}
+
+int TransferSequence::dataWriteCount() const
+{
+    int count = 0;
+    for (const ModbusRequest &request : m_requests)
+        count += RegisterBlocks::isWriteBlock(request.type) ? 1 : 0;
+    return count;
 }
 
 void TransferSequence::handleSuccess(const ModbusRequest &request, const QVector<quint16> &values)
@@ -369,6 +410,12 @@ void TransferSequence::onWatchdog()
     if (m_stopped)
         return;
     qCWarning(lcTransfer) << "no reply within the client's time-out";
+    for (int i = 0; i < m_requests.size(); ++i) {
+        if (!m_answered.at(i)) {
+            noteFailure(i, QModbusDevice::TimeoutError, 0);
+            break;
+        }
+    }
     if (m_kind == Kind::Read) {
         for (int i = 0; i < m_requests.size(); ++i) {
             if (!m_answered.at(i))

@@ -11,6 +11,7 @@
 #include <QModbusDevice>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QStringList>
 #include <QTimer>
 #include <QVector>
@@ -86,6 +87,10 @@ public:
     // is given up.
     void setWatchdogMargin(int ms) { m_watchdogMarginMs = ms; }
 
+    // Holding registers a write leaves alone, with their write-enable
+    // commands (a unit's own address when one file goes to many units).
+    void setKeptRegisters(const QSet<int> &registers) { m_keptRegisters = registers; }
+
     // Pause before each write request for a firmware word and mode bits.
     static int writePauseMs(int firmwareVersion, int mode);
 
@@ -110,6 +115,16 @@ public:
     bool linkChanged() const { return m_linkChanged; }
     // Names of the read blocks that failed in the last read.
     QStringList failedBlocks() const { return m_failedBlocks; }
+    // The first failure of the last sequence: its error (NoError when there
+    // was none), the exception code of an exception reply, and the request.
+    QModbusDevice::Error failureError() const { return m_failureError; }
+    int failureException() const { return m_failureException; }
+    ModbusRequest failedRequest() const { return m_failedRequest; }
+    // The last data write of the last sequence up to which every request was
+    // answered without error; false when there is none.
+    bool lastConfirmedWrite(ModbusRequest *request) const;
+    // Number of data writes (not commands or flags) the last sequence sent.
+    int dataWriteCount() const;
 
 signals:
     void progress(int value);
@@ -126,6 +141,7 @@ private:
     void send(int index);
     void onReplyFinished(QModbusReply *reply, int index, quint64 generation);
     void onWatchdog();
+    void noteFailure(int index, QModbusDevice::Error error, int exception);
     void handleSuccess(const ModbusRequest &request, const QVector<quint16> &values);
     void handleFailure(int index, const QString &text, QModbusDevice::Error error);
     void stopWithFailure(const QString &text, bool warn);
@@ -150,6 +166,11 @@ private:
     quint64 m_generation = 0; // replies of an earlier sequence are ignored
     QVector<ModbusRequest> m_requests;
     QVector<bool> m_answered;
+    QVector<bool> m_confirmed; // answered without error
+    QSet<int> m_keptRegisters;
+    QModbusDevice::Error m_failureError = QModbusDevice::NoError;
+    int m_failureException = 0;
+    ModbusRequest m_failedRequest;
     int m_next = 0;
     int m_pauseMs = 0;
     bool m_leadingFlag = false; // request 0 is the EEPROM flag, sent without pause

@@ -9,6 +9,7 @@
 namespace {
 
 const QString Separator = QStringLiteral(" / ");
+constexpr int ShownMatches = 3;
 
 const QMap<int, QString> &offOnChoices()
 {
@@ -178,8 +179,10 @@ const ParameterTree::Entry *ParameterTree::find(const QVector<Entry> &entries, c
         *error = QStringLiteral("нет параметра «%1»").arg(path.trimmed());
     } else {
         QStringList paths;
-        for (const Entry *entry : matches)
+        for (const Entry *entry : matches.mid(0, ShownMatches))
             paths << entry->path;
+        if (matches.size() > ShownMatches)
+            paths << QStringLiteral("…");
         *error = QStringLiteral("путь «%1» неоднозначен: %2")
                      .arg(wanted, paths.join(QStringLiteral("; ")));
     }

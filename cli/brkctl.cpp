@@ -1,0 +1,817 @@
+#include "brkctl.h"
+
+#include "unitscripts.h"
+
+#include <codes.h>
+#include <configdiff.h>
+#include <configfile.h>
+#include <module.h>
+#include <parametertree.h>
+#include <registermap.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+const QString Program = QStringLiteral("brkctl");
+
+QString text(const char *utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+// A configuration file that opens as one: an object with a module in it.
+bool isConfigurationFile(const QString &path, QString *error)
+{
+    if (!QFileInfo(path).isFile()) {
+        *error = QStringLiteral("нет файла «%1»").arg(path);
+        return false;
+    }
+    if (!loadJsonObject(path).value(QStringLiteral("module")).isObject()) {
+        *error = QStringLiteral("файл «%1» не читается как конфигурация (.brcf)").arg(path);
+        return false;
+    }
+    return true;
+}
+
+QString fileNameFor(const Target &target)
+{
+    QString name = target.isTcp() ? QStringLiteral("%1_%2").arg(target.host).arg(target.port)
+                                  : QFileInfo(target.device).fileName();
+    name.replace(QRegExp(QStringLiteral("[^A-Za-z0-9._-]")), QStringLiteral("_"));
+    return QStringLiteral("%1_unit%2.brcf").arg(name).arg(target.unit);
+}
+
+QString csvField(const QString &field)
+{
+    if (!field.contains(QLatin1Char(',')) && !field.contains(QLatin1Char('"'))
+        && !field.contains(QLatin1Char('\n')))
+        return field;
+    return QLatin1Char('"') + QString(field).replace(QLatin1Char('"'), QStringLiteral("\"\""))
+           + QLatin1Char('"');
+}
+
+// Rows of text in columns two blanks apart.
+QStringList aligned(const QVector<QStringList> &rows)
+{
+    QVector<int> widths;
+    for (const QStringList &row : rows) {
+        widths.resize(qMax(widths.size(), row.size()));
+        for (int i = 0; i < row.size(); ++i)
+            widths[i] = qMax(widths[i], row.at(i).size());
+    }
+    QStringList lines;
+    for (const QStringList &row : rows) {
+        QString line;
+        for (int i = 0; i < row.size(); ++i)
+            line += i + 1 < row.size() ? row.at(i).leftJustified(widths.at(i) + 2) : row.at(i);
+        // An empty last column leaves no blanks behind.
+        while (line.endsWith(QLatin1Char(' ')))
+            line.chop(1);
+        lines << line;
+    }
+    return lines;
+}
+
+void addMapRows(const Module &module, bool csv, UnitResult *result)
+{
+    const QStringList titles = registerMapTitles();
+    const QVector<RegisterMapRow> rows = registerMapRows(module);
+    QJsonArray json;
+    QVector<QStringList> table;
+    table << QStringList{QStringLiteral("Таблица"),   QStringLiteral("Слот"),
+                         QStringLiteral("Субмодуль"), QStringLiteral("Канал"),
+                         QStringLiteral("Описание"),  QStringLiteral("Функция"),
+                         QStringLiteral("Регистр"),   QStringLiteral("Регистр ПЛК"),
+                         QStringLiteral("Формат"),    QStringLiteral("Ед. изм.")};
+    for (const RegisterMapRow &row : rows) {
+        table << QStringList{titles.value(row.table),
+                             row.slotLetter,
+                             row.board,
+                             QString::number(row.channel),
+                             row.description,
+                             QString::number(row.function),
+                             QString::number(row.address),
+                             row.plcAddress,
+                             row.format,
+                             row.units};
+        json.append(QJsonObject{{QStringLiteral("table"), titles.value(row.table)},
+                                {QStringLiteral("slot"), row.slotLetter},
+                                {QStringLiteral("board"), row.board},
+                                {QStringLiteral("channel"), row.channel},
+                                {QStringLiteral("description"), row.description},
+                                {QStringLiteral("function"), row.function},
+                                {QStringLiteral("register"), row.address},
+                                {QStringLiteral("plcRegister"), row.plcAddress},
+                                {QStringLiteral("format"), row.format},
+                                {QStringLiteral("units"), row.units}});
+    }
+    if (csv) {
+        for (const QStringList &row : qAsConst(table)) {
+            QStringList fields;
+            for (const QString &field : row)
+                fields << csvField(field);
+            result->lines << fields.join(QLatin1Char(','));
+        }
+    } else {
+        result->lines << aligned(table);
+    }
+    result->data.insert(QStringLiteral("rows"), json);
+}
+
+void addValues(const Module &module, const QStringList &paths, bool valueOnly, UnitResult *result)
+{
+    const QVector<ParameterTree::Entry> entries = ParameterTree::entries(module);
+    QJsonArray json;
+    for (const QString &path : paths) {
+        QString error;
+        const ParameterTree::Entry *entry = ParameterTree::find(entries, path, &error);
+        if (!entry) {
+            result->status = StatusUsage;
+            result->message = error;
+            return;
+        }
+        const QString value = entry->displayText();
+        result->lines << (valueOnly ? value : entry->path + QStringLiteral(": ") + value);
+        json.append(
+            QJsonObject{{QStringLiteral("path"), entry->path}, {QStringLiteral("value"), value}});
+    }
+    result->data.insert(QStringLiteral("values"), json);
+}
+
+} // namespace
+
+const Brkctl::Command *Brkctl::commands(int *count)
+{
+    static const Command list[] = {
+        {"scan", "ЦЕЛЬ…",
+         "Ищет модули: адреса RTU на линии или хосты и идентификаторы TCP "
+         "(tcp://10.0.0.1-20:502?unit=1-3). Строка на каждый найденный модуль.",
+         &Brkctl::runScan, true},
+        {"read", "ЦЕЛЬ… [-o ФАЙЛ|КАТАЛОГ]",
+         "Считывает конфигурацию модуля в файл .brcf (без -o — на стандартный вывод). "
+         "Для нескольких модулей -o — каталог.",
+         &Brkctl::runRead, true},
+        {"write", "ЦЕЛЬ… ФАЙЛ",
+         "Сверяет файл с модулем, записывает его и проверяет чтением. В несколько модулей "
+         "адрес, порт, IP-адрес, маска и шлюз не записываются.",
+         &Brkctl::runWrite, true},
+        {"diff", "A B…",
+         "Сравнивает конфигурации (файлы или модули) по параметрам. Код 1, если они "
+         "различаются.",
+         &Brkctl::runDiff, true},
+        {"get", "ЦЕЛЬ|ФАЙЛ ПУТЬ…",
+         "Показывает параметры по пути в дереве, например «Субмодуль AI (Слот B) / Аналоговый "
+         "вход 2 / Нижний предел» или его конец.",
+         &Brkctl::runGet, false},
+        {"set", "ЦЕЛЬ ПУТЬ=ЗНАЧЕНИЕ…",
+         "Проверяет значения по диапазону и списку параметра, записывает изменившиеся "
+         "регистры и проверяет чтением.",
+         &Brkctl::runSet, false},
+        {"reset", "ЦЕЛЬ --yes", "Сбрасывает конфигурацию модуля.", &Brkctl::runReset, false},
+        {"map", "ЦЕЛЬ|ФАЙЛ [--csv]",
+         "Карта регистров: где лежит значение каждого канала (как в окне «Карта субмодулей»).",
+         &Brkctl::runMap, false},
+    };
+    *count = int(std::size(list));
+    return list;
+}
+
+const Brkctl::Command *Brkctl::findCommand(const QString &name)
+{
+    int count = 0;
+    const Command *list = commands(&count);
+    for (int i = 0; i < count; ++i) {
+        if (name == QLatin1String(list[i].name))
+            return &list[i];
+    }
+    return nullptr;
+}
+
+Brkctl::Brkctl(QObject *parent)
+    : QObject(parent)
+    , m_out(stdout)
+    , m_err(stderr)
+{
+    m_out.setCodec("UTF-8");
+    m_err.setCodec("UTF-8");
+}
+
+Brkctl::~Brkctl() = default;
+
+bool Brkctl::start(const QStringList &arguments)
+{
+    const QString first = arguments.value(1);
+    if (first == QLatin1String("--version") || first == QLatin1String("-v")) {
+        m_out << Program << ' ' << BRK_VERSION << '\n';
+        m_status = StatusOk;
+        return false;
+    }
+    if (first.isEmpty() || first == QLatin1String("--help") || first == QLatin1String("-h")
+        || first == QLatin1String("help")) {
+        const Command *command = findCommand(arguments.value(2));
+        if (command) {
+            setUpParser(*command);
+            m_out << m_parser.helpText();
+            return false;
+        }
+        m_out << text("Использование: brkctl КОМАНДА [параметры] АРГУМЕНТЫ\n\n"
+                      "Конфигурирование модулей ВИРАТ БРК-40 из командной строки.\n\n"
+                      "Команды:\n");
+        int count = 0;
+        const Command *list = commands(&count);
+        for (int i = 0; i < count; ++i)
+            m_out << "  " << QString::fromLatin1(list[i].name).leftJustified(7) << ' '
+                  << text(list[i].arguments) << '\n';
+        m_out << text("\nЦели: tcp://ХОСТ[:ПОРТ][?unit=N] (порт 502, unit=1),\n"
+                      "      rtu:УСТРОЙСТВО[?baud=N&parity=none|even|odd&stop=1|2&unit=N].\n"
+                      "Коды выхода: 0 успех, 1 есть различия, 2 ошибка в аргументах, 3 нет "
+                      "связи или ответа,\n4 модуль отклонил запрос или файл не подходит к "
+                      "модулю, 5 запись не подтверждена.\n"
+                      "brkctl КОМАНДА --help — параметры команды; brkctl --version — "
+                      "версия.\n");
+        m_status = first.isEmpty() ? StatusUsage : StatusOk;
+        return false;
+    }
+    m_command = findCommand(first);
+    if (!m_command)
+        return usageError(QStringLiteral("неизвестная команда «%1»").arg(first));
+
+    setUpParser(*m_command);
+    QStringList rest = arguments;
+    rest.removeAt(1);
+    rest[0] = Program; // the help pages name the program, not its path
+    if (!m_parser.parse(rest))
+        return usageError(m_parser.errorText());
+    if (m_parser.isSet(QStringLiteral("help"))) {
+        m_out << m_parser.helpText();
+        return false;
+    }
+    m_json = m_parser.isSet(QStringLiteral("json"));
+    m_progress = isatty(fileno(stderr));
+    return (this->*(m_command->run))();
+}
+
+void Brkctl::setUpParser(const Command &command)
+{
+    m_parser.setApplicationDescription(text(command.summary));
+    m_parser.addHelpOption();
+    m_parser.addPositionalArgument(
+        text(command.arguments),
+        text("ЦЕЛЬ: tcp://ХОСТ[:ПОРТ][?unit=N] или rtu:УСТРОЙСТВО[?baud=N&parity=none|even|odd&"
+             "stop=1|2&unit=N]; ФАЙЛ: конфигурация .brcf."),
+        QStringLiteral("%1 %2").arg(QString::fromLatin1(command.name), text(command.arguments)));
+    m_parser.addOptions({
+        {QStringLiteral("json"), text("Один документ JSON на стандартный вывод.")},
+        {QStringLiteral("timeout"),
+         text("Время ожидания ответа, мс (TCP 500, RTU по скорости линии)."), QStringLiteral("МС")},
+        {QStringLiteral("retries"), text("Число повторов запроса (TCP 3, RTU 1)."),
+         QStringLiteral("N")},
+        {QStringLiteral("extra-delay"),
+         text("Дополнительная задержка на линии: пауза 100 мс между записями, для RTU "
+              "ожидание 1000 мс и 3 повтора.")},
+    });
+    if (command.manyTargets) {
+        m_parser.addOptions({
+            {QStringLiteral("jobs"), text("Сколько модулей TCP и линий RTU обслуживать сразу (4)."),
+             QStringLiteral("N"), QStringLiteral("4")},
+            {QStringLiteral("targets"), text("Цели из файла, по одной в строке (# — комментарий)."),
+             QStringLiteral("ФАЙЛ")},
+        });
+    }
+    const QString name = QString::fromLatin1(command.name);
+    if (name == QLatin1String("scan")) {
+        m_parser.addOptions(
+            {{QStringLiteral("from"), text("Первый адрес (unit) поиска."), QStringLiteral("N")},
+             {QStringLiteral("to"), text("Последний адрес (unit) поиска."), QStringLiteral("N")}});
+    } else if (name == QLatin1String("read")) {
+        m_parser.addOption({{QStringLiteral("o"), QStringLiteral("output")},
+                            text("Файл (один модуль) или каталог (несколько)."),
+                            QStringLiteral("ПУТЬ")});
+    } else if (name == QLatin1String("write")) {
+        m_parser.addOptions(
+            {{QStringLiteral("changed"),
+              text("Записать только регистры, которые отличаются от модуля.")},
+             {QStringLiteral("keep-link"),
+              text("Не записывать адрес, порт, IP-адрес, маску и шлюз и в один модуль.")},
+             {QStringLiteral("switch-over"),
+              text("Ожидание перед проверкой по новому адресу модуля, мс (1000)."),
+              QStringLiteral("МС"), QStringLiteral("1000")}});
+    } else if (name == QLatin1String("diff")) {
+        m_parser.addOption({QStringLiteral("ignore-link"),
+                            text("Не сравнивать адрес, порт, IP-адрес, маску и шлюз.")});
+    } else if (name == QLatin1String("get")) {
+        m_parser.addOption({QStringLiteral("value"), text("Только значения, без путей.")});
+    } else if (name == QLatin1String("set")) {
+        m_parser.addOption({QStringLiteral("switch-over"),
+                            text("Ожидание перед проверкой по новому адресу модуля, мс (1000)."),
+                            QStringLiteral("МС"), QStringLiteral("1000")});
+    } else if (name == QLatin1String("reset")) {
+        m_parser.addOption({QStringLiteral("yes"), text("Да, сбросить конфигурацию.")});
+    } else if (name == QLatin1String("map")) {
+        m_parser.addOption({QStringLiteral("csv"), text("В формате CSV.")});
+    }
+}
+
+bool Brkctl::usageError(const QString &message)
+{
+    m_err << Program << ": " << message << '\n';
+    if (m_command)
+        m_err << text("Подробнее: brkctl ") << m_command->name << " --help\n";
+    else
+        m_err << text("Подробнее: brkctl --help\n");
+    m_status = StatusUsage;
+    return false;
+}
+
+bool Brkctl::isTarget(const QString &text)
+{
+    return text.startsWith(QLatin1String("tcp://")) || text.startsWith(QLatin1String("rtu:"));
+}
+
+bool Brkctl::readTargetsFile(QStringList *texts)
+{
+    if (!m_command->manyTargets || !m_parser.isSet(QStringLiteral("targets")))
+        return true;
+    const QString path = m_parser.value(QStringLiteral("targets"));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return usageError(QStringLiteral("нет файла целей «%1»").arg(path));
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (!line.isEmpty() && !line.startsWith(QLatin1Char('#')))
+            texts->append(line);
+    }
+    return true;
+}
+
+bool Brkctl::parseTargets(const QStringList &texts, QVector<Target> *targets)
+{
+    for (const QString &entry : texts) {
+        Target target;
+        QString error;
+        if (!Target::parse(entry, &target, &error))
+            return usageError(error);
+        targets->append(target);
+    }
+    if (targets->isEmpty())
+        return usageError(QStringLiteral("не указана цель"));
+    return true;
+}
+
+bool Brkctl::linkOptions(LinkOptions *options)
+{
+    options->extraDelay = m_parser.isSet(QStringLiteral("extra-delay"));
+    const struct
+    {
+        const char *name;
+        int *value;
+        int minimum;
+    } numbers[] = {{"timeout", &options->timeoutMs, 10}, {"retries", &options->retries, 0}};
+    for (const auto &number : numbers) {
+        const QString name = QString::fromLatin1(number.name);
+        if (!m_parser.isSet(name))
+            continue;
+        bool ok = false;
+        *number.value = m_parser.value(name).toInt(&ok);
+        if (!ok || *number.value < number.minimum)
+            return usageError(
+                QStringLiteral("--%1: нужно число не меньше %2").arg(name).arg(number.minimum));
+    }
+    int jobs = 1;
+    if (m_command->manyTargets) {
+        bool ok = false;
+        jobs = m_parser.value(QStringLiteral("jobs")).toInt(&ok);
+        if (!ok || jobs < 1)
+            return usageError(QStringLiteral("--jobs: нужно число не меньше 1"));
+    }
+    m_fleet = std::make_unique<FleetRunner>(*options, jobs);
+    return true;
+}
+
+int Brkctl::switchOverMs()
+{
+    bool ok = false;
+    const int ms = m_parser.value(QStringLiteral("switch-over")).toInt(&ok);
+    return ok && ms >= 0 ? ms : 1000;
+}
+
+bool Brkctl::runFleet(const std::function<void()> &done)
+{
+    connect(m_fleet.get(), &FleetRunner::progress, this, &Brkctl::drawProgress);
+    connect(m_fleet.get(), &FleetRunner::finished, this, [this, done] {
+        if (m_progress)
+            m_err << "\r\033[K" << Qt::flush;
+        if (done)
+            done();
+        else
+            m_results += m_fleet->results();
+        printAndFinish();
+    });
+    m_fleet->start();
+    return true;
+}
+
+void Brkctl::drawProgress(double done, int total)
+{
+    if (!m_progress || total <= 0)
+        return;
+    constexpr int Width = 30;
+    const int filled = qBound(0, int(Width * done / total), Width);
+    m_err << "\r[" << QString(filled, QLatin1Char('#')) << QString(Width - filled, QLatin1Char('-'))
+          << "] " << int(done) << '/' << total << Qt::flush;
+}
+
+void Brkctl::printAndFinish()
+{
+    m_status = StatusOk;
+    for (const UnitResult &result : qAsConst(m_results))
+        m_status = qMax(m_status, result.status);
+
+    if (m_json) {
+        QJsonArray units;
+        for (const UnitResult &result : qAsConst(m_results)) {
+            QJsonObject unit = result.data;
+            unit.insert(QStringLiteral("source"), result.target);
+            unit.insert(QStringLiteral("status"), result.status);
+            unit.insert(QStringLiteral("message"), result.message);
+            if (!result.output.isEmpty())
+                unit.insert(QStringLiteral("configuration"),
+                            QJsonDocument::fromJson(result.output).object());
+            units.append(unit);
+        }
+        QJsonObject document = m_document;
+        document.insert(QStringLiteral("command"), QString::fromLatin1(m_command->name));
+        document.insert(QStringLiteral("status"), m_status);
+        document.insert(QStringLiteral("units"), units);
+        m_out << QJsonDocument(document).toJson();
+    } else {
+        for (const UnitResult &result : qAsConst(m_results)) {
+            for (const QString &line : result.lines)
+                m_out << line << '\n';
+            if (!result.output.isEmpty()) {
+                m_out.flush();
+                std::fwrite(result.output.constData(), 1, size_t(result.output.size()), stdout);
+                std::fflush(stdout);
+            }
+            if (!result.message.isEmpty())
+                m_err << result.target << ": " << result.message << '\n';
+        }
+    }
+    m_out.flush();
+    m_err.flush();
+    emit finished(m_status);
+}
+
+bool Brkctl::runScan()
+{
+    QStringList texts = m_parser.positionalArguments();
+    if (!readTargetsFile(&texts))
+        return false;
+    LinkOptions options;
+    if (!linkOptions(&options))
+        return false;
+    // One session per line (an RTU port, a TCP host and port) over its units.
+    QMap<QString, QPair<Target, QPair<int, int>>> lines;
+    QStringList order;
+    for (const QString &entry : qAsConst(texts)) {
+        QVector<Target> targets;
+        QString error;
+        if (!Target::parseRange(entry, &targets, &error))
+            return usageError(error);
+        for (const Target &target : qAsConst(targets)) {
+            const QString key = target.isTcp()
+                                    ? target.host + QLatin1Char(':') + QString::number(target.port)
+                                    : target.device;
+            if (!lines.contains(key)) {
+                order << key;
+                lines.insert(key, {target, {target.unit, target.unit}});
+            }
+            auto &range = lines[key].second;
+            range.first = qMin(range.first, target.unit);
+            range.second = qMax(range.second, target.unit);
+        }
+    }
+    if (order.isEmpty())
+        return usageError(QStringLiteral("не указана цель"));
+    for (const QString &name : {QStringLiteral("from"), QStringLiteral("to")}) {
+        if (!m_parser.isSet(name))
+            continue;
+        bool ok = false;
+        const int unit = m_parser.value(name).toInt(&ok);
+        if (!ok || unit < Target::MinUnit || unit > Target::MaxUnit)
+            return usageError(QStringLiteral("--%1: нужен адрес 1…247").arg(name));
+        for (auto &line : lines)
+            (name == QLatin1String("from") ? line.second.first : line.second.second) = unit;
+    }
+    for (const QString &key : qAsConst(order)) {
+        Target target = lines.value(key).first;
+        const int first = lines.value(key).second.first;
+        const int last = lines.value(key).second.second;
+        if (first > last)
+            return usageError(QStringLiteral("пустой диапазон адресов %1…%2").arg(first).arg(last));
+        target.unit = first;
+        m_fleet->add(target, [first, last](UnitSession *unit) {
+            unit->open([unit, first, last] {
+                unit->scan(first, last, [unit](const QMap<int, QVector<quint16>> &found) {
+                    QJsonArray json;
+                    for (auto it = found.cbegin(); it != found.cend(); ++it) {
+                        const QVector<quint16> &block = it.value();
+                        Target at = unit->target();
+                        at.unit = it.key();
+                        QStringList slotTexts;
+                        QJsonArray boards;
+                        for (int slot = 0; slot < ModuleTables::SlotCount; ++slot) {
+                            const int code = block.value(ModuleTables::FirstSlotWord + slot);
+                            const QString board = code == 0 ? QString() : submoduleTypeName(code);
+                            slotTexts << slotLetter(slot) + QLatin1Char(':')
+                                             + (board.isEmpty() ? QStringLiteral("-") : board);
+                            boards.append(board);
+                        }
+                        const QString firmware = QString::number(
+                            block.value(ModuleTables::WordFirmware) / 10.0, 'g', 6);
+                        const bool jumperKnown = block.size() > ModuleTables::WordJumper;
+                        const bool jumper = block.value(ModuleTables::WordJumper) == 1;
+                        const QString type
+                            = moduleTypeName(block.value(ModuleTables::WordModuleType));
+                        unit->result().lines
+                            << QStringLiteral("%1  %2  ПО %3  %4  перемычка XS4: %5")
+                                   .arg(at.toString(), type, firmware,
+                                        slotTexts.join(QLatin1Char(' ')),
+                                        !jumperKnown ? QStringLiteral("?")
+                                        : jumper     ? QStringLiteral("есть")
+                                                     : QStringLiteral("нет"));
+                        json.append(QJsonObject{{QStringLiteral("target"), at.toString()},
+                                                {QStringLiteral("type"), type},
+                                                {QStringLiteral("firmware"), firmware},
+                                                {QStringLiteral("slots"), boards},
+                                                {QStringLiteral("jumper"),
+                                                 jumperKnown ? QJsonValue(jumper) : QJsonValue()}});
+                    }
+                    unit->result().data.insert(QStringLiteral("found"), json);
+                    if (found.isEmpty()) {
+                        unit->finish(StatusNoAnswer,
+                                     QStringLiteral("модули не найдены: проверьте подключение, "
+                                                    "параметры линии и диапазон адресов; для "
+                                                    "медленной линии добавьте --extra-delay"));
+                    } else {
+                        unit->finish(StatusOk, QString());
+                    }
+                });
+            });
+        });
+    }
+    return runFleet();
+}
+
+bool Brkctl::runRead()
+{
+    QStringList texts = m_parser.positionalArguments();
+    QVector<Target> targets;
+    LinkOptions options;
+    if (!readTargetsFile(&texts) || !parseTargets(texts, &targets) || !linkOptions(&options))
+        return false;
+    const QString output = m_parser.value(QStringLiteral("output"));
+    const bool many = targets.size() > 1;
+    if (many && !output.isEmpty() && !QFileInfo(output).isDir())
+        return usageError(QStringLiteral("для нескольких модулей -o должен быть каталогом"));
+    for (const Target &target : qAsConst(targets)) {
+        const QString path = many ? QDir(output.isEmpty() ? QStringLiteral(".") : output)
+                                        .filePath(fileNameFor(target))
+                                  : output;
+        m_fleet->add(target, [path](UnitSession *unit) {
+            UnitScripts::readImage(unit, [path](UnitSession *unit, const ModuleTables &tables) {
+                // As the main window saves the module it read.
+                const QJsonObject json = moduleFromTables(tables)->toJson();
+                if (path.isEmpty()) {
+                    unit->result().output = QJsonDocument(json).toJson();
+                    unit->finish(StatusOk, QString());
+                } else if (saveJsonObject(json, path)) {
+                    unit->result().data.insert(QStringLiteral("file"), path);
+                    unit->finish(StatusOk, QStringLiteral("конфигурация сохранена в %1").arg(path));
+                } else {
+                    unit->finish(StatusUsage,
+                                 QStringLiteral("не удалось записать файл %1").arg(path));
+                }
+            });
+        });
+    }
+    return runFleet();
+}
+
+bool Brkctl::runWrite()
+{
+    QStringList texts = m_parser.positionalArguments();
+    if (texts.size() < 1 || isTarget(texts.constLast()))
+        return usageError(QStringLiteral("последним аргументом нужен файл конфигурации"));
+    const QString path = texts.takeLast();
+    QVector<Target> targets;
+    LinkOptions options;
+    if (!readTargetsFile(&texts) || !parseTargets(texts, &targets) || !linkOptions(&options))
+        return false;
+    QString error;
+    if (!isConfigurationFile(path, &error))
+        return usageError(error);
+
+    UnitScripts::WriteOptions write;
+    write.changedOnly = m_parser.isSet(QStringLiteral("changed"));
+    // One file must not give many units one address.
+    write.keepLink = targets.size() > 1 || m_parser.isSet(QStringLiteral("keep-link"));
+    write.switchOverMs = switchOverMs();
+    m_document.insert(QStringLiteral("file"), path);
+    m_document.insert(QStringLiteral("keptLinkWords"), write.keepLink);
+    for (const Target &target : qAsConst(targets))
+        m_fleet->add(target, [path, write](UnitSession *unit) {
+            UnitScripts::writeFile(unit, path, write);
+        });
+    return runFleet();
+}
+
+bool Brkctl::runDiff()
+{
+    QStringList sources = m_parser.positionalArguments();
+    if (!readTargetsFile(&sources))
+        return false;
+    if (sources.size() < 2)
+        return usageError(QStringLiteral("нужны две стороны: файлы или цели"));
+    LinkOptions options;
+    if (!linkOptions(&options))
+        return false;
+    QVector<int> fleetIndex(sources.size(), -1);
+    auto images = std::make_shared<QMap<int, ModuleTables>>();
+    for (int i = 0; i < sources.size(); ++i) {
+        const QString &source = sources.at(i);
+        QString error;
+        if (!isTarget(source)) {
+            if (!isConfigurationFile(source, &error))
+                return usageError(error);
+            continue;
+        }
+        Target target;
+        if (!Target::parse(source, &target, &error))
+            return usageError(error);
+        fleetIndex[i] = m_fleet->size();
+        m_fleet->add(target, [images, i](UnitSession *unit) {
+            UnitScripts::readImage(unit, [images, i](UnitSession *unit, const ModuleTables &t) {
+                images->insert(i, t);
+                unit->finish(StatusOk, QString());
+            });
+        });
+    }
+    ConfigDiff::Options diffOptions;
+    diffOptions.ignoreLink = m_parser.isSet(QStringLiteral("ignore-link"));
+    m_document.insert(QStringLiteral("left"), sources.first());
+    return runFleet([this, sources, fleetIndex, images, diffOptions] {
+        const QVector<UnitResult> read = m_fleet->results();
+        const auto moduleOf = [&](int i) {
+            return images->contains(i) ? moduleFromTables(images->value(i))
+                                       : loadModule(sources.at(i));
+        };
+        if (fleetIndex.first() >= 0 && !images->contains(0)) {
+            m_results << read.at(fleetIndex.first());
+            return;
+        }
+        const std::unique_ptr<Module> left = moduleOf(0);
+        for (int i = 1; i < sources.size(); ++i) {
+            if (fleetIndex.at(i) >= 0 && !images->contains(i)) {
+                m_results << read.at(fleetIndex.at(i));
+                continue;
+            }
+            UnitResult result;
+            result.target = sources.at(i);
+            const std::unique_ptr<Module> right = moduleOf(i);
+            QJsonArray json;
+            const QString prefix
+                = sources.size() > 2 ? sources.at(i) + QStringLiteral(": ") : QString();
+            for (const ConfigDiff::Difference &d :
+                 ConfigDiff::compare(*left, *right, diffOptions)) {
+                result.lines << prefix + d.toString();
+                json.append(QJsonObject{{QStringLiteral("path"), d.path},
+                                        {QStringLiteral("left"), d.left},
+                                        {QStringLiteral("right"), d.right},
+                                        {QStringLiteral("link"), d.link}});
+            }
+            result.data.insert(QStringLiteral("differences"), json);
+            result.status = json.isEmpty() ? StatusOk : StatusDiffer;
+            result.message
+                = json.isEmpty()
+                      ? QStringLiteral("совпадает с %1").arg(sources.first())
+                      : QStringLiteral("отличий от %1: %2").arg(sources.first()).arg(json.size());
+            m_results << result;
+        }
+    });
+}
+
+bool Brkctl::runGet()
+{
+    const QStringList arguments = m_parser.positionalArguments();
+    if (arguments.size() < 2)
+        return usageError(QStringLiteral("нужны цель или файл и хотя бы один путь"));
+    const QString source = arguments.first();
+    const QStringList paths = arguments.mid(1);
+    const bool valueOnly = m_parser.isSet(QStringLiteral("value"));
+    LinkOptions options;
+    if (!linkOptions(&options))
+        return false;
+    QString error;
+    if (!isTarget(source)) {
+        if (!isConfigurationFile(source, &error))
+            return usageError(error);
+        UnitResult result;
+        result.target = source;
+        addValues(*loadModule(source), paths, valueOnly, &result);
+        m_results << result;
+        printAndFinish();
+        return false;
+    }
+    QVector<Target> targets;
+    if (!parseTargets({source}, &targets))
+        return false;
+    m_fleet->add(targets.first(), [paths, valueOnly](UnitSession *unit) {
+        UnitScripts::readImage(unit, [paths, valueOnly](UnitSession *unit, const ModuleTables &t) {
+            addValues(*moduleFromTables(t), paths, valueOnly, &unit->result());
+            unit->finish(unit->result().status, unit->result().message);
+        });
+    });
+    return runFleet();
+}
+
+bool Brkctl::runSet()
+{
+    const QStringList arguments = m_parser.positionalArguments();
+    if (arguments.size() < 2)
+        return usageError(QStringLiteral("нужны цель и хотя бы одно ПУТЬ=ЗНАЧЕНИЕ"));
+    QVector<Target> targets;
+    LinkOptions options;
+    if (!parseTargets({arguments.first()}, &targets) || !linkOptions(&options))
+        return false;
+    QVector<QPair<QString, QString>> assignments;
+    for (const QString &assignment : arguments.mid(1)) {
+        const int equals = assignment.indexOf(QLatin1Char('='));
+        if (equals <= 0)
+            return usageError(QStringLiteral("«%1»: нужно ПУТЬ=ЗНАЧЕНИЕ").arg(assignment));
+        assignments.append({assignment.left(equals), assignment.mid(equals + 1)});
+    }
+    UnitScripts::WriteOptions write;
+    write.switchOverMs = switchOverMs();
+    m_fleet->add(targets.first(), [assignments, write](UnitSession *unit) {
+        UnitScripts::setValues(unit, assignments, write);
+    });
+    return runFleet();
+}
+
+bool Brkctl::runReset()
+{
+    QVector<Target> targets;
+    LinkOptions options;
+    if (!parseTargets(m_parser.positionalArguments(), &targets) || !linkOptions(&options))
+        return false;
+    if (targets.size() != 1)
+        return usageError(QStringLiteral("сброс выполняется для одного модуля"));
+    if (!m_parser.isSet(QStringLiteral("yes")))
+        return usageError(
+            QStringLiteral("сброс стирает конфигурацию модуля: повторите команду с --yes"));
+    m_fleet->add(targets.first(), [](UnitSession *unit) { UnitScripts::reset(unit); });
+    return runFleet();
+}
+
+bool Brkctl::runMap()
+{
+    const QStringList arguments = m_parser.positionalArguments();
+    if (arguments.size() != 1)
+        return usageError(QStringLiteral("нужна одна цель или один файл"));
+    const QString source = arguments.first();
+    const bool csv = m_parser.isSet(QStringLiteral("csv"));
+    LinkOptions options;
+    if (!linkOptions(&options))
+        return false;
+    QString error;
+    if (!isTarget(source)) {
+        if (!isConfigurationFile(source, &error))
+            return usageError(error);
+        UnitResult result;
+        result.target = source;
+        addMapRows(*loadModule(source), csv, &result);
+        m_results << result;
+        printAndFinish();
+        return false;
+    }
+    QVector<Target> targets;
+    if (!parseTargets({source}, &targets))
+        return false;
+    m_fleet->add(targets.first(), [csv](UnitSession *unit) {
+        UnitScripts::readImage(unit, [csv](UnitSession *unit, const ModuleTables &t) {
+            addMapRows(*moduleFromTables(t), csv, &unit->result());
+            unit->finish(StatusOk, QString());
+        });
+    });
+    return runFleet();
+}

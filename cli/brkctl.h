@@ -1,0 +1,79 @@
+#ifndef BRKCTL_H
+#define BRKCTL_H
+
+#include "fleetrunner.h"
+#include "unitsession.h"
+
+#include <QCommandLineParser>
+#include <QObject>
+#include <QTextStream>
+
+#include <functional>
+#include <memory>
+
+// The command line: parses a command and its arguments, runs it over the
+// units (FleetRunner) or files it names, and prints the result: data on
+// standard output, messages and progress on standard error, or one JSON
+// document with --json.
+class Brkctl : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Brkctl(QObject *parent = nullptr);
+    ~Brkctl() override;
+
+    // Starts the command in `arguments` (program name first). False when it
+    // has already ended (help, version, bad arguments): exitStatus() then.
+    bool start(const QStringList &arguments);
+    int exitStatus() const { return m_status; }
+
+signals:
+    void finished(int status);
+
+private:
+    struct Command
+    {
+        const char *name;
+        const char *arguments; // synopsis after the name
+        const char *summary;
+        bool (Brkctl::*run)();
+        bool manyTargets; // takes --jobs and --targets
+    };
+    static const Command *commands(int *count);
+    static const Command *findCommand(const QString &name);
+
+    bool runScan();
+    bool runRead();
+    bool runWrite();
+    bool runDiff();
+    bool runGet();
+    bool runSet();
+    bool runReset();
+    bool runMap();
+
+    void setUpParser(const Command &command);
+    bool usageError(const QString &text);
+    bool parseTargets(const QStringList &texts, QVector<Target> *targets);
+    bool readTargetsFile(QStringList *texts);
+    bool linkOptions(LinkOptions *options);
+    int switchOverMs();
+    // Starts the fleet; `done` runs when every unit has ended, before printing.
+    bool runFleet(const std::function<void()> &done = nullptr);
+    void printAndFinish();
+    void drawProgress(double done, int total);
+    static bool isTarget(const QString &text);
+
+    QTextStream m_out;
+    QTextStream m_err;
+    QCommandLineParser m_parser;
+    const Command *m_command = nullptr;
+    bool m_json = false;
+    bool m_progress = false;
+    int m_status = StatusOk;
+    std::unique_ptr<FleetRunner> m_fleet;
+    QVector<UnitResult> m_results; // results that need no unit (files), then the fleet's
+    QJsonObject m_document;        // command-specific keys of the JSON document
+};
+
+#endif // BRKCTL_H

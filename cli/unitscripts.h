@@ -1,0 +1,58 @@
+#ifndef UNITSCRIPTS_H
+#define UNITSCRIPTS_H
+
+#include "unitsession.h"
+
+#include <moduletables.h>
+
+#include <QPair>
+#include <QSet>
+#include <QStringList>
+#include <QVector>
+
+#include <functional>
+
+// What the commands do with one unit, as scripts for a UnitSession: the
+// same steps as the windows (check the file against the unit, write with the
+// transfer sequence), then a read-back that confirms the unit holds what was
+// written.
+class UnitScripts
+{
+public:
+    struct WriteOptions
+    {
+        bool changedOnly = false;
+        // Leave the unit's address, port word, IP address, mask and gateway as
+        // they are: one file written to many units must not clone them.
+        bool keepLink = false;
+        // Wait before verifying at a new address (the unit switches over).
+        int switchOverMs = 1000;
+    };
+
+    // Reads the whole configuration and hands it on.
+    static void readImage(UnitSession *unit,
+                          const std::function<void(UnitSession *, const ModuleTables &)> &done);
+    // Checks the file against the unit, writes it and verifies.
+    static void writeFile(UnitSession *unit, const QString &path, const WriteOptions &options);
+    // Sets parameters by path, writes the registers that change and verifies.
+    static void setValues(UnitSession *unit, const QVector<QPair<QString, QString>> &assignments,
+                          const WriteOptions &options);
+    static void reset(UnitSession *unit);
+
+    // The holding registers of the unit's address, port word, IP address,
+    // mask and gateway.
+    static QSet<int> linkRegisters();
+    // `encoded` with those words as `unit` holds them.
+    static ModuleTables withLinkWordsOf(const ModuleTables &unit, ModuleTables encoded);
+    // Every written register that `readBack` does not hold as `expected` has
+    // it, as "регистр 802: в модуле 0x0000, записано 0x4080".
+    static QStringList mismatches(const ModuleTables &expected, const ModuleTables &readBack);
+
+private:
+    static void writeAndVerify(UnitSession *unit, const ModuleTables &encoded,
+                               const ModuleTables &before, const QSet<int> &kept,
+                               const WriteOptions &options);
+    static void verify(UnitSession *unit, const ModuleTables &encoded, const QString &done);
+};
+
+#endif // UNITSCRIPTS_H

@@ -1,0 +1,325 @@
+#include "unitsession.h"
+
+#include <codes.h>
+#include <modeflags.h>
+#include <registerblocks.h>
+
+#include <QModbusClient>
+
+#include <memory>
+
+namespace {
+
+// Time a reply may take beyond the client's own time-out and retries.
+constexpr int WatchdogMarginMs = 1000;
+
+const QString LineHint
+    = QStringLiteral("проверьте адрес модуля (unit=), параметры линии и подключение");
+const QString RefusedHint = QStringLiteral(
+    "модуль отклонил запрос; проверьте, что по этому адресу модуль БРК-40 с этими субмодулями");
+
+} // namespace
+
+UnitSession::UnitSession(const Target &target, const LinkOptions &options, QObject *parent)
+    : QObject(parent)
+    , m_target(target)
+    , m_link(target, options)
+{
+    m_result.target = target.toString();
+    int mode = ModeOnline | (target.isTcp() ? ModeTcp : ModeRtu);
+    if (options.extraDelay)
+        mode |= ModeExtraDelay;
+
+    m_transfer = new TransferSequence(m_link.client(), this);
+    m_transfer->setServerAddress(target.unit);
+    m_transfer->setMode(mode);
+    connect(m_transfer, &TransferSequence::finished, this, &UnitSession::onTransferFinished);
+    connect(m_transfer, &TransferSequence::errorMessage, this, [this](const QString &text) {
+        if (m_firstError.isEmpty())
+            m_firstError = text;
+    });
+    connect(m_transfer, &TransferSequence::progress, this, [this](int type) {
+        if (RegisterBlocks::isReadBlock(type))
+            emit progress(double(type - rT300 + 1) / (rT1600 - rT300 + 1));
+        else
+            emit progress(double(type - wT300 + 1) / (wT2000 - wT300 + 1));
+    });
+
+    m_watchdog.setSingleShot(true);
+    connect(&m_watchdog, &QTimer::timeout, this, [this] {
+        finish(StatusNoAnswer,
+               QStringLiteral("нет ответа на чтение блока модуля rT2000 (регистр 2000): ")
+                   + LineHint);
+    });
+}
+
+UnitSession::~UnitSession()
+{
+    delete m_transfer; // before the client it borrows
+}
+
+void UnitSession::open(const Next &next)
+{
+    m_clock.start();
+    connect(&m_link, &UnitLink::opened, this, [this, next] {
+        m_scanner.setClient(m_link.client());
+        next();
+    });
+    connect(&m_link, &UnitLink::failed, this, [this](const QString &text) {
+        finish(StatusNoAnswer, QStringLiteral("нет подключения (%1): проверьте адрес, порт и "
+                                              "что модуль включён")
+                                   .arg(text));
+    });
+    m_link.open();
+}
+
+void UnitSession::startWatchdog()
+{
+    const QModbusClient *client = m_link.client();
+    m_watchdog.start(client->timeout() * (client->numberOfRetries() + 1) + WatchdogMarginMs);
+}
+
+void UnitSession::readModuleBlock(bool withJumper,
+                                  const std::function<void(QVector<quint16>)> &next)
+{
+    const int count
+        = m_block.isEmpty() || !withJumper || m_firmware < ModuleTables::JumperWordFirmware
+              ? ModuleTables::ModuleBlockSize
+              : ModuleTables::JumperBlockSize;
+    disconnect(&m_scanner, nullptr, this, nullptr);
+    m_found.clear();
+    connect(&m_scanner, &DiscoveryScanner::unitFound, this,
+            [this](const QVector<quint16> &block) { m_found = block; });
+    connect(&m_scanner, &DiscoveryScanner::addressDone, this,
+            [this, withJumper, count, next](int, bool) {
+                m_watchdog.stop();
+                const QVector<quint16> block = m_found;
+                disconnect(&m_scanner, nullptr, this, nullptr);
+                if (block.size() < count) {
+                    finish(StatusNoAnswer,
+                           QStringLiteral("нет ответа на чтение блока модуля rT2000 (регистры "
+                                          "2000–%1): ")
+                                   .arg(2000 + count - 1)
+                               + LineHint);
+                    return;
+                }
+                const bool first = m_block.isEmpty();
+                m_block = block;
+                m_firmware = block.at(ModuleTables::WordFirmware);
+                m_transfer->setFirmwareVersion(m_firmware);
+                if (first && withJumper && m_firmware >= ModuleTables::JumperWordFirmware)
+                    readModuleBlock(true, next); // again, with the jumper word
+                else
+                    next(block);
+            });
+    m_scanner.findModule(m_target.unit, true, count);
+    startWatchdog();
+    m_scanner.sendRequest();
+}
+
+void UnitSession::readImage(bool forWrite, const std::function<void(ModuleTables)> &next)
+{
+    readModuleBlock(forWrite, [this, forWrite, next](const QVector<quint16> &block) {
+        if (forWrite && refuseIfJumper(block))
+            return;
+        ModuleTables tables;
+        tables.setModuleTable(block.mid(0, ModuleTables::ModuleBlockSize));
+        m_onTransfer = [this, next](TransferSequence::Result result) {
+            if (result == TransferSequence::Result::Completed) {
+                next(m_transfer->tables());
+                return;
+            }
+            const int status = failureStatus();
+            finish(status,
+                   QStringLiteral("не считаны блоки %1 (%2): %3")
+                       .arg(m_transfer->failedBlocks().join(QStringLiteral(", ")), m_firstError,
+                            status == StatusRefused ? RefusedHint : LineHint));
+        };
+        m_firstError.clear();
+        m_transfer->startRead(tables);
+    });
+}
+
+bool UnitSession::refuseIfJumper(const QVector<quint16> &block)
+{
+    if (block.value(ModuleTables::WordJumper) != 1)
+        return false;
+    finish(StatusRefused, QStringLiteral("Снимите перемычку XS4 перед конфигурацие модуля, затем "
+                                         "повторите команду"));
+    return true;
+}
+
+void UnitSession::write(const ModuleTables &encoded, const ModuleTables &before, bool changedOnly,
+                        const QSet<int> &kept, const std::function<void(int)> &next)
+{
+    m_transfer->setKeptRegisters(kept);
+    m_firstError.clear();
+    m_onTransfer = [this, next](TransferSequence::Result result) {
+        if (result == TransferSequence::Result::Completed) {
+            next(m_transfer->dataWriteCount());
+            return;
+        }
+        ModbusRequest confirmed;
+        const QString last
+            = m_transfer->lastConfirmedWrite(&confirmed)
+                  ? QStringLiteral("последний подтверждённый: %1").arg(registerName(confirmed))
+                  : QStringLiteral("ни один регистр не подтверждён");
+        const ModbusRequest failed = m_transfer->failedRequest();
+        QString text;
+        if (m_transfer->failureError() == QModbusDevice::ProtocolError) {
+            text = QStringLiteral("модуль отклонил запись (%1, исключение 0x%2)")
+                       .arg(registerName(failed))
+                       .arg(m_transfer->failureException(), 0, 16);
+        } else if (result == TransferSequence::Result::Failed) {
+            text = QStringLiteral("модуль перестал отвечать при записи (%1)")
+                       .arg(registerName(failed));
+        } else {
+            text = QStringLiteral("запись не подтверждена: не на все запросы получен ответ");
+        }
+        finish(m_transfer->failureError() == QModbusDevice::ProtocolError ? StatusRefused
+                                                                          : StatusUnconfirmed,
+               text + QStringLiteral("; ") + last
+                   + QStringLiteral(". Модуль может хранить частично записанную конфигурацию: "
+                                    "повторите запись"));
+    };
+    const TransferSequence::Start start = m_transfer->startWrite(
+        encoded, before,
+        changedOnly ? TransferSequence::WriteMode::ChangedOnly : TransferSequence::WriteMode::All);
+    if (start == TransferSequence::Start::Empty) {
+        m_onTransfer = nullptr;
+        next(0);
+    } else if (start != TransferSequence::Start::Started) {
+        finish(StatusNoAnswer, QStringLiteral("запись не началась: нет клиента"));
+    }
+}
+
+void UnitSession::reset(const Next &next)
+{
+    m_firstError.clear();
+    m_onTransfer = [this, next](TransferSequence::Result result) {
+        if (result == TransferSequence::Result::Completed) {
+            next();
+            return;
+        }
+        finish(result == TransferSequence::Result::Unconfirmed ? StatusUnconfirmed
+                                                               : failureStatus(),
+               QStringLiteral("сброс не выполнен (%1): %2")
+                   .arg(m_firstError, failureStatus() == StatusRefused ? RefusedHint : LineHint));
+    };
+    if (m_transfer->startReset() != TransferSequence::Start::Started)
+        finish(StatusNoAnswer, QStringLiteral("сброс не начался: нет клиента"));
+}
+
+void UnitSession::scan(int first, int last,
+                       const std::function<void(QMap<int, QVector<quint16>>)> &next)
+{
+    auto found = std::make_shared<QMap<int, QVector<quint16>>>();
+    disconnect(&m_scanner, nullptr, this, nullptr);
+    m_found.clear();
+    connect(&m_scanner, &DiscoveryScanner::unitFound, this,
+            [this](const QVector<quint16> &block) { m_found = block; });
+    connect(&m_scanner, &DiscoveryScanner::addressDone, this,
+            [this, found, first, last, next](int address, bool isLast) {
+                if (!m_found.isEmpty())
+                    found->insert(address, m_found);
+                m_found.clear();
+                emit progress(double(address - first + 1) / (last - first + 1));
+                if (!isLast) {
+                    startWatchdog();
+                    return;
+                }
+                m_watchdog.stop();
+                disconnect(&m_scanner, nullptr, this, nullptr);
+                QList<int> pending;
+                for (auto it = found->cbegin(); it != found->cend(); ++it) {
+                    if (it.value().value(ModuleTables::WordFirmware)
+                        >= ModuleTables::JumperWordFirmware)
+                        pending << it.key();
+                }
+                readJumpers(*found, pending, next);
+            });
+    startWatchdog();
+    m_scanner.start(first, last);
+}
+
+void UnitSession::readJumpers(QMap<int, QVector<quint16>> found, QList<int> pending,
+                              const std::function<void(QMap<int, QVector<quint16>>)> &next)
+{
+    if (pending.isEmpty()) {
+        next(found);
+        return;
+    }
+    const int address = pending.takeFirst();
+    m_found.clear();
+    connect(&m_scanner, &DiscoveryScanner::unitFound, this,
+            [this](const QVector<quint16> &block) { m_found = block; });
+    connect(&m_scanner, &DiscoveryScanner::addressDone, this,
+            [this, found, pending, address, next](int, bool) mutable {
+                m_watchdog.stop();
+                disconnect(&m_scanner, nullptr, this, nullptr);
+                // A unit that does not give the longer block is listed without its jumper.
+                if (m_found.size() > ModuleTables::WordJumper)
+                    found[address] = m_found;
+                readJumpers(found, pending, next);
+            });
+    m_scanner.findModule(address, true, ModuleTables::JumperBlockSize);
+    startWatchdog();
+    m_scanner.sendRequest();
+}
+
+void UnitSession::after(int ms, const Next &next)
+{
+    QTimer::singleShot(ms, this, [this, next] {
+        if (!m_finished)
+            next();
+    });
+}
+
+void UnitSession::setUnit(int unit)
+{
+    m_target.unit = unit;
+    m_transfer->setServerAddress(unit);
+}
+
+void UnitSession::onTransferFinished(TransferSequence::Kind, TransferSequence::Result result)
+{
+    if (m_finished || result == TransferSequence::Result::Cancelled || !m_onTransfer)
+        return;
+    const auto handler = m_onTransfer;
+    m_onTransfer = nullptr;
+    handler(result);
+}
+
+int UnitSession::failureStatus() const
+{
+    return m_transfer->failureError() == QModbusDevice::ProtocolError ? StatusRefused
+                                                                      : StatusNoAnswer;
+}
+
+void UnitSession::finish(int status, const QString &message)
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    m_result.status = status;
+    if (m_clock.isValid())
+        m_result.data.insert(QStringLiteral("elapsedMs"), m_clock.elapsed());
+    if (!message.isEmpty())
+        m_result.message = message;
+    m_watchdog.stop();
+    m_transfer->cancel();
+    disconnect(&m_scanner, nullptr, this, nullptr);
+    m_scanner.clear();
+    m_link.close();
+    // After the step that ended it has returned.
+    QMetaObject::invokeMethod(this, &UnitSession::finished, Qt::QueuedConnection);
+}
+
+QString UnitSession::registerName(const ModbusRequest &request)
+{
+    const bool coil = request.unit.registerType() == QModbusDataUnit::Coils;
+    return QStringLiteral("%1 %2, блок %3")
+        .arg(coil ? QStringLiteral("катушка") : QStringLiteral("регистр"))
+        .arg(request.unit.startAddress())
+        .arg(typeResponseName(request.type));
+}

@@ -1,0 +1,113 @@
+#ifndef UNITSESSION_H
+#define UNITSESSION_H
+
+#include "target.h"
+#include "unitlink.h"
+
+#include <discoveryscanner.h>
+#include <moduletables.h>
+#include <transfersequence.h>
+
+#include <QElapsedTimer>
+#include <QJsonObject>
+#include <QMap>
+#include <QObject>
+#include <QSet>
+#include <QStringList>
+#include <QTimer>
+
+#include <functional>
+
+// Exit statuses of brkctl, per unit and for the whole run (the highest).
+enum ExitStatus {
+    StatusOk = 0,
+    StatusDiffer = 1,      // the configurations differ
+    StatusUsage = 2,       // bad arguments or input
+    StatusNoAnswer = 3,    // no connection or no answer
+    StatusRefused = 4,     // the unit refused a request, or the file does not fit it
+    StatusUnconfirmed = 5, // a write that could not be confirmed
+};
+
+// What one unit's part of a command came to.
+struct UnitResult
+{
+    QString target;
+    int status = StatusOk;
+    QString message;   // summary, without the target
+    QStringList lines; // data for standard output
+    QByteArray output; // raw data for standard output (a configuration file)
+    QJsonObject data;  // command-specific keys of the JSON document
+};
+
+// One unit for the length of a command: its client, and the steps a command
+// chains (connect, read the module block, read everything, write, reset),
+// each going on with a callback or ending the session with a status and a
+// message that names the unit, the block and what to try. Every request goes
+// through the scanner and the transfer sequence of the modbus library.
+class UnitSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    using Next = std::function<void()>;
+
+    UnitSession(const Target &target, const LinkOptions &options, QObject *parent = nullptr);
+    ~UnitSession() override;
+
+    const Target &target() const { return m_target; }
+    UnitResult &result() { return m_result; }
+    bool isFinished() const { return m_finished; }
+
+    void open(const Next &next);
+    // The module block, with the jumper word when the firmware has it and
+    // `withJumper` is set.
+    void readModuleBlock(bool withJumper, const std::function<void(QVector<quint16>)> &next);
+    // Ends the session when the block says the configuration jumper is fitted.
+    bool refuseIfJumper(const QVector<quint16> &block);
+    // The module block and every channel block. With `forWrite`, a fitted
+    // configuration jumper ends the session.
+    void readImage(bool forWrite, const std::function<void(ModuleTables)> &next);
+    // Writes `encoded` (all registers, or those that differ from `before`),
+    // leaving `kept` alone; `next` gets the number of registers written.
+    void write(const ModuleTables &encoded, const ModuleTables &before, bool changedOnly,
+               const QSet<int> &kept, const std::function<void(int)> &next);
+    void reset(const Next &next);
+    // Asks the unit addresses first..last of the line, one after the other;
+    // `next` gets the module block of every unit that answered, by address,
+    // with the jumper word where the firmware has it.
+    void scan(int first, int last, const std::function<void(QMap<int, QVector<quint16>>)> &next);
+    void after(int ms, const Next &next);
+    // Requests go to this unit address from now on.
+    void setUnit(int unit);
+
+    void finish(int status, const QString &message);
+
+    static QString registerName(const ModbusRequest &request);
+
+signals:
+    void progress(double fraction);
+    void finished();
+
+private:
+    void startWatchdog();
+    void readJumpers(QMap<int, QVector<quint16>> found, QList<int> pending,
+                     const std::function<void(QMap<int, QVector<quint16>>)> &next);
+    void onTransferFinished(TransferSequence::Kind kind, TransferSequence::Result result);
+    int failureStatus() const;
+
+    Target m_target;
+    UnitResult m_result;
+    UnitLink m_link;
+    DiscoveryScanner m_scanner;
+    TransferSequence *m_transfer = nullptr; // child
+    QTimer m_watchdog;
+    QElapsedTimer m_clock;    // from open() to finish()
+    QVector<quint16> m_found; // the block the scanner reported last
+    QVector<quint16> m_block;
+    int m_firmware = 0;
+    QString m_firstError;
+    bool m_finished = false;
+    std::function<void(TransferSequence::Result)> m_onTransfer;
+};
+
+#endif // UNITSESSION_H

@@ -1,0 +1,321 @@
+// brkctl run as a process against the simulated unit (in this process, over
+// TCP loopback and a pty pair): what it sends, what the unit holds afterwards,
+// what it prints and how it exits.
+
+#include "ptypair.h"
+#include "unitsimfixture.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+Q_DECLARE_METATYPE(SimFaults)
+
+namespace {
+
+constexpr auto HoldingRegisters = QModbusDataUnit::HoldingRegisters;
+const QString LowerLimit
+    = QStringLiteral("Субмодуль AI (Слот B) / Аналоговый вход 2 / Нижний предел");
+// Lower limit of analog input 3 (AI board in slot B, input 2): its high word.
+constexpr int LimitHighWord = 813;
+
+struct Run
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// Runs brkctl while the event loop keeps the simulated units answering.
+Run brkctl(const QStringList &arguments, int timeoutMs = 60000)
+{
+    QProcess process;
+    process.start(QStringLiteral(BRKCTL_PATH), arguments);
+    Run run;
+    if (!process.waitForStarted())
+        return run;
+    QEventLoop loop;
+    QObject::connect(&process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), &loop,
+                     &QEventLoop::quit);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    if (process.state() != QProcess::NotRunning)
+        loop.exec();
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+QString target(const UnitSimFixture &sim, int unit)
+{
+    return QStringLiteral("tcp://127.0.0.1:%1?unit=%2").arg(sim.port()).arg(unit);
+}
+
+// Writes of configuration (function 5 or 6) as "<address> <hex value>".
+QStringList writes(const UnitSimFixture &sim, int slave = -1)
+{
+    QStringList list;
+    for (const SimRequestRecord &record : sim.requests()) {
+        if ((record.function == 5 || record.function == 6) && (slave < 0 || record.slave == slave))
+            list << QStringLiteral("%1 %2").arg(record.address).arg(record.values.value(0), 0, 16);
+    }
+    return list;
+}
+
+// The unit's configuration file with one setting of LowerLimit's input changed.
+QString editedFile(const QString &source, const QString &path, const QString &key,
+                   const QString &value)
+{
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        return QString();
+    QJsonObject root = QJsonDocument::fromJson(in.readAll()).object();
+    QJsonArray boards = root.value("submodules").toArray();
+    QJsonObject ai = boards.at(1).toObject(); // slot B
+    QJsonArray channels = ai.value("channels").toArray();
+    QJsonObject input = channels.at(1).toObject();
+    input.insert(key, value);
+    channels[1] = input;
+    ai.insert("channels", channels);
+    boards[1] = ai;
+    root.insert("submodules", boards);
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(QJsonDocument(root).toJson()) < 0)
+        return QString();
+    return path;
+}
+
+} // namespace
+
+class TestBrkctl : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void readThenWriteChanged_sendsOnlyTheChangedRegisters();
+    void refused_data();
+    void refused();
+    void fleetWrite_keepsEachUnitsLinkWords();
+    void rtu_writesAndFollowsAnAddressChange();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_unitFile;   // the default unit's configuration as brkctl read it
+    QString m_editedFile; // … with the lower limit of LowerLimit at 4
+    QString m_badSignalFile;
+};
+
+void TestBrkctl::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    UnitSimFixture sim;
+    QVERIFY(sim.start());
+    m_unitFile = m_dir.filePath("unit.brcf");
+    const Run read = brkctl({"read", target(sim, 1), "-o", m_unitFile});
+    QCOMPARE(read.status, 0);
+    m_editedFile = editedFile(m_unitFile, m_dir.filePath("edited.brcf"), "LOWER_LIMIT", "4");
+    QVERIFY(!m_editedFile.isEmpty());
+    // A signal type an analog input does not have, as a hand-edited file may hold.
+    m_badSignalFile = editedFile(m_unitFile, m_dir.filePath("signal.brcf"), "SIGNAL_TYPE", "9");
+    QVERIFY(!m_badSignalFile.isEmpty());
+}
+
+void TestBrkctl::readThenWriteChanged_sendsOnlyTheChangedRegisters()
+{
+    UnitSimFixture sim;
+    QVERIFY(sim.start());
+
+    // The unit's own file differs from the edited one in the limit, by its path.
+    Run diff = brkctl({"diff", target(sim, 1), m_editedFile});
+    QCOMPARE(diff.status, 1);
+    QCOMPARE(diff.out, LowerLimit + ": 0.000 → 4.000\n");
+
+    const Run write = brkctl({"write", target(sim, 1), m_editedFile, "--changed"});
+    QVERIFY2(write.status == 0, qPrintable(write.err));
+    // 4.0 is 0x40800000: only the high word changes, after its write-enable
+    // command, inside the EEPROM flag.
+    QCOMPARE(writes(sim), (QStringList{"2023 1", "2016 6c31", "813 4080", "2023 0"}));
+    QCOMPARE(sim.reg(1, HoldingRegisters, LimitHighWord), 0x4080);
+    QVERIFY2(write.err.contains("проверено чтением"), qPrintable(write.err));
+
+    diff = brkctl({"diff", target(sim, 1), m_editedFile, "--json"});
+    QCOMPARE(diff.status, 0);
+    const QJsonObject unit = QJsonDocument::fromJson(diff.out.toUtf8())
+                                 .object()
+                                 .value("units")
+                                 .toArray()
+                                 .at(0)
+                                 .toObject();
+    QCOMPARE(unit.value("differences").toArray().size(), 0);
+}
+
+void TestBrkctl::refused_data()
+{
+    QTest::addColumn<QVector<int>>("boards"); // of the simulated unit
+    QTest::addColumn<SimFaults>("faults");
+    QTest::addColumn<QStringList>("arguments"); // %T: the unit, %F: the edited file
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message"); // in standard error
+    QTest::addColumn<bool>("writesSent");
+
+    const QVector<int> usual{5, 4, 6, 7, 8, 1};
+    QTest::newRow("file with other boards")
+        << QVector<int>{4, 0, 0, 0, 0, 0} << SimFaults() << QStringList{"write", "%T", "%F"} << 4
+        << "Не верная конфигурация загружаемого модуля. Ошибка: разное кол-во субмодулей" << false;
+    QTest::newRow("out of range")
+        << usual << SimFaults() << QStringList{"set", "%T", LowerLimit + "=1000.5"} << 2
+        << "недопустимое значение «1000.5», допустимо -1000.000 … 1000.000" << false;
+    QTest::newRow("not in the list")
+        << usual << SimFaults()
+        << QStringList{"set", "%T", "Субмодуль AI (Слот B) / Аналоговый вход 2 / Тип сигнала=5"}
+        << 2 << "допустимо: Напряжение 0-10В, Ток 4-20мА" << false;
+    SimFaults silent;
+    silent.silentAfter = 40; // 14 reads, the EEPROM flag, then 12 register pairs
+    QTest::newRow("unit stops answering mid-write")
+        << usual << silent << QStringList{"write", "%T", "%F", "--timeout", "100", "--retries", "0"}
+        << 5 << "последний подтверждённый: регистр 411, блок wT400" << true;
+    SimFaults ignoring;
+    ignoring.ignoreWrite.insert(LimitHighWord);
+    QTest::newRow("write not kept")
+        << usual << ignoring << QStringList{"write", "%T", "%F", "--changed"} << 5
+        << "регистр 813: в модуле 0x0000, записано 0x4080" << true;
+    QTest::newRow("unit refuses a value")
+        << usual << SimFaults() << QStringList{"write", "%T", "%S", "--changed"} << 4
+        << "модуль отклонил запись (регистр 1203, блок wT1200, исключение 0x3)" << true;
+    QTest::newRow("reset without --yes")
+        << usual << SimFaults() << QStringList{"reset", "%T"} << 2 << "--yes" << false;
+    QTest::newRow("bad target") << usual << SimFaults() << QStringList{"read", "tcp://127.0.0.1:0"}
+                                << 2 << "неверная цель «tcp://127.0.0.1:0»" << false;
+    QTest::newRow("nobody at the address")
+        << usual << SimFaults() << QStringList{"get", "%T2", "IP-адрес", "--timeout", "100"} << 3
+        << "нет ответа на чтение блока модуля rT2000" << false;
+}
+
+void TestBrkctl::refused()
+{
+    QFETCH(QVector<int>, boards);
+    QFETCH(SimFaults, faults);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    QFETCH(bool, writesSent);
+
+    UnitSimFixture::Options options;
+    options.units = {UnitSimFixture::unit(1, boards)};
+    options.faults = faults;
+    UnitSimFixture sim(options);
+    QVERIFY(sim.start());
+    for (QString &argument : arguments) {
+        argument.replace("%T2", target(sim, 2));
+        argument.replace("%T", target(sim, 1));
+        argument.replace("%F", m_editedFile);
+        argument.replace("%S", m_badSignalFile);
+    }
+    const Run run = brkctl(arguments);
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    QCOMPARE(run.status, status);
+    QCOMPARE(!writes(sim).isEmpty(), writesSent);
+    if (faults.silentAfter > 0) {
+        // The register named is the last one the unit answered.
+        QString lastAnswered;
+        for (const SimRequestRecord &record : sim.requests()) {
+            if (record.function == 6 && record.result == SimRequestRecord::Answered
+                && record.address != 2016 && record.address != 2023)
+                lastAnswered = QString::number(record.address);
+        }
+        QVERIFY2(run.err.contains("регистр " + lastAnswered + ","), qPrintable(lastAnswered));
+    }
+}
+
+void TestBrkctl::fleetWrite_keepsEachUnitsLinkWords()
+{
+    // Two units alike but for their link words, and a third that does not keep a write.
+    UnitSimFixture::Options options;
+    options.units
+        = {UnitSimFixture::unit(3, {5, 4, 6, 7, 8, 1}), UnitSimFixture::unit(7, {5, 4, 6, 7, 8, 1}),
+           UnitSimFixture::unit(9, {5, 4, 6, 7, 8, 1})};
+    options.faults.units = {9};
+    options.faults.ignoreWrite = {LimitHighWord};
+    UnitSimFixture sim(options);
+    QVERIFY(sim.start());
+    const QMap<int, quint16> own7{{2006, 0x47},   {2010, 0x0A00}, {2011, 0x0007}, {2012, 0xFFFF},
+                                  {2013, 0xFF00}, {2014, 0x0A00}, {2015, 0x0001}};
+    for (auto it = own7.cbegin(); it != own7.cend(); ++it)
+        QVERIFY(sim.setReg(7, HoldingRegisters, it.key(), it.value()));
+    QMap<int, QMap<int, int>> before;
+    for (int unit : {3, 7})
+        for (int reg = 2004; reg <= 2015; ++reg)
+            before[unit][reg] = sim.reg(unit, HoldingRegisters, reg);
+
+    const Run run = brkctl({"write", target(sim, 3), target(sim, 7), target(sim, 9), m_editedFile,
+                            "--jobs", "3", "--json"});
+    QCOMPARE(run.status, 5); // the highest of the units' statuses
+    const QJsonArray units
+        = QJsonDocument::fromJson(run.out.toUtf8()).object().value("units").toArray();
+    QCOMPARE(units.size(), 3);
+    QCOMPARE(units.at(0).toObject().value("status").toInt(), 0);
+    QCOMPARE(units.at(1).toObject().value("status").toInt(), 0);
+    QCOMPARE(units.at(2).toObject().value("status").toInt(), 5);
+    QCOMPARE(units.at(1).toObject().value("keptLinkWords").toBool(), true);
+
+    for (int unit : {3, 7}) {
+        // Address, port, IP, mask and gateway as they were; nothing else left out.
+        for (int reg : {2005, 2006, 2010, 2011, 2012, 2013, 2014, 2015})
+            QCOMPARE(sim.reg(unit, HoldingRegisters, reg), before[unit][reg]);
+        QCOMPARE(sim.reg(unit, HoldingRegisters, LimitHighWord), 0x4080);
+        for (const QString &write : writes(sim, unit)) {
+            const int reg = write.section(' ', 0, 0).toInt();
+            QVERIFY2(reg < 2005 || reg == 2016 || reg == 2023 || (reg > 2006 && reg < 2010),
+                     qPrintable(write));
+        }
+    }
+    // Side by side: the second unit's writes start before the first unit's end.
+    int firstOf7 = -1;
+    int lastOf3 = -1;
+    const QVector<SimRequestRecord> requests = sim.requests();
+    for (int i = 0; i < requests.size(); ++i) {
+        if (requests.at(i).function != 6)
+            continue;
+        if (requests.at(i).slave == 7 && firstOf7 < 0)
+            firstOf7 = i;
+        if (requests.at(i).slave == 3)
+            lastOf3 = i;
+    }
+    QVERIFY(firstOf7 >= 0 && firstOf7 < lastOf3);
+}
+
+void TestBrkctl::rtu_writesAndFollowsAnAddressChange()
+{
+    if (!PtyPair::socatAvailable())
+        QSKIP("socat is not installed (scripts/setup installs it)");
+    PtyPair pty;
+    QString error;
+    QVERIFY2(pty.start(&error), qPrintable(error));
+    UnitSimFixture sim({UnitSimFixture::unit(5, {5, 4, 6, 7, 8, 1})});
+    QVERIFY2(sim.openSerial(pty.unitEnd(), &error), qPrintable(error));
+    const QString unit = QStringLiteral("rtu:%1?baud=9600&unit=5").arg(pty.clientEnd());
+
+    Run run = brkctl({"write", unit, m_editedFile, "--changed", "--keep-link"});
+    QVERIFY2(run.status == 0, qPrintable(run.err));
+    QCOMPARE(sim.reg(5, HoldingRegisters, LimitHighWord), 0x4080);
+
+    run = brkctl({"set", unit, "Адрес MODBUS=6", "--switch-over", "800"});
+    QVERIFY2(run.status == 0, qPrintable(run.err));
+    QVERIFY2(run.err.contains(QStringLiteral("модуль теперь отвечает по адресу rtu:%1?baud=9600&"
+                                             "parity=none&stop=1&unit=6, проверено чтением")
+                                  .arg(pty.clientEnd())),
+             qPrintable(run.err));
+    QVERIFY(sim.unitAt(6));
+}
+
+QTEST_MAIN(TestBrkctl)
+#include "tst_brkctl.moc"
