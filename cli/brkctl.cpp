@@ -230,7 +230,8 @@ bool Brkctl::start(const QStringList &arguments)
         const Command *list = commands(&count);
         for (int i = 0; i < count; ++i)
             m_out << "  " << QString::fromLatin1(list[i].name).leftJustified(7) << ' '
-                  << text(list[i].arguments) << '\n';
+                  << text(list[i].arguments) << "\n          "
+                  << text(list[i].summary).section(QStringLiteral(". "), 0, 0) << '\n';
         m_out << text("\nЦели: tcp://ХОСТ[:ПОРТ][?unit=N] (порт 502, unit=1),\n"
                       "      rtu:УСТРОЙСТВО[?baud=N&parity=none|even|odd&stop=1|2&unit=N].\n"
                       "Коды выхода: 0 успех, 1 есть различия, 2 ошибка в аргументах, 3 нет "
