@@ -1,30 +1,35 @@
+#include "appsettings.h"
+#include "commandline.h"
+#include "processsetup.h"
 #include "startwindow.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
-#include <QDir>
-#include <QFileInfo>
 
-#include <cstring>
+#include <cstdio>
 
 namespace {
 
-void describeOptions(QCommandLineParser *parser)
+// Help and version need no display; anything else is judged once Qt has
+// taken its own options (-platform, -style, ...) out of the arguments.
+bool answeredWithoutWindow(CommandLine &commandLine, int argc, char *argv[], int *status)
 {
-    parser->setApplicationDescription(QStringLiteral("Configurator of the BRK-40 I/O unit"));
-    parser->addHelpOption();
-    parser->addVersionOption();
-}
-
-// --help and --version print and exit; they need no display, so they are
-// answered before a window system is looked for.
-bool asksForTextOnly(int argc, char *argv[])
-{
-    for (int i = 1; i < argc; ++i) {
-        for (const char *option : {"-h", "--help", "-v", "--version"}) {
-            if (std::strcmp(argv[i], option) == 0)
-                return true;
-        }
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    switch (commandLine.parse(arguments)) {
+    case CommandLine::Outcome::Help: {
+        const QCoreApplication core(argc, argv); // the help text names the program from it
+        std::fputs(qPrintable(commandLine.helpText()), stdout);
+        *status = 0;
+        return true;
+    }
+    case CommandLine::Outcome::Version:
+        std::printf("brk-configurator %s\n", BRK_VERSION);
+        *status = 0;
+        return true;
+    case CommandLine::Outcome::Error:
+    case CommandLine::Outcome::Run:
+        return false;
     }
     return false;
 }
@@ -35,28 +40,27 @@ int main(int argc, char *argv[])
 {
     QCoreApplication::setApplicationName(QStringLiteral("brk-configurator"));
     QCoreApplication::setApplicationVersion(QStringLiteral(BRK_VERSION));
-    if (asksForTextOnly(argc, argv)) {
-        QCoreApplication app(argc, argv);
-        QCommandLineParser parser;
-        describeOptions(&parser);
-        parser.process(app);
+    CommandLine commandLine;
+    int status = 0;
+    if (answeredWithoutWindow(commandLine, argc, argv, &status))
+        return status;
+
+    ProcessSetup::beforeApplication(argv[0]);
+    QApplication app(argc, argv);
+    if (commandLine.parse(QCoreApplication::arguments()) == CommandLine::Outcome::Error) {
+        std::fprintf(stderr, "brk-configurator: %s\n", qPrintable(commandLine.errorText()));
+        return 2;
     }
 
-    // Plug-ins shipped beside the executable (serial bus back-ends, styles).
-    QStringList paths = QCoreApplication::libraryPaths();
-    paths.append(QFileInfo(QString::fromLocal8Bit(argv[0])).absolutePath()
-                 + QStringLiteral("/plugins"));
-    QCoreApplication::setLibraryPaths(paths);
-
-    QApplication app(argc, argv);
-    QCommandLineParser parser;
-    describeOptions(&parser);
-    parser.process(app);
     // The resources live in the static application library.
     Q_INIT_RESOURCE(resources);
     Q_INIT_RESOURCE(icons);
+    AppSettings::useUserFile();
 
     StartWindow window;
+    window.applyCommandLine(commandLine);
     window.show();
+    if (!commandLine.fileName().isEmpty())
+        window.openFile(commandLine.fileName());
     return app.exec();
 }

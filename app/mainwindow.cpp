@@ -3,9 +3,11 @@
 #include "applogging.h"
 #include "ui_mainwindow.h"
 
+#include "appsettings.h"
 #include "calibratedialog.h"
 #include "modeflags.h"
 #include "moduleview.h"
+#include "recentfiles.h"
 #include "rigestersmapwindow.h"
 
 #include <codes.h>
@@ -21,6 +23,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMessageBox>
 #include <QModbusClient>
 #include <QRandomGenerator>
@@ -38,6 +41,8 @@ const QString FileFilter = QStringLiteral("brcf (*.brcf)");
 constexpr int SubWindowWidth = 800;
 constexpr int SubWindowHeight = 600;
 constexpr int StatusTimeoutMs = 5000;
+const QString GeometryKey = QStringLiteral("main/geometry");
+const QString DockStateKey = QStringLiteral("main/state");
 
 } // namespace
 
@@ -66,6 +71,13 @@ MainWindow::MainWindow(int mode, QWidget *parent)
         enableBoardCommands(true);
         ui->actionNew->setEnabled(true);
     }
+
+    m_recentMenu = ui->menu->addMenu(QStringLiteral("Недавние файлы"));
+    m_recentMenu->setObjectName(QStringLiteral("menuRecent"));
+    connect(m_recentMenu, &QMenu::aboutToShow, this, &MainWindow::fillRecentMenu);
+    fillRecentMenu();
+
+    restoreState(AppSettings::value(DockStateKey).toByteArray());
 }
 
 MainWindow::MainWindow(int mode, ModuleTables tables, QModbusClient *client, QWidget *parent)
@@ -257,8 +269,8 @@ void MainWindow::saveAs()
     const QPointer<ModuleView> view = currentView();
     if (!view)
         return;
-    const QString fileName
-        = QFileDialog::getSaveFileName(this, QStringLiteral("Save File"), QString(), FileFilter);
+    const QString fileName = QFileDialog::getSaveFileName(this, QStringLiteral("Save File"),
+                                                          RecentFiles::lastFolder(), FileFilter);
     if (!fileName.isEmpty() && view)
         saveTo(view, fileName);
 }
@@ -275,6 +287,7 @@ void MainWindow::saveTo(ModuleView *view, const QString &fileName)
         return;
     }
     view->setFileName(fileName);
+    RecentFiles::add(fileName);
     if (m_mode & ModeOffline) {
         if (QMdiSubWindow *subWindow = subWindowOf(view))
             subWindow->setWindowTitle(TitlePrefix + QLatin1Char(' ')
@@ -287,42 +300,76 @@ void MainWindow::saveTo(ModuleView *view, const QString &fileName)
 
 void MainWindow::openFileJson()
 {
-    const QString fileName
-        = QFileDialog::getOpenFileName(this, QStringLiteral("Open File"), QString(), FileFilter);
-    if (fileName.isEmpty())
-        return;
-    const QString title = TitlePrefix + QFileInfo(fileName).fileName();
-    if (m_mode & ModeOffline)
-        openOffline(fileName, title);
-    else if (m_mode & ModeOnline)
-        openOnline(fileName, title);
+    const QString fileName = QFileDialog::getOpenFileName(this, QStringLiteral("Open File"),
+                                                          RecentFiles::lastFolder(), FileFilter);
+    if (!fileName.isEmpty())
+        openFile(fileName);
 }
 
-void MainWindow::openOffline(const QString &fileName, const QString &title)
+bool MainWindow::openFile(const QString &fileName)
+{
+    const QString title = TitlePrefix + QFileInfo(fileName).fileName();
+    bool opened = false;
+    if (m_mode & ModeOffline)
+        opened = openOffline(fileName, title);
+    else if (m_mode & ModeOnline)
+        opened = openOnline(fileName, title);
+    if (opened)
+        RecentFiles::add(fileName);
+    return opened;
+}
+
+void MainWindow::fillRecentMenu()
+{
+    m_recentMenu->clear();
+    const QStringList files = RecentFiles::load();
+    for (const QString &fileName : files) {
+        QAction *action = m_recentMenu->addAction(QDir::toNativeSeparators(fileName));
+        connect(action, &QAction::triggered, this, [this, fileName]() { openRecent(fileName); });
+    }
+    m_recentMenu->setEnabled(!files.isEmpty());
+}
+
+void MainWindow::openRecent(const QString &fileName)
+{
+    if (!QFileInfo(fileName).isFile()) {
+        RecentFiles::remove(fileName);
+        fillRecentMenu();
+        statusBar()->showMessage(QStringLiteral("Файл не найден, убран из недавних: %1")
+                                     .arg(QDir::toNativeSeparators(fileName)),
+                                 StatusTimeoutMs);
+        return;
+    }
+    openFile(fileName);
+}
+
+bool MainWindow::openOffline(const QString &fileName, const QString &title)
 {
     auto *view = new ModuleView(m_mode, loadModule(fileName).release(), this);
     view->setFileName(fileName);
     addView(view, title);
+    return true;
 }
 
-void MainWindow::openOnline(const QString &fileName, const QString &title)
+bool MainWindow::openOnline(const QString &fileName, const QString &title)
 {
     if (!m_deviceModule) {
         warn(QStringLiteral(
             "Не возможно сверить конфигурацию, создайте модуль и повторите загрузку"));
-        return;
+        return false;
     }
     std::unique_ptr<Module> module = loadModule(fileName);
     // Checked before a view exists: a rejected file leaves nothing behind.
     const int code = m_deviceModule->compare(module.get());
     if (code != CompareMatch) {
         warn(fileCheckWarning(code));
-        return;
+        return false;
     }
     auto *view = new ModuleView(m_mode, module.release(), this);
     view->setFileName(fileName);
     addView(view, title);
     QMessageBox::information(this, WarningTitle, QStringLiteral("Конфигурация успешно загружена"));
+    return true;
 }
 
 void MainWindow::onSubWindowActivated(QMdiSubWindow *subWindows)
@@ -402,8 +449,18 @@ void MainWindow::showEvent(QShowEvent *event)
     m_firstShow = false;
 }
 
+void MainWindow::showAsLastTime()
+{
+    if (restoreGeometry(AppSettings::value(GeometryKey).toByteArray()))
+        show();
+    else
+        showMaximized();
+}
+
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    AppSettings::setValue(GeometryKey, saveGeometry());
+    AppSettings::setValue(DockStateKey, saveState());
     if (m_transfer)
         m_transfer->cancel();
     // Once: the start window replaces the client when it hears it.

@@ -17,6 +17,7 @@ class MainWindow;
 class Module;
 class ModuleView;
 class QMdiSubWindow;
+class QMenu;
 class QModbusClient;
 class QStyle;
 class TransferSequence;
@@ -44,6 +45,14 @@ public:
     Module *deviceModule() const { return m_deviceModule.get(); }
     // The view the file and board commands act on, or null.
     ModuleView *currentView() const;
+
+    // Opens a configuration file as the window's mode does it (offline: as a
+    // new view; online: checked against the unit first). True when a view
+    // was added.
+    bool openFile(const QString &fileName);
+    // Shown with the geometry it had when it was last closed, maximised the
+    // first time.
+    void showAsLastTime();
 
 signals:
     void closed();
@@ -89,8 +98,10 @@ private:
     void addView(ModuleView *view, QString title);
     QMdiSubWindow *subWindowOf(const ModuleView *view) const;
     void saveTo(ModuleView *view, const QString &fileName);
-    void openOffline(const QString &fileName, const QString &title);
-    void openOnline(const QString &fileName, const QString &title);
+    bool openOffline(const QString &fileName, const QString &title);
+    bool openOnline(const QString &fileName, const QString &title);
+    void fillRecentMenu();
+    void openRecent(const QString &fileName);
     void warn(const QString &text);
     void onTransferFinished(int kind, int result);
     // Read, write, reset and calibration wait while a sequence runs.
@@ -121,6 +132,7 @@ private:
     QPointer<ModuleView> m_writeView;
     ModuleTables m_tablesBeforeWrite;
     QString m_pendingWarning;
+    QMenu *m_recentMenu = nullptr; // child of the file menu
 };
 
 #endif // MAINWINDOW_H

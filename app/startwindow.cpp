@@ -1,6 +1,8 @@
 #include "startwindow.h"
 #include "ui_startwindow.h"
 
+#include "appsettings.h"
+#include "commandline.h"
 #include "dialog.h"
 #include "mainwindow.h"
 #include "modeflags.h"
@@ -11,6 +13,8 @@
 #include "applogging.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QModbusRtuSerialMaster>
@@ -47,6 +51,18 @@ QLabel *cellLabel(const QString &text)
 {
     return new QLabel(text);
 }
+
+// Remembered fields of the window.
+const QString TabKey = QStringLiteral("start/tab");
+const QString IpKey = QStringLiteral("start/ip");
+const QString TcpPortKey = QStringLiteral("start/tcpPort");
+const QString SerialPortKey = QStringLiteral("start/serialPort");
+const QString BaudKey = QStringLiteral("start/baud");
+const QString ParityKey = QStringLiteral("start/parity");
+const QString StopBitsKey = QStringLiteral("start/stopBits");
+const QString FirstAddressKey = QStringLiteral("start/firstAddress");
+const QString LastAddressKey = QStringLiteral("start/lastAddress");
+const QString RangeModeKey = QStringLiteral("start/rangeMode");
 
 } // namespace
 
@@ -93,10 +109,12 @@ StartWindow::StartWindow(QWidget *parent)
     connect(&m_scanner, &DiscoveryScanner::unitProbed, this, &StartWindow::onUnitProbed);
     connect(&m_scanner, &DiscoveryScanner::probeFailed, ui->labelError, &QLabel::setText);
     connect(&m_keepAlive, &KeepAlive::sendFailed, ui->labelError, &QLabel::setText);
+    loadSettings();
 }
 
 StartWindow::~StartWindow()
 {
+    saveSettings();
     // A main window still open goes first, while the client it borrows lives.
     delete m_mainWindow.data();
     // The client dies with the window's children, after the form: its last
@@ -125,6 +143,94 @@ void StartWindow::fillPortParameters()
     ui->stopBitsBox->addItem(QStringLiteral("1"), int(QSerialPort::OneStop));
     ui->stopBitsBox->addItem(QStringLiteral("1.5"), int(QSerialPort::OneAndHalfStop));
     ui->stopBitsBox->addItem(QStringLiteral("2"), int(QSerialPort::TwoStop));
+}
+
+void StartWindow::selectByData(QComboBox *box, const QVariant &data)
+{
+    const int index = data.isValid() ? box->findData(data.toInt()) : -1;
+    if (index >= 0)
+        box->setCurrentIndex(index);
+}
+
+void StartWindow::loadSettings()
+{
+    const QString serialPort = AppSettings::value(SerialPortKey).toString();
+    if (!serialPort.isEmpty())
+        ui->boxPortName->setCurrentText(serialPort);
+    selectByData(ui->baudRateBox, AppSettings::value(BaudKey));
+    selectByData(ui->parityBox, AppSettings::value(ParityKey));
+    selectByData(ui->stopBitsBox, AppSettings::value(StopBitsKey));
+
+    const QString ip = AppSettings::value(IpKey).toString();
+    if (!ip.isEmpty()) {
+        ui->leIp->setText(ip);
+        if (!ui->leIp->hasAcceptableInput())
+            ui->leIp->setText(QString::fromLatin1(DefaultIp));
+    }
+    const int port = AppSettings::value(TcpPortKey).toInt();
+    if (port >= 1 && port <= 65535)
+        ui->lePort->setText(QString::number(port));
+
+    ui->leStartSlave->setValue(
+        AppSettings::value(FirstAddressKey, ui->leStartSlave->value()).toInt());
+    ui->leLastSlave->setValue(AppSettings::value(LastAddressKey, ui->leLastSlave->value()).toInt());
+    if (AppSettings::value(RangeModeKey).toInt() == 1 && m_rangeMode == 0)
+        on_btnHide_clicked();
+    // Last: a tab change re-creates the client for it.
+    if (AppSettings::value(TabKey).toInt() == 1)
+        ui->tabWidget->setCurrentIndex(1);
+}
+
+void StartWindow::saveSettings() const
+{
+    AppSettings::setValue(TabKey, ui->tabWidget->currentIndex());
+    AppSettings::setValue(IpKey, ui->leIp->text());
+    AppSettings::setValue(TcpPortKey, ui->lePort->text().toInt());
+    AppSettings::setValue(SerialPortKey, ui->boxPortName->currentText());
+    AppSettings::setValue(BaudKey, ui->baudRateBox->currentData());
+    AppSettings::setValue(ParityKey, ui->parityBox->currentData());
+    AppSettings::setValue(StopBitsKey, ui->stopBitsBox->currentData());
+    AppSettings::setValue(FirstAddressKey, ui->leStartSlave->value());
+    AppSettings::setValue(LastAddressKey, ui->leLastSlave->value());
+    AppSettings::setValue(RangeModeKey, m_rangeMode);
+}
+
+void StartWindow::applyCommandLine(const CommandLine &commandLine)
+{
+    if (!commandLine.tcpHost().isEmpty()) {
+        ui->tabWidget->setCurrentIndex(1);
+        ui->leIp->setText(commandLine.tcpHost());
+        ui->lePort->setText(QString::number(commandLine.tcpPort()));
+    } else if (!commandLine.serialPort().isEmpty()) {
+        ui->tabWidget->setCurrentIndex(0);
+        ui->boxPortName->setCurrentText(commandLine.serialPort());
+        if (commandLine.baudRate() > 0)
+            selectByData(ui->baudRateBox, commandLine.baudRate());
+    }
+}
+
+bool StartWindow::openFile(const QString &fileName)
+{
+    if (isOpeningUnit())
+        return false;
+    if (!QFileInfo(fileName).isFile()) {
+        auto *box = new QMessageBox(
+            QMessageBox::Warning, WarningTitle,
+            QStringLiteral("Не удалось открыть файл %1").arg(QDir::toNativeSeparators(fileName)),
+            QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+        return false;
+    }
+    auto window = std::make_unique<MainWindow>(int(ModeOffline));
+    if (!window->openFile(fileName))
+        return false;
+    MainWindow *shown = window.release();
+    connect(shown, &MainWindow::actionAboutProgram, this, &StartWindow::onActionAboutProgram);
+    connect(shown, &MainWindow::closed, this, [this]() { onMainWindowClosed(); });
+    shown->showAsLastTime();
+    setMainWindow(shown);
+    return true;
 }
 
 void StartWindow::on_btnExit_clicked()
@@ -220,6 +326,7 @@ void StartWindow::on_btnConnect_clicked()
         return;
 
     m_scanner.clearStopFlag();
+    saveSettings();
     if (m_mode & ModeTcp) {
         if (!setTcpParameters())
             return;
@@ -494,7 +601,7 @@ void StartWindow::openMainWindow(int mode, const ModuleTables &unit)
     auto *window = new MainWindow(mode, unit, m_client);
     connect(window, &MainWindow::actionAboutProgram, this, &StartWindow::onActionAboutProgram);
     connect(window, &MainWindow::closed, this, [this]() { onMainWindowClosed(); });
-    window->showMaximized();
+    window->showAsLastTime();
     setMainWindow(window);
 }
 
@@ -506,7 +613,7 @@ void StartWindow::openOfflineWindow()
     MainWindow *shown = window.release();
     connect(shown, &MainWindow::actionAboutProgram, this, &StartWindow::onActionAboutProgram);
     connect(shown, &MainWindow::closed, this, [this]() { onMainWindowClosed(); });
-    shown->showMaximized();
+    shown->showAsLastTime();
     setMainWindow(shown);
 }
 

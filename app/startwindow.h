@@ -15,6 +15,7 @@
 namespace Ui {
 class StartWindow;
 }
+class QComboBox;
 
 #include <QModbusClient>
 #include <QModbusReply>
@@ -22,6 +23,8 @@ class StartWindow;
 // The window the program starts with: chooses the transport and its
 // parameters, owns the one Modbus client of the run, lists the units found on
 // the line and opens one of them (or an offline configuration).
+class CommandLine;
+
 class StartWindow : public QMainWindow
 {
     Q_OBJECT
@@ -33,6 +36,12 @@ public:
     QModbusClient *client() const { return m_client; }
     int mode() const { return m_mode; }
     QList<ModuleTables> foundUnits() const { return m_foundUnits; }
+
+    // Puts the connection given on the command line into the fields.
+    void applyCommandLine(const CommandLine &commandLine);
+    // Opens a configuration file in an offline main window; false (with a
+    // warning) when it cannot be read.
+    bool openFile(const QString &fileName);
 
     // Factory IPv4 address of the unit's Ethernet board.
     static const char *const DefaultIp;
@@ -82,6 +91,9 @@ private slots:
 
 private:
     void fillPortParameters();
+    void loadSettings();
+    void saveSettings() const;
+    void selectByData(QComboBox *box, const QVariant &data);
     bool setTcpParameters();
     void setSerialParameters();
     void startDiscovery();

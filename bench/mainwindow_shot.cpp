@@ -8,6 +8,7 @@
 #include "browserproperty.h"
 #include "mainwindow.h"
 #include "moduleview.h"
+#include "processsetup.h"
 #include "startwindow.h"
 #include "treepropertybrowser.h"
 
@@ -119,6 +120,9 @@ bool prepareTree(ModuleView *view)
 
 int main(int argc, char *argv[])
 {
+    // As the configurator starts: without the OpenGL integration unless the
+    // environment asks for it.
+    ProcessSetup::beforeApplication(argv[0]);
     QApplication app(argc, argv);
     Q_INIT_RESOURCE(resources);
     Q_INIT_RESOURCE(icons);

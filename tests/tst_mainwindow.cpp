@@ -2,6 +2,7 @@
 // start window's button to a file on disk and back, and online against the
 // simulated unit in-process over TCP.
 
+#include "appsettings.h"
 #include "mainwindow.h"
 #include "modeflags.h"
 #include "moduleview.h"
@@ -23,6 +24,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDockWidget>
 #include <QDoubleSpinBox>
 #include <QElapsedTimer>
 #include <QFile>
@@ -30,11 +32,13 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMessageBox>
 #include <QModbusTcpClient>
 #include <QPointer>
 #include <QPushButton>
 #include <QStandardItemModel>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextEdit>
@@ -262,6 +266,8 @@ private slots:
     void online_openWithoutReadModuleWarns();
     void online_readsUnitAndChecksFiles_data();
     void online_readsUnitAndChecksFiles();
+
+    void fileFromCommandLine_recentFilesAndLayoutSurviveRestart();
 
 private:
     // Presses "Создать конфигурацию оффлайн" and accepts the type dialog.
@@ -507,6 +513,7 @@ void TestMainWindow::cleanup()
         window->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     m_start.reset();
+    AppSettings::useFile(QString());
 }
 
 MainWindow *TestMainWindow::openOffline()
@@ -789,6 +796,83 @@ void TestMainWindow::online_readsUnitAndChecksFiles()
     QPointer<ModuleView> first = unitView;
     window.reset();
     QVERIFY(first.isNull());
+}
+
+void TestMainWindow::fileFromCommandLine_recentFilesAndLayoutSurviveRestart()
+{
+    AppSettings::useFile(m_dir.filePath(QStringLiteral("settings.ini")));
+    QStringList files; // f0 .. f8 in a folder of their own
+    QTemporaryDir folder;
+    for (int i = 0; i < 9; ++i) {
+        files << folder.filePath(QStringLiteral("f%1.brcf").arg(i));
+        QFile file(files.last());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(R"({"module": {"DEV_TYPE": "1"}, "submodules": []})");
+    }
+
+    // A file that is not there leaves the start window with a warning.
+    m_start = std::make_unique<StartWindow>();
+    m_start->show();
+    QVERIFY(!m_start->openFile(m_dir.filePath(QStringLiteral("missing.brcf"))));
+    QVERIFY(!shownMainWindow());
+    QTRY_VERIFY(m_start->findChild<QMessageBox *>());
+    QVERIFY(m_start->findChild<QMessageBox *>()->text().startsWith("Не удалось открыть файл"));
+
+    // As main() does with a file on the command line; the first open is maximised.
+    QVERIFY(m_start->openFile(files.at(0)));
+    MainWindow *window = shownMainWindow();
+    QVERIFY(window && window->isMaximized() && !m_start->isVisible());
+    QCOMPARE(subWindows(*window).first()->windowTitle(), Title + "f0.brcf");
+    for (int i = 1; i < 9; ++i)
+        QVERIFY(window->openFile(files.at(i)));
+    auto *recent = window->findChild<QMenu *>(QStringLiteral("menuRecent"));
+    QCOMPARE(recent->title(), QStringLiteral("Недавние файлы"));
+    emit recent->aboutToShow();
+    auto recentNames = [recent]() {
+        QStringList names;
+        for (QAction *entry : recent->actions())
+            names << QFileInfo(entry->text()).fileName();
+        return names.join(' ');
+    };
+    QCOMPARE(recentNames(), QStringLiteral("f8.brcf f7.brcf f6.brcf f5.brcf f4.brcf f3.brcf "
+                                           "f2.brcf f1.brcf"));
+
+    // A missing file is dropped with a line in the status bar; a present one opens.
+    QVERIFY(QFile::remove(files.at(5)));
+    recent->actions().at(3)->trigger();
+    QVERIFY(window->statusBar()->currentMessage().contains("f5.brcf"));
+    QCOMPARE(recentNames(), QStringLiteral("f8.brcf f7.brcf f6.brcf f4.brcf f3.brcf f2.brcf "
+                                           "f1.brcf"));
+    const int views = subWindows(*window).size();
+    recent->actions().last()->trigger();
+    QCOMPARE(subWindows(*window).size(), views + 1);
+    QCOMPARE(subWindows(*window).last()->windowTitle(), Title + "f1.brcf");
+
+    // The file dialogs start in the folder used last.
+    QString dialogFolder;
+    whenModal<QFileDialog>([&dialogFolder](QFileDialog *dialog) {
+        dialogFolder = dialog->directory().absolutePath();
+        dialog->reject();
+    });
+    action(*window, "actionOpen")->trigger();
+    QCOMPARE(dialogFolder, QFileInfo(folder.path()).absoluteFilePath());
+
+    // Layout: a smaller window with the output pane shown.
+    window->showNormal();
+    window->setGeometry(40, 50, 900, 600);
+    window->findChild<QDockWidget *>(QStringLiteral("dockWidget_2"))->show();
+    window->close();
+    QTRY_VERIFY(!shownMainWindow());
+
+    QVERIFY(m_start->openFile(files.at(2)));
+    window = shownMainWindow();
+    QVERIFY(window && !window->isMaximized());
+    QCOMPARE(window->size(), QSize(900, 600));
+    QVERIFY(window->findChild<QDockWidget *>(QStringLiteral("dockWidget_2"))->isVisible());
+    emit window->findChild<QMenu *>(QStringLiteral("menuRecent"))->aboutToShow();
+    QCOMPARE(window->findChild<QMenu *>(QStringLiteral("menuRecent"))->actions().first()->text(),
+             QDir::toNativeSeparators(files.at(2)));
+    AppSettings::useFile(QString());
 }
 
 QTEST_MAIN(TestMainWindow)

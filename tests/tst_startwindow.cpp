@@ -1,6 +1,8 @@
 // The start window without a unit: defaults, inputs, the parameters handed to
 // the client and the connection errors that need no peer.
 
+#include "appsettings.h"
+#include "commandline.h"
 #include "dialog.h"
 #include "startwindow.h"
 #include "tablewidget.h"
@@ -15,7 +17,9 @@
 #include <QSerialPort>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QModbusTcpClient>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QtTest>
 
 class TestStartWindow : public QObject
@@ -41,6 +45,9 @@ private slots:
     void tcpConnect_badInputRefusedBeforeConnecting();
     void online_withoutRowWarns();
     void aboutAction_opensAboutBox();
+    void settings_surviveRestart();
+    void commandLine_data();
+    void commandLine();
 
 private:
     template<typename T>
@@ -321,6 +328,98 @@ void TestStartWindow::aboutAction_opensAboutBox()
     });
     widget<QAction>("actionAboutProgram")->trigger();
     QCOMPARE(title, QStringLiteral("О программе"));
+}
+
+void TestStartWindow::settings_surviveRestart()
+{
+    QTemporaryDir dir;
+    AppSettings::useFile(dir.filePath(QStringLiteral("settings.ini")));
+    auto restart = [this]() {
+        m_window.reset();
+        m_window = std::make_unique<StartWindow>();
+    };
+    // A first start with a settings file keeps the factory fields.
+    restart();
+    QCOMPARE(widget<QLineEdit>("leIp")->text(), QStringLiteral("192.168.1.99"));
+    QCOMPARE(widget<QComboBox>("baudRateBox")->currentText(), QStringLiteral("115200"));
+
+    widget<QComboBox>("boxPortName")->setEditText(QStringLiteral("/dev/ttyBRK7"));
+    widget<QComboBox>("baudRateBox")->setCurrentText(QStringLiteral("9600"));
+    widget<QComboBox>("parityBox")->setCurrentText(QStringLiteral("Нечет"));
+    widget<QComboBox>("stopBitsBox")->setCurrentText(QStringLiteral("2"));
+    widget<QSpinBox>("leStartSlave")->setValue(3);
+    QTest::mouseClick(widget<QPushButton>("btnHide"), Qt::LeftButton);
+    widget<QSpinBox>("leLastSlave")->setValue(9);
+    widget<QTabWidget>("tabWidget")->setCurrentIndex(1);
+    widget<QLineEdit>("leIp")->setText(QStringLiteral("10.1.2.3"));
+    widget<QLineEdit>("lePort")->setText(QStringLiteral("1503"));
+    restart();
+    AppSettings::useFile(QString());
+
+    QCOMPARE(widget<QTabWidget>("tabWidget")->currentIndex(), 1);
+    QVERIFY(qobject_cast<QModbusTcpClient *>(m_window->client()));
+    QCOMPARE(widget<QLineEdit>("leIp")->text(), QStringLiteral("10.1.2.3"));
+    QCOMPARE(widget<QLineEdit>("lePort")->text(), QStringLiteral("1503"));
+    QCOMPARE(widget<QComboBox>("boxPortName")->currentText(), QStringLiteral("/dev/ttyBRK7"));
+    QCOMPARE(widget<QComboBox>("baudRateBox")->currentText(), QStringLiteral("9600"));
+    QCOMPARE(widget<QComboBox>("parityBox")->currentText(), QStringLiteral("Нечет"));
+    QCOMPARE(widget<QComboBox>("stopBitsBox")->currentText(), QStringLiteral("2"));
+    QCOMPARE(widget<QSpinBox>("leStartSlave")->value(), 3);
+    QCOMPARE(widget<QSpinBox>("leLastSlave")->value(), 9);
+    QCOMPARE(widget<QPushButton>("btnHide")->text(), QStringLiteral("-"));
+    QVERIFY(!widget<QSpinBox>("leLastSlave")->isHidden());
+}
+
+void TestStartWindow::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("error"); // part of the message; empty: accepted
+    QTest::addColumn<int>("tab");
+    QTest::addColumn<QString>("field"); // IP and port, or serial port and baud rate
+
+    QTest::newRow("nothing") << QStringList() << QString() << 0 << "|115200";
+    QTest::newRow("tcp") << QStringList{"--tcp", "127.0.0.1:1502"} << QString() << 1
+                         << "127.0.0.1|1502";
+    QTest::newRow("serial") << QStringList{"--serial", "/dev/pts/7", "--baud", "19200"} << QString()
+                            << 0 << "/dev/pts/7|19200";
+    QTest::newRow("file and tcp") << QStringList{"unit.brcf", "--tcp", "10.0.0.2:502"} << QString()
+                                  << 1 << "10.0.0.2|502";
+    QTest::newRow("host name") << QStringList{"--tcp", "localhost:502"} << "IPv4" << 0 << "";
+    QTest::newRow("octet 256") << QStringList{"--tcp", "1.2.3.256:502"} << "IPv4" << 0 << "";
+    QTest::newRow("port 0") << QStringList{"--tcp", "1.2.3.4:0"} << "IPv4" << 0 << "";
+    QTest::newRow("both links") << QStringList{"--tcp", "1.2.3.4:502", "--serial", "/dev/x"}
+                                << "exclude" << 0 << "";
+    QTest::newRow("baud alone") << QStringList{"--baud", "9600"} << "needs --serial" << 0 << "";
+    QTest::newRow("odd baud") << QStringList{"--serial", "/dev/x", "--baud", "14400"}
+                              << "Unsupported baud rate 14400" << 0 << "";
+    QTest::newRow("two files") << QStringList{"a.brcf", "b.brcf"} << "Only one file" << 0 << "";
+    QTest::newRow("unknown") << QStringList{"--fast"} << "Unknown option" << 0 << "";
+}
+
+void TestStartWindow::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, error);
+    QFETCH(int, tab);
+    QFETCH(QString, field);
+
+    CommandLine commandLine;
+    const CommandLine::Outcome outcome
+        = commandLine.parse(QStringList{"brk-configurator"} + arguments);
+    if (!error.isEmpty()) {
+        QCOMPARE(outcome, CommandLine::Outcome::Error);
+        QVERIFY2(commandLine.errorText().contains(error), qPrintable(commandLine.errorText()));
+        return;
+    }
+    QCOMPARE(outcome, CommandLine::Outcome::Run);
+    m_window->applyCommandLine(commandLine);
+    QCOMPARE(widget<QTabWidget>("tabWidget")->currentIndex(), tab);
+    const QString shown
+        = tab == 1
+              ? widget<QLineEdit>("leIp")->text() + '|' + widget<QLineEdit>("lePort")->text()
+              : (arguments.isEmpty() ? QString() : widget<QComboBox>("boxPortName")->currentText())
+                    + '|' + widget<QComboBox>("baudRateBox")->currentText();
+    QCOMPARE(shown, field);
 }
 
 QTEST_MAIN(TestStartWindow)
