@@ -2,19 +2,16 @@
 // with --jobs 16, against the same write to one unit: the fleet should take
 // little longer than one unit. Also a read of one unit against the floor of
 // its fixed pauses.
+#include "processrun.h"
 #include "registerblocks.h"
 #include "transfersequence.h"
 #include "unitsimfixture.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <cstdio>
 #include <memory>
@@ -34,28 +31,8 @@ struct Run
 // Runs brkctl; the simulated units answer on this process's event loop meanwhile.
 Run brkctl(const QStringList &arguments)
 {
-    QProcess process;
-    QElapsedTimer clock;
-    clock.start();
-    process.start(QStringLiteral(BRKCTL_PATH), arguments);
-    Run run;
-    if (!process.waitForStarted())
-        return run;
-    QEventLoop loop;
-    QObject::connect(&process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), &loop,
-                     &QEventLoop::quit);
-    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
-    if (process.state() != QProcess::NotRunning)
-        loop.exec();
-    run.ms = clock.elapsed();
-    if (process.state() != QProcess::NotRunning) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.status = process.exitCode();
-    run.json = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
-    return run;
+    const ProcessRun process = ProcessRun::run(QStringLiteral(BRKCTL_PATH), arguments, 120000);
+    return {process.status, process.ms, QJsonDocument::fromJson(process.out.toUtf8()).object()};
 }
 
 QString target(const UnitSimFixture &sim)

@@ -2,13 +2,13 @@
 // TCP loopback and a pty pair): what it sends, what the unit holds afterwards,
 // what it prints and how it exits.
 
+#include "processrun.h"
 #include "ptypair.h"
 #include "unitsimfixture.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -22,36 +22,10 @@ const QString LowerLimit
 // Lower limit of analog input 3 (AI board in slot B, input 2): its high word.
 constexpr int LimitHighWord = 813;
 
-struct Run
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
 // Runs brkctl while the event loop keeps the simulated units answering.
-Run brkctl(const QStringList &arguments, int timeoutMs = 60000)
+ProcessRun brkctl(const QStringList &arguments)
 {
-    QProcess process;
-    process.start(QStringLiteral(BRKCTL_PATH), arguments);
-    Run run;
-    if (!process.waitForStarted())
-        return run;
-    QEventLoop loop;
-    QObject::connect(&process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), &loop,
-                     &QEventLoop::quit);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    if (process.state() != QProcess::NotRunning)
-        loop.exec();
-    if (process.state() != QProcess::NotRunning) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+    return ProcessRun::run(QStringLiteral(BRKCTL_PATH), arguments);
 }
 
 QString target(const UnitSimFixture &sim, int unit)
@@ -120,7 +94,7 @@ void TestBrkctl::initTestCase()
     UnitSimFixture sim;
     QVERIFY(sim.start());
     m_unitFile = m_dir.filePath("unit.brcf");
-    const Run read = brkctl({"read", target(sim, 1), "-o", m_unitFile});
+    const ProcessRun read = brkctl({"read", target(sim, 1), "-o", m_unitFile});
     QCOMPARE(read.status, 0);
     m_editedFile = editedFile(m_unitFile, m_dir.filePath("edited.brcf"), "LOWER_LIMIT", "4");
     QVERIFY(!m_editedFile.isEmpty());
@@ -135,11 +109,11 @@ void TestBrkctl::readThenWriteChanged_sendsOnlyTheChangedRegisters()
     QVERIFY(sim.start());
 
     // The unit's own file differs from the edited one in the limit, by its path.
-    Run diff = brkctl({"diff", target(sim, 1), m_editedFile});
+    ProcessRun diff = brkctl({"diff", target(sim, 1), m_editedFile});
     QCOMPARE(diff.status, 1);
     QCOMPARE(diff.out, LowerLimit + ": 0.000 → 4.000\n");
 
-    const Run write = brkctl({"write", target(sim, 1), m_editedFile, "--changed"});
+    const ProcessRun write = brkctl({"write", target(sim, 1), m_editedFile, "--changed"});
     QVERIFY2(write.status == 0, qPrintable(write.err));
     // 4.0 is 0x40800000: only the high word changes, after its write-enable
     // command, inside the EEPROM flag.
@@ -220,7 +194,7 @@ void TestBrkctl::refused()
         argument.replace("%F", m_editedFile);
         argument.replace("%S", m_badSignalFile);
     }
-    const Run run = brkctl(arguments);
+    const ProcessRun run = brkctl(arguments);
     QVERIFY2(run.err.contains(message), qPrintable(run.err));
     QCOMPARE(run.status, status);
     QCOMPARE(!writes(sim).isEmpty(), writesSent);
@@ -256,8 +230,8 @@ void TestBrkctl::fleetWrite_keepsEachUnitsLinkWords()
         for (int reg = 2004; reg <= 2015; ++reg)
             before[unit][reg] = sim.reg(unit, HoldingRegisters, reg);
 
-    const Run run = brkctl({"write", target(sim, 3), target(sim, 7), target(sim, 9), m_editedFile,
-                            "--jobs", "3", "--json"});
+    const ProcessRun run = brkctl({"write", target(sim, 3), target(sim, 7), target(sim, 9),
+                                   m_editedFile, "--jobs", "3", "--json"});
     QCOMPARE(run.status, 5); // the highest of the units' statuses
     const QJsonArray units
         = QJsonDocument::fromJson(run.out.toUtf8()).object().value("units").toArray();
@@ -304,7 +278,7 @@ void TestBrkctl::rtu_writesAndFollowsAnAddressChange()
     QVERIFY2(sim.openSerial(pty.unitEnd(), &error), qPrintable(error));
     const QString unit = QStringLiteral("rtu:%1?baud=9600&unit=5").arg(pty.clientEnd());
 
-    Run run = brkctl({"write", unit, m_editedFile, "--changed", "--keep-link"});
+    ProcessRun run = brkctl({"write", unit, m_editedFile, "--changed", "--keep-link"});
     QVERIFY2(run.status == 0, qPrintable(run.err));
     QCOMPARE(sim.reg(5, HoldingRegisters, LimitHighWord), 0x4080);
 
