@@ -102,8 +102,12 @@ void CalibrationPoller::readProperty()
     if (m_finished || isPassRunning() || m_polled.isEmpty())
         return;
     if (m_stale) {
-        if (!m_probe)
-            sendRead(m_polled.constFirst(), true);
+        // Each parameter in turn: one register the unit leaves unanswered
+        // must not hide that it answers the others.
+        if (!m_probe) {
+            m_probeIndex = (m_probeIndex + 1) % m_polled.size();
+            sendRead(m_polled.at(m_probeIndex), true);
+        }
         return;
     }
     m_passIndex = 0;

@@ -29,9 +29,9 @@ class QModbusReply;
 // client sends no retry.
 //
 // When StaleAfterReads reads in a row get no answer, the stored values are
-// stale: the pass stops, and each tick sends a single read whose silence
-// doubles the interval up to MaxBackoffMs. The first answer ends it, and the
-// passes go on at the usual pace.
+// stale: the pass stops, and each tick sends a single read (of each parameter
+// in turn) whose silence doubles the interval up to MaxBackoffMs. The first
+// answer ends it, and the passes go on at the usual pace.
 //
 // A dialog creates it (the client's timeout and retries change here and are
 // given back by finish()), connects the signals, calls start(), and calls
@@ -102,6 +102,7 @@ private:
     bool m_restoring = false;
     bool m_stale = false;
     int m_unansweredReads = 0;
+    int m_probeIndex = 0;
     int m_savedTimeout = -1;
     int m_savedRetries = -1;
 
