@@ -27,11 +27,14 @@
 #include <QMessageBox>
 #include <QModbusClient>
 #include <QRandomGenerator>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QShowEvent>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTimer>
+
+#include <utility>
 
 namespace {
 
@@ -214,6 +217,7 @@ void MainWindow::addView(ModuleView *view, QString title)
     connect(view, &ModuleView::addMessage, this, &MainWindow::addMessage);
     connect(view, &ModuleView::addInfoProperty, this, &MainWindow::addInfoProperty);
     connect(view, &ModuleView::enableSave, ui->actionSave, &QAction::setEnabled);
+    view->installEventFilter(this);
 }
 
 bool MainWindow::createNew()
@@ -254,37 +258,50 @@ void MainWindow::deleteSubmodule()
 
 void MainWindow::save()
 {
-    ModuleView *view = currentView();
-    if (!view)
-        return;
-    if (view->fileName().isEmpty())
-        saveAs();
-    else
-        saveTo(view, view->fileName());
+    if (ModuleView *view = currentView())
+        saveView(view, false);
 }
 
 void MainWindow::saveAs()
 {
-    // The dialog is modal, but the view may still close under it.
-    const QPointer<ModuleView> view = currentView();
-    if (!view)
-        return;
-    const QString fileName = QFileDialog::getSaveFileName(this, QStringLiteral("Save File"),
-                                                          RecentFiles::lastFolder(), FileFilter);
-    if (!fileName.isEmpty() && view)
-        saveTo(view, fileName);
+    if (ModuleView *view = currentView())
+        saveView(view, true);
 }
 
-void MainWindow::saveTo(ModuleView *view, const QString &fileName)
+bool MainWindow::saveView(ModuleView *view, bool askName)
+{
+    // The dialog is modal, but the view may still close under it.
+    const QPointer<ModuleView> guard = view;
+    QString fileName = view->fileName();
+    if (askName || fileName.isEmpty())
+        fileName = askSaveName();
+    if (fileName.isEmpty() || !guard)
+        return false;
+    return saveTo(guard, fileName);
+}
+
+QString MainWindow::askSaveName()
+{
+    QFileDialog dialog(this, QStringLiteral("Save File"), RecentFiles::lastFolder(), FileFilter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // A name typed without a suffix gets ours, or the Open dialog's filter
+    // would hide the file; the dialog asks before replacing that file.
+    dialog.setDefaultSuffix(QStringLiteral("brcf"));
+    if (dialog.exec() != QDialog::Accepted)
+        return QString();
+    return dialog.selectedFiles().value(0);
+}
+
+bool MainWindow::saveTo(ModuleView *view, const QString &fileName)
 {
     Module *module = view->module();
     if (!module)
-        return;
+        return false;
     // A file that was not written leaves everything as it was: the marks
     // still show what is unsaved.
     if (!saveJsonObject(module->toJson(), fileName)) {
         warn(QStringLiteral("Не удалось записать файл %1").arg(QDir::toNativeSeparators(fileName)));
-        return;
+        return false;
     }
     view->setFileName(fileName);
     RecentFiles::add(fileName);
@@ -295,7 +312,9 @@ void MainWindow::saveTo(ModuleView *view, const QString &fileName)
     }
     module->setChanged(false);
     view->refreshColors();
+    view->markSaved();
     ui->actionSave->setEnabled(false);
+    return true;
 }
 
 void MainWindow::openFileJson()
@@ -343,9 +362,21 @@ void MainWindow::openRecent(const QString &fileName)
     openFile(fileName);
 }
 
+std::unique_ptr<Module> MainWindow::openModule(const QString &fileName)
+{
+    QString error;
+    std::unique_ptr<Module> module = loadModule(fileName, &error);
+    if (!module)
+        warn(error);
+    return module;
+}
+
 bool MainWindow::openOffline(const QString &fileName, const QString &title)
 {
-    auto *view = new ModuleView(m_mode, loadModule(fileName).release(), this);
+    std::unique_ptr<Module> module = openModule(fileName);
+    if (!module)
+        return false;
+    auto *view = new ModuleView(m_mode, module.release(), this);
     view->setFileName(fileName);
     addView(view, title);
     return true;
@@ -358,7 +389,9 @@ bool MainWindow::openOnline(const QString &fileName, const QString &title)
             "Не возможно сверить конфигурацию, создайте модуль и повторите загрузку"));
         return false;
     }
-    std::unique_ptr<Module> module = loadModule(fileName);
+    std::unique_ptr<Module> module = openModule(fileName);
+    if (!module)
+        return false;
     // Checked before a view exists: a rejected file leaves nothing behind.
     const int code = m_deviceModule->compare(module.get());
     if (code != CompareMatch) {
@@ -459,6 +492,16 @@ void MainWindow::showAsLastTime()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    if (!m_ownClose && !m_closedEmitted) {
+        const QList<QMdiSubWindow *> windows = ui->mdiArea->subWindowList(QMdiArea::CreationOrder);
+        for (QMdiSubWindow *subWindow : windows) {
+            auto *view = qobject_cast<ModuleView *>(subWindow->widget());
+            if (view && !mayClose(view)) {
+                event->ignore();
+                return;
+            }
+        }
+    }
     AppSettings::setValue(GeometryKey, saveGeometry());
     AppSettings::setValue(DockStateKey, saveState());
     if (m_transfer)
@@ -469,6 +512,49 @@ void MainWindow::closeEvent(QCloseEvent *event)
         emit closed();
     }
     QMainWindow::closeEvent(event);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Close && !m_ownClose) {
+        auto *view = qobject_cast<ModuleView *>(watched);
+        if (view && !mayClose(view)) {
+            event->ignore();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool MainWindow::mayClose(ModuleView *view)
+{
+    if (m_mode & ModeOnline) {
+        if (!view->hasUnwrittenEdits())
+            return true;
+        const auto answer = QMessageBox::question(
+            this, WarningTitle,
+            QStringLiteral("Изменения не записаны в модуль. Закрыть без записи?"),
+            QMessageBox::Close | QMessageBox::Cancel, QMessageBox::Cancel);
+        return answer == QMessageBox::Close;
+    }
+    if (!view->hasChanges())
+        return true;
+    const QString text = view->fileName().isEmpty()
+                             ? QStringLiteral("Сохранить новую конфигурацию?")
+                             : QStringLiteral("Сохранить изменения в файле %1?")
+                                   .arg(QFileInfo(view->fileName()).fileName());
+    const auto answer = QMessageBox::question(
+        this, WarningTitle, text, QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+        QMessageBox::Save);
+    if (answer == QMessageBox::Save)
+        return saveView(view, false);
+    return answer == QMessageBox::Discard;
+}
+
+void MainWindow::closeOnOwn()
+{
+    m_ownClose = true;
+    close();
 }
 
 void MainWindow::enableSequenceActions(bool enabled)
@@ -562,10 +648,18 @@ void MainWindow::resetConfig()
 {
     if (!m_client || !m_transfer || m_transfer->isRunning())
         return;
+    const auto answer = QMessageBox::question(
+        this, WarningTitle, QStringLiteral("Сбросить конфигурацию модуля к заводской?"),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    // The question runs its own event loop: a sequence may have started.
+    if (answer != QMessageBox::Yes || m_transfer->isRunning())
+        return;
     if (m_transfer->startReset() != TransferSequence::Start::Started)
         return;
     m_state = State::Resetting;
     enableSequenceActions(false);
+    // Asked once above; the views read before the reset say nothing now.
+    const QScopedValueRollback<bool> unasked(m_ownClose, true);
     ui->mdiArea->closeAllSubWindows();
 }
 
@@ -603,14 +697,18 @@ void MainWindow::onTransferFinished(int kind, int result)
     using Result = TransferSequence::Result;
     const Result outcome = Result(result);
     switch (Kind(kind)) {
-    case Kind::Read:
+    case Kind::Read: {
+        const bool afterReset = std::exchange(m_readAfterReset, false);
         if (outcome == Result::Cancelled)
             break;
         // Blocks that failed keep what they held and are listed in the output
         // pane; the view shows what was read.
         m_tables = m_transfer->tables();
         emit dataTransferComplete();
+        if (afterReset && outcome == Result::Completed)
+            statusBar()->showMessage(QStringLiteral("Заводская конфигурация считана из модуля"));
         return;
+    }
     case Kind::Write:
         finishWrite(result);
         return;
@@ -647,12 +745,18 @@ void MainWindow::finishWrite(int result)
         // The unit may hold a partly written configuration: back to the
         // start window, after the one warning.
         showPendingWarning();
-        close();
+        closeOnOwn();
         return;
     case Result::Unconfirmed:
+        showPendingWarning();
+        // The unit may answer at another address or speed now: like a failed
+        // write, back to the start window to find it again.
+        if (m_transfer->linkChanged()) {
+            closeOnOwn();
+            return;
+        }
         // Not known to be in the unit: a write of the changes sends them again.
         m_tables = m_tablesBeforeWrite;
-        showPendingWarning();
         return;
     default:
         m_pendingWarning.clear();
@@ -666,7 +770,7 @@ void MainWindow::reportWriteSuccess()
         return;
     setEnabled(true);
     warn(QStringLiteral("Конфигурация успешно записана!"));
-    close();
+    closeOnOwn();
 }
 
 void MainWindow::onCreateModule()
@@ -689,12 +793,14 @@ void MainWindow::onCreateModule()
     }
     case State::Resetting:
         enableSequenceActions(true);
+        m_readAfterReset = true;
         readFromDevice();
         return;
     case State::Writing:
         if (m_writeView && m_writeView->module()) {
             m_writeView->module()->setChanged(false);
             m_writeView->refreshColors();
+            m_writeView->markWritten();
         }
         if ((m_mode & ModeTcp) || m_linkChanged) {
             // The unit may answer elsewhere now: the start window reconnects.

@@ -90,6 +90,8 @@ private slots:
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    // Asks before a view with unsaved or unwritten changes is closed.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void connectActions();
@@ -97,11 +99,21 @@ private:
     QString defaultTitle() const;
     void addView(ModuleView *view, QString title);
     QMdiSubWindow *subWindowOf(const ModuleView *view) const;
-    void saveTo(ModuleView *view, const QString &fileName);
+    // Saves to the view's file, asking for a name when it has none or when
+    // `askName` is set; false when nothing was saved.
+    bool saveView(ModuleView *view, bool askName);
+    QString askSaveName();
+    bool saveTo(ModuleView *view, const QString &fileName);
+    // The module of a configuration file, or null after telling why not.
+    std::unique_ptr<Module> openModule(const QString &fileName);
     bool openOffline(const QString &fileName, const QString &title);
     bool openOnline(const QString &fileName, const QString &title);
     void fillRecentMenu();
     void openRecent(const QString &fileName);
+    // Whether a close the user asked for may drop the view's changes.
+    bool mayClose(ModuleView *view);
+    // Closes for the window's own reasons: nothing is asked.
+    void closeOnOwn();
     void warn(const QString &text);
     void onTransferFinished(int kind, int result);
     // Read, write, reset and calibration wait while a sequence runs.
@@ -127,6 +139,8 @@ private:
     State m_state = State::Idle;
     TransferSequence *m_transfer = nullptr; // child object, online windows only
     bool m_closedEmitted = false;
+    bool m_ownClose = false;       // the window closes views or itself, unasked
+    bool m_readAfterReset = false; // the running read follows a reset
     // The running write: its view, the image before encoding, and the warning
     // held back until the write has ended.
     QPointer<ModuleView> m_writeView;

@@ -160,10 +160,9 @@ void ModuleView::addSubmodule(int type)
             return;
         }
     }
-    Device *created = m_module->createSubmodule(type);
-    if (!created)
+    if (!m_module->placeSubmodule(type, slot))
         return;
-    created->setValue(SubmoduleParam::Slot, slot);
+    markChanged();
     setModule(m_module);
 }
 
@@ -195,7 +194,9 @@ void ModuleView::setModule(Module *module)
         for (BrowserItem *child : children)
             collapseBelow(child);
     }
-    const bool now = m_module->isChanged();
+    // A rebuild never forgets a change: edits of most rows leave no flag in
+    // the model, and added or removed boards none at all.
+    const bool now = m_changed || m_module->isChanged();
     if (now != m_changed) {
         m_changed = now;
         emit enableSave(now);
@@ -210,9 +211,30 @@ void ModuleView::removeSubmodule(Submodule *submodule)
         // The rows, their associations and the "Group" parameters point at
         // the board: they go before it does.
         clearTree();
-        delete submodule; // a child of the module; leaves its children list
+        m_module->removeSubmodule(submodule);
+        markChanged();
     }
     setModule(m_module);
+}
+
+void ModuleView::markChanged()
+{
+    m_unwritten = true;
+    // Told on every change: the host disables saving after a save without the
+    // view knowing, and the next change must enable it again.
+    m_changed = true;
+    emit enableSave(true);
+}
+
+void ModuleView::markSaved()
+{
+    m_changed = false;
+    emit enableSave(false);
+}
+
+void ModuleView::markWritten()
+{
+    m_unwritten = false;
 }
 
 void ModuleView::valueChanged(BrowserProperty *qtproperty, const QVariant &value)
@@ -232,10 +254,7 @@ void ModuleView::valueChanged(BrowserProperty *qtproperty, const QVariant &value
     const auto items = m_browser->items(qtproperty);
     for (BrowserItem *item : items)
         m_browser->setBackgroundColor(item, QColor(Qt::cyan));
-    // Told on every edit: the host disables saving after a save without the
-    // view knowing, and the next edit must enable it again.
-    m_changed = true;
-    emit enableSave(true);
+    markChanged();
 
     if (Module::isDottedAddress(name)) {
         applyAddress(parameter, value.toString());

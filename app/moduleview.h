@@ -43,7 +43,13 @@ public:
     ~ModuleView() override;
 
     Module *module() const { return m_module; }
+    // Changes not saved to a file since the last save.
     bool hasChanges() const { return m_changed; }
+    // Edits not written to the unit since the last write.
+    bool hasUnwrittenEdits() const { return m_unwritten; }
+    // The configuration is in its file now / in the unit now.
+    void markSaved();
+    void markWritten();
     QString fileName() const { return m_fileName; }
     void setFileName(const QString &fileName) { m_fileName = fileName; }
 
@@ -93,6 +99,8 @@ private:
     // A parameter that only carries a device and a help key for its row.
     Property *ownProperty(const QString &name, Device *device);
 
+    // An edit or a board added or removed.
+    void markChanged();
     void colorItem(BrowserItem *item);
     void collapseBelow(BrowserItem *item);
     static void applyAddress(Property *parameter, const QString &text);
@@ -111,6 +119,7 @@ private:
     std::unique_ptr<QProgressDialog> m_progressDialog;
     QElapsedTimer m_timer;
     bool m_changed = false;
+    bool m_unwritten = false;
     quint32 m_mode = 0;
     QString m_fileName;
     std::vector<std::unique_ptr<Property>> m_ownProperties;

@@ -13,6 +13,7 @@
 #include "applogging.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -233,8 +234,20 @@ bool StartWindow::openFile(const QString &fileName)
     return true;
 }
 
+void StartWindow::closeEvent(QCloseEvent *event)
+{
+    // A main window with unsaved work asks first; declined, both stay.
+    if (m_mainWindow && !m_mainWindow->close()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
 void StartWindow::on_btnExit_clicked()
 {
+    if (m_mainWindow && !m_mainWindow->close())
+        return;
     QApplication::closeAllWindows();
     QApplication::quit();
 }

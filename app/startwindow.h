@@ -72,6 +72,7 @@ protected:
     // Records the main window now using the client: while it lives no other
     // unit can be opened. The start window hides.
     void setMainWindow(QWidget *window);
+    void closeEvent(QCloseEvent *event) override;
     // Brings the start window back with a fresh, unconnected client.
     void onMainWindowClosed();
 

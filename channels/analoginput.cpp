@@ -18,11 +18,9 @@ AnalogInput::AnalogInput(int globalNumber, QObject *parent)
     for (int code = 0; code <= 3; ++code)
         signalNames.insert(code, signalTypeName(code));
     property(ChannelParam::SignalType)->setEnumNames(signalNames);
-    describe(ChannelParam::SignalType, ValueEnum, RegisterHoldingRegisters, 1200 + globalNumber,
-             true);
-    describe(ChannelParam::Value, ValueInt16, RegisterInputRegisters, 2 * globalNumber, false);
-    describe(ChannelParam::RawValue, ValueInt16, RegisterInputRegisters, 10004 + globalNumber,
-             false);
+    describe(ChannelParam::SignalType, ValueEnum, RegisterHoldingRegisters, 1200, 1, true);
+    describe(ChannelParam::Value, ValueInt16, RegisterInputRegisters, 0, 2, false);
+    describe(ChannelParam::RawValue, ValueInt16, RegisterInputRegisters, 10004, 1, false);
     connect(property(ChannelParam::DataFormat), &Property::valueChange, this,
             &AnalogChannel::updateType);
 }

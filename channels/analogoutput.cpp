@@ -23,11 +23,9 @@ AnalogOutput::AnalogOutput(int globalNumber, QObject *parent)
     for (int code = 0; code <= 3; ++code)
         signalNames.insert(code, signalTypeName(code));
     property(ChannelParam::SignalType)->setEnumNames(signalNames);
-    describe(ChannelParam::SignalType, ValueEnum, RegisterHoldingRegisters, 1400 + globalNumber,
-             true);
-    describe(ChannelParam::Value, ValueInt16, RegisterHoldingRegisters, 2 * globalNumber, true);
-    describe(ChannelParam::RawValue, ValueInt16, RegisterHoldingRegisters, 10004 + globalNumber,
-             true);
+    describe(ChannelParam::SignalType, ValueEnum, RegisterHoldingRegisters, 1400, 1, true);
+    describe(ChannelParam::Value, ValueInt16, RegisterHoldingRegisters, 0, 2, true);
+    describe(ChannelParam::RawValue, ValueInt16, RegisterHoldingRegisters, 10004, 1, true);
     connect(property(ChannelParam::DataFormat), &Property::valueChange, this,
             &AnalogChannel::updateType);
 }

@@ -6,6 +6,9 @@
 
 #include <QDebug>
 
+#include <algorithm>
+#include <climits>
+
 Channel::Channel(int globalNumber, QObject *parent)
     : Device(parent)
 {
@@ -64,7 +67,16 @@ int Channel::channelNumber() const
     return value(ChannelParam::Number).toInt();
 }
 
-void Channel::describe(const QString &name, int valueType, int registerType, int address,
+bool Channel::setGlobalNumber(int number)
+{
+    if (value(ChannelParam::GlobalNumber) == QVariant(number))
+        return false;
+    setValue(ChannelParam::GlobalNumber, number);
+    placeRegisters();
+    return true;
+}
+
+void Channel::describe(const QString &name, int valueType, int registerType, int base, int stride,
                        bool editable, int scale)
 {
     Property *p = property(name);
@@ -72,7 +84,22 @@ void Channel::describe(const QString &name, int valueType, int registerType, int
         return;
     p->setValueType(valueType);
     p->setRegisterType(registerType);
-    p->setAddress(address);
     p->setEditable(editable);
     p->setScale(scale);
+    m_spots.erase(std::remove_if(m_spots.begin(), m_spots.end(),
+                                 [&name](const Spot &spot) { return spot.name == name; }),
+                  m_spots.end());
+    m_spots.append({name, base, stride});
+    placeRegisters();
+}
+
+void Channel::placeRegisters()
+{
+    // Channel numbers are small; an absurd one gives no register at all.
+    const qint64 g = globalNumber();
+    for (const Spot &spot : qAsConst(m_spots)) {
+        const qint64 address = spot.base + qint64(spot.stride) * g;
+        if (Property *p = property(spot.name))
+            p->setAddress(address >= 0 && address <= INT_MAX ? int(address) : -1);
+    }
 }

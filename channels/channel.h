@@ -36,13 +36,28 @@ public:
     // Largest channel number accepted from a file.
     static constexpr int MaxFileNumber = 1023;
 
+    // Moves the channel to another global number, with the registers of its
+    // live values. False when it already had that number.
+    bool setGlobalNumber(int number);
+
 protected:
     int globalNumber() const;
     int channelNumber() const;
     // Sets a parameter with the attributes the register map and the
-    // calibration dialog read.
-    void describe(const QString &name, int valueType, int registerType, int address, bool editable,
-                  int scale = 1);
+    // calibration dialog read; its register is base + stride × global number.
+    void describe(const QString &name, int valueType, int registerType, int base, int stride,
+                  bool editable, int scale = 1);
+    // Sets the register addresses from the global number.
+    virtual void placeRegisters();
+
+private:
+    struct Spot
+    {
+        QString name;
+        int base;
+        int stride;
+    };
+    QList<Spot> m_spots;
 };
 
 #endif // CHANNEL_H

@@ -16,13 +16,19 @@ DigitalInput::DigitalInput(int globalNumber, QObject *parent)
 {
     setValue(ChannelParam::Type, TypeDigitalInput);
     setValue(ChannelParam::Value, 0);
-    describe(ChannelParam::Value, ValueBool, RegisterCoils, globalNumber, false);
+    describe(ChannelParam::Value, ValueBool, RegisterCoils, 0, 1, false);
 }
 
 bool DigitalInput::hasAntibounce() const
 {
     const int number = channelNumber();
     return number == 2 || number == 3;
+}
+
+void DigitalInput::addAntibounce()
+{
+    setValue(ChannelParam::Antibounce, false);
+    attachAntibounceNames();
 }
 
 void DigitalInput::attachAntibounceNames()

@@ -17,6 +17,9 @@ public:
     void fromTables(ModuleTables dataModule) override;
     ModuleTables toTables(ModuleTables dataModule) override;
 
+    // Gives an input numbered 2 or 3 its contact-bounce filter, off.
+    void addAntibounce();
+
 private:
     bool hasAntibounce() const;
     void attachAntibounceNames();

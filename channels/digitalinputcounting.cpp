@@ -7,5 +7,5 @@ DigitalInputCounting::DigitalInputCounting(int globalNumber, QObject *parent)
 {
     setValue(ChannelParam::Type, TypeCountingInput);
     setValue(ChannelParam::Value, 0);
-    describe(ChannelParam::Value, ValueUInt16, RegisterInputRegisters, 202 + globalNumber, false);
+    describe(ChannelParam::Value, ValueUInt16, RegisterInputRegisters, 202, 1, false);
 }

@@ -18,7 +18,7 @@ DigitalOutput::DigitalOutput(int globalNumber, QObject *parent)
     setValue(ChannelParam::Type, TypeDigitalOutput);
     setValue(ChannelParam::BlockValue, 0);
     setValue(ChannelParam::Value, 0);
-    describe(ChannelParam::Value, ValueBool, RegisterDiscreteInputs, globalNumber, false);
+    describe(ChannelParam::Value, ValueBool, RegisterDiscreteInputs, 0, 1, false);
     property(ChannelParam::BlockValue)
         ->setEnumNames({{0, QStringLiteral("Выкл")}, {1, QStringLiteral("Вкл")}});
     setValue(ChannelParam::Pwm, 0);

@@ -7,6 +7,5 @@ DOStepperMotor::DOStepperMotor(int globalNumber, QObject *parent)
 {
     setValue(ChannelParam::Type, TypeStepperMotor);
     setValue(ChannelParam::Value, 0);
-    describe(ChannelParam::Value, ValueInt32, RegisterHoldingRegisters, 550 + 2 * globalNumber,
-             false);
+    describe(ChannelParam::Value, ValueInt32, RegisterHoldingRegisters, 550, 2, false);
 }

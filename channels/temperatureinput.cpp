@@ -12,12 +12,17 @@ TemperatureInput::TemperatureInput(int globalNumber, QObject *parent)
     for (int code = 4; code <= 22; ++code)
         signalNames.insert(code, signalTypeName(code));
     property(ChannelParam::SignalType)->setEnumNames(signalNames);
-    describe(ChannelParam::SignalType, ValueEnum, RegisterHoldingRegisters, 1200 + globalNumber,
-             true);
+    describe(ChannelParam::SignalType, ValueEnum, RegisterHoldingRegisters, 1200, 1, true);
     connect(property(ChannelParam::DataFormat), &Property::valueChange, this,
             &TemperatureInput::updateProperty);
     connect(property(ChannelParam::SignalType), &Property::valueChange, this,
             &TemperatureInput::updateProperty);
+    updateProperty();
+}
+
+void TemperatureInput::placeRegisters()
+{
+    AnalogInput::placeRegisters();
     updateProperty();
 }
 

@@ -16,6 +16,9 @@ public slots:
     // Register attributes of the value parameters follow the data format and
     // the signal type (resistance codes are unsigned, the others signed).
     void updateProperty();
+
+protected:
+    void placeRegisters() override;
 };
 
 #endif // TEMPERATUREINPUT_H

@@ -3,6 +3,8 @@
 #include "module.h"
 
 #include <QDebug>
+#include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QJsonDocument>
 #include <QSaveFile>
@@ -37,6 +39,11 @@ QJsonObject loadJsonObject(const QString &path)
     return QJsonDocument::fromJson(data).object();
 }
 
+bool isConfiguration(const QJsonObject &root)
+{
+    return root.value(QStringLiteral("module")).isObject();
+}
+
 bool saveJsonObject(const QJsonObject &obj, const QString &path)
 {
     QSaveFile file(path);
@@ -59,11 +66,26 @@ bool saveJsonObject(const QJsonObject &obj, const QString &path)
     return true;
 }
 
-std::unique_ptr<Module> loadModule(const QString &path)
+std::unique_ptr<Module> loadModule(const QString &path, QString *error)
 {
-    auto module = std::make_unique<Module>(-1);
-    module->fromJson(loadJsonObject(path));
-    return module;
+    const QString shown = QDir::toNativeSeparators(path);
+    QString reason;
+    if (!QFileInfo(path).isReadable()) {
+        reason = QStringLiteral("Не удалось открыть файл %1").arg(shown);
+    } else {
+        // Anything else would open as an empty configuration, which a save
+        // would then write over the file.
+        const QJsonObject root = loadJsonObject(path);
+        if (isConfiguration(root)) {
+            auto module = std::make_unique<Module>(-1);
+            module->fromJson(root);
+            return module;
+        }
+        reason = QStringLiteral("Файл %1 не является файлом конфигурации модуля").arg(shown);
+    }
+    if (error)
+        *error = reason;
+    return nullptr;
 }
 
 std::unique_ptr<Module> moduleFromTables(const ModuleTables &tables)

@@ -18,9 +18,14 @@ QJsonObject loadJsonObject(const QString &path);
 // the whole new one reached the disk; false on any failure.
 bool saveJsonObject(const QJsonObject &obj, const QString &path);
 
+// Whether a loaded document is a configuration of the unit: it holds a
+// "module" object.
+bool isConfiguration(const QJsonObject &root);
+
 // A configuration file as the windows open it: a module of the file's type
-// (-1 when the file names none) built from the file.
-std::unique_ptr<Module> loadModule(const QString &path);
+// (-1 when the file names none) built from the file. Null for a file that
+// cannot be read or is not a configuration, with the reason in *error.
+std::unique_ptr<Module> loadModule(const QString &path, QString *error = nullptr);
 
 // A unit's register image as the windows decode it: a module of the type in
 // word 0, its boards and channels decoded from the image.

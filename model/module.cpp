@@ -220,6 +220,34 @@ QList<Submodule *> Module::submodules() const
     return list;
 }
 
+Submodule *Module::placeSubmodule(int type, int slot)
+{
+    auto *submodule = qobject_cast<Submodule *>(createSubmodule(type));
+    if (!submodule)
+        return nullptr;
+    submodule->setValue(SubmoduleParam::Slot, slot);
+    renumberChannels();
+    return submodule;
+}
+
+void Module::removeSubmodule(Submodule *submodule)
+{
+    if (!submodule || submodule->parent() != this)
+        return;
+    delete submodule;
+    renumberChannels();
+}
+
+int Module::renumberChannels()
+{
+    int next[FamilyCount] = {};
+    int changed = 0;
+    const QList<Submodule *> boards = submodules();
+    for (Submodule *board : boards)
+        changed += board->renumber(next);
+    return changed;
+}
+
 void Module::fromTables(ModuleTables dataModule)
 {
     const QVector<quint16> t = dataModule.moduleTable();
@@ -368,6 +396,10 @@ void Module::fromJson(const QJsonObject &root)
         ++seen[type];
         submodule->fromJson(obj);
     }
+    // A file may number the channels in the order its boards were added; the
+    // unit numbers them by slot, and so do the registers they are written to.
+    if (const int corrected = renumberChannels())
+        qDebug() << "Channel numbers of the file corrected to slot order:" << corrected;
 }
 
 int Module::compare(Device *other)
@@ -379,18 +411,21 @@ int Module::compare(Device *other)
         qCDebug(lcModel) << "Type module does not match";
         return CompareModuleType;
     }
-    const QObjectList ours = children();
-    const QObjectList others = module->children();
+    const QList<Submodule *> ours = submodules();
+    const QList<Submodule *> others = module->submodules();
     if (ours.size() != others.size()) {
         qCDebug(lcModel) << "Different number of submodules";
         return CompareSubmoduleCount;
     }
-    // Every board is compared, pairwise in creation order.
+    // Every board is compared with the board in the same slot: a file is
+    // written into the unit slot by slot.
     for (int i = 0; i < ours.size(); ++i) {
-        auto *submodule = qobject_cast<Submodule *>(ours.at(i));
-        if (!submodule)
-            return CompareNotSubmodule;
-        const int result = submodule->compare(qobject_cast<Device *>(others.at(i)));
+        const QVariant slot = ours.at(i)->value(SubmoduleParam::Slot);
+        if (slot.toInt() != others.at(i)->value(SubmoduleParam::Slot).toInt()) {
+            qDebug() << "Submodule slots do not match" << slot;
+            return CompareSubmoduleType;
+        }
+        const int result = ours.at(i)->compare(others.at(i));
         if (result != CompareMatch)
             return result;
     }

@@ -31,6 +31,15 @@ public:
     // Submodules sorted by slot.
     QList<Submodule *> submodules() const;
 
+    // A board of the type in the slot, its channels numbered as on the unit;
+    // null for an unknown type.
+    Submodule *placeSubmodule(int type, int slot);
+    // Deletes one of this module's boards and numbers the others again.
+    void removeSubmodule(Submodule *submodule);
+    // Gives every channel the global number the unit gives it: each family
+    // numbered over the boards in slot order. Returns how many changed.
+    int renumberChannels();
+
     int counter(Family family) const { return m_counters[family]; }
     // Reserves `count` numbers of a family; numbers are never given back.
     void advanceCounter(Family family, int count) { m_counters[family] += count; }

@@ -88,7 +88,7 @@ void Submodule::createChannels()
         auto *input = new DigitalInput(di + i, this);
         addChannel(input, i);
         if (i == 2 || i == 3)
-            input->setValue(ChannelParam::Antibounce, false);
+            input->addAntibounce();
     }
 
     const int dout = firstNumber(Module::DiscreteOutputs, m_discreteOutputs);
@@ -109,12 +109,35 @@ void Submodule::createChannels()
     for (int i = 0; i < m_stepperOutputs; ++i)
         addChannel(new DOStepperMotor(stepper + i, this), stepperNumbers[i % 2]);
 
-    // A DI board takes four counting numbers and a DI6 board six, of which
-    // each uses the first two.
     if (m_countingDI > 0)
-        advance(Module::CountingDI, 2);
+        advance(Module::CountingDI, SpareCountingDI);
     if (m_countingDI6 > 0)
-        advance(Module::CountingDI6, 4);
+        advance(Module::CountingDI6, SpareCountingDI6);
+}
+
+int Submodule::renumber(int *next)
+{
+    // The channels lie in the order createChannels() makes them: family by
+    // family, in the order below.
+    int changed = 0;
+    auto channel = m_channels.cbegin();
+    const auto take = [&](int family, int count, int reserved) {
+        for (int i = 0; i < count && channel != m_channels.cend(); ++i, ++channel) {
+            if ((*channel)->setGlobalNumber(next[family] + i))
+                ++changed;
+        }
+        next[family] += reserved;
+    };
+    take(Module::AnalogInputs, m_analogInputs, m_analogInputs);
+    take(Module::AnalogOutputs, m_analogOutputs, m_analogOutputs);
+    take(Module::DiscreteInputs, m_discreteInputs, m_discreteInputs);
+    take(Module::DiscreteOutputs, m_discreteOutputs, m_discreteOutputs);
+    // DI and DI6 boards share one numbering of counting registers.
+    take(Module::CountingDI, m_countingDI, m_countingDI > 0 ? m_countingDI + SpareCountingDI : 0);
+    take(Module::CountingDI, m_countingDI6,
+         m_countingDI6 > 0 ? m_countingDI6 + SpareCountingDI6 : 0);
+    take(Module::StepperOutputs, m_stepperOutputs, m_stepperOutputs);
+    return changed;
 }
 
 void Submodule::fromJson(const QJsonObject &obj)

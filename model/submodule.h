@@ -24,6 +24,11 @@ public:
     QList<Channel *> channels() const { return m_channels; }
     virtual int submoduleType() const { return m_type; }
 
+    // Numbers the channels from `next` (the first free number of each
+    // Module::Family) as the unit does and moves `next` past this board.
+    // Returns how many channels got another number.
+    int renumber(int *next);
+
     void fromJson(const QJsonObject &obj) override;
     void fromTables(ModuleTables dataModule) override;
     ModuleTables toTables(ModuleTables dataModule) override;
@@ -31,6 +36,11 @@ public:
     int compare(Device *other) override;
 
 protected:
+    // A DI board takes four counting numbers and a DI6 board six, of which
+    // each uses the first two.
+    static constexpr int SpareCountingDI = 2;
+    static constexpr int SpareCountingDI6 = 4;
+
     virtual void createChannels();
     // Sets the kind's channel counts and reserves their numbers in the module.
     void reserve(int analogInputs, int analogOutputs, int discreteInputs, int discreteOutputs,

@@ -1,6 +1,7 @@
 #include "channel.h"
 #include "configfile.h"
 #include "module.h"
+#include "property.h"
 #include "submodule.h"
 
 #include <QFile>
@@ -162,19 +163,21 @@ void TestConfigFile::load_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QVariant>("expected");
     QTest::addColumn<Boards>("boards");
+    QTest::addColumn<bool>("configuration"); // a module object: the window opens it
 
     QTest::newRow("port word 198") << QByteArray(R"({"module":{"PORT_CFG":"198"}})")
-                                   << "Скорость, бит/с" << QVariant(6) << Boards{};
-    QTest::newRow("type as a JSON number") << QByteArray(R"({"module":{"DEV_TYPE":1}})")
-                                           << "Тип модуля" << QVariant(QString("")) << Boards{};
+                                   << "Скорость, бит/с" << QVariant(6) << Boards{} << true;
+    QTest::newRow("type as a JSON number")
+        << QByteArray(R"({"module":{"DEV_TYPE":1}})") << "Тип модуля" << QVariant(QString(""))
+        << Boards{} << true;
     QTest::newRow("missing address word counts as 0")
         << QByteArray(R"({"module":{"IP_1":"2580"}})") << "IP-адрес"
-        << QVariant(QStringLiteral("10.20.0.0")) << Boards{};
+        << QVariant(QStringLiteral("10.20.0.0")) << Boards{} << true;
     QTest::newRow("unknown board types skipped")
         << QByteArray(R"({"submodules":[{"TYPE_SUBMODULE":"0","POSITION_SUBMODULE":"0"},
               {"TYPE_SUBMODULE":"11","POSITION_SUBMODULE":"2"},
               {"TYPE_SUBMODULE":"4","POSITION_SUBMODULE":"1"}]})")
-        << "Тип модуля" << QVariant(-1) << Boards{{4, 1, 0}};
+        << "Тип модуля" << QVariant(-1) << Boards{{4, 1, 0}} << false;
     QTest::newRow("slots outside A-F or taken skipped")
         << QByteArray(R"({"submodules":[{"TYPE_SUBMODULE":"4","POSITION_SUBMODULE":"6"},
               {"TYPE_SUBMODULE":"4","POSITION_SUBMODULE":"-1"},
@@ -183,13 +186,16 @@ void TestConfigFile::load_data()
               {"TYPE_SUBMODULE":"8","POSITION_SUBMODULE":"3"},
               {"TYPE_SUBMODULE":"9","POSITION_SUBMODULE":"4"},
               {"TYPE_SUBMODULE":"4","POSITION_SUBMODULE":"5"}]})")
-        << "Тип модуля" << QVariant(-1) << Boards{{4, 0, 0}, {8, 3, 0}, {9, 4, -1}, {4, 5, 1}};
-    QTest::newRow("submodules not an array")
-        << QByteArray(R"({"submodules":{"a":1}})") << "Тип модуля" << QVariant(-1) << Boards{};
+        << "Тип модуля" << QVariant(-1) << Boards{{4, 0, 0}, {8, 3, 0}, {9, 4, -1}, {4, 5, 1}}
+        << false;
+    QTest::newRow("submodules not an array") << QByteArray(R"({"submodules":{"a":1}})")
+                                             << "Тип модуля" << QVariant(-1) << Boards{} << false;
     QTest::newRow("not JSON") << QByteArray("\x00\xff{[\"", 5) << "Тип модуля" << QVariant(-1)
-                              << Boards{};
+                              << Boards{} << false;
     QTest::newRow("array at the top") << QByteArray(R"([{"module":{"DEV_TYPE":"1"}}])")
-                                      << "Тип модуля" << QVariant(-1) << Boards{};
+                                      << "Тип модуля" << QVariant(-1) << Boards{} << false;
+    QTest::newRow("module not an object") << QByteArray(R"({"module":"1","submodules":[]})")
+                                          << "Тип модуля" << QVariant(-1) << Boards{} << false;
 }
 
 void TestConfigFile::load()
@@ -198,9 +204,11 @@ void TestConfigFile::load()
     QFETCH(QString, name);
     QFETCH(QVariant, expected);
     QFETCH(Boards, boards);
+    QFETCH(bool, configuration);
 
     const QString path = m_dir.filePath("load.brcf");
     QVERIFY(writeFile(path, json));
+    QCOMPARE(isConfiguration(loadJsonObject(path)), configuration);
     Module module(-1);
     module.fromJson(loadJsonObject(path));
     QCOMPARE(module.value(name), expected);
@@ -216,8 +224,8 @@ void TestConfigFile::load()
 
 void TestConfigFile::shortChannelListKeepsDefaults()
 {
-    // A TMP board listed before an AI board numbers its inputs 0 and 1 until
-    // the file's own numbers are applied.
+    // A TMP board in slot B listed before an AI board in slot A, numbered in
+    // that order by the file: the unit numbers the AI board's inputs first.
     const QJsonObject root{
         {"submodules",
          QJsonArray{QJsonObject{{"TYPE_SUBMODULE", "7"},
@@ -228,13 +236,21 @@ void TestConfigFile::shortChannelListKeepsDefaults()
                                 {"channels", QJsonArray{QJsonObject{{"SIGNAL_TYPE", "2"},
                                                                     {"NUMBER_GLOBAL", "9"}}}}}}}};
     Module module(-1);
+    QTest::ignoreMessage(QtDebugMsg, "Channel numbers of the file corrected to slot order: 6");
     module.fromJson(root);
     const QList<Submodule *> boards = module.submodules();
-    QCOMPARE(boards.at(1)->channels().at(0)->value("Глобальный номер канала").toInt(), 0);
-    QCOMPARE(boards.at(1)->channels().at(1)->value("Глобальный номер канала").toInt(), 1);
-    QCOMPARE(boards.at(0)->channels().at(0)->value("Глобальный номер канала").toInt(), 9);
+    const QVector<int> numbers = {0, 1, 2, 3, 4, 5};
+    QVector<int> found, registers;
+    for (Submodule *board : boards) {
+        for (Channel *channel : board->channels()) {
+            found << channel->value("Глобальный номер канала").toInt();
+            registers << channel->property("Значение канала в ед. изм.")->address();
+        }
+    }
+    QCOMPARE(found, numbers);
+    // The live values move with the numbers: input registers 2g.
+    QCOMPARE(registers, (QVector<int>{0, 2, 4, 6, 8, 10}));
     QCOMPARE(boards.at(0)->channels().at(0)->value("Тип сигнала").toInt(), 2);
-    QCOMPARE(boards.at(0)->channels().at(1)->value("Глобальный номер канала").toInt(), 3);
     QCOMPARE(boards.at(0)->channels().at(1)->value("Верхний предел").toInt(), 100);
 }
 

@@ -27,6 +27,7 @@
 #include <QDockWidget>
 #include <QDoubleSpinBox>
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -190,7 +191,8 @@ const QStringList Tmp2 = {"Субмодуль TMP (Слот A)", "Вход те�
 
 // Written by hand from the file format: every value a JSON string except the
 // discrete outputs' block values; boards in the order they were added,
-// channels in the order their boards make them.
+// channels in the order their boards make them, numbered as the unit numbers
+// them: by slot (the TMP inputs in A before the AIO inputs in B).
 const char ExpectedFile[] = R"({
 "module": {"DEV_ADDR": "0", "DEV_STATE": "0", "DEV_TYPE": "1", "GATE_1": "0", "GATE_2": "0",
            "IP_1": "2560", "IP_2": "775", "MASK_1": "0", "MASK_2": "0", "PORT_CFG": "5",
@@ -198,9 +200,9 @@ const char ExpectedFile[] = R"({
 "submodules": [
   {"POSITION_SUBMODULE": "1", "TYPE_SUBMODULE": "5", "channels": [
     {"DATA_FORMAT": "0", "DECIMAL_OFFSET": "0", "LOWER_LIMIT": "0", "NUMBER": "0",
-     "NUMBER_GLOBAL": "0", "SIGNAL_TYPE": "0", "TYPE_CHANNEL": "0", "UPPER_LIMIT": "50.5"},
+     "NUMBER_GLOBAL": "2", "SIGNAL_TYPE": "0", "TYPE_CHANNEL": "0", "UPPER_LIMIT": "50.5"},
     {"DATA_FORMAT": "0", "DECIMAL_OFFSET": "0", "LOWER_LIMIT": "0", "NUMBER": "1",
-     "NUMBER_GLOBAL": "1", "SIGNAL_TYPE": "0", "TYPE_CHANNEL": "0", "UPPER_LIMIT": "100"},
+     "NUMBER_GLOBAL": "3", "SIGNAL_TYPE": "0", "TYPE_CHANNEL": "0", "UPPER_LIMIT": "100"},
     {"BLOCK_VALUE": "0", "DATA_FORMAT": "0", "DECIMAL_OFFSET": "0", "LOWER_LIMIT": "0",
      "NUMBER": "0", "NUMBER_GLOBAL": "0", "SIGNAL_TYPE": "0", "TYPE_CHANNEL": "1",
      "UPPER_LIMIT": "100"},
@@ -215,9 +217,9 @@ const char ExpectedFile[] = R"({
     {"NUMBER": "4", "NUMBER_GLOBAL": "1", "TYPE_CHANNEL": "5"}]},
   {"POSITION_SUBMODULE": "0", "TYPE_SUBMODULE": "7", "channels": [
     {"DATA_FORMAT": "0", "DECIMAL_OFFSET": "0", "LOWER_LIMIT": "0", "NUMBER": "0",
-     "NUMBER_GLOBAL": "2", "SIGNAL_TYPE": "4", "TYPE_CHANNEL": "2", "UPPER_LIMIT": "100"},
+     "NUMBER_GLOBAL": "0", "SIGNAL_TYPE": "4", "TYPE_CHANNEL": "2", "UPPER_LIMIT": "100"},
     {"DATA_FORMAT": "0", "DECIMAL_OFFSET": "0", "LOWER_LIMIT": "0", "NUMBER": "1",
-     "NUMBER_GLOBAL": "3", "SIGNAL_TYPE": "9", "TYPE_CHANNEL": "2", "UPPER_LIMIT": "100"}]}
+     "NUMBER_GLOBAL": "1", "SIGNAL_TYPE": "9", "TYPE_CHANNEL": "2", "UPPER_LIMIT": "100"}]}
 ]})";
 
 // The start of the file as written: indented by four blanks, keys in order.
@@ -257,7 +259,13 @@ private slots:
     void createNew_addsViewOnlyWhenAccepted();
     void save_offlineRenamesAndClearsMarks();
     void save_failedKeepsMarksAndTitle();
+    void saveAs_addsSuffix_data();
+    void saveAs_addsSuffix();
+    void open_refusesWhatIsNotAConfiguration_data();
+    void open_refusesWhatIsNotAConfiguration();
     void close_emitsClosedOnce();
+    void close_asksBeforeDroppingChanges_data();
+    void close_asksBeforeDroppingChanges();
 
     void offline_cancelledTypeChoiceShowsNothing();
     void offline_buildSaveCloseReopen();
@@ -497,6 +505,61 @@ void TestMainWindow::save_failedKeepsMarksAndTitle()
     QCOMPARE(browser->backgroundColor(itemAt(view, path)), QColor(Qt::cyan));
 }
 
+void TestMainWindow::saveAs_addsSuffix_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("saved");
+    QTest::newRow("no suffix") << "plain"
+                               << "plain.brcf";
+    QTest::newRow("another suffix kept") << "other.json"
+                                         << "other.json";
+}
+
+void TestMainWindow::saveAs_addsSuffix()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, saved);
+    MainWindow window(ModeOffline);
+    window.show();
+    QVERIFY(createView(&window));
+    chooseFile(m_dir.filePath(typed));
+    action(window, "actionSaveAs")->trigger();
+    QCOMPARE(window.currentView()->fileName(), m_dir.filePath(saved));
+    QVERIFY(QFile::exists(m_dir.filePath(saved)));
+    QCOMPARE(QFile::exists(m_dir.filePath(typed)), typed == saved);
+}
+
+void TestMainWindow::open_refusesWhatIsNotAConfiguration_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("not JSON") << QByteArray("\x00\xff{[\"", 5);
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("array") << QByteArray(R"([{"module": {"DEV_TYPE": "1"}}])");
+    QTest::newRow("no module object") << QByteArray(R"({"submodules": []})");
+    QTest::newRow("module not an object") << QByteArray(R"({"module": "1", "submodules": []})");
+}
+
+void TestMainWindow::open_refusesWhatIsNotAConfiguration()
+{
+    QFETCH(QByteArray, content);
+    MainWindow window(ModeOffline);
+    window.show();
+    const QString fileName = m_dir.filePath("other.brcf");
+    QFile file(fileName);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+    file.close();
+
+    SeenBox box;
+    chooseFile(fileName, &box);
+    action(window, "actionOpen")->trigger();
+    QTRY_VERIFY(box.seen);
+    QCOMPARE(box.title, Warning);
+    QCOMPARE(box.text, QStringLiteral("Файл %1 не является файлом конфигурации модуля")
+                           .arg(QDir::toNativeSeparators(fileName)));
+    QVERIFY(subWindows(window).isEmpty());
+}
+
 void TestMainWindow::close_emitsClosedOnce()
 {
     MainWindow window(ModeOffline);
@@ -505,6 +568,113 @@ void TestMainWindow::close_emitsClosedOnce()
     window.close();
     window.close();
     QCOMPARE(closed.count(), 1);
+}
+
+void TestMainWindow::close_asksBeforeDroppingChanges_data()
+{
+    QTest::addColumn<QString>("change"); // after the configuration was saved
+    QTest::addColumn<QString>("closer");
+    QTest::addColumn<int>("answer"); // button pressed in the question; 0: no question
+    QTest::addColumn<bool>("closed");
+    QTest::addColumn<bool>("saved"); // the change reached the file
+
+    const int save = QMessageBox::Save;
+    const int discard = QMessageBox::Discard;
+    const int cancel = QMessageBox::Cancel;
+    QTest::newRow("nothing changed") << ""
+                                     << "sub-window" << 0 << true << false;
+    QTest::newRow("board added, sub-window, cancel") << "add board"
+                                                     << "sub-window" << cancel << false << false;
+    QTest::newRow("board removed, sub-window, discard") << "remove board"
+                                                        << "sub-window" << discard << true << false;
+    QTest::newRow("edit, main window, save") << "edit"
+                                             << "main window" << save << true << true;
+    QTest::newRow("edit, main window, cancel") << "edit"
+                                               << "main window" << cancel << false << false;
+    QTest::newRow("edit saved, main window") << "edit, save"
+                                             << "main window" << 0 << true << true;
+    QTest::newRow("edit, start window, cancel") << "edit"
+                                                << "start window" << cancel << false << false;
+    QTest::newRow("edit, start window, discard") << "edit"
+                                                 << "start window" << discard << true << false;
+}
+
+void TestMainWindow::close_asksBeforeDroppingChanges()
+{
+    QFETCH(QString, change);
+    QFETCH(QString, closer);
+    QFETCH(int, answer);
+    QFETCH(bool, closed);
+    QFETCH(bool, saved);
+
+    m_start = std::make_unique<StartWindow>();
+    m_start->show();
+    QPointer<MainWindow> window = openOffline();
+    QVERIFY(window);
+    ModuleView *view = window->currentView();
+    QString greyed;
+    chooseSlot(0, &greyed);
+    action(*window, "actionA1_2_2")->trigger();
+    const QString fileName = m_dir.filePath("close.brcf");
+    QFile::remove(fileName);
+    view->setFileName(fileName);
+    action(*window, "actionSave")->trigger();
+    QFile file(fileName);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray clean = file.readAll();
+    file.close();
+
+    if (change == "add board") {
+        chooseSlot(1, &greyed);
+        action(*window, "actionOK_4")->trigger();
+    } else if (change == "remove board") {
+        view->findChild<TreePropertyBrowser *>()->setCurrentItem(
+            itemAt(view, {"Субмодуль AIO (Слот A)"}));
+        action(*window, "actionDelSubmodule")->trigger();
+    } else if (change.startsWith("edit")) {
+        editorAt(view, Link + QStringList{"Адрес MODBUS"})->setProperty("value", 17);
+    }
+    if (change.endsWith("save"))
+        action(*window, "actionSave")->trigger();
+    // Saving follows the unsaved changes, also when the sub-window comes back.
+    auto *area = window->findChild<QMdiArea *>();
+    QMdiSubWindow *subWindow = subWindows(*window).first();
+    area->setActiveSubWindow(nullptr);
+    area->setActiveSubWindow(subWindow);
+    QCOMPARE(action(*window, "actionSave")->isEnabled(), answer != 0);
+
+    QString asked;
+    std::unique_ptr<ModalWatch> watch; // closes a question nobody expects
+    if (answer) {
+        whenModal<QMessageBox>([&asked, answer](QMessageBox *box) {
+            asked = box->text();
+            box->button(QMessageBox::StandardButton(answer))->click();
+        });
+    } else {
+        watch = std::make_unique<ModalWatch>();
+    }
+    if (closer == "sub-window")
+        subWindow->close();
+    else if (closer == "main window")
+        window->close();
+    else
+        m_start->close();
+    QVERIFY(!watch || !watch->seen());
+    QCOMPARE(asked, answer ? QStringLiteral("Сохранить изменения в файле close.brcf?") : QString());
+    if (closer == "sub-window")
+        QTRY_COMPARE(subWindows(*window).isEmpty(), closed);
+    else if (closed)
+        QTRY_VERIFY(window.isNull());
+    else
+        QVERIFY(window->isVisible() && !subWindows(*window).isEmpty());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll() != clean, saved);
+    if (window && !subWindows(*window).isEmpty() && !change.isEmpty()) {
+        // Let the cleanup close it.
+        whenModal<QMessageBox>(
+            [](QMessageBox *box) { box->button(QMessageBox::Discard)->click(); });
+        window->close();
+    }
 }
 
 void TestMainWindow::cleanup()
@@ -629,8 +799,8 @@ void TestMainWindow::offline_buildSaveCloseReopen()
     };
     // Sorted by slot; the discrete outputs carry no numbers in the file and
     // get those of their board again.
-    const QList<Board> boards = {{7, 0, {0, 1}, {2, 3}},
-                                 {5, 1, {0, 1, 0, 1}, {0, 1, 0, 1}},
+    const QList<Board> boards = {{7, 0, {0, 1}, {0, 1}},
+                                 {5, 1, {0, 1, 0, 1}, {2, 3, 0, 1}},
                                  {8, 4, {0, 1, 2, 3, 4, 5, 1, 4}, {0, 1, 2, 3, 4, 5, 0, 1}}};
     const QList<Submodule *> submodules = module->submodules();
     QCOMPARE(submodules.size(), boards.size());
@@ -721,6 +891,8 @@ void TestMainWindow::online_readsUnitAndChecksFiles_data()
 
     QTest::newRow("saved from this unit")
         << QByteArray() << "Конфигурация успешно загружена" << true;
+    QTest::newRow("not a configuration")
+        << QByteArray("[1, 2]") << "Файл %1 не является файлом конфигурации модуля" << false;
     QTest::newRow("other module type")
         << QByteArray(R"({"module": {"DEV_TYPE": "2"}, "submodules": []})")
         << "Не верная конфигурация загружаемого модуля. Ошибка: разные типы модулей" << false;
@@ -784,7 +956,7 @@ void TestMainWindow::online_readsUnitAndChecksFiles()
     action(*window, "actionOpen")->trigger();
     QTRY_VERIFY(box.seen);
     QCOMPARE(box.title, Warning);
-    QCOMPARE(box.text, text);
+    QCOMPARE(box.text, text.replace("%1", QDir::toNativeSeparators(fileName)));
     QCOMPARE(box.icon, shown ? QMessageBox::Information : QMessageBox::Warning);
     QCOMPARE(subWindows(*window).size(), shown ? 2 : 1);
     // A rejected file leaves no view and no module behind.

@@ -10,6 +10,7 @@
 #include "modbuscall.h"
 #include "modeflags.h"
 #include "moduleview.h"
+#include "positionsubmoduledialog.h"
 #include "ptypair.h"
 #include "rigestersmapwindow.h"
 #include "treepropertybrowser.h"
@@ -20,6 +21,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QFileDialog>
@@ -34,8 +37,10 @@
 #include <QModbusTcpClient>
 #include <QPointer>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QSerialPort>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTimer>
@@ -194,6 +199,16 @@ QAction *action(MainWindow *window, const char *name)
     return window->findChild<QAction *>(QLatin1String(name));
 }
 
+// Answers the next file dialog with `path`, typed in: selectFile() leaves a
+// focused name field alone.
+void chooseFile(const QString &path)
+{
+    whenModal<QFileDialog>([path](QFileDialog *dialog) {
+        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(path);
+        static_cast<QDialog *>(dialog)->accept();
+    });
+}
+
 QList<QMdiSubWindow *> subWindows(MainWindow *window)
 {
     return window->findChild<QMdiArea *>()->subWindowList(QMdiArea::CreationOrder);
@@ -235,8 +250,12 @@ private slots:
     void writeAll_everyRegisterModuleLast();
     void writeFaults_data();
     void writeFaults();
+    void reset_readsFactoryValuesIntoNewView_data();
     void reset_readsFactoryValuesIntoNewView();
     void acceptedFile_isWrittenToUnit();
+    void offlineFile_isWrittenBySlot();
+    void close_asksAboutUnwrittenEdits_data();
+    void close_asksAboutUnwrittenEdits();
     void busy_commandsWaitAndLeaveNoTrace();
     void dialogs_openFromWindow_data();
     void dialogs_openFromWindow();
@@ -548,29 +567,38 @@ void TestMainWindowOnline::writeAll_everyRegisterModuleLast()
 
 void TestMainWindowOnline::writeFaults_data()
 {
-    QTest::addColumn<bool>("drop"); // else an exception on the last data write
+    QTest::addColumn<bool>("drop");      // else an exception on the last data write
+    QTest::addColumn<int>("newAddress"); // 0: the lower limit g = 3 is edited instead
     QTest::addColumn<QStringList>("sent");
 
     const QStringList head = {"6 2023 1", "6 2016 6c31", "6 812 cccd", "6 2016 6c31"};
     // A refused write stops the sequence: the flag is not even cleared.
-    QTest::newRow("exception: warned and closed") << false << head + QStringList{"6 813 - refused"};
+    QTest::newRow("exception: warned and closed")
+        << false << 0 << head + QStringList{"6 813 - refused"};
     QTest::newRow("dropped completing reply: unconfirmed")
-        << true << head + QStringList{"6 813 - dropped", "6 2023 0"};
+        << true << 0 << head + QStringList{"6 813 - dropped", "6 2023 0"};
+    // The unit may answer at the new address: back to the start window.
+    QTest::newRow("dropped address write: closed")
+        << true << 7 << QStringList{"6 2023 1", "6 2016 6c5b", "6 2005 - dropped", "6 2023 0"};
 }
 
 void TestMainWindowOnline::writeFaults()
 {
     QFETCH(bool, drop);
+    QFETCH(int, newAddress);
     QFETCH(QStringList, sent);
 
     QVERIFY(startUnit(Tcp));
     QVERIFY(openWindow());
     ModuleView *view = m_window->currentView();
-    QVERIFY(editRow(view, LowerLimit3, 12.3));
+    if (newAddress)
+        QVERIFY(editRow(view, Link + QStringList{"Адрес MODBUS"}, newAddress));
+    else
+        QVERIFY(editRow(view, LowerLimit3, 12.3));
     const int before = requestCount();
     SimFaults faults;
     if (drop)
-        faults.dropEvery = before + 5; // the fifth request from here: 813
+        faults.dropEvery = before + sent.indexOf(QRegularExpression(".* dropped")) + 1;
     else
         faults.exceptionAt.insert(813, 4);
     m_sim->bus()->setFaults(faults);
@@ -588,11 +616,14 @@ void TestMainWindowOnline::writeFaults()
     if (!drop) {
         QVERIFY2(text.startsWith("Ошибка запроса wT800: "), qPrintable(text));
         QVERIFY2(text.endsWith("(Mobus exception: 0x4)"), qPrintable(text));
+    } else {
+        QVERIFY2(text.contains("подтвердить"), qPrintable(text));
+    }
+    if (!drop || newAddress) {
         QCOMPARE(m_closed->count(), 1);
         QVERIFY(!m_window->isVisible());
         return;
     }
-    QVERIFY2(text.contains("подтвердить"), qPrintable(text));
     QCOMPARE(m_closed->count(), 0);
     QVERIFY(m_window->isEnabled());
     QVERIFY(!m_window->findChild<QProgressBar *>()->isVisible());
@@ -612,8 +643,16 @@ void TestMainWindowOnline::writeFaults()
     QCOMPARE(m_sim->reg(Slave, Holding, 813), 0x4144);
 }
 
+void TestMainWindowOnline::reset_readsFactoryValuesIntoNewView_data()
+{
+    QTest::addColumn<bool>("confirm");
+    QTest::newRow("confirmed") << true;
+    QTest::newRow("declined") << false;
+}
+
 void TestMainWindowOnline::reset_readsFactoryValuesIntoNewView()
 {
+    QFETCH(bool, confirm);
     QVERIFY(startUnit(Tcp));
     QVERIFY(m_sim->setReg(Slave, Holding, 812, 0xCCCD));
     QVERIFY(m_sim->setReg(Slave, Holding, 813, 0x4144));
@@ -623,8 +662,21 @@ void TestMainWindowOnline::reset_readsFactoryValuesIntoNewView()
     QVERIFY(qAbs(treeValue(first, LowerLimit3).toDouble() - 12.3) < 1e-4);
 
     const int before = requestCount();
-    BoxRecorder boxes;
+    QString asked;
+    whenModal<QMessageBox>([&asked, confirm](QMessageBox *box) {
+        asked = box->text();
+        box->button(confirm ? QMessageBox::Yes : QMessageBox::No)->click();
+    });
     action(m_window.get(), "actionResetConfig")->trigger();
+    QCOMPARE(asked, QStringLiteral("Сбросить конфигурацию модуля к заводской?"));
+    BoxRecorder boxes;
+    if (!confirm) {
+        QTest::qWait(300);
+        QCOMPARE(requestsSince(before), QStringList());
+        QVERIFY(!first.isNull());
+        QCOMPARE(m_sim->reg(Slave, Holding, 813), 0x4144);
+        return;
+    }
     QTRY_VERIFY_WITH_TIMEOUT(subWindows(m_window.get()).size() == 1 && first.isNull(), 10000);
     QTRY_VERIFY_WITH_TIMEOUT(!m_window->findChild<QProgressBar *>()->isVisible(), 10000);
 
@@ -636,6 +688,8 @@ void TestMainWindowOnline::reset_readsFactoryValuesIntoNewView()
     QCOMPARE(m_sim->reg(Slave, Holding, 813), 0);
     QVERIFY(boxes.boxes().isEmpty());
     QVERIFY(action(m_window.get(), "actionWrite")->isEnabled());
+    QCOMPARE(m_window->statusBar()->currentMessage(),
+             QStringLiteral("Заводская конфигурация считана из модуля"));
 }
 
 void TestMainWindowOnline::acceptedFile_isWrittenToUnit()
@@ -668,11 +722,7 @@ void TestMainWindowOnline::acceptedFile_isWrittenToUnit()
     file.close();
 
     BoxRecorder boxes;
-    whenModal<QFileDialog>([fileName](QFileDialog *dialog) {
-        // Typed in, as selectFile() leaves a focused name field alone.
-        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(fileName);
-        static_cast<QDialog *>(dialog)->accept();
-    });
+    chooseFile(fileName);
     action(m_window.get(), "actionOpen")->trigger();
     QTRY_COMPARE(boxes.texts(), QStringList{"Конфигурация успешно загружена"});
     QCOMPARE(subWindows(m_window.get()).size(), 2);
@@ -685,6 +735,96 @@ void TestMainWindowOnline::acceptedFile_isWrittenToUnit()
                                         + writeLines(6, 812, {0xCCCD, 0x4144}, 0x6C31)
                                         + QStringList{"6 2023 0"});
     QCOMPARE(boxes.texts().last(), Written);
+}
+
+void TestMainWindowOnline::offlineFile_isWrittenBySlot()
+{
+    // Built offline: an AI board added to slot B, then one to slot A, whose
+    // first input takes signal type 2.
+    const QString fileName = m_dir.filePath("byslot.brcf");
+    {
+        MainWindow offline(ModeOffline);
+        offline.show();
+        whenModal<QDialog>([](QDialog *dialog) {
+            dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        });
+        QVERIFY(offline.createNew());
+        for (int slot : {1, 0}) {
+            whenModal<PositionSubmoduleDialog>([slot](PositionSubmoduleDialog *dialog) {
+                dialog->findChild<QComboBox *>(QStringLiteral("comboBox"))->setCurrentIndex(slot);
+                dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+            });
+            action(&offline, "actionA2_4")->trigger();
+        }
+        ModuleView *view = offline.currentView();
+        auto *signal
+            = qobject_cast<QComboBox *>(view->findChild<TreePropertyBrowser *>()->openEditor(
+                itemAt(view, {"Субмодуль AI (Слот A)", "Аналоговый вход 1 ", "Тип сигнала"})));
+        QVERIFY(signal);
+        signal->setCurrentIndex(2);
+        chooseFile(fileName);
+        action(&offline, "actionSaveAs")->trigger();
+        QVERIFY(QFile::exists(fileName));
+    }
+
+    // A unit with AI boards in A and B whose inputs hold what the file holds
+    // for slot B.
+    QVERIFY(startUnit(Tcp, UnitSimFixture::unit(Slave, {4, 4, 0, 0, 0, 0})));
+    for (int g = 0; g < 8; ++g)
+        QVERIFY(m_sim->setReg(Slave, Holding, 1200 + g, 0));
+    QVERIFY(openWindow());
+    BoxRecorder boxes;
+    chooseFile(fileName);
+    action(m_window.get(), "actionOpen")->trigger();
+    QTRY_COMPARE(boxes.texts(), QStringList{"Конфигурация успешно загружена"});
+
+    const int before = requestCount();
+    action(m_window.get(), "actionWriteEditable")->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(m_closed->count(), 1, 30000);
+    const QStringList sent = requestsSince(before);
+    QVERIFY2(sent.contains("6 1200 2"), qPrintable(sent.join(", ")));
+    QVERIFY2(!sent.join(", ").contains("6 1204 "), qPrintable(sent.join(", ")));
+    QCOMPARE(m_sim->reg(Slave, Holding, 1200), 2);
+    QCOMPARE(m_sim->reg(Slave, Holding, 1204), 0);
+}
+
+void TestMainWindowOnline::close_asksAboutUnwrittenEdits_data()
+{
+    QTest::addColumn<bool>("edit");
+    QTest::addColumn<bool>("subWindow"); // else the main window
+    QTest::addColumn<int>("answer");     // 0: no question
+    QTest::newRow("nothing edited") << false << false << 0;
+    QTest::newRow("edited, cancel") << true << false << int(QMessageBox::Cancel);
+    QTest::newRow("edited, close") << true << false << int(QMessageBox::Close);
+    QTest::newRow("edited, sub-window, cancel") << true << true << int(QMessageBox::Cancel);
+}
+
+void TestMainWindowOnline::close_asksAboutUnwrittenEdits()
+{
+    QFETCH(bool, edit);
+    QFETCH(bool, subWindow);
+    QFETCH(int, answer);
+
+    QVERIFY(startUnit(Tcp));
+    QVERIFY(openWindow());
+    if (edit)
+        QVERIFY(editRow(m_window->currentView(), LowerLimit3, 12.3));
+    QString asked;
+    std::unique_ptr<BoxRecorder> unexpected;
+    if (answer) {
+        whenModal<QMessageBox>([&asked, answer](QMessageBox *box) {
+            asked = box->text();
+            box->button(QMessageBox::StandardButton(answer))->click();
+        });
+    } else {
+        unexpected = std::make_unique<BoxRecorder>();
+    }
+    const bool closed = subWindow ? subWindows(m_window.get()).first()->close() : m_window->close();
+    QCOMPARE(closed, answer != QMessageBox::Cancel);
+    QCOMPARE(asked, answer ? QStringLiteral("Изменения не записаны в модуль. Закрыть без записи?")
+                           : QString());
+    QVERIFY(!unexpected || unexpected->boxes().isEmpty());
+    QCOMPARE(m_closed->count(), !subWindow && closed ? 1 : 0);
 }
 
 void TestMainWindowOnline::busy_commandsWaitAndLeaveNoTrace()

@@ -1,3 +1,4 @@
+#include "channel.h"
 #include "module.h"
 #include "submodule.h"
 
@@ -14,6 +15,19 @@ QVector<quint16> sampleBlock()
             0xFFFF, 0xFF00, 0x0A14, 0x1E01, 0,  4,  0,      4, 7, 0, 11};
 }
 
+// Per slot letter, the global numbers of the board's channels.
+QMap<QString, QVector<int>> numbersBySlot(const Module &module)
+{
+    QMap<QString, QVector<int>> result;
+    for (Submodule *board : module.submodules()) {
+        QVector<int> numbers;
+        for (Channel *channel : board->channels())
+            numbers << channel->value("Глобальный номер канала").toInt();
+        result.insert(QString(QChar('A' + board->value("Слот субмодуля").toInt())), numbers);
+    }
+    return result;
+}
+
 ModuleTables tablesOf(const QVector<quint16> &block)
 {
     ModuleTables tables;
@@ -22,6 +36,11 @@ ModuleTables tablesOf(const QVector<quint16> &block)
 }
 
 } // namespace
+
+using Steps
+    = QVector<QPair<int, int>>; // board type placed in a slot; type 0 removes the slot's board
+using Numbers = QMap<QString, QVector<int>>;
+Q_DECLARE_METATYPE(Numbers)
 
 class TestModule : public QObject
 {
@@ -40,6 +59,8 @@ private slots:
     void shortModuleBlockIsLeftAlone();
     void createSubmoduleRejectsUnknownTypes();
     void submodulesAreSortedBySlot();
+    void placedBoardsNumberedBySlot_data();
+    void placedBoardsNumberedBySlot();
     void compare_data();
     void compare();
 };
@@ -242,41 +263,86 @@ void TestModule::submodulesAreSortedBySlot()
     QCOMPARE(sorted.at(2)->value("Слот субмодуля").toInt(), 4);
 }
 
+void TestModule::placedBoardsNumberedBySlot_data()
+{
+    QTest::addColumn<Steps>("steps");
+    QTest::addColumn<Numbers>("numbers");
+
+    QTest::newRow("AI to B, then AI to A")
+        << Steps{{4, 1}, {4, 0}} << Numbers{{"A", {0, 1, 2, 3}}, {"B", {4, 5, 6, 7}}};
+    QTest::newRow("removed and added again") << Steps{{4, 0}, {4, 1}, {0, 0}, {4, 0}}
+                                             << Numbers{{"A", {0, 1, 2, 3}}, {"B", {4, 5, 6, 7}}};
+    QTest::newRow("removal closes the gap")
+        << Steps{{7, 0}, {5, 1}, {0, 0}} << Numbers{{"B", {0, 1, 0, 1}}};
+    QTest::newRow("TMP to C, AIO to A")
+        << Steps{{7, 2}, {5, 0}} << Numbers{{"A", {0, 1, 0, 1}}, {"C", {2, 3}}};
+    // Counting registers: a DI board takes four numbers, a DI6 board six.
+    QTest::newRow("DI6 to B, DI to A")
+        << Steps{{10, 1}, {6, 0}}
+        << Numbers{{"A", {0, 1, 2, 3, 0, 1}}, {"B", {4, 5, 6, 7, 8, 9, 4, 5}}};
+    QTest::newRow("DO6 to F, SIM to A")
+        << Steps{{8, 5}, {2, 0}} << Numbers{{"A", {0, 1}}, {"F", {2, 3, 4, 5, 6, 7, 0, 1}}};
+}
+
+void TestModule::placedBoardsNumberedBySlot()
+{
+    QFETCH(Steps, steps);
+    QFETCH(Numbers, numbers);
+
+    Module module(1);
+    for (const auto &step : steps) {
+        if (step.first) {
+            QVERIFY(module.placeSubmodule(step.first, step.second));
+            continue;
+        }
+        for (Submodule *board : module.submodules()) {
+            if (board->value("Слот субмодуля").toInt() == step.second)
+                module.removeSubmodule(board);
+        }
+    }
+    QCOMPARE(numbersBySlot(module), numbers);
+}
+
 void TestModule::compare_data()
 {
     QTest::addColumn<int>("ownType");
-    QTest::addColumn<QVector<int>>("ownBoards");
+    QTest::addColumn<Steps>("ownBoards");
     QTest::addColumn<int>("otherType");
-    QTest::addColumn<QVector<int>>("otherBoards");
+    QTest::addColumn<Steps>("otherBoards");
     QTest::addColumn<int>("result");
 
-    QTest::newRow("same") << 1 << QVector<int>{4, 5, 6, 8} << 1 << QVector<int>{4, 5, 6, 8} << 0;
-    QTest::newRow("no boards") << 1 << QVector<int>{} << 1 << QVector<int>{} << 0;
-    QTest::newRow("module types before boards")
-        << 1 << QVector<int>{4} << 2 << QVector<int>{7} << 2;
-    QTest::newRow("board count") << 1 << QVector<int>{4, 7} << 1 << QVector<int>{4} << 3;
-    QTest::newRow("first board AI vs TMP") << 1 << QVector<int>{4} << 1 << QVector<int>{7} << 5;
+    QTest::newRow("same") << 1 << Steps{{4, 0}, {5, 1}, {6, 2}, {8, 3}} << 1
+                          << Steps{{4, 0}, {5, 1}, {6, 2}, {8, 3}} << 0;
+    QTest::newRow("no boards") << 1 << Steps{} << 1 << Steps{} << 0;
+    QTest::newRow("module types before boards") << 1 << Steps{{4, 0}} << 2 << Steps{{7, 0}} << 2;
+    QTest::newRow("board count") << 1 << Steps{{4, 0}, {7, 1}} << 1 << Steps{{4, 0}} << 3;
+    QTest::newRow("first board AI vs TMP") << 1 << Steps{{4, 0}} << 1 << Steps{{7, 0}} << 5;
     QTest::newRow("AI vs AIO, types before channels")
-        << 1 << QVector<int>{4} << 1 << QVector<int>{5} << 5;
+        << 1 << Steps{{4, 0}} << 1 << Steps{{5, 0}} << 5;
     QTest::newRow("later board differs")
-        << 1 << QVector<int>{4, 4, 7} << 1 << QVector<int>{4, 4, 4} << 5;
-    QTest::newRow("ENI2 boards") << 1 << QVector<int>{9, 9} << 1 << QVector<int>{9, 9} << 0;
+        << 1 << Steps{{4, 0}, {4, 1}, {7, 2}} << 1 << Steps{{4, 0}, {4, 1}, {4, 2}} << 5;
+    QTest::newRow("ENI2 boards") << 1 << Steps{{9, 0}, {9, 1}} << 1 << Steps{{9, 0}, {9, 1}} << 0;
+    // Boards are paired by slot, whatever order they were added in.
+    QTest::newRow("added in another order")
+        << 1 << Steps{{7, 0}, {4, 1}} << 1 << Steps{{4, 1}, {7, 0}} << 0;
+    QTest::newRow("same boards, other slots")
+        << 1 << Steps{{4, 0}, {4, 1}} << 1 << Steps{{4, 0}, {4, 2}} << 5;
 }
 
 void TestModule::compare()
 {
     QFETCH(int, ownType);
-    QFETCH(QVector<int>, ownBoards);
+    QFETCH(Steps, ownBoards);
     QFETCH(int, otherType);
-    QFETCH(QVector<int>, otherBoards);
+    QFETCH(Steps, otherBoards);
     QFETCH(int, result);
 
     Module own(ownType);
-    for (int type : ownBoards)
-        own.createSubmodule(type);
+    for (const auto &board : ownBoards)
+        own.createSubmodule(board.first)->setValue("Слот субмодуля", board.second);
     Module other(otherType);
-    for (int type : otherBoards)
-        other.createSubmodule(type);
+    for (const auto &board : otherBoards)
+        other.createSubmodule(board.first)->setValue("Слот субмодуля", board.second);
     QCOMPARE(own.compare(&other), result);
 }
 

@@ -136,6 +136,8 @@ private slots:
     void edits_reachTheModel();
     void outOfListValue_becomesFirstEntry_data();
     void outOfListValue_becomesFirstEntry();
+    void addedBoard_offersListEntries_data();
+    void addedBoard_offersListEntries();
     void changeMarks_andEnableSave();
     void removeBoard_data();
     void removeBoard();
@@ -323,16 +325,36 @@ void TestModuleView::outOfListValue_becomesFirstEntry()
     QCOMPARE(v.row(link(name))->value().toInt(), 0);
     QCOMPARE(v.color(link(name)), QColor(Qt::cyan));
     QVERIFY(v.view->hasChanges());
+}
 
-    // A board just added has no names for its antibounce lists yet.
-    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=true"));
-    QTest::ignoreMessage(QtDebugMsg, "Error set combobox property");
-    QTest::ignoreMessage(QtDebugMsg, "Error set combobox property");
-    v.addBoard(6, 2);
-    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
-    const QStringList antibounce = {"Субмодуль DI (Слот C)", "Дискретный вход 3 ", "Антидребезг"};
-    QVERIFY(v.row(antibounce)->attributeValue(PropertyAttribute::EnumNames).toStringList().isEmpty());
-    QVERIFY(v.parameter(antibounce)->isChanged());
+void TestModuleView::addedBoard_offersListEntries_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QStringList>("path");
+    QTest::addColumn<QStringList>("entries");
+    const QStringList onOff = {"Выкл", "Вкл"};
+    QTest::newRow("DI antibounce")
+        << 6 << QStringList{"Субмодуль DI (Слот C)", "Дискретный вход 3 ", "Антидребезг"} << onOff;
+    QTest::newRow("DI6 antibounce")
+        << 10 << QStringList{"Субмодуль DI6 (Слот C)", "Дискретный вход 4 ", "Антидребезг"}
+        << onOff;
+}
+
+void TestModuleView::addedBoard_offersListEntries()
+{
+    QFETCH(int, type);
+    QFETCH(QStringList, path);
+    QFETCH(QStringList, entries);
+    View v(twoBoards());
+    v.addBoard(type, 2);
+    auto *combo = qobject_cast<QComboBox *>(v.browser->openEditor(v.item(path)));
+    QVERIFY(combo);
+    QStringList offered;
+    for (int i = 0; i < combo->count(); ++i)
+        offered << combo->itemText(i);
+    QCOMPARE(offered, entries);
+    QCOMPARE(combo->currentIndex(), 0);
+    QVERIFY(!v.parameter(path)->isChanged());
 }
 
 void TestModuleView::changeMarks_andEnableSave()
