@@ -399,7 +399,7 @@ void Module::fromJson(const QJsonObject &root)
     // A file may number the channels in the order its boards were added; the
     // unit numbers them by slot, and so do the registers they are written to.
     if (const int corrected = renumberChannels())
-        qDebug() << "Channel numbers of the file corrected to slot order:" << corrected;
+        qCDebug(lcModel) << "Channel numbers of the file corrected to slot order:" << corrected;
 }
 
 int Module::compare(Device *other)
@@ -422,7 +422,7 @@ int Module::compare(Device *other)
     for (int i = 0; i < ours.size(); ++i) {
         const QVariant slot = ours.at(i)->value(SubmoduleParam::Slot);
         if (slot.toInt() != others.at(i)->value(SubmoduleParam::Slot).toInt()) {
-            qDebug() << "Submodule slots do not match" << slot;
+            qCDebug(lcModel) << "Submodule slots do not match" << slot;
             return CompareSubmoduleType;
         }
         const int result = ours.at(i)->compare(others.at(i));
