@@ -199,16 +199,6 @@ QAction *action(MainWindow *window, const char *name)
     return window->findChild<QAction *>(QLatin1String(name));
 }
 
-// Answers the next file dialog with `path`, typed in: selectFile() leaves a
-// focused name field alone.
-void chooseFile(const QString &path)
-{
-    whenModal<QFileDialog>([path](QFileDialog *dialog) {
-        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(path);
-        static_cast<QDialog *>(dialog)->accept();
-    });
-}
-
 QList<QMdiSubWindow *> subWindows(MainWindow *window)
 {
     return window->findChild<QMdiArea *>()->subWindowList(QMdiArea::CreationOrder);
