@@ -1,0 +1,79 @@
+#include "registermapexport.h"
+
+#include "csvwriter.h"
+
+#include <QPrinter>
+#include <QTextDocument>
+
+RegisterMapExport::RegisterMapExport(QVector<RegisterMapRow> rows, QString title)
+    : m_rows(std::move(rows))
+    , m_title(std::move(title))
+{}
+
+QStringList RegisterMapExport::header()
+{
+    return {QStringLiteral("Таблица"), QStringLiteral("Слот"),      QStringLiteral("Субмодуль"),
+            QStringLiteral("Канал"),   QStringLiteral("Описание"),  QStringLiteral("Функция"),
+            QStringLiteral("Регистр"), QStringLiteral("Адрес ПЛК"), QStringLiteral("Формат"),
+            QStringLiteral("Ед. изм.")};
+}
+
+QStringList RegisterMapExport::fields(const RegisterMapRow &row)
+{
+    return {registerMapTitles().value(row.table),
+            row.slotLetter,
+            row.board,
+            QString::number(row.channel),
+            row.description,
+            QString::number(row.function),
+            QString::number(row.address),
+            row.plcAddress,
+            row.format,
+            row.units};
+}
+
+QByteArray RegisterMapExport::toCsv() const
+{
+    CsvWriter csv(header());
+    for (const RegisterMapRow &row : m_rows)
+        csv.addRow(fields(row));
+    return csv.document();
+}
+
+QString RegisterMapExport::toHtml() const
+{
+    // The table column is the section heading; the others fill the rows.
+    const QStringList columns = header().mid(1);
+    QString html = QStringLiteral("<html><body style=\"font-size:9pt\">");
+    if (!m_title.isEmpty())
+        html += QStringLiteral("<h2>%1</h2>").arg(m_title.toHtmlEscaped());
+    int table = -1;
+    for (const RegisterMapRow &row : m_rows) {
+        if (row.table != table) {
+            if (table >= 0)
+                html += QStringLiteral("</table>");
+            table = row.table;
+            html += QStringLiteral("<h3>%1</h3>")
+                        .arg(registerMapTitles().value(table).toHtmlEscaped());
+            html += QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" "
+                                   "width=\"100%\"><tr>");
+            for (const QString &column : columns)
+                html += QStringLiteral("<th>%1</th>").arg(column.toHtmlEscaped());
+            html += QStringLiteral("</tr>");
+        }
+        html += QStringLiteral("<tr>");
+        for (const QString &field : fields(row).mid(1))
+            html += QStringLiteral("<td>%1</td>").arg(field.toHtmlEscaped());
+        html += QStringLiteral("</tr>");
+    }
+    if (table >= 0)
+        html += QStringLiteral("</table>");
+    return html + QStringLiteral("</body></html>");
+}
+
+void RegisterMapExport::print(QPrinter *printer) const
+{
+    QTextDocument document;
+    document.setHtml(toHtml());
+    document.print(printer);
+}
