@@ -5,6 +5,7 @@
 
 #include "appsettings.h"
 #include "calibratedialog.h"
+#include "configdiffdialog.h"
 #include "modeflags.h"
 #include "moduleview.h"
 #include "recentfiles.h"
@@ -394,9 +395,22 @@ bool MainWindow::openOnline(const QString &fileName, const QString &title)
         return false;
     // Checked before a view exists: a rejected file leaves nothing behind.
     const int code = m_deviceModule->compare(module.get());
+    const QVector<ConfigDiff::Difference> differences
+        = ConfigDiff::compare(*m_deviceModule, *module);
     if (code != CompareMatch) {
-        warn(fileCheckWarning(code));
+        QMessageBox box(QMessageBox::Warning, WarningTitle, fileCheckWarning(code), QMessageBox::Ok,
+                        this);
+        box.setInformativeText(ConfigDiffDialog::boardLines(differences));
+        box.exec();
         return false;
+    }
+    // What loading would change, before anything is shown; the rows that
+    // differ become the edited ones, which a write of the edits sends.
+    if (!differences.isEmpty()) {
+        ConfigDiffDialog review(differences, this);
+        if (review.exec() != QDialog::Accepted)
+            return false;
+        ConfigDiff::markEdited(*module, differences);
     }
     auto *view = new ModuleView(m_mode, module.release(), this);
     view->setFileName(fileName);

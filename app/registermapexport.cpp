@@ -2,6 +2,7 @@
 
 #include "csvwriter.h"
 
+#include <QFont>
 #include <QPrinter>
 #include <QTextDocument>
 
@@ -42,9 +43,10 @@ QByteArray RegisterMapExport::toCsv() const
 
 QString RegisterMapExport::toHtml() const
 {
+    constexpr int DescriptionColumn = 3; // of the printed columns
     // The table column is the section heading; the others fill the rows.
     const QStringList columns = header().mid(1);
-    QString html = QStringLiteral("<html><body style=\"font-size:9pt\">");
+    QString html = QStringLiteral("<html><body>");
     if (!m_title.isEmpty())
         html += QStringLiteral("<h2>%1</h2>").arg(m_title.toHtmlEscaped());
     int table = -1;
@@ -58,12 +60,16 @@ QString RegisterMapExport::toHtml() const
             html += QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" "
                                    "width=\"100%\"><tr>");
             for (const QString &column : columns)
-                html += QStringLiteral("<th>%1</th>").arg(column.toHtmlEscaped());
+                html += QStringLiteral("<th nowrap>%1</th>").arg(column.toHtmlEscaped());
             html += QStringLiteral("</tr>");
         }
         html += QStringLiteral("<tr>");
-        for (const QString &field : fields(row).mid(1))
-            html += QStringLiteral("<td>%1</td>").arg(field.toHtmlEscaped());
+        // Only the description may wrap.
+        const QStringList cells = fields(row).mid(1);
+        for (int c = 0; c < cells.size(); ++c)
+            html += QString::fromLatin1(c == DescriptionColumn ? "<td>%1</td>"
+                                                               : "<td nowrap>%1</td>")
+                        .arg(cells.at(c).toHtmlEscaped());
         html += QStringLiteral("</tr>");
     }
     if (table >= 0)
@@ -74,6 +80,9 @@ QString RegisterMapExport::toHtml() const
 void RegisterMapExport::print(QPrinter *printer) const
 {
     QTextDocument document;
+    QFont font = document.defaultFont();
+    font.setPointSize(8);
+    document.setDefaultFont(font);
     document.setHtml(toHtml());
     document.print(printer);
 }

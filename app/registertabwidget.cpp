@@ -1,6 +1,6 @@
 #include "registertabwidget.h"
 
-#include "codes.h"
+#include "registermap.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -42,15 +42,15 @@ QString RegisterTabWidget::title() const
     return m_label->text();
 }
 
-void RegisterTabWidget::addRow(const QString &description, int address, int function, int valueType)
+void RegisterTabWidget::addRow(const RegisterMapRow &row)
 {
     // The table starts with one empty row, which the first entry fills.
     if (m_rows >= m_table->rowCount())
         m_table->insertRow(m_rows);
-    m_table->setItem(m_rows, 0, makeCell(QString::number(function)));
-    m_table->setItem(m_rows, 1, makeCell(QString::number(address)));
-    m_table->setItem(m_rows, 2, makeCell(description));
-    m_table->setItem(m_rows, 3, makeCell(valueTypeName(valueType)));
+    m_table->setItem(m_rows, 0, makeCell(QString::number(row.function)));
+    m_table->setItem(m_rows, 1, makeCell(QString::number(row.address)));
+    m_table->setItem(m_rows, 2, makeCell(row.description));
+    m_table->setItem(m_rows, 3, makeCell(row.format));
     ++m_rows;
     setMinimumHeight(m_rows * RowHeight + ExtraHeight);
 }

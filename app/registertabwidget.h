@@ -4,6 +4,8 @@
 #include <QString>
 #include <QWidget>
 
+struct RegisterMapRow;
+
 class QLabel;
 class QTableWidget;
 
@@ -17,7 +19,7 @@ public:
     explicit RegisterTabWidget(const QString &title, QWidget *parent = nullptr);
 
     // Appends a row and grows the widget's minimum height to fit every row.
-    void addRow(const QString &description, int address, int function, int valueType);
+    void addRow(const RegisterMapRow &row);
 
     QString title() const;
     int rowCount() const { return m_rows; }

@@ -1,38 +1,22 @@
 #include "rigestersmapwindow.h"
 #include "ui_rigestersmapwindow.h"
 
-#include "channel.h"
 #include "codes.h"
+#include "csvwriter.h"
 #include "module.h"
-#include "property.h"
+#include "registermap.h"
+#include "registermapexport.h"
 #include "registertabwidget.h"
-#include "submodule.h"
 
+#include <QDir>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QVBoxLayout>
-
-namespace {
-
-// Table titles in display order, and the channel kind each one lists
-// (-1: a table that no channel fills).
-struct TableKind
-{
-    const char *title;
-    int kind;
-};
-
-const TableKind tableKinds[] = {
-    {"Дискретные входы", TypeDigitalInput},
-    {"Дискретные выходы", TypeDigitalOutput},
-    {"Аналоговые входы", TypeAnalogInput},
-    {"Аналоговые выходы", TypeAnalogOutput},
-    {"Температурные входы", TypeTemperatureInput},
-    {"Счетные регистры", TypeCountingInput},
-    {"Регистры антидребезга", -1},
-    {"Частота ШИМ (аппаратного)", TypeStepperMotor},
-};
-
-} // namespace
 
 RigestersMapWindow::RigestersMapWindow(Module *module, QWidget *parent)
     : QDialog(parent)
@@ -42,6 +26,7 @@ RigestersMapWindow::RigestersMapWindow(Module *module, QWidget *parent)
     ui->setupUi(this);
     setWindowTitle(QStringLiteral("Карта субмодулей"));
     createTables();
+    createExportButtons();
     fillFromModule();
     fitSize();
 }
@@ -51,8 +36,8 @@ RigestersMapWindow::~RigestersMapWindow() = default;
 void RigestersMapWindow::createTables()
 {
     m_contentLayout = new QVBoxLayout;
-    for (const TableKind &entry : tableKinds) {
-        auto *table = new RegisterTabWidget(QString::fromUtf8(entry.title));
+    for (const QString &title : registerMapTitles()) {
+        auto *table = new RegisterTabWidget(title);
         m_contentLayout->addWidget(table);
         m_tables.append(table);
     }
@@ -62,51 +47,66 @@ void RigestersMapWindow::createTables()
     auto *scroll = new QScrollArea(this);
     scroll->setWidget(content);
     scroll->setWidgetResizable(true);
-    ui->gridLayout->addWidget(scroll);
+    ui->gridLayout->addWidget(scroll, 1, 0);
+}
+
+void RigestersMapWindow::createExportButtons()
+{
+    auto *exportButton = new QPushButton(QStringLiteral("Экспорт в CSV…"), this);
+    exportButton->setObjectName(QStringLiteral("exportButton"));
+    connect(exportButton, &QPushButton::clicked, this, &RigestersMapWindow::exportCsv);
+    auto *printButton = new QPushButton(QStringLiteral("Печать…"), this);
+    printButton->setObjectName(QStringLiteral("printButton"));
+    connect(printButton, &QPushButton::clicked, this, &RigestersMapWindow::print);
+    m_buttons = new QHBoxLayout;
+    m_buttons->addStretch();
+    m_buttons->addWidget(exportButton);
+    m_buttons->addWidget(printButton);
+    ui->gridLayout->addLayout(m_buttons, 2, 0);
 }
 
 void RigestersMapWindow::fillFromModule()
 {
     if (!m_module)
         return;
-    for (Submodule *submodule : m_module->submodules()) {
-        const QString typeName = submoduleTypeName(submodule->value(SubmoduleParam::Type).toInt());
-        const QString letter = slotLetter(submodule->value(SubmoduleParam::Slot).toInt());
-        for (Channel *channel : submodule->channels()) {
-            const int kind = channel->value(ChannelParam::Type).toInt();
-            int number = channel->value(ChannelParam::Number).toInt() + 1;
-            // An AIO board's outputs follow its two inputs.
-            if (kind == TypeAnalogOutput)
-                number += 2;
-            const QString description = QStringLiteral("Слот %1: субмодуль %2, канал %3")
-                                            .arg(letter, typeName)
-                                            .arg(number);
-            const Property *value = channel->property(ChannelParam::Value);
-            if (!value)
-                continue;
-            addRow(kind, description, value->address(),
-                   registerFunctionNumber(value->registerType()), value->valueType());
-        }
-    }
+    m_rows = registerMapRows(*m_module);
+    for (const RegisterMapRow &row : qAsConst(m_rows))
+        m_tables.at(row.table)->addRow(row);
 }
 
-void RigestersMapWindow::addRow(int kind, const QString &description, int address, int function,
-                                int valueType)
+RegisterMapExport RigestersMapWindow::exporter() const
 {
-    if (kind < TypeAnalogInput || kind > TypeCountingInput)
+    const QString type
+        = m_module ? moduleTypeName(m_module->value(ModuleParam::Type).toInt()) : QString();
+    return RegisterMapExport(m_rows, QStringLiteral("Карта регистров %1").arg(type).trimmed());
+}
+
+void RigestersMapWindow::exportCsv()
+{
+    const QString fileName = QFileDialog::getSaveFileName(this, QStringLiteral("Экспорт в CSV"),
+                                                          QString(), QStringLiteral("CSV (*.csv)"));
+    if (fileName.isEmpty())
         return;
-    for (int i = 0; i < m_tables.size(); ++i) {
-        if (tableKinds[i].kind == kind) {
-            m_tables.at(i)->addRow(description, address, function, valueType);
-            return;
-        }
-    }
+    QString error;
+    if (!writeFileAtomically(fileName, exporter().toCsv(), &error))
+        QMessageBox::warning(this, QStringLiteral("Внимание"),
+                             QStringLiteral("Не удалось записать файл %1: %2")
+                                 .arg(QDir::toNativeSeparators(fileName), error));
+}
+
+void RigestersMapWindow::print()
+{
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() == QDialog::Accepted)
+        exporter().print(&printer);
 }
 
 void RigestersMapWindow::fitSize()
 {
     const int spacing = qMax(0, ui->verticalLayout->spacing());
-    int height = BaseHeight;
+    // The export buttons sit below the tables.
+    int height = BaseHeight + m_buttons->sizeHint().height() + ui->gridLayout->verticalSpacing();
     for (RegisterTabWidget *table : qAsConst(m_tables)) {
         if (table->rowCount() > 0)
             height += table->minimumHeight() + spacing;

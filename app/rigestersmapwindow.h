@@ -1,13 +1,18 @@
 #ifndef RIGESTERSMAPWINDOW_H
 #define RIGESTERSMAPWINDOW_H
 
+#include "registermap.h"
+
 #include <QDialog>
 #include <QList>
+#include <QVector>
 
 #include <memory>
 
 class Module;
+class QHBoxLayout;
 class QVBoxLayout;
+class RegisterMapExport;
 class RegisterTabWidget;
 
 namespace Ui {
@@ -31,17 +36,23 @@ public:
     static constexpr int MaxHeight = 800;
     static constexpr int FixedWidth = 470;
 
+    // What "Экспорт в CSV…" and "Печать…" hand on: the rows shown here.
+    RegisterMapExport exporter() const;
+
 private:
     void createTables();
+    void createExportButtons();
     void fillFromModule();
-    // Drops kinds that have no table.
-    void addRow(int kind, const QString &description, int address, int function, int valueType);
     void fitSize();
+    void exportCsv();
+    void print();
 
     std::unique_ptr<Ui::RigestersMapWindow> ui;
     Module *m_module; // not owned
     QVBoxLayout *m_contentLayout = nullptr;
     QList<RegisterTabWidget *> m_tables;
+    QVector<RegisterMapRow> m_rows;
+    QHBoxLayout *m_buttons = nullptr; // owned by the form's layout
 };
 
 #endif // RIGESTERSMAPWINDOW_H

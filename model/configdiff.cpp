@@ -3,6 +3,7 @@
 #include "codes.h"
 #include "module.h"
 #include "parametertree.h"
+#include "property.h"
 #include "submodule.h"
 
 #include <QHash>
@@ -63,8 +64,8 @@ QVector<ConfigDiff::Difference> ConfigDiff::compare(const Module &left, const Mo
             continue;
         differingSlots.insert(slot);
         differences.append({QStringLiteral("Слот %1").arg(slotLetter(slot)),
-                            boardText(leftBoards.at(slot)), boardText(rightBoards.at(slot)),
-                            false});
+                            boardText(leftBoards.at(slot)), boardText(rightBoards.at(slot)), false,
+                            true});
     }
 
     const QVector<Entry> leftEntries = ParameterTree::entries(left);
@@ -90,4 +91,17 @@ QVector<ConfigDiff::Difference> ConfigDiff::compare(const Module &left, const Mo
             differences.append({entry.path, NoValue, entry.displayText(), entry.link});
     }
     return differences;
+}
+
+void ConfigDiff::markEdited(Module &module, const QVector<Difference> &differences)
+{
+    const QVector<Entry> entries = ParameterTree::entries(module);
+    for (const Difference &d : differences) {
+        if (d.board)
+            continue;
+        QString error;
+        const Entry *entry = ParameterTree::find(entries, d.path, &error);
+        if (Property *p = entry ? entry->device->property(entry->name) : nullptr)
+            p->setChanged(true);
+    }
 }

@@ -22,8 +22,9 @@ public:
     {
         QString path; // "Субмодуль AI (Слот B) / Аналоговый вход 2 / Нижний предел"
         QString left; // display text of the left side; NoValue where it has none
-        QString right;     // display text of the right side
-        bool link = false; // address, port word, IP address, mask or gateway
+        QString right;      // display text of the right side
+        bool link = false;  // address, port word, IP address, mask or gateway
+        bool board = false; // a slot whose board differs: path "Слот B", board names
 
         // "path: left → right"
         QString toString() const;
@@ -42,6 +43,10 @@ public:
     {
         return compare(left, right, Options());
     }
+
+    // Marks the parameters of `module` found at the differences' paths as
+    // edited, so the edited rows are the ones that differ.
+    static void markEdited(Module &module, const QVector<Difference> &differences);
 
     static const QString NoValue;   // "—"
     static const QString EmptySlot; // "пусто"

@@ -1,4 +1,6 @@
 #include "configfile.h"
+
+#include "csvwriter.h"
 #include "modellogging.h"
 #include "module.h"
 
@@ -7,7 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QSaveFile>
 
 namespace {
 // Real configurations are a few kilobytes; this keeps a hostile file from
@@ -46,21 +47,9 @@ bool isConfiguration(const QJsonObject &root)
 
 bool saveJsonObject(const QJsonObject &obj, const QString &path)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qCWarning(lcModel, "Couldn't open save file.");
-        return false;
-    }
-    const QByteArray data = QJsonDocument(obj).toJson();
-    // commit() would replace the old file even after a failed write.
-    if (file.write(data) != data.size() || !file.flush()) {
-        qCWarning(lcModel) << "Couldn't write save file:" << file.errorString();
-        file.cancelWriting();
-        file.commit();
-        return false;
-    }
-    if (!file.commit()) {
-        qCWarning(lcModel) << "Couldn't write save file:" << file.errorString();
+    QString error;
+    if (!writeFileAtomically(path, QJsonDocument(obj).toJson(), &error)) {
+        qCWarning(lcModel) << "Couldn't write save file:" << path << error;
         return false;
     }
     return true;

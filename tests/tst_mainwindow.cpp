@@ -59,6 +59,7 @@ struct SeenBox
 {
     QString title;
     QString text;
+    QString informative;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     bool seen = false;
 };
@@ -69,6 +70,7 @@ void closeNextBox(SeenBox *seen)
         seen->seen = true;
         seen->title = box->windowTitle();
         seen->text = box->text();
+        seen->informative = box->informativeText();
         seen->icon = box->icon();
         box->accept();
     });
@@ -887,19 +889,35 @@ void TestMainWindow::online_readsUnitAndChecksFiles_data()
 {
     QTest::addColumn<QByteArray>("content"); // empty: the file saved from the unit's view
     QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("boards"); // under the warning, slot by slot
     QTest::addColumn<bool>("shown");
 
-    QTest::newRow("saved from this unit")
-        << QByteArray() << "Конфигурация успешно загружена" << true;
+    QTest::newRow("saved from this unit") << QByteArray() << "Конфигурация успешно загружена"
+                                          << "" << true;
     QTest::newRow("not a configuration")
-        << QByteArray("[1, 2]") << "Файл %1 не является файлом конфигурации модуля" << false;
+        << QByteArray("[1, 2]") << "Файл %1 не является файлом конфигурации модуля"
+        << "" << false;
     QTest::newRow("other module type")
-        << QByteArray(R"({"module": {"DEV_TYPE": "2"}, "submodules": []})")
-        << "Не верная конфигурация загружаемого модуля. Ошибка: разные типы модулей" << false;
+        << QByteArray(R"({"module": {"DEV_TYPE": "2"}, "submodules": [
+                          {"TYPE_SUBMODULE": "5", "POSITION_SUBMODULE": "0"},
+                          {"TYPE_SUBMODULE": "4", "POSITION_SUBMODULE": "1"},
+                          {"TYPE_SUBMODULE": "6", "POSITION_SUBMODULE": "2"},
+                          {"TYPE_SUBMODULE": "7", "POSITION_SUBMODULE": "3"},
+                          {"TYPE_SUBMODULE": "8", "POSITION_SUBMODULE": "4"},
+                          {"TYPE_SUBMODULE": "1", "POSITION_SUBMODULE": "5"}]})")
+        << "Не верная конфигурация загружаемого модуля. Ошибка: разные типы модулей"
+        << "" << false;
     QTest::newRow("fewer boards")
         << QByteArray(R"({"module": {"DEV_TYPE": "1"},
-                          "submodules": [{"TYPE_SUBMODULE": "5", "POSITION_SUBMODULE": "0"}]})")
-        << "Не верная конфигурация загружаемого модуля. Ошибка: разное кол-во субмодулей" << false;
+                          "submodules": [{"TYPE_SUBMODULE": "5", "POSITION_SUBMODULE": "0"},
+                                         {"TYPE_SUBMODULE": "4", "POSITION_SUBMODULE": "2"}]})")
+        << "Не верная конфигурация загружаемого модуля. Ошибка: разное кол-во субмодулей"
+        << "Слот B: в модуле Субмодуль AI, в файле пусто\n"
+           "Слот C: в модуле Субмодуль DI, в файле Субмодуль AI\n"
+           "Слот D: в модуле Субмодуль TMP, в файле пусто\n"
+           "Слот E: в модуле Субмодуль DO6, в файле пусто\n"
+           "Слот F: в модуле Субмодуль DO4, в файле пусто"
+        << false;
     // The unit holds AIO AI DI TMP DO6 DO4; here the first board is an AI.
     QTest::newRow("other first board")
         << QByteArray(R"({"module": {"DEV_TYPE": "1"}, "submodules": [
@@ -909,13 +927,15 @@ void TestMainWindow::online_readsUnitAndChecksFiles_data()
                           {"TYPE_SUBMODULE": "7", "POSITION_SUBMODULE": "3"},
                           {"TYPE_SUBMODULE": "8", "POSITION_SUBMODULE": "4"},
                           {"TYPE_SUBMODULE": "1", "POSITION_SUBMODULE": "5"}]})")
-        << "Не верная конфигурация загружаемого модуля. Ошибка: разные типы субмодулей" << false;
+        << "Не верная конфигурация загружаемого модуля. Ошибка: разные типы субмодулей"
+        << "Слот A: в модуле Субмодуль AIO, в файле Субмодуль AI" << false;
 }
 
 void TestMainWindow::online_readsUnitAndChecksFiles()
 {
     QFETCH(QByteArray, content);
     QFETCH(QString, text);
+    QFETCH(QString, boards);
     QFETCH(bool, shown);
 
     UnitSimFixture sim;
@@ -957,6 +977,7 @@ void TestMainWindow::online_readsUnitAndChecksFiles()
     QTRY_VERIFY(box.seen);
     QCOMPARE(box.title, Warning);
     QCOMPARE(box.text, text.replace("%1", QDir::toNativeSeparators(fileName)));
+    QCOMPARE(box.informative, boards);
     QCOMPARE(box.icon, shown ? QMessageBox::Information : QMessageBox::Warning);
     QCOMPARE(subWindows(*window).size(), shown ? 2 : 1);
     // A rejected file leaves no view and no module behind.

@@ -6,18 +6,22 @@
 #include "browseritem.h"
 #include "browserproperty.h"
 #include "calibratedialog.h"
+#include "configdiffdialog.h"
 #include "mainwindow.h"
 #include "modbuscall.h"
 #include "modeflags.h"
 #include "moduleview.h"
 #include "positionsubmoduledialog.h"
 #include "ptypair.h"
+#include "registermapexport.h"
 #include "rigestersmapwindow.h"
 #include "treepropertybrowser.h"
 #include "modalanswer.h"
 #include "unitsimfixture.h"
 
 #include <module.h>
+#include <parametertree.h>
+#include <property.h>
 
 #include <QAction>
 #include <QApplication>
@@ -36,11 +40,14 @@
 #include <QModbusRtuSerialMaster>
 #include <QModbusTcpClient>
 #include <QPointer>
+#include <QPrinter>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSerialPort>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTimer>
@@ -242,13 +249,15 @@ private slots:
     void writeFaults();
     void reset_readsFactoryValuesIntoNewView_data();
     void reset_readsFactoryValuesIntoNewView();
-    void acceptedFile_isWrittenToUnit();
+    void fileDiff_listsEditsAndWritesExactlyThem_data();
+    void fileDiff_listsEditsAndWritesExactlyThem();
     void offlineFile_isWrittenBySlot();
     void close_asksAboutUnwrittenEdits_data();
     void close_asksAboutUnwrittenEdits();
     void busy_commandsWaitAndLeaveNoTrace();
     void dialogs_openFromWindow_data();
     void dialogs_openFromWindow();
+    void registerMap_csvAndPdfOfDefaultUnit();
 
 private:
     // Starts the unit and a connected client; false (the test skipped or
@@ -683,48 +692,96 @@ void TestMainWindowOnline::reset_readsFactoryValuesIntoNewView()
              QStringLiteral("Заводская конфигурация считана из модуля"));
 }
 
-void TestMainWindowOnline::acceptedFile_isWrittenToUnit()
+void TestMainWindowOnline::fileDiff_listsEditsAndWritesExactlyThem_data()
 {
+    QTest::addColumn<bool>("load");
+    QTest::newRow("load, then write the edits") << true;
+    QTest::newRow("cancel") << false;
+}
+
+void TestMainWindowOnline::fileDiff_listsEditsAndWritesExactlyThem()
+{
+    QFETCH(bool, load);
     QVERIFY(startUnit(Tcp));
     QVERIFY(openWindow());
 
-    // A file saved from this unit, its lower limit g = 3 changed by hand.
+    // A file saved from this unit, edited by hand in three places: the lock
+    // time-out, the signal type of AIO input 2 (g = 1) and the lower limit of
+    // AI input 2 (g = 3).
+    QJsonObject root = m_window->deviceModule()->toJson();
+    QJsonObject module = root.value("module").toObject();
+    module.insert("WDT", "2.5");
+    root.insert("module", module);
+    QJsonArray boards = root.value("submodules").toArray();
+    const auto edit = [&boards](int slot, int channel, const char *key, const char *value) {
+        for (int s = 0; s < boards.size(); ++s) {
+            QJsonObject board = boards.at(s).toObject();
+            if (board.value("POSITION_SUBMODULE").toString() != QString::number(slot))
+                continue;
+            QJsonArray channels = board.value("channels").toArray();
+            QJsonObject object = channels.at(channel).toObject();
+            object.insert(key, value);
+            channels.replace(channel, object);
+            board.insert("channels", channels);
+            boards.replace(s, board);
+        }
+    };
+    edit(0, 1, "SIGNAL_TYPE", "2");
+    edit(1, 1, "LOWER_LIMIT", "12.3");
+    root.insert("submodules", boards);
     const QString fileName = m_dir.filePath("unit.brcf");
     QFile file(fileName);
     QVERIFY(file.open(QIODevice::WriteOnly));
-    QJsonObject root = m_window->deviceModule()->toJson();
-    QJsonArray submodules = root.value("submodules").toArray();
-    bool changed = false;
-    for (int s = 0; s < submodules.size(); ++s) {
-        QJsonObject board = submodules.at(s).toObject();
-        if (board.value("POSITION_SUBMODULE").toString() != "1")
-            continue;
-        QJsonArray channels = board.value("channels").toArray();
-        QJsonObject channel = channels.at(1).toObject();
-        channel.insert("LOWER_LIMIT", "12.3");
-        channels.replace(1, channel);
-        board.insert("channels", channels);
-        submodules.replace(s, board);
-        changed = true;
-    }
-    QVERIFY(changed);
-    root.insert("submodules", submodules);
     QVERIFY(file.write(QJsonDocument(root).toJson()) > 0);
     file.close();
 
     BoxRecorder boxes;
-    chooseFile(fileName);
+    QStringList listed;
+    chooseFile(fileName, [load, &listed] {
+        whenModal<ConfigDiffDialog>([load, &listed](ConfigDiffDialog *diff) {
+            const QTableWidget *table = diff->table();
+            for (int row = 0; row < table->rowCount(); ++row)
+                listed << table->item(row, 0)->text() + ": " + table->item(row, 1)->text() + " | "
+                              + table->item(row, 2)->text();
+            load ? diff->accept() : diff->reject();
+        });
+    });
     action(m_window.get(), "actionOpen")->trigger();
+    QTRY_VERIFY(!listed.isEmpty());
+    QCOMPARE(listed, QStringList({
+                         "Модуль / Таймаут включения блокировки, с: 0.0 | 2.5",
+                         "Субмодуль AIO (Слот A) / Аналоговый вход 2 / Тип сигнала: "
+                         "Ток 4-20мА | Ток 0-20мА",
+                         "Субмодуль AI (Слот B) / Аналоговый вход 2 / Нижний предел: 0.000 | "
+                         "12.300",
+                     }));
+    if (!load) {
+        QTest::qWait(100);
+        QCOMPARE(subWindows(m_window.get()).size(), 1);
+        QVERIFY(boxes.texts().isEmpty());
+        return;
+    }
     QTRY_COMPARE(boxes.texts(), QStringList{"Конфигурация успешно загружена"});
     QCOMPARE(subWindows(m_window.get()).size(), 2);
     QCOMPARE(m_window->currentView()->fileName(), fileName);
+    // The rows that differ are the edited ones.
+    QStringList edited;
+    for (const ParameterTree::Entry &entry :
+         ParameterTree::entries(*m_window->currentView()->module())) {
+        if (entry.device->property(entry.name)->isChanged())
+            edited << entry.path;
+    }
+    for (int i = 0; i < listed.size(); ++i)
+        QCOMPARE(edited.value(i), listed.at(i).section(": ", 0, 0));
+    QCOMPARE(edited.size(), listed.size());
 
     const int before = requestCount();
     action(m_window.get(), "actionWriteEditable")->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(m_closed->count(), 1, 10000);
-    QCOMPARE(requestsSince(before), QStringList{"6 2023 1"}
-                                        + writeLines(6, 812, {0xCCCD, 0x4144}, 0x6C31)
-                                        + QStringList{"6 2023 0"});
+    QCOMPARE(requestsSince(before),
+             QStringList{"6 2023 1"} + writeLines(6, 812, {0xCCCD, 0x4144}, 0x6C31)
+                 + writeLines(6, 1201, {2}, 0x6C31) + writeLines(6, 2004, {25}, 0x6C5B)
+                 + QStringList{"6 2023 0"});
     QCOMPARE(boxes.texts().last(), Written);
 }
 
@@ -765,7 +822,9 @@ void TestMainWindowOnline::offlineFile_isWrittenBySlot()
         QVERIFY(m_sim->setReg(Slave, Holding, 1200 + g, 0));
     QVERIFY(openWindow());
     BoxRecorder boxes;
-    chooseFile(fileName);
+    chooseFile(fileName, [] {
+        whenModal<ConfigDiffDialog>([](ConfigDiffDialog *diff) { diff->accept(); });
+    });
     action(m_window.get(), "actionOpen")->trigger();
     QTRY_COMPARE(boxes.texts(), QStringList{"Конфигурация успешно загружена"});
 
@@ -900,6 +959,58 @@ void TestMainWindowOnline::dialogs_openFromWindow()
         QCOMPARE(m_client->timeout(), 500);
     } else {
         QCOMPARE(pollsWhileOpen, 0);
+    }
+}
+
+void TestMainWindowOnline::registerMap_csvAndPdfOfDefaultUnit()
+{
+    QVERIFY(startUnit(Tcp));
+    QVERIFY(openWindow());
+    const QString csvName = m_dir.filePath("map.csv");
+    const QString pdfName = m_dir.filePath("map.pdf");
+
+    // "Экспорт в CSV…" as a user does it; the pages go to a PDF file.
+    whenModal<RigestersMapWindow>([&](RigestersMapWindow *map) {
+        chooseFile(csvName);
+        map->findChild<QPushButton *>(QStringLiteral("exportButton"))->click();
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setPageSize(QPageSize(QPageSize::A4));
+        printer.setOutputFileName(pdfName);
+        map->exporter().print(&printer);
+        map->reject();
+    });
+    action(m_window.get(), "actionOpenMapRegisters")->trigger();
+
+    // Written by hand from the register layout: AIO AI DI TMP DO6 DO4 in A..F.
+    QFile golden(QStringLiteral(BRK_TEST_DATA_DIR "/registermap_default.csv"));
+    QFile csv(csvName);
+    QVERIFY(golden.open(QIODevice::ReadOnly) && csv.open(QIODevice::ReadOnly));
+    const QByteArray expected = golden.readAll();
+    const QByteArray written = csv.readAll();
+    QVERIFY(written.startsWith("\xEF\xBB\xBF"));
+    QCOMPARE(QString::fromUtf8(written).split("\r\n"), QString::fromUtf8(expected).split("\r\n"));
+
+    auto run = [](const QString &program, const QStringList &arguments) {
+        QProcess process;
+        process.start(program, arguments);
+        return process.waitForFinished(10000) && process.exitCode() == 0
+                   ? QString::fromUtf8(process.readAllStandardOutput())
+                   : QString();
+    };
+    const QString info = run("pdfinfo", {pdfName});
+    QVERIFY2(!info.isEmpty(), "pdfinfo (poppler-utils) is needed: scripts/setup");
+    QVERIFY2(info.contains(QRegularExpression("\\nPages:\\s+2\\n")), qPrintable(info));
+    const QString first = run("pdftotext", {"-layout", "-f", "1", "-l", "1", pdfName, "-"});
+    for (const char *text : {"Карта регистров ВИРАТ7100.20 БРК", "Дискретные входы", "Адрес ПЛК",
+                             "10001", "Аналоговые выходы", "40003", "мА"})
+        QVERIFY2(first.contains(text),
+                 qPrintable(text + QStringLiteral(" not on page 1:\n") + first));
+    // Every row is printed: its PLC address is on one of the pages.
+    const QString all = run("pdftotext", {"-layout", pdfName, "-"});
+    for (const QString &line : QString::fromUtf8(expected).split("\r\n").mid(1, 28)) {
+        const QString plc = line.split(';').value(7);
+        QVERIFY2(all.contains(QRegularExpression("\\b" + plc + "\\b")), qPrintable(plc));
     }
 }
 

@@ -8,7 +8,9 @@
 #include "rigestersmapwindow.h"
 #include "submodule.h"
 
+#include <QGridLayout>
 #include <QLayout>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -154,7 +156,11 @@ void TestRigestersMapWindow::height()
     QVERIFY(formLayout);
     const int spacing = qMax(0, formLayout->spacing());
 
-    int expected = 36;
+    // The export buttons below the tables.
+    auto *grid = window.findChild<QGridLayout *>(QStringLiteral("gridLayout"));
+    int expected
+        = 36 + window.findChild<QPushButton *>(QStringLiteral("exportButton"))->sizeHint().height()
+          + grid->verticalSpacing();
     for (int rows : rowsPerShownTable)
         expected += rows * 30 + 62 + spacing;
     if (capped) {

@@ -1,0 +1,32 @@
+#ifndef CONFIGDIFFDIALOG_H
+#define CONFIGDIFFDIALOG_H
+
+#include "configdiff.h"
+
+#include <QDialog>
+#include <QVector>
+
+class QTableWidget;
+
+// Shown before a file is loaded into an online window: every parameter the
+// file would change in the unit, with the unit's value and the file's.
+// "Загрузить" accepts, "Отмена" rejects.
+class ConfigDiffDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit ConfigDiffDialog(const QVector<ConfigDiff::Difference> &differences,
+                              QWidget *parent = nullptr);
+
+    // The board-by-board text shown under a file check warning: one line per
+    // slot whose board differs.
+    static QString boardLines(const QVector<ConfigDiff::Difference> &differences);
+
+    QTableWidget *table() const { return m_table; }
+
+private:
+    QTableWidget *m_table; // child
+};
+
+#endif // CONFIGDIFFDIALOG_H
