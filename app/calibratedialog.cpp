@@ -5,9 +5,13 @@
 #include "applogging.h"
 #include "delegate.h"
 #include "model.h"
+#include "trendchart.h"
 
 #include <calibrationpoller.h>
+#include <channel.h>
+#include <codes.h>
 #include <property.h>
+#include <submodule.h>
 
 #include <QHeaderView>
 
@@ -20,13 +24,20 @@ CalibrateDialog::CalibrateDialog(Module *module, QModbusClient *client, int serv
     // A title bar without close buttons: the dialog is left with "Выход".
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setWindowTitle(QStringLiteral("Режим калибровки"));
-    setFixedSize(800, 480);
+    setFixedSize(800, 480 + TrendHeight);
     ui->labelNoAnswer->hide();
 
     m_poller = new CalibrationPoller(module, client, serverAddress, this);
     setUpView(module);
+    setUpTrend();
     connect(m_poller, &CalibrationPoller::valueStored, m_model,
             [this](Property *p) { m_model->parameterChanged(p); });
+    connect(m_poller, &CalibrationPoller::valueStored, m_trend,
+            [this](Property *p, const QVariant &, const QDateTime &time) {
+                const int id = m_trendSeries.value(p, -1);
+                if (id >= 0)
+                    m_trend->addSample(id, time, p->displayValue().toDouble());
+            });
     connect(m_poller, &CalibrationPoller::staleChanged, this, &CalibrateDialog::showStale);
     connect(m_poller, &CalibrationPoller::notice, this, &CalibrateDialog::notice);
     m_poller->start();
@@ -62,8 +73,32 @@ void CalibrateDialog::setUpView(Module *module)
     view->expandAll();
 }
 
+void CalibrateDialog::setUpTrend()
+{
+    m_trend = new TrendChart(this);
+    m_trend->setObjectName(QStringLiteral("trendChart"));
+    ui->verticalLayout->insertWidget(1, m_trend, 1);
+    // One series per engineering value in the table, named as its row.
+    for (Property *p : m_poller->polledParameters()) {
+        const QModelIndex cell = m_model->indexOf(p);
+        if (p->name() != ChannelParam::Value || !cell.isValid())
+            continue;
+        const auto *board = qobject_cast<const Submodule *>(p->device()->parent());
+        const QString name
+            = board ? QStringLiteral("%1 %2: %3")
+                          .arg(submoduleTypeName(board->value(SubmoduleParam::Type).toInt()),
+                               slotLetter(board->value(SubmoduleParam::Slot).toInt()),
+                               cell.siblingAtColumn(0).data().toString())
+                    : cell.siblingAtColumn(0).data().toString();
+        m_trendSeries.insert(p, m_trend->addSeries(name, m_trendSeries.isEmpty()));
+    }
+}
+
 void CalibrateDialog::showStale(bool stale)
 {
+    // Nothing is known from here until the unit answers again.
+    if (stale)
+        m_trend->addGap(QDateTime::currentDateTime());
     m_model->setStale(stale);
     ui->labelNoAnswer->setVisible(stale);
 }

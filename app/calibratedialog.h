@@ -2,6 +2,7 @@
 #define CALIBRATEDIALOG_H
 
 #include <QDialog>
+#include <QHash>
 #include <QList>
 
 #include <memory>
@@ -11,6 +12,7 @@ class Model;
 class Module;
 class Property;
 class QModbusClient;
+class TrendChart;
 
 namespace Ui {
 class CalibrateDialog;
@@ -19,7 +21,8 @@ class CalibrateDialog;
 // Calibration mode on screen: the analog channels' live values in a tree
 // table whose edits go to the unit at once. The polling, the writes and the
 // taking back of edits on closing are the CalibrationPoller's; while the unit
-// does not answer, the values are greyed and a line says so.
+// does not answer, the values are greyed and a line says so. Below the table,
+// a trend of the engineering values the user ticks, fed by the same polling.
 class CalibrateDialog : public QDialog
 {
     Q_OBJECT
@@ -35,6 +38,11 @@ public:
     QList<Property *> polledParameters() const;
     Model *model() const { return m_model; }
     bool isPassRunning() const;
+    TrendChart *trend() const { return m_trend; }
+    // The trend series of a polled parameter, -1 for none.
+    int trendSeries(const Property *parameter) const { return m_trendSeries.value(parameter, -1); }
+
+    static constexpr int TrendHeight = 280;
 
     void done(int result) override;
 
@@ -50,6 +58,7 @@ private slots:
 
 private:
     void setUpView(Module *module);
+    void setUpTrend();
     void showStale(bool stale);
     // Drops an open editor and ends polling. Runs once.
     void finish();
@@ -57,6 +66,8 @@ private:
     std::unique_ptr<Ui::CalibrateDialog> ui;
     CalibrationPoller *m_poller = nullptr; // child
     Model *m_model = nullptr;              // child
+    TrendChart *m_trend = nullptr;         // child
+    QHash<const Property *, int> m_trendSeries;
     bool m_finished = false;
 };
 

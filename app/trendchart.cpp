@@ -49,21 +49,25 @@ TrendChart::TrendChart(QWidget *parent)
     m_view->setRenderHint(QPainter::Antialiasing);
 
     m_list = new QListWidget(this);
-    m_list->setFixedWidth(160);
+    m_list->setObjectName(QStringLiteral("seriesList"));
+    m_list->setFixedWidth(ListWidth);
     connect(m_list, &QListWidget::itemChanged, this, [this](QListWidgetItem *item) {
         setSeriesShown(m_list->row(item), item->checkState() == Qt::Checked);
     });
 
     m_window = new QComboBox(this);
+    m_window->setObjectName(QStringLiteral("windowBox"));
     for (int minutes : {1, 5, 15})
         m_window->addItem(QStringLiteral("%1 мин").arg(minutes), minutes);
     m_window->setCurrentIndex(m_window->findData(m_windowMinutes));
     connect(m_window, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             [this] { setWindowMinutes(m_window->currentData().toInt()); });
     m_pause = new QPushButton(QStringLiteral("Пауза"), this);
+    m_pause->setObjectName(QStringLiteral("pauseButton"));
     m_pause->setCheckable(true);
     connect(m_pause, &QPushButton::toggled, this, &TrendChart::setPaused);
     auto *exportButton = new QPushButton(QStringLiteral("Экспорт в CSV…"), this);
+    exportButton->setObjectName(QStringLiteral("exportButton"));
     connect(exportButton, &QPushButton::clicked, this, &TrendChart::exportCsv);
 
     auto *controls = new QHBoxLayout;

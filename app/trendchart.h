@@ -78,6 +78,7 @@ public:
     static constexpr int MaxWindowMinutes = 15;
     static constexpr int MaxSamples = 4096;
     static constexpr int RefreshMs = 1000;
+    static constexpr int ListWidth = 190;
 
 private:
     struct Series

@@ -3,8 +3,10 @@
 // polling itself is tested without widgets in tst_calibrationpoller.
 
 #include "calibratedialog.h"
+#include "calibrationpoller.h"
 #include "calibrationrig.h"
 #include "model.h"
+#include "trendchart.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -12,6 +14,8 @@
 #include <QPushButton>
 #include <QTreeView>
 #include <QtTest>
+
+#include <algorithm>
 
 using namespace calibration;
 
@@ -59,6 +63,7 @@ private slots:
     void closing_restoresOnlyEditsOfThisDialog();
     void clientSettings_givenBackOnClose();
     void silentUnit_greysValuesAndSaysSo();
+    void trend_holdsPolledPointsWithTimesAndGapWhileSilent();
 };
 
 void TestCalibrateDialog::display_data()
@@ -301,6 +306,50 @@ void TestCalibrateDialog::silentUnit_greysValuesAndSaysSo()
     QTRY_VERIFY_WITH_TIMEOUT(!line->isVisible(), 6000);
     QVERIFY(!value.data(Qt::ForegroundRole).isValid());
     QTRY_COMPARE_WITH_TIMEOUT(shown(value), QStringLiteral("4321"), 5000);
+}
+
+void TestCalibrateDialog::trend_holdsPolledPointsWithTimesAndGapWhileSilent()
+{
+    Rig rig;
+    QVERIFY(rig.start({{I, 0, 100}})); // AIO input 1 (g = 0) reads 100
+    CalibrateDialog dialog(rig.module.get(), &rig.client, 1);
+    dialog.show();
+    TrendChart *trend = dialog.trend();
+    const int id = dialog.trendSeries(rig.parameter(0, 0, ChannelParam::Value));
+    QCOMPARE(id, 0);
+    QVERIFY(trend->isSeriesShown(id)); // the first one is ticked
+    QCOMPARE(trend->seriesCount(), 6); // AIO 2 in + 2 out, TMP 2 in
+    QTRY_VERIFY_WITH_TIMEOUT(trend->samples(id).size() >= 2, 10000);
+
+    rig.sim.setSilent(true);
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.poller()->isStale(), 5000);
+    QTest::qWait(1000);
+    rig.sim.setReg(1, I, 0, 200);
+    rig.sim.setSilent(false);
+    QTRY_VERIFY_WITH_TIMEOUT(trend->samples(id).last().value == 200, 10000);
+
+    // Every value came from a read of input register 0 that the unit answered
+    // just before; the silence is one gap, with nothing drawn across it.
+    QVector<QDateTime> reads;
+    for (const SimRequestRecord &r : rig.sim.requests()) {
+        if (r.function == 4 && r.address == 0 && r.result == SimRequestRecord::Answered)
+            reads << r.time;
+    }
+    const QVector<TrendChart::Sample> samples = trend->samples(id);
+    QString seen;
+    for (const TrendChart::Sample &s : samples) {
+        seen += s.gap ? QStringLiteral("|") : QString::number(s.value / 100);
+        if (s.gap)
+            continue;
+        const bool matched = std::any_of(reads.begin(), reads.end(), [&s](const QDateTime &t) {
+            const qint64 after = s.time - t.toMSecsSinceEpoch();
+            return after >= 0 && after < 500;
+        });
+        QVERIFY2(matched, qPrintable(QDateTime::fromMSecsSinceEpoch(s.time).toString()));
+    }
+    QVERIFY2(QRegularExpression("^1{2,}\\|2+$").match(seen).hasMatch(), qPrintable(seen));
+    trend->refresh(QDateTime::currentDateTime());
+    QCOMPARE(trend->drawnSegments(id).size(), 2);
 }
 
 QTEST_MAIN(TestCalibrateDialog)

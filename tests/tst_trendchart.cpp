@@ -2,7 +2,10 @@
 
 #include "trendchart.h"
 
+#include <QComboBox>
 #include <QDateTimeAxis>
+#include <QListWidget>
+#include <QPushButton>
 #include <QValueAxis>
 #include <QtTest>
 
@@ -27,6 +30,7 @@ private slots:
     void drawing_gapBreaksLineAndWindowCuts_data();
     void drawing_gapBreaksLineAndWindowCuts();
     void pause_freezesPictureNotData();
+    void controls_tickWindowAndPause();
     void csv_timeOrderGapsAndQuoting();
 };
 
@@ -109,6 +113,20 @@ void TestTrendChart::pause_freezesPictureNotData()
     QCOMPARE(chart.timeAxis()->max(), at(1));
     QCOMPARE(chart.drawnSegments(id).value(0).size(), 1);
     QCOMPARE(chart.samples(id).size(), 2);
+}
+
+void TestTrendChart::controls_tickWindowAndPause()
+{
+    TrendChart chart;
+    chart.addSeries(QStringLiteral("AI 1"));
+    const int id = chart.addSeries(QStringLiteral("AI 2"));
+    chart.findChild<QListWidget *>("seriesList")->item(id)->setCheckState(Qt::Checked);
+    QVERIFY(chart.isSeriesShown(id) && !chart.isSeriesShown(0));
+    auto *window = chart.findChild<QComboBox *>("windowBox");
+    window->setCurrentIndex(window->findData(15));
+    QCOMPARE(chart.windowMinutes(), 15);
+    chart.findChild<QPushButton *>("pauseButton")->click();
+    QVERIFY(chart.isPaused());
 }
 
 void TestTrendChart::csv_timeOrderGapsAndQuoting()
