@@ -13,9 +13,9 @@ RegisterMapExport::RegisterMapExport(QVector<RegisterMapRow> rows, QString title
 
 QStringList RegisterMapExport::header()
 {
-    return {QStringLiteral("Таблица"), QStringLiteral("Слот"),      QStringLiteral("Субмодуль"),
-            QStringLiteral("Канал"),   QStringLiteral("Описание"),  QStringLiteral("Функция"),
-            QStringLiteral("Регистр"), QStringLiteral("Адрес ПЛК"), QStringLiteral("Формат"),
+    return {QStringLiteral("Таблица"), QStringLiteral("Слот"),        QStringLiteral("Субмодуль"),
+            QStringLiteral("Канал"),   QStringLiteral("Описание"),    QStringLiteral("Функция"),
+            QStringLiteral("Регистр"), QStringLiteral("Регистр ПЛК"), QStringLiteral("Формат"),
             QStringLiteral("Ед. изм.")};
 }
 

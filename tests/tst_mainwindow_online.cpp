@@ -1002,7 +1002,7 @@ void TestMainWindowOnline::registerMap_csvAndPdfOfDefaultUnit()
     QVERIFY2(!info.isEmpty(), "pdfinfo (poppler-utils) is needed: scripts/setup");
     QVERIFY2(info.contains(QRegularExpression("\\nPages:\\s+2\\n")), qPrintable(info));
     const QString first = run("pdftotext", {"-layout", "-f", "1", "-l", "1", pdfName, "-"});
-    for (const char *text : {"Карта регистров ВИРАТ7100.20 БРК", "Дискретные входы", "Адрес ПЛК",
+    for (const char *text : {"Карта регистров ВИРАТ7100.20 БРК", "Дискретные входы", "Регистр ПЛК",
                              "10001", "Аналоговые выходы", "40003", "мА"})
         QVERIFY2(first.contains(text),
                  qPrintable(text + QStringLiteral(" not on page 1:\n") + first));
