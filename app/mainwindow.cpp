@@ -47,6 +47,9 @@ constexpr int SubWindowHeight = 600;
 constexpr int StatusTimeoutMs = 5000;
 const QString GeometryKey = QStringLiteral("main/geometry");
 const QString DockStateKey = QStringLiteral("main/state");
+const QString WrittenText = QStringLiteral("Конфигурация успешно записана!");
+// Lines of a read-back report a box shows; the output pane gets them all.
+constexpr int ReportBoxLines = 10;
 
 } // namespace
 
@@ -732,6 +735,12 @@ void MainWindow::onTransferFinished(int kind, int result)
             return;
         }
         break; // already reported; the sub-windows stay closed
+    case Kind::Verify:
+        if (outcome == Result::Cancelled)
+            break;
+        showReadBackResult(outcome == Result::Completed);
+        emit dataTransferComplete(); // on as after the write itself
+        return;
     case Kind::Reboot:
     case Kind::None:
         break;
@@ -747,7 +756,8 @@ void MainWindow::finishWrite(int result)
     if (Result(result) == Result::Completed) {
         m_tables = m_transfer->tables();
         m_linkChanged = m_transfer->linkChanged();
-        emit dataTransferComplete();
+        if (!startReadBack())
+            emit dataTransferComplete();
         return;
     }
     m_state = State::Idle;
@@ -778,12 +788,42 @@ void MainWindow::finishWrite(int result)
     }
 }
 
+bool MainWindow::startReadBack()
+{
+    if (!ui->actionVerifyWrite->isChecked())
+        return false;
+    if (m_linkChanged) {
+        // The unit answers at its new address or speed only after a moment,
+        // and maybe not where this client looks.
+        emit addMessage(QStringLiteral(
+            "Проверка записи не выполнена: изменены адрес или параметры связи модуля."));
+        return false;
+    }
+    if (m_transfer->startVerify() != TransferSequence::Start::Started)
+        return false;
+    ui->progressBar->setRange(rT300, rT1600 + 1);
+    ui->progressBar->setValue(rT300);
+    return true;
+}
+
+void MainWindow::showReadBackResult(bool equal)
+{
+    const QString text = m_transfer->verifyReport(ReportBoxLines);
+    // A box of a disabled window would be disabled too.
+    setEnabled(true);
+    if (equal)
+        QMessageBox::information(this, WarningTitle, text, QMessageBox::Ok);
+    else
+        warn(text);
+    setEnabled(false);
+}
+
 void MainWindow::reportWriteSuccess()
 {
     if (m_closedEmitted)
         return;
     setEnabled(true);
-    warn(QStringLiteral("Конфигурация успешно записана!"));
+    warn(WrittenText);
     closeOnOwn();
 }
 
@@ -816,14 +856,15 @@ void MainWindow::onCreateModule()
             m_writeView->refreshColors();
             m_writeView->markWritten();
         }
+        ui->progressBar->hide();
         if ((m_mode & ModeTcp) || m_linkChanged) {
             // The unit may answer elsewhere now: the start window reconnects.
             QTimer::singleShot(1000, this, &MainWindow::reportWriteSuccess);
             return;
         }
         setEnabled(true);
-        ui->progressBar->hide();
         enableSequenceActions(true);
+        statusBar()->showMessage(WrittenText, StatusTimeoutMs);
         return;
     default:
         return;

@@ -122,6 +122,10 @@ private:
     void finishWrite(int result);
     void showPendingWarning();
     void reportWriteSuccess();
+    // Reads back a confirmed write when the user asked for it; false when
+    // nothing is read back and the write ends as it is.
+    bool startReadBack();
+    void showReadBackResult(bool equal);
 
     bool m_linkChanged = false;
     bool m_firstShow = true;

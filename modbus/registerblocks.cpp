@@ -66,6 +66,16 @@ bool RegisterBlocks::isWriteBlock(int type)
     return (type >= wT300 && type <= wT1600) || type == wT2000;
 }
 
+int RegisterBlocks::readBlockOf(int writeType)
+{
+    if (writeType == wT2000)
+        return rT2000;
+    // wT300..wT1600 lie in the order of rT300..rT1600.
+    if (writeType >= wT300 && writeType <= wT1600)
+        return writeType - wT300 + rT300;
+    return -1;
+}
+
 QModbusDataUnit::RegisterType RegisterBlocks::registerType(int type)
 {
     if (type == rT1000DO || type == wT1000DO)

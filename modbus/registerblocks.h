@@ -36,6 +36,8 @@ public:
     static bool isReadBlock(int type);
     // wT300..wT2000 (24 is not a block).
     static bool isWriteBlock(int type);
+    // The read block over the registers of a write block; -1 for anything else.
+    static int readBlockOf(int writeType);
 
     // Register type and first register of a read or write block; Invalid and
     // -1 for anything else.

@@ -14,6 +14,7 @@ Q_LOGGING_CATEGORY(lcTransfer, "brk.modbus.transfer")
 namespace {
 
 const char *const FailedBlocksText = "Не считаны блоки: %1";
+const char *const UnreadText = "Проверка записи: не считаны блоки: %1";
 const char *const UnconfirmedText
     = "Не удалось подтвердить запись: не на все запросы получен ответ модуля.";
 
@@ -86,6 +87,7 @@ TransferSequence::Start TransferSequence::startWrite(const ModuleTables &encoded
         return Start::Busy;
     if (!m_client)
         return Start::NoClient;
+    m_readBack.clear();
     QVector<ModbusRequest> requests = RegisterBlocks::withoutRegisters(
         RegisterBlocks::allWriteRequests(encoded, before, mode == WriteMode::ChangedOnly,
                                          m_serverAddress),
@@ -95,12 +97,34 @@ TransferSequence::Start TransferSequence::startWrite(const ModuleTables &encoded
         return Start::Empty;
 
     m_tables = encoded;
+    m_readBack.setWrites(requests);
     m_linkChanged = RegisterBlocks::linkChanged(before, encoded);
     m_pauseMs = writePauseMs(m_version, m_mode);
     const bool flag = m_version > LastOldFirmware;
     if (flag)
         requests.prepend(RegisterBlocks::eepromFlagRequest(true, m_serverAddress));
     return begin(Kind::Write, requests, flag);
+}
+
+TransferSequence::Start TransferSequence::startVerify()
+{
+    if (isRunning())
+        return Start::Busy;
+    if (!m_client)
+        return Start::NoClient;
+    if (m_readBack.isEmpty())
+        return Start::Empty;
+    m_failedBlocks.clear();
+    m_pauseMs = ReadPauseMs;
+    return begin(Kind::Verify, m_readBack.readRequests(m_serverAddress), false);
+}
+
+QString TransferSequence::verifyReport(int maxLines) const
+{
+    QString text = WriteReadBack::reportText(m_readBack.differences(), maxLines);
+    if (!m_failedBlocks.isEmpty())
+        text += QLatin1Char('\n') + QString::fromUtf8(UnreadText).arg(m_failedBlocks.join(", "));
+    return text;
 }
 
 TransferSequence::Start TransferSequence::startReset()
@@ -216,20 +240,21 @@ void TransferSequence::send(int index)
     const ModbusRequest &request = m_requests.at(index);
     QModbusReply *reply = nullptr;
     if (m_client) {
-        reply = m_kind == Kind::Read
+        reply = (m_kind == Kind::Read || m_kind == Kind::Verify)
                     ? m_client->sendReadRequest(request.unit, request.serverAddress)
                     : m_client->sendWriteRequest(request.unit, request.serverAddress);
     }
     if (!reply) {
         const QString clientError = m_client ? m_client->errorString() : QString();
-        const SendKind sendKind = m_kind == Kind::Read    ? SendKind::Read
+        const bool reading = m_kind == Kind::Read || m_kind == Kind::Verify;
+        const SendKind sendKind = reading                 ? SendKind::Read
                                   : m_kind == Kind::Write ? SendKind::Write
                                                           : SendKind::WriteAccept;
         const QString text = sendErrorText(sendKind, clientError);
         qCWarning(lcTransfer).noquote() << text;
         m_answered[index] = true;
         noteFailure(index, QModbusDevice::ConnectionError, 0);
-        if (m_kind == Kind::Read) {
+        if (reading) {
             m_failedBlocks << typeResponseName(request.type);
             notify([this, text] { emit errorMessage(text); });
         } else {
@@ -323,6 +348,10 @@ void TransferSequence::handleSuccess(const ModbusRequest &request, const QVector
                                            &m_tables)) {
         notify([this, type] { emit blockRead(type); });
     }
+    if (m_kind == Kind::Verify) {
+        m_readBack.store(request.unit, values); // the report says what came back
+        return;
+    }
     const QString text = QStringLiteral("TypeResponse: ") + typeResponseName(type);
     qCDebug(lcTransfer).noquote() << text;
     notify([this, text] { emit message(text); });
@@ -343,6 +372,11 @@ void TransferSequence::handleFailure(int index, const QString &text, QModbusDevi
         }
         return;
     }
+    case Kind::Verify:
+        // The write is done; a block not read back is named in the report.
+        m_failedBlocks << typeResponseName(m_requests.at(index).type);
+        notify([this, text] { emit errorMessage(text); });
+        return;
     case Kind::Write:
         // An aborted reply, or a completing reply that timed out, may still
         // have been carried out: that is unconfirmed, not refused.
@@ -396,6 +430,13 @@ void TransferSequence::finishIfDone()
             finish(Result::Completed);
         }
         return;
+    case Kind::Verify: {
+        const QString text = verifyReport();
+        notify([this, text] { emit message(text); });
+        finish(m_failedBlocks.isEmpty() && m_readBack.differences().isEmpty() ? Result::Completed
+                                                                              : Result::Failed);
+        return;
+    }
     case Kind::Reset:
     case Kind::Reboot:
         finish(Result::Completed);
@@ -416,7 +457,7 @@ void TransferSequence::onWatchdog()
             break;
         }
     }
-    if (m_kind == Kind::Read) {
+    if (m_kind == Kind::Read || m_kind == Kind::Verify) {
         for (int i = 0; i < m_requests.size(); ++i) {
             if (!m_answered.at(i))
                 m_failedBlocks << typeResponseName(m_requests.at(i).type);
@@ -448,6 +489,9 @@ void TransferSequence::finish(Result result)
     // failed stops sending altogether.
     if (kind == Kind::Write && result != Result::Failed && m_version > LastOldFirmware)
         sendEepromFlagOff();
+    // Only a confirmed write is worth reading back.
+    if (kind == Kind::Write && result != Result::Completed)
+        m_readBack.clear();
     notify([this, kind, result] {
         m_kind = Kind::None;
         emit finished(kind, result);

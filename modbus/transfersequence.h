@@ -3,6 +3,7 @@
 
 #include "modbusrequest.h"
 #include "typeresponse.h"
+#include "writereadback.h"
 
 #include <modeflags.h>
 #include <moduletables.h>
@@ -45,10 +46,14 @@ class QModbusReply;
 //             Unconfirmed -> enable the window (already reported and warned)
 //             Failed      -> close the window (already warned once)
 //     Reset:  Completed   -> startRead(m_tables)
+//     Verify: Completed (all equal) or Failed (differences or unread blocks):
+//             verifyReport() -> output pane and a box, then on as after the write
 //
 //   Read:  startRead(m_tables)                       (progress range 3..13)
 //   Write: startWrite(encoded, imageBeforeEncoding, mode) (progress range 14..26);
 //          Empty means nothing differs: leave the window as it is.
+//   Verify: startVerify() after a Completed write reads back what it wrote;
+//           Empty when there is nothing to read back (progress range 3..13).
 //   Close: cancel() (or just delete the runner; late replies are released).
 //
 // Only one sequence runs at a time; a start while one runs returns Busy.
@@ -56,7 +61,7 @@ class TransferSequence : public QObject
 {
     Q_OBJECT
 public:
-    enum class Kind { None, Read, Write, Reset, Reboot };
+    enum class Kind { None, Read, Write, Reset, Reboot, Verify };
     Q_ENUM(Kind)
     enum class Result {
         Completed,   // every request answered without error
@@ -101,6 +106,9 @@ public:
     // changed-only mode skips registers equal to it, and both modes compare
     // its address and port words for linkChanged().
     Start startWrite(const ModuleTables &encoded, const ModuleTables &before, WriteMode mode);
+    // Reads back the registers the last write sent, once it has Completed,
+    // and compares them with what was sent.
+    Start startVerify();
     Start startReset();
     Start startReboot();
     // Stops at once: nothing more is sent, replies still on the line are
@@ -125,6 +133,9 @@ public:
     bool lastConfirmedWrite(ModbusRequest *request) const;
     // Number of data writes (not commands or flags) the last sequence sent.
     int dataWriteCount() const;
+    // The last read-back: registers that differ, and the whole result as text.
+    QVector<WriteReadBack::Difference> differences() const { return m_readBack.differences(); }
+    QString verifyReport(int maxLines = -1) const;
 
 signals:
     void progress(int value);
@@ -182,6 +193,7 @@ private:
     ModuleTables m_tables;
     bool m_linkChanged = false;
     QStringList m_failedBlocks;
+    WriteReadBack m_readBack; // the registers of the last write, once it is confirmed
 
     QTimer m_pauseTimer;
     QElapsedTimer m_sendClock; // since the start of the latest send

@@ -51,6 +51,7 @@ struct Edit
 
 Q_DECLARE_METATYPE(SimFaults)
 Q_DECLARE_METATYPE(QVector<Edit>)
+Q_DECLARE_METATYPE(QVector<WriteReadBack::Difference>)
 
 class TestTransferSequence : public QObject
 {
@@ -63,6 +64,8 @@ private slots:
     void write_data();
     void write();
     void fullWrite_newAddress_unitAnswersThere();
+    void verify_readsBackWhatWasWritten_data();
+    void verify_readsBackWhatWasWritten();
     void oneSequenceAtATime_cancel_reset();
 
 private:
@@ -215,8 +218,8 @@ void TestTransferSequence::write_data()
         << 21 << tcp << ai << limit << SimFaults() << Result::Completed
         << QStringList{"6 2016 6c31", "6 804 0", "6 2016 6c31", "6 805 4148"} << 90.0 << 1000;
     QTest::newRow("extra delay: 100 ms")
-        << 22 << (tcp | ModeExtraDelay) << ai << limit << SimFaults()
-        << Result::Completed << flagged << 90.0 << 1000;
+        << 22 << (tcp | ModeExtraDelay) << ai << limit << SimFaults() << Result::Completed
+        << flagged << 90.0 << 1000;
     // Holding register 1000 answers while coil 1003 is still to be written.
     QTest::newRow("holding 1000 is not the end")
         << 22 << tcp << QVector<quint16>{5, 0, 0, 0, 0, 1}
@@ -328,6 +331,87 @@ void TestTransferSequence::fullWrite_newAddress_unitAnswersThere()
         QVERIFY2(log.at(i).startsWith("6 2016 6c"), qPrintable(log.at(i)));
     QCOMPARE(log.filter("refused").size(), 0);
     QTRY_VERIFY_WITH_TIMEOUT(sim.unitAt(9) != nullptr, 2000);
+}
+
+void TestTransferSequence::verify_readsBackWhatWasWritten_data()
+{
+    using Difference = WriteReadBack::Difference;
+    QTest::addColumn<SimFaults>("faults");     // from the write on
+    QTest::addColumn<SimFaults>("readFaults"); // from the read-back on
+    QTest::addColumn<Result>("result");
+    QTest::addColumn<QStringList>("readBack");
+    QTest::addColumn<QVector<Difference>>("differences");
+    QTest::addColumn<QString>("report");
+
+    // Written: AI 1 lower limit := 12.5 (804, 805), AO 1 limit word 1000 := 7, DO 4 coil on.
+    const QStringList reads{"3 804 2", "3 1000 1", "1 1003 1"};
+    SimFaults ignore;
+    ignore.ignoreWrite = {805, 1003};
+    SimFaults refuse;
+    refuse.exceptionAt.insert(1000, 2);
+    QTest::newRow("all equal") << SimFaults() << SimFaults() << Result::Completed << reads
+                               << QVector<Difference>() << "совпадают";
+    QTest::newRow("writes silently ignored")
+        << ignore << ignore << Result::Failed << reads
+        << QVector<Difference>{{QModbusDataUnit::HoldingRegisters, 805, 0x4148, 0x2222},
+                               {QModbusDataUnit::Coils, 1003, 1, 0}}
+        << "регистр 805: записано 16712, считано 8738\nкатушка 1003: записано 1, считано 0";
+    QTest::newRow("block not read back") << SimFaults() << refuse << Result::Failed
+                                         << QStringList{"3 804 2", "3 1000 1 refused", "1 1003 1"}
+                                         << QVector<Difference>() << "не считаны блоки: rT1000AO";
+}
+
+void TestTransferSequence::verify_readsBackWhatWasWritten()
+{
+    QFETCH(SimFaults, faults);
+    QFETCH(SimFaults, readFaults);
+    QFETCH(Result, result);
+    QFETCH(QStringList, readBack);
+    QFETCH(QVector<WriteReadBack::Difference>, differences);
+    QFETCH(QString, report);
+
+    UnitSimFixture sim({UnitSimFixture::unit(Unit, {5, 4, 0, 0, 0, 1})});
+    QVERIFY(sim.start());
+    QVERIFY(connectTo(sim.port(), 22));
+    QVERIFY(sim.setReg(Unit, Holding, 804, 0x1111));
+    QVERIFY(sim.setReg(Unit, Holding, 805, 0x2222));
+    QCOMPARE(m_transfer->startVerify(), Start::Empty); // nothing written yet
+    QCOMPARE(run([&] { return m_transfer->startRead(moduleOf(sim)); }), Result::Completed);
+    const ModuleTables before = m_transfer->tables();
+    ModuleTables edited = before;
+    QVector<quint16> limits = edited.limitsAITable();
+    limits[4] = 0x0000;
+    limits[5] = 0x4148;
+    edited.setLimitsAITable(limits);
+    QVector<quint16> aoLimits = edited.limitsAOTable();
+    aoLimits[0] = 7;
+    edited.setLimitsAOTable(aoLimits);
+    QVector<quint16> coils = edited.blockValuesDOTable();
+    coils[3] = 1;
+    edited.setBlockValuesDOTable(coils);
+
+    sim.setFaults(faults);
+    QCOMPARE(run([&] {
+                 return m_transfer->startWrite(edited, before,
+                                               TransferSequence::WriteMode::ChangedOnly);
+             }),
+             Result::Completed);
+    QTRY_COMPARE(sim.requests().last().address, 2023); // 2023 := 0 is not awaited
+    sim.clearRequests();
+    sim.setFaults(readFaults);
+    QCOMPARE(run([&] { return m_transfer->startVerify(); }), result);
+    QCOMPARE(describe(sim.requests()).join(", ").remove(QRegularExpression(" \\(.*?\\)")),
+             readBack.join(", "));
+    const QVector<WriteReadBack::Difference> found = m_transfer->differences();
+    QCOMPARE(found.size(), differences.size());
+    for (int i = 0; i < found.size(); ++i) {
+        QCOMPARE(found.at(i).registerType, differences.at(i).registerType);
+        QCOMPARE(found.at(i).address, differences.at(i).address);
+        QCOMPARE(found.at(i).written, differences.at(i).written);
+        QCOMPARE(found.at(i).read, differences.at(i).read);
+    }
+    QVERIFY2(m_transfer->verifyReport().contains(report), qPrintable(m_transfer->verifyReport()));
+    QCOMPARE(m_warnings->size(), 0); // the window shows the report, once
 }
 
 void TestTransferSequence::oneSequenceAtATime_cancel_reset()
