@@ -34,6 +34,8 @@
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTimer>
+#include <QUndoGroup>
+#include <QUndoStack>
 
 #include <utility>
 
@@ -70,6 +72,7 @@ MainWindow::MainWindow(int mode, QWidget *parent)
         setStyle(m_style);
 
     connectActions();
+    setupEditMenu();
     connect(this, &MainWindow::addMessage, this, &MainWindow::onAddMessage);
     connect(this, &MainWindow::addInfoProperty, this, &MainWindow::onAddInfoProperty);
     connect(ui->mdiArea, &QMdiArea::subWindowActivated, this, &MainWindow::onSubWindowActivated);
@@ -164,6 +167,25 @@ void MainWindow::connectActions()
     }
 }
 
+void MainWindow::setupEditMenu()
+{
+    m_undoGroup = new QUndoGroup(this);
+    QAction *undo = m_undoGroup->createUndoAction(this, QStringLiteral("Отменить"));
+    undo->setObjectName(QStringLiteral("actionUndo"));
+    undo->setShortcut(QKeySequence(QStringLiteral("Ctrl+Z")));
+    QAction *redo = m_undoGroup->createRedoAction(this, QStringLiteral("Повторить"));
+    redo->setObjectName(QStringLiteral("actionRedo"));
+    redo->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+Z")));
+    ui->menuEdit->insertActions(ui->actionRevertAll, {undo, redo});
+    ui->menuEdit->insertSeparator(ui->actionRevertAll);
+    connect(m_undoGroup, &QUndoGroup::cleanChanged, ui->actionRevertAll,
+            [this](bool clean) { ui->actionRevertAll->setEnabled(!clean); });
+    connect(ui->actionRevertAll, &QAction::triggered, this, [this] {
+        if (ModuleView *view = currentView())
+            view->revertAll();
+    });
+}
+
 void MainWindow::enableBoardCommands(bool enabled)
 {
     for (QAction *action : {ui->actionA1_2_2, ui->actionA2_4, ui->actionDO_6, ui->actionRL2,
@@ -222,6 +244,8 @@ void MainWindow::addView(ModuleView *view, QString title)
     connect(view, &ModuleView::addInfoProperty, this, &MainWindow::addInfoProperty);
     connect(view, &ModuleView::enableSave, ui->actionSave, &QAction::setEnabled);
     view->installEventFilter(this);
+    m_undoGroup->addStack(view->undoStack());
+    m_undoGroup->setActiveStack(view->undoStack());
 }
 
 bool MainWindow::createNew()
@@ -428,6 +452,9 @@ void MainWindow::onSubWindowActivated(QMdiSubWindow *subWindows)
         enableBoardCommands(false);
     if (m_mode & ModeOffline)
         enableBoardCommands(true);
+    // The view the commands act on, also while the area has no active window.
+    ModuleView *current = currentView();
+    m_undoGroup->setActiveStack(current ? current->undoStack() : nullptr);
     if (!subWindows)
         return;
     if (auto *view = qobject_cast<ModuleView *>(subWindows->widget()))
@@ -854,7 +881,7 @@ void MainWindow::onCreateModule()
         if (m_writeView && m_writeView->module()) {
             m_writeView->module()->setChanged(false);
             m_writeView->refreshColors();
-            m_writeView->markWritten();
+            m_writeView->markWritten(m_tables);
         }
         ui->progressBar->hide();
         if ((m_mode & ModeTcp) || m_linkChanged) {

@@ -20,6 +20,7 @@ class QMdiSubWindow;
 class QMenu;
 class QModbusClient;
 class QStyle;
+class QUndoGroup;
 class TransferSequence;
 
 // The configuration window: module views as MDI sub-windows, the file,
@@ -95,6 +96,8 @@ protected:
 
 private:
     void connectActions();
+    // "Правка": undo and redo of the active view's stack, and back to its base.
+    void setupEditMenu();
     void enableBoardCommands(bool enabled);
     QString defaultTitle() const;
     void addView(ModuleView *view, QString title);
@@ -142,6 +145,7 @@ private:
     int m_mode = 0;
     State m_state = State::Idle;
     TransferSequence *m_transfer = nullptr; // child object, online windows only
+    QUndoGroup *m_undoGroup = nullptr;      // child object; one stack per view
     bool m_closedEmitted = false;
     bool m_ownClose = false;       // the window closes views or itself, unasked
     bool m_readAfterReset = false; // the running read follows a reset

@@ -9,6 +9,7 @@
 #include "codes.h"
 #include "configfile.h"
 #include "documentlocator.h"
+#include "editcommands.h"
 #include "modeflags.h"
 #include "module.h"
 #include "parametertree.h"
@@ -30,6 +31,7 @@
 #include <QProgressDialog>
 #include <QRegularExpression>
 #include <QSignalBlocker>
+#include <QUndoStack>
 
 #include <cmath>
 
@@ -68,6 +70,30 @@ QString helpFilePath()
             return path;
     }
     return QString();
+}
+
+QList<Device *> childDevices(const Device *device)
+{
+    QList<Device *> devices;
+    const auto children = device->children();
+    for (QObject *child : children) {
+        if (auto *childDevice = qobject_cast<Device *>(child))
+            devices.append(childDevice);
+    }
+    return devices;
+}
+
+// Gives every parameter of `to` the value of its namesake in `from`, device
+// by device down two trees built alike; the marks go with it.
+void copyValues(const Device *from, Device *to)
+{
+    const auto parameters = from->properties();
+    for (const Property *parameter : parameters)
+        to->setValue(parameter->name(), parameter->value());
+    const QList<Device *> sources = childDevices(from);
+    const QList<Device *> targets = childDevices(to);
+    for (int i = 0; i < sources.size() && i < targets.size(); ++i)
+        copyValues(sources.at(i), targets.at(i));
 }
 
 } // namespace
@@ -110,6 +136,8 @@ ModuleView::~ModuleView()
     // Nothing may point into the model once it goes, and the host hears
     // nothing from a view that is being destroyed.
     const QSignalBlocker blocker(m_browser);
+    disconnect(m_undoStack, nullptr, this, nullptr);
+    m_undoStack->clear();
     clearTree();
 }
 
@@ -127,6 +155,8 @@ void ModuleView::setupView()
     m_browser->setFont(QFont(QStringLiteral("MS Shell Dlg 2"), 12));
     m_browser->setHeaderVisible(false);
     connect(m_browser, &TreePropertyBrowser::removeSubmodule, this, &ModuleView::removeSubmodule);
+    m_undoStack = new QUndoStack(this);
+    connect(m_undoStack, &QUndoStack::indexChanged, this, &ModuleView::onUndoIndexChanged);
     ui->frame->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     auto *layout = new QHBoxLayout(ui->frame);
     layout->setSpacing(0);
@@ -230,15 +260,22 @@ void ModuleView::markSaved()
 {
     m_changed = false;
     emit enableSave(false);
+    if (!(m_mode & ModeOnline))
+        m_undoStack->setClean();
 }
 
-void ModuleView::markWritten()
+void ModuleView::markWritten(const ModuleTables &tables)
 {
     m_unwritten = false;
+    m_tables = tables;
+    if (m_mode & ModeOnline)
+        m_undoStack->setClean();
 }
 
 void ModuleView::valueChanged(BrowserProperty *qtproperty, const QVariant &value)
 {
+    if (m_showingState)
+        return;
     // Rows are associated only after their value is set, so building the
     // tree never counts as an edit.
     Property *parameter = m_browser->findProperty(qtproperty);
@@ -247,26 +284,118 @@ void ModuleView::valueChanged(BrowserProperty *qtproperty, const QVariant &value
     Device *device = parameter->device();
     if (!device)
         return;
-    const QString name = qtproperty->propertyName();
+    const ParameterState before = ParameterState::capture(device);
     parameter->setChanged(true);
     // The edited row, wherever it is shown: the current row may already be
     // another one when a text editor commits on losing the focus.
     const auto items = m_browser->items(qtproperty);
+    const QColor rowBefore = items.isEmpty() ? QColor() : m_browser->backgroundColor(items.first());
     for (BrowserItem *item : items)
         m_browser->setBackgroundColor(item, QColor(Qt::cyan));
     markChanged();
 
+    applyEdit(parameter, value);
+    m_undoStack->push(new ParameterEditCommand(this, parameter, editText(parameter, qtproperty),
+                                               before, ParameterState::capture(device), rowBefore));
+}
+
+void ModuleView::applyEdit(Property *parameter, const QVariant &value)
+{
+    Device *device = parameter->device();
+    const QString name = parameter->name();
     if (Module::isDottedAddress(name)) {
         applyAddress(parameter, value.toString());
     } else if (name == ModuleParam::BaudRate || name == ModuleParam::Parity) {
-        device->setValue(name, value.toInt() + Module::listCodeBase(name, -1));
+        device->setValue(name, value.toInt() + listBase(parameter));
         updatePortWord(parameter);
-    } else if (name == ChannelParam::SignalType
-               && device->value(ChannelParam::Type).toInt() == TypeTemperatureInput) {
-        device->setValue(name, value.toInt() + FirstTemperatureSignalType);
+    } else if (listBase(parameter) != 0) {
+        device->setValue(name, value.toInt() + listBase(parameter));
     } else {
         device->setValue(name, value);
     }
+}
+
+QString ModuleView::editText(const Property *parameter, BrowserProperty *row) const
+{
+    // A channel's rows repeat on every channel: its group names which one.
+    QString text = QStringLiteral("изменение «%1»").arg(parameter->name());
+    if (qobject_cast<Channel *>(parameter->device()) && !row->parentProperties().isEmpty())
+        text += QStringLiteral(" (%1)").arg(
+            row->parentProperties().first()->propertyName().trimmed());
+    return text;
+}
+
+void ModuleView::showParameterState(const ParameterState &state, Property *edited,
+                                    const QColor &rowColor)
+{
+    state.restore();
+    m_showingState = true;
+    const QVector<Property *> parameters = state.parameters();
+    for (Property *parameter : parameters) {
+        for (BrowserProperty *row : m_browser->rowsOf(parameter)) {
+            const QVariant value = parameter->value();
+            row->setValue(row->type() == BrowserProperty::Enumeration
+                              ? QVariant(value.toInt() - listBase(parameter))
+                              : value);
+            if (parameter != edited)
+                continue;
+            const auto items = m_browser->items(row);
+            for (BrowserItem *item : items)
+                m_browser->setBackgroundColor(item, rowColor);
+        }
+    }
+    m_showingState = false;
+}
+
+void ModuleView::onUndoIndexChanged()
+{
+    // The clean state is the base of the mode; of the other one it is only
+    // known that the view may differ from it now.
+    const bool atBase = m_undoStack->isClean();
+    bool changed = true;
+    if (m_mode & ModeOnline)
+        m_unwritten = !atBase;
+    else
+        changed = !atBase || (m_module && m_module->isChanged());
+    if (changed == m_changed)
+        return;
+    m_changed = changed;
+    emit enableSave(changed);
+}
+
+void ModuleView::revertAll()
+{
+    if (!m_module)
+        return;
+    if (m_undoStack->cleanIndex() >= 0) {
+        m_undoStack->setIndex(m_undoStack->cleanIndex());
+        return;
+    }
+    // The way back was overwritten by later edits: the base is built anew.
+    std::unique_ptr<Module> replacement;
+    if (!(m_mode & ModeOnline)) {
+        replacement = m_fileName.isEmpty()
+                          ? std::make_unique<Module>(m_module->value(ModuleParam::Type).toInt())
+                          : loadModule(m_fileName);
+        if (!replacement)
+            return;
+    }
+    // The commands point into the model: they go first.
+    m_undoStack->clear();
+    if (m_mode & ModeOnline) {
+        // The boards of a unit stay as they are; only values go back.
+        copyValues(moduleFromTables(m_tables).get(), m_module);
+        m_module->setChanged(false);
+        m_unwritten = false;
+        setModule(m_module);
+    } else {
+        clearTree();
+        m_changed = false;
+        adopt(replacement.get());
+        setModule(replacement.release());
+        emit enableSave(false);
+    }
+    m_undoStack->setClean();
 }
 
 void ModuleView::initProgressDialog(int size)
@@ -339,7 +468,7 @@ void ModuleView::buildModuleRow(Property *parameter, BrowserProperty *moduleGrou
     } else if (name == ModuleParam::BaudRate || name == ModuleParam::Parity) {
         if (m_mode & ModeTcp)
             return;
-        row = addEnumProperty(parameter, Module::listCodeBase(name, -1));
+        row = addEnumProperty(parameter, listBase(parameter));
     } else if (Module::isDottedAddress(name)) {
         if (m_mode & ModeRtu)
             return;
@@ -525,6 +654,13 @@ void ModuleView::collapseBelow(BrowserItem *item)
     for (BrowserItem *child : children)
         collapseBelow(child);
     m_browser->setExpanded(item, false);
+}
+
+int ModuleView::listBase(const Property *parameter)
+{
+    const auto *channel = qobject_cast<const Channel *>(parameter->device());
+    return Module::listCodeBase(parameter->name(),
+                                channel ? channel->value(ChannelParam::Type).toInt() : -1);
 }
 
 void ModuleView::applyAddress(Property *parameter, const QString &text)

@@ -21,8 +21,10 @@ class Device;
 class Module;
 class Property;
 class PropertyEditorFactory;
+class ParameterState;
 class PropertyManager;
 class QProgressDialog;
+class QUndoStack;
 class Submodule;
 class TreePropertyBrowser;
 
@@ -47,9 +49,10 @@ public:
     bool hasChanges() const { return m_changed; }
     // Edits not written to the unit since the last write.
     bool hasUnwrittenEdits() const { return m_unwritten; }
-    // The configuration is in its file now / in the unit now.
+    // The configuration is in its file now / in the unit now, as `tables`.
+    // The undo stack is clean there: offline at the file, online at the unit.
     void markSaved();
-    void markWritten();
+    void markWritten(const ModuleTables &tables);
     QString fileName() const { return m_fileName; }
     void setFileName(const QString &fileName) { m_fileName = fileName; }
 
@@ -58,6 +61,17 @@ public:
     // Asks for a free slot and adds a board of the type (1 … 10) there.
     void addSubmodule(int type);
     void deleteSelectedSubmodule();
+
+    // Every edit of this view, to be undone and redone. Clean where the view
+    // matches its base: the unit as last read or written (online), the file
+    // as last saved (offline).
+    QUndoStack *undoStack() const { return m_undoStack; }
+    // Back to the base: through the stack while it reaches there, else
+    // decoded anew from `base` (online) or loaded from the file.
+    void revertAll();
+    // Puts an edited device's parameters back and shows them; the edited row
+    // gets `rowColor`. For the edit commands.
+    void showParameterState(const ParameterState &state, Property *edited, const QColor &rowColor);
 
 signals:
     void showProgressDialog();
@@ -104,6 +118,11 @@ private:
     void colorItem(BrowserItem *item);
     void collapseBelow(BrowserItem *item);
     static void applyAddress(Property *parameter, const QString &text);
+    // First code of a list parameter: its row shows entry (code - base).
+    static int listBase(const Property *parameter);
+    void applyEdit(Property *parameter, const QVariant &value);
+    QString editText(const Property *parameter, BrowserProperty *row) const;
+    void onUndoIndexChanged();
     static void updatePortWord(Property *changed);
 
     std::unique_ptr<Ui::ModuleView> ui;
@@ -123,6 +142,8 @@ private:
     quint32 m_mode = 0;
     QString m_fileName;
     std::vector<std::unique_ptr<Property>> m_ownProperties;
+    QUndoStack *m_undoStack = nullptr; // child object
+    bool m_showingState = false;       // rows are set from the model, not edited
 };
 
 #endif // MODULEVIEW_H

@@ -36,6 +36,11 @@ Property *TreePropertyBrowser::findProperty(BrowserProperty *row) const
     return m_properties.value(row, nullptr);
 }
 
+QList<BrowserProperty *> TreePropertyBrowser::rowsOf(const Property *parameter) const
+{
+    return m_properties.keys(const_cast<Property *>(parameter));
+}
+
 void TreePropertyBrowser::clear()
 {
     m_topItem = nullptr;

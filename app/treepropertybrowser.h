@@ -24,6 +24,8 @@ public:
     // associated anew.
     void insertProperty(BrowserProperty *row, Property *parameter);
     Property *findProperty(BrowserProperty *row) const;
+    // The rows that show a parameter.
+    QList<BrowserProperty *> rowsOf(const Property *parameter) const;
 
     // Removes every item and every association: after this no pointer into
     // the previous model or rows is kept.

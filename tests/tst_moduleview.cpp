@@ -2,8 +2,10 @@
 #include "browserproperty.h"
 #include "modeflags.h"
 #include "module.h"
+#include "moduletables.h"
 #include "moduleview.h"
 #include "property.h"
+#include "registerblocks.h"
 #include "submodule.h"
 #include "treepropertybrowser.h"
 
@@ -13,6 +15,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QTemporaryDir>
+#include <QUndoStack>
 #include <QtTest>
 
 #include <functional>
@@ -64,6 +67,28 @@ void whenShown(QObject *context, std::function<void(QWidget *)> act, bool popup 
     timer->start(10);
 }
 
+// Every parameter of the tree, its value and its edit mark ("*").
+QStringList dump(const Device *device)
+{
+    QStringList lines;
+    for (const Property *parameter : device->properties())
+        lines << parameter->name() + '=' + parameter->value().toString()
+                     + (parameter->isChanged() ? "*" : "");
+    for (const QObject *child : device->children()) {
+        if (const auto *childDevice = qobject_cast<const Device *>(child))
+            lines += dump(childDevice);
+    }
+    return lines;
+}
+
+// The module block as a write would encode it.
+QVector<quint16> moduleWords(Module *module)
+{
+    ModuleTables tables;
+    tables.setModuleTable(QVector<quint16>(ModuleTables::ModuleBlockSize, 0));
+    return module->toTables(tables).moduleTable();
+}
+
 // A module with an AIO board in slot B and a TMP board in slot D.
 Module *twoBoards()
 {
@@ -80,7 +105,10 @@ struct View
     TreePropertyBrowser *browser;
 
     explicit View(Module *module, int mode = ModeOffline)
-        : view(new ModuleView(mode, module))
+        : View(new ModuleView(mode, module))
+    {}
+    explicit View(ModuleView *shown)
+        : view(shown)
         , browser(view->findChild<TreePropertyBrowser *>())
     {}
     // The item at a path of row names below "Модуль".
@@ -139,6 +167,9 @@ private slots:
     void addedBoard_offersListEntries_data();
     void addedBoard_offersListEntries();
     void changeMarks_andEnableSave();
+    void undoRedo_restoreEditExactly_data();
+    void undoRedo_restoreEditExactly();
+    void revertAll_returnsToBase();
     void removeBoard_data();
     void removeBoard();
     void addBoard_onlyWithAChosenSlot();
@@ -394,6 +425,114 @@ void TestModuleView::changeMarks_andEnableSave()
     v.row(link("Адрес MODBUS"))->setValue(17);
     QCOMPARE(save.count(), 1);
     QCOMPARE(save.at(0).at(0).toBool(), true);
+}
+
+void TestModuleView::undoRedo_restoreEditExactly_data()
+{
+    QTest::addColumn<QStringList>("path");
+    QTest::addColumn<QVariant>("earlier"); // an edit of the row before, or none
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("text");
+
+    const QStringList ip = link("IP-адрес");
+    QTest::newRow("ip and its two words")
+        << ip << QVariant() << QVariant("10.0.3.7") << "изменение «IP-адрес»";
+    QTest::newRow("ip edited twice")
+        << ip << QVariant("10.0.0.1") << QVariant("10.0.3.7") << "изменение «IP-адрес»";
+    QTest::newRow("baud and the port word")
+        << link("Скорость, бит/с") << QVariant() << QVariant(2) << "изменение «Скорость, бит/с»";
+    // The row was painted by its earlier edit although the model holds no mark.
+    QTest::newRow("lower limit edited twice")
+        << kAi1 + "Нижний предел" << QVariant(-5.0) << QVariant(12.5)
+        << "изменение «Нижний предел» (Аналоговый вход 1)";
+    QTest::newRow("temperature signal type")
+        << kTmp2 + "Тип сигнала" << QVariant() << QVariant(3)
+        << "изменение «Тип сигнала» (Вход термосопротивлений 2)";
+}
+
+void TestModuleView::undoRedo_restoreEditExactly()
+{
+    QFETCH(QStringList, path);
+    QFETCH(QVariant, earlier);
+    QFETCH(QVariant, value);
+    QFETCH(QString, text);
+    Module *module = twoBoards();
+    View v(module);
+    QUndoStack *stack = v.view->undoStack();
+    if (earlier.isValid()) {
+        v.row(path)->setValue(earlier);
+        v.row(link("Адрес MODBUS"))->setValue(9); // so the next edit stands on its own
+    }
+    // Encoding normalises some values and their marks: before the dump.
+    const QVector<quint16> wordsBefore = moduleWords(module);
+    const QStringList before = dump(module);
+    const QVariant shownBefore = v.row(path)->value();
+    const QColor colorBefore = v.color(path);
+
+    v.row(path)->setValue(value);
+    const QStringList after = dump(module);
+    const QVariant shownAfter = v.row(path)->value();
+    QVERIFY(after != before);
+    QCOMPARE(stack->undoText(), text);
+
+    stack->undo();
+    QCOMPARE(dump(module), before);
+    QCOMPARE(moduleWords(module), wordsBefore);
+    QCOMPARE(v.row(path)->value(), shownBefore);
+    QCOMPARE(v.color(path), colorBefore);
+    QCOMPARE(v.view->hasChanges(), earlier.isValid());
+
+    stack->redo();
+    QCOMPARE(dump(module), after);
+    QCOMPARE(v.row(path)->value(), shownAfter);
+    QCOMPARE(v.color(path), QColor(Qt::cyan));
+    QVERIFY(v.view->hasChanges());
+    QCOMPARE(stack->count(), earlier.isValid() ? 3 : 1);
+}
+
+void TestModuleView::revertAll_returnsToBase()
+{
+    // Online: the base is the image last read or written.
+    QVector<quint16> words(ModuleTables::ModuleBlockSize, 0);
+    words[ModuleTables::WordModuleType] = 1;
+    words[ModuleTables::WordAddress] = 4;
+    words[ModuleTables::FirstSlotWord + 1] = 5; // AIO in slot B
+    ModuleTables image;
+    image.setModuleTable(words);
+    for (int type = rT300; type <= rT1600; ++type)
+        RegisterBlocks::storeReadValues(
+            type, QVector<quint16>(RegisterBlocks::readCount(type, image), 0), &image);
+    View v(new ModuleView(ModeOnline | ModeTcp, image));
+    ModuleView &view = *v.view;
+    Module *module = view.module();
+    const QStringList address = link("Адрес MODBUS");
+    const QStringList limit = kAi1 + "Нижний предел";
+    const QStringList original = dump(module);
+
+    // Through the stack while it reaches the base.
+    v.row(address)->setValue(7);
+    v.row(limit)->setValue(3.5);
+    QVERIFY(view.hasUnwrittenEdits());
+    view.revertAll();
+    QCOMPARE(dump(module), original);
+    QVERIFY(!view.hasUnwrittenEdits());
+    view.undoStack()->redo();
+    QCOMPARE(module->value("Адрес MODBUS").toInt(), 7);
+
+    // Written, then undone below it and edited: the way back is gone, the
+    // image is decoded anew.
+    words[ModuleTables::WordAddress] = 7;
+    image.setModuleTable(words);
+    view.markWritten(image);
+    view.undoStack()->undo();
+    v.row(limit)->setValue(-2.0);
+    QCOMPARE(view.undoStack()->cleanIndex(), -1);
+    view.revertAll();
+    QCOMPARE(module->value("Адрес MODBUS").toInt(), 7);
+    QCOMPARE(v.row(address)->value().toInt(), 7);
+    QCOMPARE(v.parameter(limit)->value().toDouble(), 0.0);
+    QVERIFY(!view.hasUnwrittenEdits());
+    QCOMPARE(view.undoStack()->count(), 0);
 }
 
 void TestModuleView::removeBoard_data()

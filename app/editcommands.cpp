@@ -1,0 +1,67 @@
+#include "editcommands.h"
+
+#include "moduleview.h"
+
+#include <device.h>
+#include <property.h>
+
+ParameterState ParameterState::capture(Device *device)
+{
+    ParameterState state;
+    if (!device)
+        return state;
+    const QList<Property *> parameters = device->properties();
+    for (Property *parameter : parameters)
+        state.m_entries.append({parameter, parameter->value(), parameter->isChanged()});
+    return state;
+}
+
+void ParameterState::restore() const
+{
+    for (const Entry &entry : m_entries) {
+        entry.parameter->setValue(entry.value);
+        entry.parameter->setChanged(entry.changed);
+    }
+}
+
+QVector<Property *> ParameterState::parameters() const
+{
+    QVector<Property *> result;
+    for (const Entry &entry : m_entries)
+        result.append(entry.parameter);
+    return result;
+}
+
+ParameterEditCommand::ParameterEditCommand(ModuleView *view, Property *parameter,
+                                           const QString &text, const ParameterState &before,
+                                           const ParameterState &after, const QColor &rowBefore)
+    : QUndoCommand(text)
+    , m_view(view)
+    , m_parameter(parameter)
+    , m_before(before)
+    , m_after(after)
+    , m_rowBefore(rowBefore)
+{}
+
+void ParameterEditCommand::undo()
+{
+    m_view->showParameterState(m_before, m_parameter, m_rowBefore);
+    m_applied = false;
+}
+
+void ParameterEditCommand::redo()
+{
+    if (m_applied)
+        return; // the edit itself did it
+    m_view->showParameterState(m_after, m_parameter, QColor(Qt::cyan));
+    m_applied = true;
+}
+
+bool ParameterEditCommand::mergeWith(const QUndoCommand *other)
+{
+    const auto *edit = static_cast<const ParameterEditCommand *>(other);
+    if (edit->m_parameter != m_parameter)
+        return false;
+    m_after = edit->m_after;
+    return true;
+}
