@@ -49,6 +49,7 @@ constexpr int SubWindowHeight = 600;
 constexpr int StatusTimeoutMs = 5000;
 const QString GeometryKey = QStringLiteral("main/geometry");
 const QString DockStateKey = QStringLiteral("main/state");
+const QString VerifyWriteKey = QStringLiteral("write/verify");
 const QString WrittenText = QStringLiteral("Конфигурация успешно записана!");
 // Lines of a read-back report a box shows; the output pane gets them all.
 constexpr int ReportBoxLines = 10;
@@ -88,6 +89,9 @@ MainWindow::MainWindow(int mode, QWidget *parent)
     fillRecentMenu();
 
     restoreState(AppSettings::value(DockStateKey).toByteArray());
+    ui->actionVerifyWrite->setChecked(AppSettings::value(VerifyWriteKey, false).toBool());
+    connect(ui->actionVerifyWrite, &QAction::toggled, this,
+            [](bool on) { AppSettings::setValue(VerifyWriteKey, on); });
 }
 
 MainWindow::MainWindow(int mode, ModuleTables tables, QModbusClient *client, QWidget *parent)

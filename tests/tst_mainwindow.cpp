@@ -1050,7 +1050,10 @@ void TestMainWindow::fileFromCommandLine_recentFilesAndLayoutSurviveRestart()
     action(*window, "actionOpen")->trigger();
     QCOMPARE(dialogFolder, QFileInfo(folder.path()).absoluteFilePath());
 
-    // Layout: a smaller window with the output pane shown.
+    // Layout: a smaller window with the output pane shown; the write check on.
+    QAction *verify = action(*window, "actionVerifyWrite");
+    QVERIFY(!verify->isChecked());
+    verify->trigger();
     window->showNormal();
     window->setGeometry(40, 50, 900, 600);
     window->findChild<QDockWidget *>(QStringLiteral("dockWidget_2"))->show();
@@ -1062,6 +1065,7 @@ void TestMainWindow::fileFromCommandLine_recentFilesAndLayoutSurviveRestart()
     QVERIFY(window && !window->isMaximized());
     QCOMPARE(window->size(), QSize(900, 600));
     QVERIFY(window->findChild<QDockWidget *>(QStringLiteral("dockWidget_2"))->isVisible());
+    QVERIFY(action(*window, "actionVerifyWrite")->isChecked());
     emit window->findChild<QMenu *>(QStringLiteral("menuRecent"))->aboutToShow();
     QCOMPARE(window->findChild<QMenu *>(QStringLiteral("menuRecent"))->actions().first()->text(),
              QDir::toNativeSeparators(files.at(2)));
