@@ -47,6 +47,7 @@ int main(int argc, char *argv[])
 
     ProcessSetup::beforeApplication(argv[0]);
     QApplication app(argc, argv);
+    ProcessSetup::loadQtTranslations(&app);
     if (commandLine.parse(QCoreApplication::arguments()) == CommandLine::Outcome::Error) {
         std::fprintf(stderr, "brk-configurator: %s\n", qPrintable(commandLine.errorText()));
         return 2;

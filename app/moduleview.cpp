@@ -284,17 +284,35 @@ void ModuleView::valueChanged(BrowserProperty *qtproperty, const QVariant &value
     Device *device = parameter->device();
     if (!device)
         return;
+    const QString name = qtproperty->propertyName();
+    if (name == ModuleParam::Address) {
+        // Edited, the row offers only the addresses a unit can have: a value
+        // outside them came from a file or the unit. Narrowing moves such a
+        // value to the nearest address, which comes back here on its own.
+        qtproperty->setAttribute(PropertyAttribute::Minimum, ParameterTree::MinAddress);
+        qtproperty->setAttribute(PropertyAttribute::Maximum, ParameterTree::MaxAddress);
+        if (qtproperty->value() != value)
+            return;
+    }
     const ParameterState before = ParameterState::capture(device);
-    parameter->setChanged(true);
     // The edited row, wherever it is shown: the current row may already be
     // another one when a text editor commits on losing the focus.
     const auto items = m_browser->items(qtproperty);
     const QColor rowBefore = items.isEmpty() ? QColor() : m_browser->backgroundColor(items.first());
-    for (BrowserItem *item : items)
-        m_browser->setBackgroundColor(item, QColor(Qt::cyan));
+    const auto unknown = m_unknownChoices.constFind(qtproperty);
+    if (unknown != m_unknownChoices.cend() && value.toInt() == unknown->index) {
+        // Back to what the unit or the file holds, unmarked.
+        device->setValue(name, unknown->value);
+        updatePortWord(parameter);
+        for (BrowserItem *item : items)
+            m_browser->setBackgroundColor(item, QColor(Qt::white));
+    } else {
+        parameter->setChanged(true);
+        for (BrowserItem *item : items)
+            m_browser->setBackgroundColor(item, QColor(Qt::cyan));
+        applyEdit(parameter, value);
+    }
     markChanged();
-
-    applyEdit(parameter, value);
     m_undoStack->push(new ParameterEditCommand(this, parameter, editText(parameter, qtproperty),
                                                before, ParameterState::capture(device), rowBefore));
 }
@@ -335,7 +353,7 @@ void ModuleView::showParameterState(const ParameterState &state, Property *edite
         for (BrowserProperty *row : m_browser->rowsOf(parameter)) {
             const QVariant value = parameter->value();
             row->setValue(row->type() == BrowserProperty::Enumeration
-                              ? QVariant(value.toInt() - listBase(parameter))
+                              ? QVariant(listIndex(row, parameter))
                               : value);
             if (parameter != edited)
                 continue;
@@ -426,6 +444,7 @@ void ModuleView::clearTree()
     m_manager->clear();
     m_readOnlyManager->clear();
     m_ownProperties.clear();
+    m_unknownChoices.clear();
 }
 
 BrowserProperty *ModuleView::buildModuleProperty()
@@ -460,8 +479,14 @@ void ModuleView::buildModuleRow(Property *parameter, BrowserProperty *moduleGrou
     } else if (name == ModuleParam::Errors) {
         row = buildErrorFlags(parameter);
         group = moduleGroup;
-    } else if (name == ModuleParam::ResponseDelay || name == ModuleParam::Address) {
+    } else if (name == ModuleParam::ResponseDelay) {
         row = addIntProperty(name, value, 0, kWordMaximum);
+    } else if (name == ModuleParam::Address) {
+        // 0 is the broadcast address and no unit answers above 247; a value
+        // outside is shown as it is, and written back unless edited.
+        const int address = value.toInt();
+        row = addIntProperty(name, value, qMin(address, ParameterTree::MinAddress),
+                             qMax(address, ParameterTree::MaxAddress));
     } else if (name == ModuleParam::LockTimeout) {
         row = addDoubleProperty(name, value, 0, kLockTimeoutMaximum);
         row->setAttribute(PropertyAttribute::Decimals, 1);
@@ -588,18 +613,16 @@ BrowserProperty *ModuleView::addDoubleProperty(const QString &name, const QVaria
 BrowserProperty *ModuleView::addEnumProperty(Property *parameter, int base)
 {
     BrowserProperty *row = m_manager->addProperty(BrowserProperty::Enumeration, parameter->name());
-    const QStringList names = parameter->enumNames().values();
-    row->setAttribute(PropertyAttribute::EnumNames, names);
-    bool ok = false;
-    int index = parameter->value().toInt(&ok) - base;
-    if (!ok || index < 0 || index >= names.size()) {
-        // The row shows the first entry, so the model takes it too and the
-        // parameter counts as edited.
-        parameter->setValue(base);
-        parameter->setChanged(true);
-        updatePortWord(parameter);
-        index = 0;
+    QStringList names = parameter->enumNames().values();
+    int index = ParameterTree::choiceCode(parameter->value()) - base;
+    if (index < 0 || index >= names.size()) {
+        // Shown as such and kept: a write sends the unit's own value back
+        // until the user picks an entry.
+        index = names.size();
+        names << QStringLiteral("Неизвестное значение (%1)").arg(parameter->value().toString());
+        m_unknownChoices.insert(row, {parameter->value(), index});
     }
+    row->setAttribute(PropertyAttribute::EnumNames, names);
     row->setValue(index);
     if (row->value().toInt() != index)
         qCDebug(lcApp) << "Error set combobox property";
@@ -654,6 +677,14 @@ void ModuleView::collapseBelow(BrowserItem *item)
     for (BrowserItem *child : children)
         collapseBelow(child);
     m_browser->setExpanded(item, false);
+}
+
+int ModuleView::listIndex(const BrowserProperty *row, const Property *parameter) const
+{
+    const auto unknown = m_unknownChoices.constFind(row);
+    if (unknown != m_unknownChoices.cend() && parameter->value() == unknown->value)
+        return unknown->index;
+    return ParameterTree::choiceCode(parameter->value()) - listBase(parameter);
 }
 
 int ModuleView::listBase(const Property *parameter)

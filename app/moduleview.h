@@ -4,6 +4,7 @@
 #include "moduletables.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QMainWindow>
 #include <QVariant>
 
@@ -119,6 +120,8 @@ private:
     void collapseBelow(BrowserItem *item);
     static void applyAddress(Property *parameter, const QString &text);
     // First code of a list parameter: its row shows entry (code - base).
+    // The entry a list row shows for its parameter's value.
+    int listIndex(const BrowserProperty *row, const Property *parameter) const;
     static int listBase(const Property *parameter);
     void applyEdit(Property *parameter, const QVariant &value);
     QString editText(const Property *parameter, BrowserProperty *row) const;
@@ -144,6 +147,14 @@ private:
     std::vector<std::unique_ptr<Property>> m_ownProperties;
     QUndoStack *m_undoStack = nullptr; // child object
     bool m_showingState = false;       // rows are set from the model, not edited
+    // List rows showing a value their list does not know: the value, kept
+    // until an entry is picked, and the row's index of its own entry.
+    struct UnknownChoice
+    {
+        QVariant value;
+        int index;
+    };
+    QHash<const BrowserProperty *, UnknownChoice> m_unknownChoices;
 };
 
 #endif // MODULEVIEW_H

@@ -1,7 +1,9 @@
 #ifndef PROCESSSETUP_H
 #define PROCESSSETUP_H
 
-// What the configurator's process sets up before its QApplication exists;
+class QCoreApplication;
+
+// What the configurator's process sets up around its QApplication;
 // also used by the benchmarks that measure the configurator as users run it.
 class ProcessSetup
 {
@@ -10,6 +12,12 @@ public:
     // windows draw only with widgets, and the integration alone roughly
     // doubles the peak memory. A QT_XCB_GL_INTEGRATION set by the user wins.
     static void beforeApplication(const char *argv0);
+
+    // Qt's own texts (file dialogs, standard buttons, socket and serial port
+    // errors) in the program's language, from the translations Debian's
+    // qttranslations5-l10n installs. False when they are missing: those texts
+    // then stay English. The translators belong to `app`.
+    static bool loadQtTranslations(QCoreApplication *app);
 };
 
 #endif // PROCESSSETUP_H

@@ -31,8 +31,19 @@ RegisterTabWidget::RegisterTabWidget(const QString &title, QWidget *parent)
         m_table->setColumnWidth(column, widths[column]);
     m_table->setFixedWidth(TableWidth);
     m_table->verticalHeader()->hide();
+    // Rows, header and title take exactly the height the window sizes itself
+    // by, so the table never needs scroll bars of its own.
+    m_table->verticalHeader()->setMinimumSectionSize(RowHeight);
+    m_table->verticalHeader()->setDefaultSectionSize(RowHeight);
+    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_table->horizontalHeader()->setFixedHeight(HeaderHeight);
+    m_table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_label->setFixedHeight(ExtraHeight - HeaderHeight - 2 * m_table->frameWidth());
 
     auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
     layout->addWidget(m_label);
     layout->addWidget(m_table);
 }
@@ -53,4 +64,5 @@ void RegisterTabWidget::addRow(const RegisterMapRow &row)
     m_table->setItem(m_rows, 3, makeCell(row.format));
     ++m_rows;
     setMinimumHeight(m_rows * RowHeight + ExtraHeight);
+    m_table->setFixedHeight(m_rows * RowHeight + HeaderHeight + 2 * m_table->frameWidth());
 }

@@ -27,6 +27,7 @@ public:
 
     static constexpr int RowHeight = 30;
     static constexpr int ExtraHeight = 62; // title and header above the rows
+    static constexpr int HeaderHeight = 30;
     static constexpr int TableWidth = 392;
 
 private:

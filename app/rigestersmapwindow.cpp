@@ -36,6 +36,9 @@ RigestersMapWindow::~RigestersMapWindow() = default;
 void RigestersMapWindow::createTables()
 {
     m_contentLayout = new QVBoxLayout;
+    // The window's height counts the tables and the form's spacing only.
+    m_contentLayout->setContentsMargins(0, 0, 0, 0);
+    m_contentLayout->setSpacing(qMax(0, ui->verticalLayout->spacing()));
     for (const QString &title : registerMapTitles()) {
         auto *table = new RegisterTabWidget(title);
         m_contentLayout->addWidget(table);

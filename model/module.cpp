@@ -76,7 +76,9 @@ Module::Module(int type, QObject *parent)
     setValue(ModuleParam::Firmware, 0);
     setValue(ModuleParam::Errors, 0);
     setValue(ModuleParam::LockTimeout, 0);
-    setValue(ModuleParam::Address, 0);
+    // 0 is the broadcast address: a module built offline must never write it
+    // into a unit.
+    setValue(ModuleParam::Address, 1);
     setValue(ModuleParam::ResponseDelay, 0);
     // Matches the derived rows below (1200 bit/s, no parity), so a module
     // built offline never writes baud code 0 into a unit.

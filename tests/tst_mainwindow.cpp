@@ -7,6 +7,7 @@
 #include "modeflags.h"
 #include "moduleview.h"
 #include "positionsubmoduledialog.h"
+#include "processsetup.h"
 #include "startwindow.h"
 #include "treepropertybrowser.h"
 #include "browseritem.h"
@@ -44,6 +45,7 @@
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTimer>
+#include <QTranslator>
 #include <QtTest>
 
 #include <functional>
@@ -196,7 +198,7 @@ const QStringList Tmp2 = {"Субмодуль TMP (Слот A)", "Вход те�
 // channels in the order their boards make them, numbered as the unit numbers
 // them: by slot (the TMP inputs in A before the AIO inputs in B).
 const char ExpectedFile[] = R"({
-"module": {"DEV_ADDR": "0", "DEV_STATE": "0", "DEV_TYPE": "1", "GATE_1": "0", "GATE_2": "0",
+"module": {"DEV_ADDR": "1", "DEV_STATE": "0", "DEV_TYPE": "1", "GATE_1": "0", "GATE_2": "0",
            "IP_1": "2560", "IP_2": "775", "MASK_1": "0", "MASK_2": "0", "PORT_CFG": "5",
            "RESP_DELAY": "0", "SF_REV": "0", "WDT": "0"},
 "submodules": [
@@ -227,7 +229,7 @@ const char ExpectedFile[] = R"({
 // The start of the file as written: indented by four blanks, keys in order.
 const char ExpectedHead[] = "{\n"
                             "    \"module\": {\n"
-                            "        \"DEV_ADDR\": \"0\",\n"
+                            "        \"DEV_ADDR\": \"1\",\n"
                             "        \"DEV_STATE\": \"0\",\n";
 
 // The simulated unit's module block as discovery hands it to the window.
@@ -276,6 +278,7 @@ private slots:
     void online_openWithoutReadModuleWarns();
     void online_readsUnitAndChecksFiles_data();
     void online_readsUnitAndChecksFiles();
+    void qtTexts_inRussian();
 
     void fileFromCommandLine_recentFilesAndLayoutSurviveRestart();
 
@@ -1070,6 +1073,23 @@ void TestMainWindow::fileFromCommandLine_recentFilesAndLayoutSurviveRestart()
     QCOMPARE(window->findChild<QMenu *>(QStringLiteral("menuRecent"))->actions().first()->text(),
              QDir::toNativeSeparators(files.at(2)));
     AppSettings::useFile(QString());
+}
+
+void TestMainWindow::qtTexts_inRussian()
+{
+    QVERIFY2(ProcessSetup::loadQtTranslations(qApp), "qttranslations5-l10n is not installed");
+    QMessageBox box(QMessageBox::Question, Warning, QString(),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+    QStringList texts;
+    for (QMessageBox::StandardButton button :
+         {QMessageBox::Save, QMessageBox::Discard, QMessageBox::Cancel})
+        texts << box.button(button)->text().remove(QLatin1Char('&'));
+    const auto translators = qApp->findChildren<QTranslator *>();
+    for (QTranslator *translator : translators) {
+        QCoreApplication::removeTranslator(translator);
+        delete translator;
+    }
+    QCOMPARE(texts, (QStringList{"Сохранить", "Отклонить", "Отмена"}));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -245,6 +245,8 @@ private slots:
     void writeChanged_sendsChangedWordsOnly();
     void writeAll_everyRegisterModuleLast_data();
     void writeAll_everyRegisterModuleLast();
+    void unknownListValue_writtenBack_data();
+    void unknownListValue_writtenBack();
     void writeFaults_data();
     void writeFaults();
     void reset_readsFactoryValuesIntoNewView_data();
@@ -565,6 +567,48 @@ void TestMainWindowOnline::writeAll_everyRegisterModuleLast()
         QVERIFY(answer.ok());
         QCOMPARE(answer.values, QVector<quint16>{quint16(newAddress)});
     }
+}
+
+void TestMainWindowOnline::unknownListValue_writtenBack_data()
+{
+    QTest::addColumn<int>("transport");
+    QTest::addColumn<int>("address");
+    QTest::addColumn<int>("word"); // a value the tree's list does not know
+    QTest::addColumn<bool>("all"); // else only what was changed
+    QTest::newRow("rtu, baud bits 11, changed") << int(Rtu) << 2006 << 0x000B << false;
+    QTest::newRow("rtu, baud bits 11, all") << int(Rtu) << 2006 << 0x000B << true;
+    QTest::newRow("tcp, AI signal type 7, all") << int(Tcp) << 1203 << 7 << true;
+}
+
+void TestMainWindowOnline::unknownListValue_writtenBack()
+{
+    QFETCH(int, transport);
+    QFETCH(int, address);
+    QFETCH(int, word);
+    QFETCH(bool, all);
+
+    if (!startUnit(Transport(transport)))
+        QSKIP("the transport is not available here");
+    QVERIFY(m_sim->setReg(Slave, Holding, address, quint16(word)));
+    QVERIFY(openWindow());
+    const int before = requestCount();
+    BoxRecorder boxes;
+    action(m_window.get(), all ? "actionWrite" : "actionWriteEditable")->trigger();
+    if (all)
+        QTRY_COMPARE_WITH_TIMEOUT(m_closed->count(), 1, 30000);
+    else
+        QTest::qWait(300);
+    // The unit's own word goes back (and this unit refuses even that); never a list entry.
+    const QStringList sent
+        = requestsSince(before).filter(QRegularExpression(QString("^6 %1 ").arg(address)));
+    if (all) {
+        QCOMPARE(sent.size(), 1);
+        QVERIFY2(sent.first().startsWith(QString("6 %1 %2").arg(address).arg(word, 0, 16)),
+                 qPrintable(sent.first()));
+    } else {
+        QCOMPARE(requestsSince(before), QStringList());
+    }
+    QCOMPARE(m_sim->reg(Slave, Holding, address), word);
 }
 
 void TestMainWindowOnline::writeFaults_data()
@@ -891,6 +935,7 @@ void TestMainWindowOnline::offlineFile_isWrittenBySlot()
     QVERIFY2(!sent.join(", ").contains("6 1204 "), qPrintable(sent.join(", ")));
     QCOMPARE(m_sim->reg(Slave, Holding, 1200), 2);
     QCOMPARE(m_sim->reg(Slave, Holding, 1204), 0);
+    QCOMPARE(boxes.texts().last(), Written);
 }
 
 void TestMainWindowOnline::close_asksAboutUnwrittenEdits_data()

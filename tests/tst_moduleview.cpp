@@ -1,5 +1,6 @@
 #include "browseritem.h"
 #include "browserproperty.h"
+#include "channel.h"
 #include "modeflags.h"
 #include "module.h"
 #include "moduletables.h"
@@ -162,8 +163,10 @@ private slots:
     void boardGroups_labelsAndRows();
     void edits_reachTheModel_data();
     void edits_reachTheModel();
-    void outOfListValue_becomesFirstEntry_data();
-    void outOfListValue_becomesFirstEntry();
+    void outOfListValue_shownAndKept_data();
+    void outOfListValue_shownAndKept();
+    void modbusAddress_onlyUnitAddresses_data();
+    void modbusAddress_onlyUnitAddresses();
     void addedBoard_offersListEntries_data();
     void addedBoard_offersListEntries();
     void changeMarks_andEnableSave();
@@ -292,8 +295,10 @@ void TestModuleView::edits_reachTheModel_data()
     QTest::newRow("analog input entry 2")
         << Edits{{kAi1 + "Тип сигнала", 2}} << QVariantMap{{"Тип сигнала", 2}};
     // One past a limit reaches the model as the limit, never wrapped.
-    QTest::newRow("address 65536")
-        << Edits{{link("Адрес MODBUS"), 65536}} << QVariantMap{{"Адрес MODBUS", 65535}};
+    QTest::newRow("address 248") << Edits{{link("Адрес MODBUS"), 248}}
+                                 << QVariantMap{{"Адрес MODBUS", 247}};
+    QTest::newRow("address 0") << Edits{{link("Адрес MODBUS"), 0}}
+                               << QVariantMap{{"Адрес MODBUS", 1}};
     QTest::newRow("delay 65536") << Edits{{link("Задержка ответа, мс"), 65536}}
                                  << QVariantMap{{"Задержка ответа, мс", 65535}};
     QTest::newRow("lock timeout, one decimal")
@@ -325,37 +330,90 @@ void TestModuleView::edits_reachTheModel()
         QCOMPARE(device->value(it.key()).toString(), it.value().toString());
 }
 
-void TestModuleView::outOfListValue_becomesFirstEntry_data()
+void TestModuleView::outOfListValue_shownAndKept_data()
 {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("value");
-    QTest::addColumn<QString>("other");
-    QTest::addColumn<int>("otherValue");
-    QTest::addColumn<int>("reset");
-    QTest::addColumn<int>("portWord");
-    QTest::newRow("baud 20") << "Скорость, бит/с" << 20 << "Четность, стоп-биты" << 1 << 3 << 67;
-    QTest::newRow("parity 9") << "Четность, стоп-биты" << 9 << "Скорость, бит/с" << 5 << 0 << 5;
+    QTest::addColumn<QStringList>("path");
+    QTest::addColumn<int>("slot"); // of the board, -1 for the module's own rows
+    QTest::addColumn<int>("channel");
+    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<int>("firstCode"); // model value of the list's first entry
+    QTest::newRow("baud bits 20") << link("Скорость, бит/с") << -1 << 0 << QVariant(20) << 3;
+    QTest::newRow("parity 9") << link("Четность, стоп-биты") << -1 << 0 << QVariant(9) << 0;
+    QTest::newRow("analog input signal 7") << kAi1 + "Тип сигнала" << 1 << 0 << QVariant(7) << 0;
+    QTest::newRow("temperature signal 3 from a file")
+        << kTmp2 + "Тип сигнала" << 3 << 1 << QVariant("3") << 4;
 }
 
-void TestModuleView::outOfListValue_becomesFirstEntry()
+void TestModuleView::outOfListValue_shownAndKept()
 {
-    QFETCH(QString, name);
-    QFETCH(int, value);
-    QFETCH(QString, other);
-    QFETCH(int, otherValue);
-    QFETCH(int, reset);
-    QFETCH(int, portWord);
-    auto *module = new Module(1);
-    module->setValue(name, value);
-    module->setValue(other, otherValue);
-    module->setValue(kPort, 0);
+    QFETCH(QStringList, path);
+    QFETCH(int, slot);
+    QFETCH(int, channel);
+    QFETCH(QVariant, stored);
+    QFETCH(int, firstCode);
+    Module *module = twoBoards();
+    Device *device = module;
+    for (Submodule *board : module->submodules()) {
+        if (board->value(SubmoduleParam::Slot).toInt() == slot)
+            device = board->channels().at(channel);
+    }
+    const QString name = path.last();
+    device->setValue(name, stored);
+    module->setValue(kPort, 0x0254); // a word the lists cannot all say
     View v(module);
-    QCOMPARE(module->value(name).toInt(), reset);
-    QVERIFY(module->property(name)->isChanged());
-    QCOMPARE(module->value(kPort).toInt(), portWord); // what is written is what is shown
-    QCOMPARE(v.row(link(name))->value().toInt(), 0);
-    QCOMPARE(v.color(link(name)), QColor(Qt::cyan));
-    QVERIFY(v.view->hasChanges());
+
+    const QString unknown = QStringLiteral("Неизвестное значение (%1)").arg(stored.toString());
+    const QStringList entries
+        = v.row(path)->attributeValue(PropertyAttribute::EnumNames).toStringList();
+    QCOMPARE(entries.last(), unknown);
+    QCOMPARE(v.row(path)->value().toInt(), entries.size() - 1);
+    QCOMPARE(device->value(name), stored);
+    QCOMPARE(module->value(kPort).toInt(), 0x0254);
+    QVERIFY(!module->isChanged());
+    QVERIFY(!v.view->hasChanges());
+    QCOMPARE(v.color(path), QColor(Qt::white));
+
+    // A picked entry is an edit; the unknown entry brings the stored value back.
+    v.row(path)->setValue(0);
+    QCOMPARE(device->value(name).toInt(), firstCode);
+    QCOMPARE(v.color(path), QColor(Qt::cyan));
+    v.row(path)->setValue(entries.size() - 1);
+    QCOMPARE(device->value(name), stored);
+    QCOMPARE(v.color(path), QColor(Qt::white));
+}
+
+void TestModuleView::modbusAddress_onlyUnitAddresses_data()
+{
+    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<int>("typed"); // committed through the row; -1: no edit
+    QTest::addColumn<int>("result");
+    QTest::newRow("0 from a file, kept") << QVariant("0") << -1 << 0;
+    QTest::newRow("300 from a unit, kept") << QVariant(300) << -1 << 300;
+    QTest::newRow("300, one step down") << QVariant(300) << 299 << 247;
+    QTest::newRow("0, one step up") << QVariant("0") << 1 << 1;
+}
+
+void TestModuleView::modbusAddress_onlyUnitAddresses()
+{
+    QFETCH(QVariant, stored);
+    QFETCH(int, typed);
+    QFETCH(int, result);
+    auto *module = new Module(1);
+    module->setValue("Адрес MODBUS", stored);
+    View v(module);
+    const QStringList path = link("Адрес MODBUS");
+    QCOMPARE(v.row(path)->value().toInt(), stored.toInt());
+    if (typed >= 0)
+        v.row(path)->setValue(typed);
+    QCOMPARE(v.row(path)->value().toInt(), result);
+    if (typed < 0) {
+        QCOMPARE(module->value("Адрес MODBUS"), stored);
+        QVERIFY(!module->isChanged());
+        return;
+    }
+    QCOMPARE(module->value("Адрес MODBUS").toInt(), result);
+    QCOMPARE(v.row(path)->attributeValue(PropertyAttribute::Minimum).toInt(), 1);
+    QCOMPARE(v.row(path)->attributeValue(PropertyAttribute::Maximum).toInt(), 247);
 }
 
 void TestModuleView::addedBoard_offersListEntries_data()

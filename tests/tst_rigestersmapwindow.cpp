@@ -11,6 +11,8 @@
 #include <QGridLayout>
 #include <QLayout>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -170,6 +172,28 @@ void TestRigestersMapWindow::height()
     QCOMPARE(window.width(), 470);
     QCOMPARE(window.height(), expected);
     QCOMPARE(window.minimumSize(), window.maximumSize());
+
+    // The height leaves room for every row and column: no table scrolls on
+    // its own, and the window scrolls only when it stops growing.
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    for (const RegisterTabWidget *tab : window.tables()) {
+        if (tab->isHidden())
+            continue;
+        const QTableWidget *table = tab->table();
+        const int last = table->rowCount() - 1;
+        QVERIFY2(table->rowViewportPosition(last) + table->rowHeight(last)
+                     <= table->viewport()->height(),
+                 qPrintable(tab->title()));
+        QVERIFY2(table->columnViewportPosition(3) + table->columnWidth(3)
+                     <= table->viewport()->width(),
+                 qPrintable(tab->title()));
+        QVERIFY(!table->verticalScrollBar()->isVisible());
+        QVERIFY(!table->horizontalScrollBar()->isVisible());
+    }
+    auto *area = window.findChild<QScrollArea *>();
+    QCOMPARE(area->verticalScrollBar()->isVisible(), capped);
+    QVERIFY(!area->horizontalScrollBar()->isVisible());
 }
 
 QTEST_MAIN(TestRigestersMapWindow)
