@@ -9,9 +9,12 @@ TemperatureInput::TemperatureInput(int globalNumber, QObject *parent)
     : AnalogInput(TypeTemperatureInput, globalNumber, parent)
 {
     QMap<int, QString> signalNames;
-    for (int code = 4; code <= 22; ++code)
+    for (int code = FirstTemperatureSignalType; code <= 22; ++code)
         signalNames.insert(code, signalTypeName(code));
     property(ChannelParam::SignalType)->setEnumNames(signalNames);
+    // Code 0 of an analog input is no temperature signal: an input added by
+    // hand starts at the first one its list offers.
+    setValue(ChannelParam::SignalType, FirstTemperatureSignalType);
     describe(ChannelParam::SignalType, ValueEnum, RegisterHoldingRegisters, 1200, 1, true);
     connect(property(ChannelParam::DataFormat), &Property::valueChange, this,
             &TemperatureInput::updateProperty);

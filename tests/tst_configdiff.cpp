@@ -183,8 +183,8 @@ void TestConfigDiff::registerMapRows_data()
                                  << QStringList{
                                         "1 | A | DO6 | 1 | 1 | 0 | 00001 | Bool | ",
                                         "1 | A | DO6 | 6 | 1 | 5 | 00006 | Bool | ",
-                                        "4 | B | TMP | 1 | 4 | 0 | 30001 | Int16 | ",
-                                        "4 | B | TMP | 2 | 4 | 2 | 30003 | Int16 | ",
+                                        "4 | B | TMP | 1 | 4 | 0 | 30001 | Int16 | Ом",
+                                        "4 | B | TMP | 2 | 4 | 2 | 30003 | Int16 | Ом",
                                         "7 | A | DO6 | 2 | 3 | 550 | 40551 | Int32 | ",
                                         "7 | A | DO6 | 5 | 3 | 552 | 40553 | Int32 | ",
                                     };
