@@ -495,8 +495,8 @@ void TestMainWindowOnline::writeChanged_sendsChangedWordsOnly()
     const double gap
         = meanGapMs(records.mid(0, firmware > 21 ? records.size() - 1 : records.size()));
     QVERIFY2(gap >= pauseMs * 0.8 && gap < pauseMs + 40, qPrintable(QString::number(gap)));
-    // The note waits a second after the last answer.
-    QVERIFY(records.last().time.msecsTo(boxes.boxes().first().at) >= 990);
+    // The note waits a second after the last answer (a coarse timer may fire 5 % early).
+    QVERIFY(records.last().time.msecsTo(boxes.boxes().first().at) >= 940);
     QCOMPARE(m_sim->reg(Slave, Holding, 812), 0xCCCD);
     QCOMPARE(m_sim->reg(Slave, Holding, 813), 0x4144);
 }
