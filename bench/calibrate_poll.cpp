@@ -1,12 +1,15 @@
 // The calibration dialog's poll cycle and the configurator's CPU use while it
-// is open, against the default six-board simulated unit over TCP loopback.
-// The unit runs in a thread of its own; the CPU figure is that of the GUI
-// thread (the configurator), the process figure includes the unit.
+// is open, against the default six-board simulated unit over TCP loopback:
+// first with the trend hidden, then with the trend shown, every series ticked
+// and the 1 minute window (the most redrawing). The unit runs in a thread of
+// its own; the CPU figure is that of the GUI thread (the configurator), the
+// process figure includes the unit.
 //
-// Usage: calibrate_poll [SECONDS] (default 10; the window is shown offscreen
-// unless QT_QPA_PLATFORM says otherwise)
+// Usage: calibrate_poll [SECONDS] (default 10 per phase; the window is shown
+// offscreen unless QT_QPA_PLATFORM says otherwise)
 
 #include "calibratedialog.h"
+#include "trendchart.h"
 #include "module.h"
 #include "property.h"
 #include "registerblocks.h"
@@ -165,14 +168,34 @@ int main(int argc, char *argv[])
     const QList<Property *> polled = dialog->polledParameters();
     spin(1000); // first pass under way
 
-    const double threadBefore = cpuSeconds(RUSAGE_THREAD);
-    const double processBefore = cpuSeconds(RUSAGE_SELF);
-    QElapsedTimer clock;
-    clock.start();
-    spin(seconds * 1000);
-    const double wall = clock.nsecsElapsed() / 1e9;
-    const double threadCpu = cpuSeconds(RUSAGE_THREAD) - threadBefore;
-    const double processCpu = cpuSeconds(RUSAGE_SELF) - processBefore;
+    struct Phase
+    {
+        double wall;
+        double thread;
+        double process;
+    };
+    const auto measure = [seconds] {
+        const double threadBefore = cpuSeconds(RUSAGE_THREAD);
+        const double processBefore = cpuSeconds(RUSAGE_SELF);
+        QElapsedTimer clock;
+        clock.start();
+        spin(seconds * 1000);
+        return Phase{clock.nsecsElapsed() / 1e9, cpuSeconds(RUSAGE_THREAD) - threadBefore,
+                     cpuSeconds(RUSAGE_SELF) - processBefore};
+    };
+    TrendChart *trend = dialog->trend();
+    trend->hide();
+    const Phase table = measure();
+    trend->show();
+    trend->setWindowMinutes(1);
+    for (int id = 0; id < trend->seriesCount(); ++id)
+        trend->setSeriesShown(id, true);
+    spin(1000);
+    const Phase chart = measure();
+    int points = 0;
+    for (int id = 0; id < trend->seriesCount(); ++id)
+        points += trend->samples(id).size();
+    const int series = trend->seriesCount();
 
     dialog.reset();
     client.disconnectDevice();
@@ -211,8 +234,14 @@ int main(int argc, char *argv[])
     std::printf("one pass (first to last read of all polled parameters): median %lld ms\n",
                 static_cast<long long>(spans.at(spans.size() / 2)));
     std::printf("poll cycle (pass start to next pass start): mean %.0f ms\n", period);
-    std::printf("CPU over %.1f s with the dialog open: configurator thread %.2f %% of one core, "
-                "whole process incl. simulated unit %.2f %%\n",
-                wall, 100.0 * threadCpu / wall, 100.0 * processCpu / wall);
+    const auto report = [](const char *what, const Phase &phase) {
+        std::printf("CPU over %.1f s, %s: configurator thread %.2f %% of one core, whole process "
+                    "incl. simulated unit %.2f %%\n",
+                    phase.wall, what, 100.0 * phase.thread / phase.wall,
+                    100.0 * phase.process / phase.wall);
+    };
+    report("table only (trend hidden)", table);
+    report("trend shown, every series ticked, 1 min window", chart);
+    std::printf("trend: %d series, %d points held\n", series, points);
     return 0;
 }
