@@ -24,7 +24,7 @@ CalibrateDialog::CalibrateDialog(Module *module, QModbusClient *client, int serv
     // A title bar without close buttons: the dialog is left with "Выход".
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setWindowTitle(QStringLiteral("Режим калибровки"));
-    setFixedSize(800, 480 + TrendHeight);
+    setFixedSize(800, DialogHeight);
     ui->labelNoAnswer->hide();
 
     m_poller = new CalibrationPoller(module, client, serverAddress, this);
@@ -77,19 +77,22 @@ void CalibrateDialog::setUpTrend()
 {
     m_trend = new TrendChart(this);
     m_trend->setObjectName(QStringLiteral("trendChart"));
-    ui->verticalLayout->insertWidget(1, m_trend, 1);
-    // One series per engineering value in the table, named as its row.
+    m_trend->setFixedHeight(TrendHeight);
+    ui->verticalLayout->insertWidget(1, m_trend);
+    // One series per engineering value in the table: board, slot, input or output.
     for (Property *p : m_poller->polledParameters()) {
         const QModelIndex cell = m_model->indexOf(p);
-        if (p->name() != ChannelParam::Value || !cell.isValid())
-            continue;
         const auto *board = qobject_cast<const Submodule *>(p->device()->parent());
-        const QString name
-            = board ? QStringLiteral("%1 %2: %3")
-                          .arg(submoduleTypeName(board->value(SubmoduleParam::Type).toInt()),
-                               slotLetter(board->value(SubmoduleParam::Slot).toInt()),
-                               cell.siblingAtColumn(0).data().toString())
-                    : cell.siblingAtColumn(0).data().toString();
+        if (p->name() != ChannelParam::Value || !cell.isValid() || !board)
+            continue;
+        const Device *channel = p->device();
+        const QString name = QStringLiteral("%1 %2: %3 %4")
+                                 .arg(submoduleTypeName(board->value(SubmoduleParam::Type).toInt()),
+                                      slotLetter(board->value(SubmoduleParam::Slot).toInt()),
+                                      channel->value(ChannelParam::Type).toInt() == TypeAnalogOutput
+                                          ? QStringLiteral("выход")
+                                          : QStringLiteral("вход"))
+                                 .arg(channel->value(ChannelParam::Number).toInt() + 1);
         m_trendSeries.insert(p, m_trend->addSeries(name, m_trendSeries.isEmpty()));
     }
 }

@@ -42,7 +42,9 @@ public:
     // The trend series of a polled parameter, -1 for none.
     int trendSeries(const Property *parameter) const { return m_trendSeries.value(parameter, -1); }
 
-    static constexpr int TrendHeight = 280;
+    // The table keeps about its old 480 pixels less the trend's share.
+    static constexpr int DialogHeight = 760;
+    static constexpr int TrendHeight = 330;
 
     void done(int result) override;
 

@@ -8,6 +8,7 @@
 #include <QDateTimeAxis>
 #include <QDir>
 #include <QFileDialog>
+#include <QGraphicsLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLegendMarker>
@@ -41,7 +42,8 @@ TrendChart::TrendChart(QWidget *parent)
     , m_valueAxis(new QValueAxis)
 {
     m_chart->legend()->setAlignment(Qt::AlignBottom);
-    m_chart->setMargins(QMargins(4, 4, 4, 4));
+    m_chart->setMargins(QMargins(2, 2, 2, 2));
+    m_chart->layout()->setContentsMargins(0, 0, 0, 0);
     m_timeAxis->setTickCount(7);
     m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
     m_chart->addAxis(m_valueAxis, Qt::AlignLeft);
@@ -210,9 +212,25 @@ void TrendChart::refresh(const QDateTime &now)
         m_valueAxis->setRange(0, 1);
         return;
     }
-    const double pad = high > low ? (high - low) * 0.05 : std::max(1.0, std::abs(high) * 0.05);
-    m_valueAxis->setRange(low - pad, high + pad);
-    m_valueAxis->applyNiceNumbers();
+    // Whole steps of 1, 2, 2.5 or 5 times a power of ten, about five of them.
+    const double span = high > low ? high - low : std::max(1.0, std::abs(high) * 0.1);
+    const double raw = span / 5;
+    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+    double step = 10 * magnitude;
+    for (double factor : {1.0, 2.0, 2.5, 5.0}) {
+        if (factor * magnitude >= raw) {
+            step = factor * magnitude;
+            break;
+        }
+    }
+    double min = std::floor(low / step) * step;
+    double max = std::ceil(high / step) * step;
+    if (max - min < step) {
+        min -= step;
+        max += step;
+    }
+    m_valueAxis->setRange(min, max);
+    m_valueAxis->setTickCount(int(std::lround((max - min) / step)) + 1);
 }
 
 void TrendChart::draw(int id, qint64 from, qint64 to, double *low, double *high)
