@@ -11,33 +11,11 @@ RegisterMapExport::RegisterMapExport(QVector<RegisterMapRow> rows, QString title
     , m_title(std::move(title))
 {}
 
-QStringList RegisterMapExport::header()
-{
-    return {QStringLiteral("Таблица"), QStringLiteral("Слот"),        QStringLiteral("Субмодуль"),
-            QStringLiteral("Канал"),   QStringLiteral("Описание"),    QStringLiteral("Функция"),
-            QStringLiteral("Регистр"), QStringLiteral("Регистр ПЛК"), QStringLiteral("Формат"),
-            QStringLiteral("Ед. изм.")};
-}
-
-QStringList RegisterMapExport::fields(const RegisterMapRow &row)
-{
-    return {registerMapTitles().value(row.table),
-            row.slotLetter,
-            row.board,
-            QString::number(row.channel),
-            row.description,
-            QString::number(row.function),
-            QString::number(row.address),
-            row.plcAddress,
-            row.format,
-            row.units};
-}
-
 QByteArray RegisterMapExport::toCsv() const
 {
-    CsvWriter csv(header());
+    CsvWriter csv(registerMapHeader());
     for (const RegisterMapRow &row : m_rows)
-        csv.addRow(fields(row));
+        csv.addRow(registerMapFields(row));
     return csv.document();
 }
 
@@ -45,7 +23,7 @@ QString RegisterMapExport::toHtml() const
 {
     constexpr int DescriptionColumn = 3; // of the printed columns
     // The table column is the section heading; the others fill the rows.
-    const QStringList columns = header().mid(1);
+    const QStringList columns = registerMapHeader().mid(1);
     QString html = QStringLiteral("<html><body>");
     if (!m_title.isEmpty())
         html += QStringLiteral("<h2>%1</h2>").arg(m_title.toHtmlEscaped());
@@ -65,7 +43,7 @@ QString RegisterMapExport::toHtml() const
         }
         html += QStringLiteral("<tr>");
         // Only the description may wrap.
-        const QStringList cells = fields(row).mid(1);
+        const QStringList cells = registerMapFields(row).mid(1);
         for (int c = 0; c < cells.size(); ++c)
             html += QString::fromLatin1(c == DescriptionColumn ? "<td>%1</td>"
                                                                : "<td nowrap>%1</td>")

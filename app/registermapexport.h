@@ -18,15 +18,12 @@ class RegisterMapExport
 public:
     explicit RegisterMapExport(QVector<RegisterMapRow> rows, QString title = QString());
 
-    static QStringList header();
     QByteArray toCsv() const;
     // The pages as HTML: the title, then one table per register map table.
     QString toHtml() const;
     void print(QPrinter *printer) const;
 
 private:
-    static QStringList fields(const RegisterMapRow &row);
-
     QVector<RegisterMapRow> m_rows;
     QString m_title;
 };

@@ -87,22 +87,9 @@ void addMapRows(const Module &module, bool csv, UnitResult *result)
     const QVector<RegisterMapRow> rows = registerMapRows(module);
     QJsonArray json;
     QVector<QStringList> table;
-    table << QStringList{QStringLiteral("Таблица"),   QStringLiteral("Слот"),
-                         QStringLiteral("Субмодуль"), QStringLiteral("Канал"),
-                         QStringLiteral("Описание"),  QStringLiteral("Функция"),
-                         QStringLiteral("Регистр"),   QStringLiteral("Регистр ПЛК"),
-                         QStringLiteral("Формат"),    QStringLiteral("Ед. изм.")};
+    table << registerMapHeader();
     for (const RegisterMapRow &row : rows) {
-        table << QStringList{titles.value(row.table),
-                             row.slotLetter,
-                             row.board,
-                             QString::number(row.channel),
-                             row.description,
-                             QString::number(row.function),
-                             QString::number(row.address),
-                             row.plcAddress,
-                             row.format,
-                             row.units};
+        table << registerMapFields(row);
         json.append(QJsonObject{{QStringLiteral("table"), titles.value(row.table)},
                                 {QStringLiteral("slot"), row.slotLetter},
                                 {QStringLiteral("board"), row.board},

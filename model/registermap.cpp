@@ -90,6 +90,28 @@ QStringList registerMapTitles()
     return titles;
 }
 
+QStringList registerMapHeader()
+{
+    return {QStringLiteral("Таблица"), QStringLiteral("Слот"),        QStringLiteral("Субмодуль"),
+            QStringLiteral("Канал"),   QStringLiteral("Описание"),    QStringLiteral("Функция"),
+            QStringLiteral("Регистр"), QStringLiteral("Регистр ПЛК"), QStringLiteral("Формат"),
+            QStringLiteral("Ед. изм.")};
+}
+
+QStringList registerMapFields(const RegisterMapRow &row)
+{
+    return {registerMapTitles().value(row.table),
+            row.slotLetter,
+            row.board,
+            QString::number(row.channel),
+            row.description,
+            QString::number(row.function),
+            QString::number(row.address),
+            row.plcAddress,
+            row.format,
+            row.units};
+}
+
 QVector<RegisterMapRow> registerMapRows(const Module &module)
 {
     QVector<RegisterMapRow> rows;

@@ -28,6 +28,11 @@ struct RegisterMapRow
 // Titles of the map's tables in display order. "Регистры антидребезга" gets no rows.
 QStringList registerMapTitles();
 
+// Column names of the map handed on (CSV, print, brkctl map), and one row's
+// fields in that order.
+QStringList registerMapHeader();
+QStringList registerMapFields(const RegisterMapRow &row);
+
 // The rows of the register map of a module, table by table in the order of
 // registerMapTitles(), within a table by slot and then by channel. Channels
 // without a live value are left out.
