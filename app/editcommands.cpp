@@ -2,8 +2,10 @@
 
 #include "moduleview.h"
 
+#include <codes.h>
 #include <device.h>
 #include <property.h>
+#include <submodule.h>
 
 ParameterState ParameterState::capture(Device *device)
 {
@@ -64,4 +66,54 @@ bool ParameterEditCommand::mergeWith(const QUndoCommand *other)
         return false;
     m_after = edit->m_after;
     return true;
+}
+
+namespace {
+
+QString boardText(BoardCommand::Kind kind, const Submodule *board)
+{
+    const QString what = QStringLiteral("%1 (слот %2)")
+                             .arg(submoduleTypeName(board->value(SubmoduleParam::Type).toInt()),
+                                  slotLetter(board->value(SubmoduleParam::Slot).toInt()));
+    return kind == BoardCommand::Kind::Added ? QStringLiteral("добавление субмодуля %1").arg(what)
+                                             : QStringLiteral("удаление субмодуля %1").arg(what);
+}
+
+} // namespace
+
+BoardCommand::BoardCommand(ModuleView *view, Submodule *board, Kind kind)
+    : QUndoCommand(boardText(kind, board))
+    , m_view(view)
+    , m_board(board)
+    , m_kind(kind)
+{}
+
+BoardCommand::~BoardCommand() = default;
+
+void BoardCommand::undo()
+{
+    if (m_kind == Kind::Added)
+        takeOut();
+    else
+        putBack();
+}
+
+void BoardCommand::redo()
+{
+    if (m_kind == Kind::Added)
+        putBack();
+    else
+        takeOut();
+}
+
+void BoardCommand::takeOut()
+{
+    if (!m_taken)
+        m_taken = m_view->takeBoard(m_board);
+}
+
+void BoardCommand::putBack()
+{
+    if (m_taken)
+        m_view->putBackBoard(std::move(m_taken));
 }

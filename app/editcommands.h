@@ -6,9 +6,12 @@
 #include <QVariant>
 #include <QVector>
 
+#include <memory>
+
 class Device;
 class ModuleView;
 class Property;
+class Submodule;
 
 // The values and edit marks of every parameter of one device, so that an
 // edit, with the words derived from it (an address and its two register
@@ -56,6 +59,32 @@ private:
     ParameterState m_after;
     QColor m_rowBefore;
     bool m_applied = true;
+};
+
+// A board added to or removed from an offline configuration. While the board
+// is out of the module the command holds it, with its settings, so that it
+// comes back as it went.
+class BoardCommand : public QUndoCommand
+{
+public:
+    enum class Kind { Added, Removed };
+
+    // An added board is in the module already; a removed one is taken out by
+    // the first redo.
+    BoardCommand(ModuleView *view, Submodule *board, Kind kind);
+    ~BoardCommand() override;
+
+    void undo() override;
+    void redo() override;
+
+private:
+    void takeOut();
+    void putBack();
+
+    ModuleView *m_view;                 // not owned; owns the stack
+    Submodule *m_board;                 // owned by the module while it is in
+    std::unique_ptr<Submodule> m_taken; // the board while it is out
+    Kind m_kind;
 };
 
 #endif // EDITCOMMANDS_H

@@ -190,10 +190,12 @@ void ModuleView::addSubmodule(int type)
             return;
         }
     }
-    if (!m_module->placeSubmodule(type, slot))
+    Submodule *board = m_module->placeSubmodule(type, slot);
+    if (!board)
         return;
     markChanged();
     setModule(m_module);
+    m_undoStack->push(new BoardCommand(this, board, BoardCommand::Kind::Added));
 }
 
 void ModuleView::deleteSelectedSubmodule()
@@ -237,13 +239,27 @@ void ModuleView::removeSubmodule(Submodule *submodule)
 {
     if (!m_module)
         return;
-    if (submodule && submodule->parent() == m_module) {
-        // The rows, their associations and the "Group" parameters point at
-        // the board: they go before it does.
-        clearTree();
-        m_module->removeSubmodule(submodule);
-        markChanged();
-    }
+    if (submodule && submodule->parent() == m_module)
+        m_undoStack->push(new BoardCommand(this, submodule, BoardCommand::Kind::Removed));
+    else
+        setModule(m_module);
+}
+
+std::unique_ptr<Submodule> ModuleView::takeBoard(Submodule *board)
+{
+    // The rows, their associations and the "Group" parameters point at the
+    // board: they go with it.
+    clearTree();
+    std::unique_ptr<Submodule> taken = m_module->takeSubmodule(board);
+    markChanged();
+    setModule(m_module);
+    return taken;
+}
+
+void ModuleView::putBackBoard(std::unique_ptr<Submodule> board)
+{
+    m_module->insertSubmodule(std::move(board));
+    markChanged();
     setModule(m_module);
 }
 

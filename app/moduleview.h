@@ -73,6 +73,9 @@ public:
     // Puts an edited device's parameters back and shows them; the edited row
     // gets `rowColor`. For the edit commands.
     void showParameterState(const ParameterState &state, Property *edited, const QColor &rowColor);
+    // Takes a board out of the module, or puts one back. For the board commands.
+    std::unique_ptr<Submodule> takeBoard(Submodule *board);
+    void putBackBoard(std::unique_ptr<Submodule> board);
 
 signals:
     void showProgressDialog();

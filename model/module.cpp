@@ -240,6 +240,23 @@ void Module::removeSubmodule(Submodule *submodule)
     renumberChannels();
 }
 
+std::unique_ptr<Submodule> Module::takeSubmodule(Submodule *submodule)
+{
+    if (!submodule || submodule->parent() != this)
+        return nullptr;
+    submodule->setParent(nullptr);
+    renumberChannels();
+    return std::unique_ptr<Submodule>(submodule);
+}
+
+void Module::insertSubmodule(std::unique_ptr<Submodule> submodule)
+{
+    if (!submodule)
+        return;
+    submodule.release()->setParent(this);
+    renumberChannels();
+}
+
 int Module::renumberChannels()
 {
     int next[FamilyCount] = {};

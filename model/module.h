@@ -3,6 +3,8 @@
 
 #include "device.h"
 
+#include <memory>
+
 class Submodule;
 
 // The unit: communication settings, firmware version, error word and up to
@@ -36,6 +38,11 @@ public:
     Submodule *placeSubmodule(int type, int slot);
     // Deletes one of this module's boards and numbers the others again.
     void removeSubmodule(Submodule *submodule);
+    // Takes one of this module's boards out whole, settings and all, and
+    // numbers the others again; null for a board that is not this module's.
+    std::unique_ptr<Submodule> takeSubmodule(Submodule *submodule);
+    // Puts a board taken out back in and numbers the channels again.
+    void insertSubmodule(std::unique_ptr<Submodule> submodule);
     // Gives every channel the global number the unit gives it: each family
     // numbered over the boards in slot order. Returns how many changed.
     int renumberChannels();

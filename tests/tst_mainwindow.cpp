@@ -18,6 +18,7 @@
 
 #include <channel.h>
 #include <module.h>
+#include <property.h>
 #include <submodule.h>
 
 #include <QAction>
@@ -136,6 +137,19 @@ BrowserItem *itemAt(ModuleView *view, const QStringList &path)
         at = next;
     }
     return at;
+}
+
+// Every parameter of the tree with its value, board by board in slot order.
+QStringList dumpTree(const Device *device)
+{
+    QStringList lines;
+    for (const Property *parameter : device->properties())
+        lines << parameter->name() + '=' + parameter->value().toString();
+    for (const QObject *child : device->children()) {
+        if (const auto *childDevice = qobject_cast<const Device *>(child))
+            lines += dumpTree(childDevice);
+    }
+    return lines;
 }
 
 bool createView(MainWindow *window)
@@ -273,6 +287,7 @@ private slots:
 
     void offline_cancelledTypeChoiceShowsNothing();
     void offline_buildSaveCloseReopen();
+    void offline_undoThroughEditMenu();
 
     void online_startWindowOpensUnitAndTakesItBack();
     void online_openWithoutReadModuleWarns();
@@ -831,6 +846,54 @@ void TestMainWindow::offline_buildSaveCloseReopen()
     QCOMPARE(itemAt(loaded, Tmp2 + QStringList{"Тип сигнала"})->property()->value().toInt(), 5);
     QCOMPARE(itemAt(loaded, Ai1 + QStringList{"Верхний предел"})->property()->value().toDouble(),
              50.5);
+}
+
+void TestMainWindow::offline_undoThroughEditMenu()
+{
+    m_start = std::make_unique<StartWindow>();
+    m_start->show();
+    MainWindow *window = openOffline();
+    QVERIFY(window);
+    ModuleView *view = window->currentView();
+    Module *module = view->module();
+    QString greyed;
+    chooseSlot(0, &greyed);
+    action(*window, "actionTM2")->trigger();
+    chooseSlot(1, &greyed);
+    action(*window, "actionA1_2_2")->trigger();
+    auto *limit
+        = qobject_cast<QDoubleSpinBox *>(editorAt(view, Ai1 + QStringList{"Верхний предел"}));
+    QVERIFY(limit);
+    limit->setValue(50.5);
+    const QStringList built = dumpTree(module);
+
+    // The board goes with the menu command and comes back with Ctrl+Z, settings and all.
+    view->findChild<TreePropertyBrowser *>()->setCurrentItem(itemAt(view, {Ai1.first()}));
+    action(*window, "actionDelSubmodule")->trigger();
+    QCOMPARE(module->submodules().size(), 1);
+    QAction *undo = action(*window, "actionUndo");
+    QCOMPARE(undo->text(), QStringLiteral("Отменить удаление субмодуля AIO (слот B)"));
+    window->activateWindow(); // the slot dialogs had it
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(dumpTree(module), built);
+    QVERIFY(itemAt(view, Ai1 + QStringList{"Верхний предел"}));
+    QCOMPARE(undo->text(),
+             QStringLiteral("Отменить изменение «Верхний предел» (Аналоговый вход 1)"));
+    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(itemAt(view, Ai1 + QStringList{"Верхний предел"})->property()->value().toDouble(),
+             100.0);
+    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(module->submodules().size(), 1);
+
+    // Never saved: all changes undone is the empty configuration.
+    QVERIFY(action(*window, "actionRevertAll")->isEnabled());
+    action(*window, "actionRevertAll")->trigger();
+    QVERIFY(module->submodules().isEmpty());
+    QVERIFY(!action(*window, "actionRevertAll")->isEnabled());
+    QVERIFY(!action(*window, "actionSave")->isEnabled());
+    window->close();
 }
 
 void TestMainWindow::online_startWindowOpensUnitAndTakesItBack()
