@@ -676,6 +676,13 @@ bool Brkctl::runDiff()
             UnitResult result;
             result.target = sources.at(i);
             const std::unique_ptr<Module> right = moduleOf(i);
+            if (!left || !right) {
+                // A file checked before the units were read may be gone by now.
+                result.status = StatusUsage;
+                result.message = QStringLiteral("файл конфигурации не прочитан");
+                m_results << result;
+                continue;
+            }
             QJsonArray json;
             const QString prefix
                 = sources.size() > 2 ? sources.at(i) + QStringLiteral(": ") : QString();
@@ -715,7 +722,10 @@ bool Brkctl::runGet()
             return usageError(error);
         UnitResult result;
         result.target = source;
-        addValues(*loadModule(source), paths, valueOnly, &result);
+        const std::unique_ptr<Module> module = loadModule(source, &error);
+        if (!module)
+            return usageError(error);
+        addValues(*module, paths, valueOnly, &result);
         m_results << result;
         printAndFinish();
         return false;
@@ -787,7 +797,10 @@ bool Brkctl::runMap()
             return usageError(error);
         UnitResult result;
         result.target = source;
-        addMapRows(*loadModule(source), csv, &result);
+        const std::unique_ptr<Module> module = loadModule(source, &error);
+        if (!module)
+            return usageError(error);
+        addMapRows(*module, csv, &result);
         m_results << result;
         printAndFinish();
         return false;
