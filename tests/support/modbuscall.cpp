@@ -2,6 +2,10 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QMap>
+#include <QRegularExpression>
+#include <QStringList>
+#include <QTest>
 #include <QTimer>
 
 namespace {
@@ -37,6 +41,31 @@ ModbusCallResult finish(QModbusReply *reply, int waitMs, const QElapsedTimer &cl
     return result;
 }
 
+QVector<quint16> numbers(const QString &list)
+{
+    QVector<quint16> values;
+    for (const QString &text : list.split(QLatin1Char(','), Qt::SkipEmptyParts))
+        values << quint16(text.toUInt(nullptr, 0));
+    return values;
+}
+
+QString numbersText(const QVector<quint16> &values)
+{
+    QStringList texts;
+    for (quint16 value : values)
+        texts << QStringLiteral("0x%1").arg(value, 0, 16);
+    return texts.join(QLatin1Char(','));
+}
+
+QString outcomeOf(const ModbusCallResult &result)
+{
+    if (result.error == QModbusDevice::TimeoutError)
+        return QStringLiteral("T");
+    if (result.exception != 0)
+        return QString::number(result.exception);
+    return result.ok() ? QString() : QStringLiteral("error %1").arg(result.error);
+}
+
 } // namespace
 
 ModbusCallResult ModbusCall::read(QModbusClient *client, QModbusDataUnit::RegisterType type,
@@ -64,4 +93,52 @@ ModbusCallResult ModbusCall::raw(QModbusClient *client, const QModbusRequest &re
     QElapsedTimer clock;
     clock.start();
     return finish(client->sendRawRequest(request, slave), waitMs, clock);
+}
+
+std::unique_ptr<QModbusTcpClient> ModbusCall::tcpClient(quint16 port, int timeoutMs, int retries)
+{
+    auto client = std::make_unique<QModbusTcpClient>();
+    client->setConnectionParameter(QModbusDevice::NetworkAddressParameter, "127.0.0.1");
+    client->setConnectionParameter(QModbusDevice::NetworkPortParameter, port);
+    client->setTimeout(timeoutMs);
+    client->setNumberOfRetries(retries);
+    if (!client->connectDevice()
+        || !QTest::qWaitFor([&client] { return client->state() == QModbusDevice::ConnectedState; },
+                            5000))
+        qWarning("no connection to 127.0.0.1:%d", port);
+    return client;
+}
+
+QString ModbusCall::run(QModbusClient *client, const QString &requests)
+{
+    static const QRegularExpression form(QStringLiteral(
+        R"(^([hicd])(\d+)(?:=([\dA-Fa-fx,]+)|:(\d+)|\?([\dA-Fa-fx,]+))?(?:@(\d+))?(?:!(\w+))?$)"));
+    static const QMap<QChar, QModbusDataUnit::RegisterType> types{
+        {'h', QModbusDataUnit::HoldingRegisters},
+        {'i', QModbusDataUnit::InputRegisters},
+        {'c', QModbusDataUnit::Coils},
+        {'d', QModbusDataUnit::DiscreteInputs}};
+    for (QString text : requests.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        // The unit's service codes, as they go on the wire.
+        text.replace(QRegularExpression("^arm-module"), "h2016=0x6C5B")
+            .replace(QRegularExpression("^arm"), "h2016=0x6C31");
+        const QRegularExpressionMatch m = form.match(text);
+        if (!m.hasMatch())
+            return text + QStringLiteral(": not understood");
+        const auto type = types.value(m.captured(1).at(0));
+        const int address = m.captured(2).toInt();
+        const int slave = m.captured(6).isEmpty() ? 1 : m.captured(6).toInt();
+        const QVector<quint16> expected = numbers(m.captured(5));
+        const ModbusCallResult result
+            = m.captured(3).isEmpty()
+                  ? read(client, type, address,
+                         expected.isEmpty() ? qMax(1, m.captured(4).toInt()) : expected.size(),
+                         slave)
+                  : write(client, type, address, numbers(m.captured(3)), slave);
+        if (outcomeOf(result) != m.captured(7)
+            || (!expected.isEmpty() && result.values != expected))
+            return QStringLiteral("%1: outcome \"%2\", values %3")
+                .arg(text, outcomeOf(result), numbersText(result.values));
+    }
+    return QString();
 }
