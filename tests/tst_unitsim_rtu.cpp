@@ -8,10 +8,8 @@
 
 #include <memory>
 
-using Words = QVector<quint16>;
-
-// The simulated unit on a serial line: two units and one silent address on one
-// pty pair, with Qt's RTU master on the other end.
+// The simulated unit on a serial line: two units and silent addresses on one pty pair,
+// with Qt's RTU master on the other end.
 class TestUnitSimRtu : public QObject
 {
     Q_OBJECT
@@ -19,11 +17,8 @@ class TestUnitSimRtu : public QObject
 private slots:
     void initTestCase();
     void cleanupTestCase();
-    void discovery_data();
-    void discovery();
-    void armedWrite();
-    void exceptionReply_data();
-    void exceptionReply();
+    void requests_data();
+    void requests();
     void noiseBeforeFrame_isSkipped();
 
 private:
@@ -67,72 +62,24 @@ void TestUnitSimRtu::cleanupTestCase()
     m_pty.reset();
 }
 
-void TestUnitSimRtu::discovery_data()
+void TestUnitSimRtu::requests_data()
 {
-    QTest::addColumn<int>("slave");
-    QTest::addColumn<int>("count");
-    QTest::addColumn<bool>("answers");
-    QTest::addColumn<Words>("slotWords");
-    QTest::newRow("unit 1, 23 words") << 1 << 23 << true << Words{5, 4, 6, 7, 8, 1};
-    QTest::newRow("unit 1, 25 words") << 1 << 25 << true << Words{5, 4, 6, 7, 8, 1};
-    QTest::newRow("unit 2, 23 words") << 2 << 23 << true << Words{4, 0, 0, 0, 0, 0};
-    QTest::newRow("silent address 3") << 3 << 23 << false << Words();
-    QTest::newRow("silent address 247") << 247 << 23 << false << Words();
+    QTest::addColumn<QString>("requests"); // as for ModbusCall::run
+    QTest::newRow("unit 1") << "h2017?5,4,6,7,8,1 h2000:25";
+    QTest::newRow("unit 2, fw 2.1") << "h2017?4,0,0,0,0,0@2 h2000:23@2 h2000:25@2!2 h600@2!2";
+    QTest::newRow("silent address") << "h2000:23@247!T";
+    QTest::newRow("armed write, other unit untouched")
+        << "h800=0x4120@2!4 arm@2 h801=0x4120@2 h801?0x4120@2 h801?0";
+    // Coil 0xFF00 from function 5 is stored as on.
+    QTest::newRow("coil") << "arm c1002=1 c1000?0,0,1,0,0,0,0,0,0,0";
+    QTest::newRow("past the analog inputs") << "h1208!2";
+    QTest::newRow("more than 125 registers") << "h0:126!3";
 }
 
-void TestUnitSimRtu::discovery()
+void TestUnitSimRtu::requests()
 {
-    QFETCH(int, slave);
-    QFETCH(int, count);
-    QFETCH(bool, answers);
-    const ModbusCallResult r
-        = ModbusCall::read(m_client.get(), QModbusDataUnit::HoldingRegisters, 2000, count, slave);
-    if (!answers) {
-        QCOMPARE(r.error, QModbusDevice::TimeoutError);
-        return;
-    }
-    QVERIFY2(r.ok(), qPrintable(QString::number(r.error)));
-    QCOMPARE(r.values.size(), count);
-    QCOMPARE(int(r.values.at(5)), slave);
-    QTEST(r.values.mid(17, 6), "slotWords");
-}
-
-void TestUnitSimRtu::armedWrite()
-{
-    const auto h = QModbusDataUnit::HoldingRegisters;
-    QCOMPARE(ModbusCall::write(m_client.get(), h, 800, {0x4120}, 2).exception, 4);
-    QVERIFY(ModbusCall::write(m_client.get(), h, 2016, {0x6C31}, 2).ok());
-    QVERIFY(ModbusCall::write(m_client.get(), h, 801, {0x4120}, 2).ok());
-    QCOMPARE(m_sim->reg(2, h, 801), 0x4120);
-    QCOMPARE(m_sim->reg(1, h, 801), 0); // the other unit on the line is untouched
-    // Coils: 0xFF00 from function 5 is stored as on.
-    QVERIFY(ModbusCall::write(m_client.get(), h, 2016, {0x6C31}, 1).ok());
-    QVERIFY(ModbusCall::write(m_client.get(), QModbusDataUnit::Coils, 1002, {1}, 1).ok());
-    QCOMPARE(ModbusCall::read(m_client.get(), QModbusDataUnit::Coils, 1000, 10, 1).values,
-             (Words{0, 0, 1, 0, 0, 0, 0, 0, 0, 0}));
-}
-
-void TestUnitSimRtu::exceptionReply_data()
-{
-    QTest::addColumn<int>("slave");
-    QTest::addColumn<int>("address");
-    QTest::addColumn<int>("count");
-    QTest::addColumn<int>("exception");
-    QTest::newRow("fw 2.1 has no word 23") << 2 << 2000 << 25 << 2;
-    QTest::newRow("no analog outputs on unit 2") << 2 << 600 << 1 << 2;
-    QTest::newRow("past the analog inputs") << 1 << 1208 << 1 << 2;
-    QTest::newRow("more than 125 registers") << 1 << 0 << 126 << 3;
-}
-
-void TestUnitSimRtu::exceptionReply()
-{
-    QFETCH(int, slave);
-    QFETCH(int, address);
-    QFETCH(int, count);
-    const ModbusCallResult r = ModbusCall::read(m_client.get(), QModbusDataUnit::HoldingRegisters,
-                                                address, count, slave);
-    QCOMPARE(r.error, QModbusDevice::ProtocolError);
-    QTEST(r.exception, "exception");
+    QFETCH(QString, requests);
+    QCOMPARE(ModbusCall::run(m_client.get(), requests), QString());
 }
 
 // Bytes that are no frame (a half frame, line noise) must not block the next request.
@@ -149,7 +96,7 @@ void TestUnitSimRtu::noiseBeforeFrame_isSkipped()
     raw.close();
     QVERIFY(m_client->connectDevice());
     QTRY_COMPARE(m_client->state(), QModbusDevice::ConnectedState);
-    QVERIFY(ModbusCall::read(m_client.get(), QModbusDataUnit::HoldingRegisters, 2000, 23, 1).ok());
+    QCOMPARE(ModbusCall::run(m_client.get(), "h2000:23"), QString());
 }
 
 QTEST_GUILESS_MAIN(TestUnitSimRtu)
