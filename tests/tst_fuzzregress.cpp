@@ -11,19 +11,6 @@
 
 namespace {
 
-// Every file of a target's kept inputs and seeds, one row each.
-void addFileRows(const QString &target)
-{
-    QTest::addColumn<QString>("path");
-    const QStringList roots = {QStringLiteral(FUZZ_CASES_DIR), QStringLiteral(FUZZ_SEEDS_DIR)};
-    for (const QString &root : roots) {
-        const QDir dir(root + QLatin1Char('/') + target);
-        for (const QString &name : dir.entryList(QDir::Files, QDir::Name))
-            QTest::newRow(qPrintable(QDir(root).dirName() + QLatin1Char('/') + name))
-                << dir.filePath(name);
-    }
-}
-
 QByteArray readFile(const QString &path)
 {
     QFile file(path);
@@ -52,13 +39,10 @@ class TestFuzzRegress : public QObject
 
 private slots:
     void initTestCase();
-    void configFileInputs_data();
-    void configFileInputs();
-    void registerImageInputs_data();
-    void registerImageInputs();
+    void keptInputs_data();
+    void keptInputs();
     void seedsHoldRealUnits_data();
     void seedsHoldRealUnits();
-    void imageBytesLayout();
     void loadSizeLimit_data();
     void loadSizeLimit();
 
@@ -73,27 +57,27 @@ void TestFuzzRegress::initTestCase()
     QVERIFY(m_dir.isValid());
 }
 
-void TestFuzzRegress::configFileInputs_data()
+// Every kept input and seed of both fuzz targets, one row each.
+void TestFuzzRegress::keptInputs_data()
 {
-    addFileRows(QStringLiteral("fuzz_configfile"));
+    QTest::addColumn<QString>("path");
+    for (const QString &root : {QStringLiteral(FUZZ_CASES_DIR), QStringLiteral(FUZZ_SEEDS_DIR)}) {
+        for (const char *target : {"fuzz_configfile", "fuzz_tables"}) {
+            const QDir dir(root + QLatin1Char('/') + target);
+            for (const QString &name : dir.entryList(QDir::Files, QDir::Name))
+                QTest::newRow(qPrintable(QDir(root).dirName() + '/' + target + '/' + name))
+                    << dir.filePath(name);
+        }
+    }
 }
 
-void TestFuzzRegress::configFileInputs()
+void TestFuzzRegress::keptInputs()
 {
     QFETCH(QString, path);
     const QByteArray bytes = readFile(path);
-    QCOMPARE(FuzzPaths::runConfigFile(bytes, m_dir.path()), QString());
-}
-
-void TestFuzzRegress::registerImageInputs_data()
-{
-    addFileRows(QStringLiteral("fuzz_tables"));
-}
-
-void TestFuzzRegress::registerImageInputs()
-{
-    QFETCH(QString, path);
-    QCOMPARE(FuzzPaths::runTables(readFile(path)), QString());
+    QCOMPARE(path.contains("fuzz_tables") ? FuzzPaths::runTables(bytes)
+                                          : FuzzPaths::runConfigFile(bytes, m_dir.path()),
+             QString());
 }
 
 void TestFuzzRegress::seedsHoldRealUnits_data()
@@ -102,10 +86,6 @@ void TestFuzzRegress::seedsHoldRealUnits_data()
     QTest::addColumn<QList<int>>("boards");
     QTest::newRow("six boards, file")
         << "fuzz_configfile/six_boards.brcf" << QList<int>{4, 5, 6, 8, 7, 9};
-    QTest::newRow("outputs and DI6, file")
-        << "fuzz_configfile/outputs_and_di6.brcf" << QList<int>{1, 2, 3, 10};
-    QTest::newRow("six boards, image")
-        << "fuzz_tables/six_boards.img" << QList<int>{4, 5, 6, 8, 7, 9};
     QTest::newRow("outputs and inputs, image")
         << "fuzz_tables/outputs_and_inputs.img" << QList<int>{1, 2, 3, 10, 6};
 }
@@ -123,29 +103,6 @@ void TestFuzzRegress::seedsHoldRealUnits()
     else
         module.fromJson(QJsonDocument::fromJson(bytes).object());
     QCOMPARE(boardTypes(module), boards);
-}
-
-void TestFuzzRegress::imageBytesLayout()
-{
-    // Lengths 23, 2, 0 ... then the words little-endian; words missing at
-    // the end of the input read as 0.
-    QByteArray bytes(11, '\0');
-    bytes[0] = 23;
-    bytes[1] = 2;
-    bytes.append("\x01\x00\x00\x00\x15\x00", 6);
-    const ModuleTables image = FuzzPaths::tablesFromBytes(bytes);
-    QVector<quint16> block(23, 0);
-    block[0] = 1;
-    block[2] = 21;
-    QCOMPARE(image.moduleTable(), block);
-    QCOMPARE(image.pwmDOTable(), QVector<quint16>(2, 0));
-    QVERIFY(image.limitsAITable().isEmpty());
-
-    ModuleTables written;
-    written.setModuleTable(block);
-    written.setLimitsAOTable({0x0000, 0xC128});
-    QCOMPARE(FuzzPaths::tablesFromBytes(FuzzPaths::bytesFromTables(written)).limitsAOTable(),
-             written.limitsAOTable());
 }
 
 void TestFuzzRegress::loadSizeLimit_data()

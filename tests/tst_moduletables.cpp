@@ -10,6 +10,8 @@ private slots:
     void counts_data();
     void counts();
     void emptyBlockLogsAndClearsCounts();
+    void dottedAddress_data();
+    void dottedAddress();
 };
 
 void TestModuleTables::counts_data()
@@ -62,6 +64,31 @@ void TestModuleTables::emptyBlockLogsAndClearsCounts()
     tables.setModuleTable({});
     QCOMPARE(tables.countSubmodules(), 0);
     QCOMPARE(tables.countAI(), 0);
+}
+
+void TestModuleTables::dottedAddress_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<int>("high");
+    QTest::addColumn<int>("low");
+    QTest::newRow("192.168.0.255") << "192.168.0.255" << true << 0xC0A8 << 0x00FF;
+    QTest::newRow("octet 256") << "10.0.3.256" << false << 0 << 0;
+    QTest::newRow("three octets") << "10.0.3" << false << 0 << 0;
+    QTest::newRow("negative octet") << "10.0.-1.7" << false << 0 << 0;
+}
+
+void TestModuleTables::dottedAddress()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, valid);
+    quint16 high = 0;
+    quint16 low = 0;
+    QCOMPARE(ModuleTables::dottedToWords(text, &high, &low), valid);
+    QTEST(int(high), "high");
+    QTEST(int(low), "low");
+    if (valid)
+        QCOMPARE(ModuleTables::wordsToDotted(high, low), text);
 }
 
 QTEST_GUILESS_MAIN(TestModuleTables)
