@@ -15,7 +15,6 @@ class TestPositionSubmoduleDialog : public QObject
 private slots:
     void occupiedSlots_areGreyed_data();
     void occupiedSlots_areGreyed();
-    void position_followsChoice();
 };
 
 void TestPositionSubmoduleDialog::occupiedSlots_areGreyed_data()
@@ -36,29 +35,17 @@ void TestPositionSubmoduleDialog::occupiedSlots_areGreyed()
         module.createSubmodule(1 + slot)->setValue(SubmoduleParam::Slot, slot);
     PositionSubmoduleDialog dialog(&module);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Выберите слот субмодуля"));
-    QCOMPARE(dialog.minimumSize(), QSize(250, 70));
-    QCOMPARE(dialog.maximumSize(), QSize(250, 70));
     auto *combo = dialog.findChild<QComboBox *>("comboBox");
-    QCOMPARE(combo->currentIndex(), -1);
-    QCOMPARE(combo->count(), 6);
+    QCOMPARE(dialog.position(), -1);
     const auto *items = qobject_cast<QStandardItemModel *>(combo->model());
     QString shown;
     for (int i = 0; i < combo->count(); ++i)
         shown += items->item(i)->isEnabled() ? combo->itemText(i) : QStringLiteral("-");
     QCOMPARE(shown, enabled);
-    // The keyboard never lands on a greyed slot.
+    // The keyboard never lands on a greyed slot; OK takes the choice.
     dialog.show();
     QTest::keyClick(combo, Qt::Key_Down);
     QCOMPARE(dialog.position(), enabled.indexOf(QRegularExpression("[A-F]")));
-}
-
-void TestPositionSubmoduleDialog::position_followsChoice()
-{
-    Module module(1);
-    PositionSubmoduleDialog dialog(&module);
-    QCOMPARE(dialog.position(), -1);
-    dialog.findChild<QComboBox *>()->setCurrentIndex(4);
-    QCOMPARE(dialog.position(), 4);
     dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
 }

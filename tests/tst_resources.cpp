@@ -25,36 +25,17 @@ const QStringList &iconNames()
     return names;
 }
 
-// Parameter names as the property tree shows them; each needs a help text.
+// Parameter names as the property tree shows them, besides the error flags;
+// each needs a help text.
 const QStringList &helpKeys()
 {
-    static const QStringList keys = {
-        "Тип модуля",
-        "Версия ПО",
-        "Признаки имеющихся ошибок",
-        "Задержка ответа, мс",
-        "Таймаут включения блокировки, с",
-        "Адрес MODBUS",
-        "Скорость, бит/с",
-        "Четность, стоп-биты",
-        "IP-адрес",
-        "Маска сети",
-        "Адрес шлюза",
-        "Сигнал внешней блокировки",
-        "Блокировка по таймауту запроса",
-        "Watchdog reset",
-        "Ошибка конфиг. в eeprom с восстановлением из резервного банка",
-        "Невосст. ошибка конфиг. в eeprom",
-        "Тип сигнала",
-        "Нижний предел",
-        "Верхний предел",
-        "Множитель",
-        "Значение ШИМ",
-        "Формат данных",
-        "Антидребезг",
-        "Блокировочное значение",
-        "Group",
-    };
+    static const QStringList keys
+        = QString("Тип модуля|Версия ПО|Признаки имеющихся ошибок|Задержка ответа, мс|"
+                  "Таймаут включения блокировки, с|Адрес MODBUS|Скорость, бит/с|"
+                  "Четность, стоп-биты|IP-адрес|Маска сети|Адрес шлюза|Тип сигнала|"
+                  "Нижний предел|Верхний предел|Множитель|Значение ШИМ|Формат данных|"
+                  "Антидребезг|Блокировочное значение|Group")
+              .split('|');
     return keys;
 }
 
@@ -69,11 +50,7 @@ private slots:
     void icon_loadsAtToolBarSize_data();
     void icon_loadsAtToolBarSize();
     void iconFolder_holdsOnlyKnownIcons();
-    void helpText_presentForShownParameter_data();
-    void helpText_presentForShownParameter();
-    void helpFile_hasNoStrayKeys();
-    void helpText_coversModelErrorFlagNames_data();
-    void helpText_coversModelErrorFlagNames();
+    void helpFile_holdsShortTextsForShownParameters();
 
 private:
     QJsonObject m_help;
@@ -110,7 +87,8 @@ void TestResources::icon_loadsAtToolBarSize()
     QVERIFY(!icon.isNull());
     QCOMPARE(icon.pixmap(32, 32).size(), QSize(32, 32));
 
-    // A glyph on a transparent ground: neither an empty render nor an opaque tile.
+    // A glyph on a transparent ground: neither an empty render nor an opaque
+    // tile.
     const QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
     int painted = 0;
     for (int y = 0; y < image.height(); ++y)
@@ -130,47 +108,23 @@ void TestResources::iconFolder_holdsOnlyKnownIcons()
     QCOMPARE(present, expected);
 }
 
-void TestResources::helpText_presentForShownParameter_data()
+// A missing key leaves a parameter without help, a key nobody looks up is a
+// misspelt one.
+void TestResources::helpFile_holdsShortTextsForShownParameters()
 {
-    QTest::addColumn<QString>("key");
-    for (const QString &key : helpKeys())
-        QTest::newRow(qPrintable(key)) << key;
-}
-
-void TestResources::helpText_presentForShownParameter()
-{
-    QFETCH(QString, key);
-
-    const QJsonValue value = m_help.value(key);
-    QVERIFY2(value.isString(), qPrintable(key));
-    const QString text = value.toString().trimmed();
-    QVERIFY(!text.isEmpty());
-    // Shown in a small pane: a few sentences, not a page.
-    QVERIFY2(text.size() <= 400, qPrintable(QString::number(text.size())));
-}
-
-void TestResources::helpFile_hasNoStrayKeys()
-{
-    // A key nobody looks up is a misspelt one.
-    const QStringList keys = m_help.keys();
-    for (const QString &key : keys)
-        QVERIFY2(helpKeys().contains(key), qPrintable(key));
-    QCOMPARE(keys.size(), helpKeys().size());
-}
-
-void TestResources::helpText_coversModelErrorFlagNames_data()
-{
-    QTest::addColumn<int>("bit");
-    // The bits the tree lists as error-flag rows.
+    QStringList keys = m_help.keys();
+    QStringList expected = helpKeys();
+    // The error flags the tree lists, by the model's names.
     for (int bit : {0, 1, 2, 5, 6})
-        QTest::newRow(qPrintable(QStringLiteral("bit %1").arg(bit))) << bit;
-}
-
-void TestResources::helpText_coversModelErrorFlagNames()
-{
-    QFETCH(int, bit);
-    const QString name = moduleErrorName(bit);
-    QVERIFY2(m_help.value(name).isString(), qPrintable(name));
+        expected << moduleErrorName(bit);
+    keys.sort();
+    expected.sort();
+    QCOMPARE(keys, expected);
+    for (const QString &key : keys) {
+        const QString text = m_help.value(key).toString().trimmed();
+        // Shown in a small pane: a few sentences, not a page.
+        QVERIFY2(!text.isEmpty() && text.size() <= 400, qPrintable(key));
+    }
 }
 
 QTEST_MAIN(TestResources)
