@@ -1,7 +1,5 @@
 #include "configfile.h"
 #include "fuzzpaths.h"
-#include "module.h"
-#include "submodule.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,14 +21,6 @@ bool writeFile(const QString &path, const QByteArray &data)
     return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
 }
 
-QList<int> boardTypes(const Module &module)
-{
-    QList<int> types;
-    for (Submodule *board : module.submodules())
-        types << board->submoduleType();
-    return types;
-}
-
 } // namespace
 
 class TestFuzzRegress : public QObject
@@ -41,8 +31,6 @@ private slots:
     void initTestCase();
     void keptInputs_data();
     void keptInputs();
-    void seedsHoldRealUnits_data();
-    void seedsHoldRealUnits();
     void loadSizeLimit_data();
     void loadSizeLimit();
 
@@ -78,31 +66,6 @@ void TestFuzzRegress::keptInputs()
     QCOMPARE(path.contains("fuzz_tables") ? FuzzPaths::runTables(bytes)
                                           : FuzzPaths::runConfigFile(bytes, m_dir.path()),
              QString());
-}
-
-void TestFuzzRegress::seedsHoldRealUnits_data()
-{
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<QList<int>>("boards");
-    QTest::newRow("six boards, file")
-        << "fuzz_configfile/six_boards.brcf" << QList<int>{4, 5, 6, 8, 7, 9};
-    QTest::newRow("outputs and inputs, image")
-        << "fuzz_tables/outputs_and_inputs.img" << QList<int>{1, 2, 3, 10, 6};
-}
-
-// The seeds must reach the boards' channel code, not stop at the frame.
-void TestFuzzRegress::seedsHoldRealUnits()
-{
-    QFETCH(QString, file);
-    QFETCH(QList<int>, boards);
-    const QByteArray bytes = readFile(QStringLiteral(FUZZ_SEEDS_DIR "/") + file);
-    QVERIFY(!bytes.isEmpty());
-    Module module(1);
-    if (file.endsWith(QLatin1String(".img")))
-        module.fromTables(FuzzPaths::tablesFromBytes(bytes));
-    else
-        module.fromJson(QJsonDocument::fromJson(bytes).object());
-    QCOMPARE(boardTypes(module), boards);
 }
 
 void TestFuzzRegress::loadSizeLimit_data()
