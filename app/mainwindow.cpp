@@ -143,6 +143,13 @@ MainWindow::~MainWindow()
     }
 }
 
+void MainWindow::setServerAddress(int serverAddress)
+{
+    m_serverAddress = serverAddress;
+    if (m_transfer)
+        m_transfer->setServerAddress(serverAddress);
+}
+
 void MainWindow::connectActions()
 {
     connect(ui->actionNew, &QAction::triggered, this, &MainWindow::createNew);

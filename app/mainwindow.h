@@ -42,6 +42,10 @@ public:
     ~MainWindow() override;
 
     int mode() const { return m_mode; }
+    // The address the unit answers at when it is not its module word 5 (the
+    // unit identifier behind a gateway). Before the first show.
+    void setServerAddress(int serverAddress);
+    int serverAddress() const { return m_serverAddress; }
     // The module read from the unit, against which opened files are checked.
     Module *deviceModule() const { return m_deviceModule.get(); }
     // The view the file and board commands act on, or null.

@@ -22,6 +22,7 @@
 #include <QModbusTcpClient>
 #include <QNetworkProxy>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QRegExpValidator>
 #include <QSerialPort>
 #include <QSerialPortInfo>
@@ -64,6 +65,16 @@ const QString StopBitsKey = QStringLiteral("start/stopBits");
 const QString FirstAddressKey = QStringLiteral("start/firstAddress");
 const QString LastAddressKey = QStringLiteral("start/lastAddress");
 const QString RangeModeKey = QStringLiteral("start/rangeMode");
+const QString FirstUnitIdKey = QStringLiteral("start/firstUnitId");
+const QString LastUnitIdKey = QStringLiteral("start/lastUnitId");
+const QString UnitIdRangeModeKey = QStringLiteral("start/unitIdRangeMode");
+
+// Shows the field of the last address (range) or hides it (one address).
+void showRange(QPushButton *button, QSpinBox *last, bool range)
+{
+    button->setText(range ? QStringLiteral("-") : QStringLiteral("+"));
+    last->setVisible(range);
+}
 
 } // namespace
 
@@ -177,6 +188,12 @@ void StartWindow::loadSettings()
     ui->leLastSlave->setValue(AppSettings::value(LastAddressKey, ui->leLastSlave->value()).toInt());
     if (AppSettings::value(RangeModeKey).toInt() == 1 && m_rangeMode == 0)
         on_btnHide_clicked();
+    ui->leStartUnitId->setValue(
+        AppSettings::value(FirstUnitIdKey, ui->leStartUnitId->value()).toInt());
+    ui->leLastUnitId->setValue(
+        AppSettings::value(LastUnitIdKey, ui->leLastUnitId->value()).toInt());
+    if (AppSettings::value(UnitIdRangeModeKey).toInt() == 1 && m_unitIdRangeMode == 0)
+        on_btnHideUnitId_clicked();
     // Last: a tab change re-creates the client for it.
     if (AppSettings::value(TabKey).toInt() == 1)
         ui->tabWidget->setCurrentIndex(1);
@@ -194,6 +211,9 @@ void StartWindow::saveSettings() const
     AppSettings::setValue(FirstAddressKey, ui->leStartSlave->value());
     AppSettings::setValue(LastAddressKey, ui->leLastSlave->value());
     AppSettings::setValue(RangeModeKey, m_rangeMode);
+    AppSettings::setValue(FirstUnitIdKey, ui->leStartUnitId->value());
+    AppSettings::setValue(LastUnitIdKey, ui->leLastUnitId->value());
+    AppSettings::setValue(UnitIdRangeModeKey, m_unitIdRangeMode);
 }
 
 void StartWindow::applyCommandLine(const CommandLine &commandLine)
@@ -269,6 +289,10 @@ void StartWindow::on_btnDefaultEthernet_clicked()
 {
     ui->leIp->setText(QString::fromLatin1(DefaultIp));
     ui->lePort->setText(QString::number(DefaultTcpPort));
+    // One unit at identifier 1: the unit itself, no gateway.
+    ui->leStartUnitId->setValue(1);
+    m_unitIdRangeMode = 0;
+    showRange(ui->btnHideUnitId, ui->leLastUnitId, false);
 }
 
 void StartWindow::on_btnHide_clicked()
@@ -282,6 +306,12 @@ void StartWindow::on_btnHide_clicked()
         ui->btnHide->setText(QStringLiteral("-"));
         ui->leLastSlave->show();
     }
+}
+
+void StartWindow::on_btnHideUnitId_clicked()
+{
+    m_unitIdRangeMode = m_unitIdRangeMode == 1 ? 0 : 1;
+    showRange(ui->btnHideUnitId, ui->leLastUnitId, m_unitIdRangeMode == 1);
 }
 
 void StartWindow::on_tabWidget_currentChanged(int type)
@@ -439,9 +469,13 @@ void StartWindow::resetToUnconnected()
 
 void StartWindow::startDiscovery()
 {
-    int first = 1;
-    int last = 1;
+    int first = 0;
+    int last = 0;
     if (m_mode & ModeTcp) {
+        // Units behind a gateway are told apart by the unit identifier.
+        first = ui->leStartUnitId->value();
+        last = m_unitIdRangeMode == 1 ? ui->leLastUnitId->value() : first;
+        m_keepAlive.setServerAddress(first);
         m_keepAlive.start(KeepAliveMs);
     } else {
         first = ui->leStartSlave->value();
@@ -495,10 +529,13 @@ void StartWindow::showNoUnitsMessage()
     box->open();
 }
 
-void StartWindow::addUnit(const QVector<quint16> &moduleBlock)
+void StartWindow::addUnit(const QVector<quint16> &moduleBlock, int serverAddress)
 {
     if (moduleBlock.size() < ModuleTables::ModuleBlockSize)
         return;
+    // The keep-alive goes to a unit that answers, not to an empty identifier.
+    if (m_foundUnits.isEmpty())
+        m_keepAlive.setServerAddress(serverAddress);
 
     ModuleTables unit;
     unit.setModuleTable(moduleBlock);
@@ -511,6 +548,7 @@ void StartWindow::addUnit(const QVector<quint16> &moduleBlock)
                                    cellLabel(QString::number(unit.firmware() / 10.0, 'g', 6)));
     ui->tableWidget->setCellWidget(row, 3, cellLabel(QString::number(unit.countSubmodules())));
     m_foundUnits.append(unit);
+    m_serverAddresses.append(serverAddress);
 
     ui->btnOnline->setEnabled(true);
     if (row == 0) {
@@ -522,6 +560,7 @@ void StartWindow::addUnit(const QVector<quint16> &moduleBlock)
 void StartWindow::clearUnits()
 {
     m_foundUnits.clear();
+    m_serverAddresses.clear();
     ui->tableWidget->clearContents();
     ui->tableWidget->setRowCount(0);
 }
@@ -554,8 +593,9 @@ void StartWindow::on_btnOnline_clicked()
         m_mode |= ModeExtraDelay;
 
     const ModuleTables unit = m_foundUnits.at(row);
+    const int serverAddress = m_serverAddresses.at(row);
     if (unit.firmware() < ModuleTables::JumperWordFirmware) {
-        openMainWindow(m_mode, unit);
+        openUnit(unit, serverAddress);
         return;
     }
 
@@ -563,7 +603,7 @@ void StartWindow::on_btnOnline_clicked()
     // stop flag would make the discovery queue drop it.
     if (m_scanner.isBusy())
         ui->progressBar->hide();
-    m_scanner.probe(unit.address(), ModuleTables::JumperBlockSize);
+    m_scanner.probe(serverAddress, ModuleTables::JumperBlockSize);
 }
 
 void StartWindow::versionSupport(QModbusReply *reply)
@@ -571,20 +611,20 @@ void StartWindow::versionSupport(QModbusReply *reply)
     m_scanner.probeReplied(reply);
 }
 
-void StartWindow::onUnitProbed(const QVector<quint16> &moduleBlock)
+void StartWindow::onUnitProbed(const QVector<quint16> &moduleBlock, int serverAddress)
 {
     clearUnits();
-    addUnit(moduleBlock);
+    addUnit(moduleBlock, serverAddress);
     if (m_foundUnits.isEmpty())
         return;
     const ModuleTables unit = m_foundUnits.constFirst();
     if (moduleBlock.value(ModuleTables::WordJumper) == 1)
-        askJumperThenOpen(unit);
+        askJumperThenOpen(unit, serverAddress);
     else
-        openMainWindow(m_mode, unit);
+        openUnit(unit, serverAddress);
 }
 
-void StartWindow::askJumperThenOpen(const ModuleTables &unit)
+void StartWindow::askJumperThenOpen(const ModuleTables &unit, int serverAddress)
 {
     auto *box = new QMessageBox(QMessageBox::Information, WarningTitle,
                                 QStringLiteral("Снимите перемычку XS4 перед конфигурацие модуля"),
@@ -597,21 +637,29 @@ void StartWindow::askJumperThenOpen(const ModuleTables &unit)
 
     m_jumperQuestion = true;
     const QPointer<QModbusClient> client = m_client;
-    connect(box, &QMessageBox::finished, this, [this, box, removed, unit, client]() {
+    connect(box, &QMessageBox::finished, this, [this, box, removed, unit, serverAddress, client]() {
         m_jumperQuestion = false;
         if (box->clickedButton() != removed)
             return;
         if (client != m_client || !m_client || m_client->state() != QModbusDevice::ConnectedState)
             return; // the connection went away while the question was open
-        openMainWindow(m_mode, unit);
+        openUnit(unit, serverAddress);
     });
     box->open();
 }
 
-void StartWindow::openMainWindow(int mode, const ModuleTables &unit)
+void StartWindow::openUnit(const ModuleTables &unit, int serverAddress)
+{
+    // From now on every request goes to this unit, the keep-alive too.
+    m_keepAlive.setServerAddress(serverAddress);
+    openMainWindow(m_mode, unit, serverAddress);
+}
+
+void StartWindow::openMainWindow(int mode, const ModuleTables &unit, int serverAddress)
 {
     // Disposed of by onMainWindowClosed(): the start window is its only owner.
     auto *window = new MainWindow(mode, unit, m_client);
+    window->setServerAddress(serverAddress);
     connect(window, &MainWindow::actionAboutProgram, this, &StartWindow::onActionAboutProgram);
     connect(window, &MainWindow::closed, this, [this]() { onMainWindowClosed(); });
     window->showAsLastTime();

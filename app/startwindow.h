@@ -63,9 +63,9 @@ public slots:
     void sendRequest();
 
 protected:
-    // Opens the main window for a found unit. The main window is built by a
-    // later step; until then the unit is only written to the debug log.
-    virtual void openMainWindow(int mode, const ModuleTables &unit);
+    // Opens the main window for a found unit; `serverAddress` is the address
+    // (the unit identifier behind a gateway) the unit answered at.
+    virtual void openMainWindow(int mode, const ModuleTables &unit, int serverAddress);
     // Opens an empty configuration without a unit.
     virtual void openOfflineWindow();
 
@@ -89,6 +89,7 @@ private slots:
     void onActionAboutProgram();
     void on_btnDefaultEthernet_clicked();
     void on_btnHide_clicked();
+    void on_btnHideUnitId_clicked();
 
 private:
     void fillPortParameters();
@@ -99,18 +100,21 @@ private:
     void setSerialParameters();
     void startDiscovery();
     void resetToUnconnected();
-    void addUnit(const QVector<quint16> &moduleBlock);
+    void addUnit(const QVector<quint16> &moduleBlock, int serverAddress);
     void clearUnits();
     void onAddressDone(int serverAddress, bool last);
     void showNoUnitsMessage();
-    void onUnitProbed(const QVector<quint16> &moduleBlock);
-    void askJumperThenOpen(const ModuleTables &unit);
+    void onUnitProbed(const QVector<quint16> &moduleBlock, int serverAddress);
+    void askJumperThenOpen(const ModuleTables &unit, int serverAddress);
+    void openUnit(const ModuleTables &unit, int serverAddress);
     bool isOpeningUnit() const;
 
     std::unique_ptr<Ui::StartWindow> ui;
     int m_rangeMode = 0;
+    int m_unitIdRangeMode = 0;         // the same for the unit identifiers of the Ethernet tab
     QModbusClient *m_client = nullptr; // child of this window
     QList<ModuleTables> m_foundUnits;
+    QList<int> m_serverAddresses; // where each found unit answered, in the same order
     int m_mode = 0;
     DiscoveryScanner m_scanner;
     KeepAlive m_keepAlive;          // the keep-alive of the Ethernet tab

@@ -114,6 +114,7 @@ void DiscoveryScanner::probeReplied(QModbusReply *reply)
 {
     reply->deleteLater();
     const QModbusDataUnit request = m_pendingEntry.request.unit;
+    const int serverAddress = m_pendingEntry.request.serverAddress;
     if (reply == m_pending)
         m_pending = nullptr;
     // Replies of a connection that is going away are not answers.
@@ -132,7 +133,7 @@ void DiscoveryScanner::probeReplied(QModbusReply *reply)
         emit probeFailed(text);
         return;
     }
-    emit unitProbed(result.values());
+    emit unitProbed(result.values(), serverAddress);
 }
 
 void DiscoveryScanner::onReplyFinished(QModbusReply *reply)
@@ -159,7 +160,7 @@ void DiscoveryScanner::onReplyFinished(QModbusReply *reply)
         const QModbusDataUnit result = reply->result();
         if (RegisterBlocks::resultMatches(entry.request.unit, result)
             && result.valueCount() >= uint(ModuleTables::ModuleBlockSize)) {
-            emit unitFound(result.values());
+            emit unitFound(result.values(), entry.request.serverAddress);
         } else {
             qCDebug(lcModbus) << mismatchErrorText(entry.request.type, entry.request.unit, result);
         }

@@ -75,8 +75,8 @@ public:
     static constexpr int ModuleBlockStart = 2000;
 
 signals:
-    // A unit answered with its module block (at least 23 words).
-    void unitFound(const QVector<quint16> &moduleBlock);
+    // A unit answered at serverAddress with its module block (at least 23 words).
+    void unitFound(const QVector<quint16> &moduleBlock, int serverAddress);
     // An address was asked and has answered, stayed silent or failed.
     void addressDone(int serverAddress, bool last);
     // The scan saw the stop flag and dropped what was left.
@@ -84,7 +84,7 @@ signals:
     // A request could not be sent; the text is ready for the user.
     void sendFailed(const QString &text);
     // The probed unit answered with the block asked for.
-    void unitProbed(const QVector<quint16> &moduleBlock);
+    void unitProbed(const QVector<quint16> &moduleBlock, int serverAddress);
     // The probe's reply carried an error or did not answer it; the text is ready for the user.
     void probeFailed(const QString &text);
 

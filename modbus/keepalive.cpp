@@ -38,7 +38,7 @@ void KeepAlive::sendRead()
     if (!m_client || m_pending)
         return;
     const QModbusDataUnit request(QModbusDataUnit::HoldingRegisters, Register, 1);
-    QModbusReply *reply = m_client->sendReadRequest(request, ServerAddress);
+    QModbusReply *reply = m_client->sendReadRequest(request, m_serverAddress);
     if (!reply) {
         const QString text = sendErrorText(SendKind::Read, m_client->errorString());
         qCDebug(lcModbus) << text;

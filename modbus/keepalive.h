@@ -9,8 +9,8 @@ class QModbusClient;
 class QModbusReply;
 
 // Keeps a Modbus TCP connection busy: reads one holding register at 2000 from
-// address 1 on every tick, and drops the answer. A tick while its previous
-// read is still on the line sends nothing (the line is busy already).
+// one unit (address 1 unless told otherwise) on every tick, and drops the answer. A tick while its
+// previous read is still on the line sends nothing (the line is busy already).
 //
 // A window sets the client, calls start() once connected and stop() (or
 // setClient()) when the client goes away; the reads go on while another
@@ -26,6 +26,10 @@ public:
     // The client to keep busy (not owned). Changing it forgets the read on the line.
     void setClient(QModbusClient *client);
 
+    // Behind a gateway: the unit identifier of the unit to ask.
+    void setServerAddress(int serverAddress) { m_serverAddress = serverAddress; }
+    int serverAddress() const { return m_serverAddress; }
+
     void start(int intervalMs = IntervalMs);
     void stop();
     bool isActive() const { return m_timer.isActive(); }
@@ -34,7 +38,7 @@ public:
     void sendRead();
 
     static constexpr int IntervalMs = 1000;
-    static constexpr int ServerAddress = 1;
+    static constexpr int DefaultServerAddress = 1;
     static constexpr int Register = 2000;
 
 signals:
@@ -47,6 +51,7 @@ private:
     QPointer<QModbusClient> m_client;
     QPointer<QModbusReply> m_pending;
     QTimer m_timer;
+    int m_serverAddress = DefaultServerAddress;
 };
 
 #endif // KEEPALIVE_H

@@ -40,6 +40,7 @@
 #include <QModbusTcpClient>
 #include <QPointer>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStandardItemModel>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -289,6 +290,7 @@ private slots:
     void offline_buildSaveCloseReopen();
     void offline_undoThroughEditMenu();
 
+    void online_startWindowOpensUnitAndTakesItBack_data();
     void online_startWindowOpensUnitAndTakesItBack();
     void online_openWithoutReadModuleWarns();
     void online_readsUnitAndChecksFiles_data();
@@ -896,9 +898,20 @@ void TestMainWindow::offline_undoThroughEditMenu()
     window->close();
 }
 
+void TestMainWindow::online_startWindowOpensUnitAndTakesItBack_data()
+{
+    QTest::addColumn<int>("unitId");
+    QTest::addColumn<int>("lastId"); // 0: the Ethernet tab asks one identifier
+    QTest::newRow("the unit itself") << 1 << 0;
+    // Every silent identifier costs the client's time-out four times: 12 s here.
+    QTest::newRow("behind a gateway, identifier 7 of 1..10") << 7 << 10;
+}
+
 void TestMainWindow::online_startWindowOpensUnitAndTakesItBack()
 {
-    UnitSimFixture sim;
+    QFETCH(int, unitId);
+    QFETCH(int, lastId);
+    UnitSimFixture sim({UnitSimFixture::unit(unitId, {5, 4, 6, 7, 8, 1})});
     QString error;
     QVERIFY2(sim.start(&error), qPrintable(error));
     m_start = std::make_unique<StartWindow>();
@@ -906,11 +919,16 @@ void TestMainWindow::online_startWindowOpensUnitAndTakesItBack()
     m_start->findChild<QTabWidget *>("tabWidget")->setCurrentIndex(1);
     m_start->findChild<QLineEdit *>("leIp")->setText(sim.host());
     m_start->findChild<QLineEdit *>("lePort")->setText(QString::number(sim.port()));
+    if (lastId) {
+        QTest::mouseClick(m_start->findChild<QPushButton *>("btnHideUnitId"), Qt::LeftButton);
+        m_start->findChild<QSpinBox *>("leLastUnitId")->setValue(lastId);
+    }
     QTest::mouseClick(m_start->findChild<QPushButton *>("btnConnect"), Qt::LeftButton);
     auto *online = m_start->findChild<QPushButton *>("btnOnline");
-    QTRY_VERIFY_WITH_TIMEOUT(online->isEnabled(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(online->isEnabled(), 20000);
     const QModbusClient *client = m_start->client();
 
+    sim.clearRequests();
     QTest::mouseClick(online, Qt::LeftButton);
     QTRY_VERIFY(shownMainWindow());
     QPointer<MainWindow> window = shownMainWindow();
@@ -922,8 +940,28 @@ void TestMainWindow::online_startWindowOpensUnitAndTakesItBack()
     QCOMPARE(window->deviceModule()->submodules().size(), 6);
     QCOMPARE(subWindows(*window).first()->windowTitle(), Title + "127.0.0.1");
 
-    window->close();
-    QVERIFY(m_start->isVisible());
+    // A write, and the keep-alive, go to the unit's identifier too.
+    auto *delay = qobject_cast<QSpinBox *>(
+        editorAt(window->currentView(), Link + QStringList{"Задержка ответа, мс"}));
+    QVERIFY(delay);
+    delay->setValue(5);
+    QTest::qWait(1100);
+    SeenBox written;
+    closeNextBox(&written);
+    action(*window, "actionWriteEditable")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(written.seen, 10000);
+    QCOMPARE(written.text, QStringLiteral("Конфигурация успешно записана!"));
+    QCOMPARE(sim.reg(unitId, QModbusDataUnit::HoldingRegisters, 2007), 5);
+    int keepAlive = 0;
+    for (const SimRequestRecord &record : sim.requests()) {
+        if (record.result == SimRequestRecord::Event)
+            continue;
+        QCOMPARE(record.slave, unitId);
+        keepAlive += record.function == 3 && record.address == 2000 && record.count == 1;
+    }
+    QVERIFY(keepAlive >= 1);
+
+    QTRY_VERIFY(m_start->isVisible());
     QVERIFY(m_start->client() != client);
     QCOMPARE(m_start->client()->state(), QModbusDevice::UnconnectedState);
     QTRY_VERIFY(window.isNull());

@@ -34,7 +34,7 @@ public:
     QList<ModuleTables> opened;
 
 protected:
-    void openMainWindow(int, const ModuleTables &unit) override { opened.append(unit); }
+    void openMainWindow(int, const ModuleTables &unit, int) override { opened.append(unit); }
 };
 
 class TestStartWindowReplies : public QObject
