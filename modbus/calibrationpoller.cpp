@@ -1,4 +1,5 @@
 #include "calibrationpoller.h"
+#include "trafficrecorder.h"
 
 #include "modbuslogging.h"
 #include "requesterror.h"
@@ -133,7 +134,7 @@ bool CalibrationPoller::sendRead(Property *p, bool probe)
         return false;
     const QModbusDataUnit unit(QModbusDataUnit::RegisterType(p->registerType()), p->address(),
                                quint16(registerCountOfValueType(p->valueType())));
-    QModbusReply *reply = m_client->sendReadRequest(unit, m_serverAddress);
+    QModbusReply *reply = TrafficRecorder::sendRead(m_client, unit, m_serverAddress);
     if (!reply) {
         readUnanswered(m_client->errorString(), probe);
         return false;
@@ -150,7 +151,7 @@ void CalibrationPoller::sendWrite(Property *p)
         return;
     const QModbusDataUnit unit(QModbusDataUnit::RegisterType(p->registerType()), p->address(),
                                QVector<quint16>{quint16(p->value().toInt())});
-    QModbusReply *reply = m_client->sendWriteRequest(unit, m_serverAddress);
+    QModbusReply *reply = TrafficRecorder::sendWrite(m_client, unit, m_serverAddress);
     if (!reply) {
         qCDebug(lcModbus) << m_client->errorString();
         return;

@@ -1,4 +1,5 @@
 #include "discoveryscanner.h"
+#include "trafficrecorder.h"
 
 #include "modbuslogging.h"
 #include "registerblocks.h"
@@ -79,7 +80,7 @@ void DiscoveryScanner::sendRequest()
 
     const Entry entry = m_requests.takeFirst();
     QModbusReply *reply
-        = m_client->sendReadRequest(entry.request.unit, entry.request.serverAddress);
+        = TrafficRecorder::sendRead(m_client, entry.request.unit, entry.request.serverAddress);
     if (!reply) {
         const QString text = sendErrorText(SendKind::Read, m_client->errorString());
         qCDebug(lcModbus) << text;
@@ -97,8 +98,7 @@ bool DiscoveryScanner::probe(int serverAddress, int count)
     clear();
     Entry entry = moduleBlockRead(serverAddress, true, count);
     entry.probe = true;
-    QModbusReply *reply
-        = m_client ? m_client->sendReadRequest(entry.request.unit, serverAddress) : nullptr;
+    QModbusReply *reply = TrafficRecorder::sendRead(m_client, entry.request.unit, serverAddress);
     if (!reply) {
         const QString text
             = sendErrorText(SendKind::Read, m_client ? m_client->errorString() : QString());

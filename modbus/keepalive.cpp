@@ -1,4 +1,5 @@
 #include "keepalive.h"
+#include "trafficrecorder.h"
 
 #include "modbuslogging.h"
 #include "requesterror.h"
@@ -38,7 +39,7 @@ void KeepAlive::sendRead()
     if (!m_client || m_pending)
         return;
     const QModbusDataUnit request(QModbusDataUnit::HoldingRegisters, Register, 1);
-    QModbusReply *reply = m_client->sendReadRequest(request, m_serverAddress);
+    QModbusReply *reply = TrafficRecorder::sendRead(m_client, request, m_serverAddress);
     if (!reply) {
         const QString text = sendErrorText(SendKind::Read, m_client->errorString());
         qCDebug(lcModbus) << text;

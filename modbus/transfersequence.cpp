@@ -1,4 +1,5 @@
 #include "transfersequence.h"
+#include "trafficrecorder.h"
 
 #include "registerblocks.h"
 #include "requesterror.h"
@@ -241,8 +242,8 @@ void TransferSequence::send(int index)
     QModbusReply *reply = nullptr;
     if (m_client) {
         reply = (m_kind == Kind::Read || m_kind == Kind::Verify)
-                    ? m_client->sendReadRequest(request.unit, request.serverAddress)
-                    : m_client->sendWriteRequest(request.unit, request.serverAddress);
+                    ? TrafficRecorder::sendRead(m_client, request.unit, request.serverAddress)
+                    : TrafficRecorder::sendWrite(m_client, request.unit, request.serverAddress);
     }
     if (!reply) {
         const QString clientError = m_client ? m_client->errorString() : QString();
@@ -503,7 +504,7 @@ void TransferSequence::sendEepromFlagOff()
     if (!m_client)
         return;
     const ModbusRequest request = RegisterBlocks::eepromFlagRequest(false, m_serverAddress);
-    QModbusReply *reply = m_client->sendWriteRequest(request.unit, request.serverAddress);
+    QModbusReply *reply = TrafficRecorder::sendWrite(m_client, request.unit, request.serverAddress);
     if (!reply) {
         const QString text = sendErrorText(SendKind::Write, m_client->errorString());
         qCWarning(lcTransfer).noquote() << text;
