@@ -10,10 +10,13 @@
 #include "moduleview.h"
 #include "recentfiles.h"
 #include "rigestersmapwindow.h"
+#include "trafficdock.h"
 
 #include <codes.h>
 #include <configfile.h>
+#include <linkstatus.h>
 #include <module.h>
+#include <trafficrecorder.h>
 #include <transfersequence.h>
 
 #include <QComboBox>
@@ -23,6 +26,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMessageBox>
@@ -88,6 +92,7 @@ MainWindow::MainWindow(int mode, QWidget *parent)
     connect(m_recentMenu, &QMenu::aboutToShow, this, &MainWindow::fillRecentMenu);
     fillRecentMenu();
 
+    setUpTrafficAndLink();
     restoreState(AppSettings::value(DockStateKey).toByteArray());
     ui->actionVerifyWrite->setChecked(AppSettings::value(VerifyWriteKey, false).toBool());
     connect(ui->actionVerifyWrite, &QAction::toggled, this,
@@ -98,9 +103,20 @@ MainWindow::MainWindow(int mode, ModuleTables tables, QModbusClient *client, QWi
     : MainWindow(mode, parent)
 {
     m_client = client;
+    m_recorder = TrafficRecorder::of(client);
+    if (!m_recorder && client) {
+        m_recorder = new TrafficRecorder(this);
+        m_recorder->attach(client);
+    }
+    m_trafficDock->setRecorder(m_recorder);
     m_serverAddress = tables.address();
     m_version = tables.firmware();
     m_tables = tables;
+    if (client) {
+        m_linkStatus = new LinkStatus(client, m_serverAddress, m_recorder, this);
+        connect(m_linkStatus, &LinkStatus::changed, this, &MainWindow::showLinkStatus);
+        showLinkStatus();
+    }
 
     // The structure of a connected unit is read, not edited: the board
     // commands stay off.
@@ -127,6 +143,31 @@ MainWindow::MainWindow(int mode, ModuleTables tables, QModbusClient *client, QWi
                     onTransferFinished(int(kind), int(result));
                 });
     }
+}
+
+void MainWindow::setUpTrafficAndLink()
+{
+    // Hidden until asked for, below the other panes at full width.
+    m_trafficDock = new TrafficDock(nullptr, this);
+    addDockWidget(Qt::BottomDockWidgetArea, m_trafficDock, Qt::Vertical);
+    m_trafficDock->hide();
+    QAction *toggle = m_trafficDock->toggleViewAction();
+    toggle->setObjectName(QStringLiteral("actionTraffic"));
+    toggle->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M));
+    auto *viewMenu = new QMenu(QStringLiteral("Вид"), this);
+    viewMenu->setObjectName(QStringLiteral("menuView"));
+    viewMenu->addAction(toggle);
+    menuBar()->insertMenu(ui->menu_4->menuAction(), viewMenu);
+
+    m_linkLabel = new QLabel;
+    m_linkLabel->setObjectName(QStringLiteral("linkStatus"));
+    statusBar()->addPermanentWidget(m_linkLabel);
+    showLinkStatus();
+}
+
+void MainWindow::showLinkStatus()
+{
+    m_linkLabel->setText(m_linkStatus ? m_linkStatus->text() : QStringLiteral("Оффлайн"));
 }
 
 MainWindow::~MainWindow()

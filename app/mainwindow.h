@@ -17,7 +17,11 @@ class MainWindow;
 class Module;
 class ModuleView;
 class QMdiSubWindow;
+class LinkStatus;
+class QLabel;
 class QMenu;
+class TrafficDock;
+class TrafficRecorder;
 class QModbusClient;
 class QStyle;
 class QUndoGroup;
@@ -121,6 +125,8 @@ private:
     bool mayClose(ModuleView *view);
     // Closes for the window's own reasons: nothing is asked.
     void closeOnOwn();
+    void setUpTrafficAndLink();
+    void showLinkStatus();
     void warn(const QString &text);
     void onTransferFinished(int kind, int result);
     // Read, write, reset and calibration wait while a sequence runs.
@@ -159,6 +165,11 @@ private:
     ModuleTables m_tablesBeforeWrite;
     QString m_pendingWarning;
     QMenu *m_recentMenu = nullptr; // child of the file menu
+    // The run's recorder, found on the client (or the window's own child).
+    TrafficRecorder *m_recorder = nullptr;
+    TrafficDock *m_trafficDock = nullptr; // child
+    LinkStatus *m_linkStatus = nullptr;   // child, online windows only
+    QLabel *m_linkLabel = nullptr;        // in the status bar
 };
 
 #endif // MAINWINDOW_H

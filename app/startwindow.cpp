@@ -6,6 +6,7 @@
 #include "dialog.h"
 #include "mainwindow.h"
 #include "modeflags.h"
+#include "trafficdock.h"
 
 #include <codes.h>
 #include <typeresponse.h>
@@ -17,6 +18,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QModbusRtuSerialMaster>
 #include <QModbusTcpClient>
@@ -108,6 +111,7 @@ StartWindow::StartWindow(QWidget *parent)
     on_tabWidget_currentChanged(0);
 
     connect(ui->actionAboutProgram, &QAction::triggered, this, &StartWindow::onActionAboutProgram);
+    addTrafficMonitor();
     // Follows the state, not only the user's clicks, so the defaults button
     // cannot leave "Вкл" on an unchecked box.
     connect(ui->checkBox, &QCheckBox::toggled, this, [this](bool checked) {
@@ -155,6 +159,18 @@ void StartWindow::fillPortParameters()
     ui->stopBitsBox->addItem(QStringLiteral("1"), int(QSerialPort::OneStop));
     ui->stopBitsBox->addItem(QStringLiteral("1.5"), int(QSerialPort::OneAndHalfStop));
     ui->stopBitsBox->addItem(QStringLiteral("2"), int(QSerialPort::TwoStop));
+}
+
+void StartWindow::addTrafficMonitor()
+{
+    auto *dock = new TrafficDock(&m_recorder, this);
+    addDockWidget(Qt::BottomDockWidgetArea, dock);
+    dock->hide();
+    QAction *toggle = dock->toggleViewAction();
+    toggle->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M));
+    auto *viewMenu = new QMenu(QStringLiteral("Вид"), this);
+    viewMenu->addAction(toggle);
+    menuBar()->insertMenu(ui->menu->menuAction(), viewMenu);
 }
 
 void StartWindow::selectByData(QComboBox *box, const QVariant &data)
@@ -352,6 +368,7 @@ void StartWindow::on_tabWidget_currentChanged(int type)
         ui->labelError->setText(m_client->errorString());
         m_errorShown = true;
     });
+    m_recorder.attach(m_client);
     m_scanner.setClient(m_client);
     m_keepAlive.setClient(m_client);
 }

@@ -3,6 +3,7 @@
 
 #include "discoveryscanner.h"
 #include "keepalive.h"
+#include "trafficrecorder.h"
 #include "typeresponse.h"
 
 #include <moduletables.h>
@@ -93,6 +94,7 @@ private slots:
 
 private:
     void fillPortParameters();
+    void addTrafficMonitor();
     void loadSettings();
     void saveSettings() const;
     void selectByData(QComboBox *box, const QVariant &data);
@@ -117,7 +119,10 @@ private:
     QList<int> m_serverAddresses; // where each found unit answered, in the same order
     int m_mode = 0;
     DiscoveryScanner m_scanner;
-    KeepAlive m_keepAlive;          // the keep-alive of the Ethernet tab
+    KeepAlive m_keepAlive; // the keep-alive of the Ethernet tab
+    // Every request of the run, of this window's clients and of the windows
+    // that borrow them.
+    TrafficRecorder m_recorder;
     bool m_errorShown = false;      // the client reported an error since connecting
     bool m_jumperQuestion = false;  // the jumper question is open
     QPointer<QWidget> m_mainWindow; // not owned here

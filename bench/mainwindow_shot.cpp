@@ -174,7 +174,7 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "could not save %s\n", qPrintable(picture));
             status = 1;
         }
-        window->close();
+        // Not closed: with an edited row, closing would ask about the changes.
         app.quit();
     });
     app.exec();

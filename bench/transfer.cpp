@@ -1,10 +1,18 @@
 // Times a full read and a full write of the default six-board unit (AIO AI DI
 // TMP DO6 DO4, firmware 22) against the simulated unit over TCP loopback and
 // compares each with the floor set by the fixed pauses the sequence waits.
+//
+//     transfer             the sequence alone
+//     transfer --record    every request through a traffic recorder, as in the configurator
+//     transfer --monitor   and the traffic monitor open (needs a display, or
+//                          QT_QPA_PLATFORM=offscreen)
 #include "registerblocks.h"
+#include "trafficdock.h"
+#include "trafficrecorder.h"
 #include "transfersequence.h"
 #include "unitsimfixture.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -13,7 +21,9 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstring>
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -57,8 +67,17 @@ bool report(const char *name, qint64 ms, qint64 floorMs)
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    const bool monitor = argc > 1 && std::strcmp(argv[1], "--monitor") == 0;
+    const bool record = monitor || (argc > 1 && std::strcmp(argv[1], "--record") == 0);
+    std::unique_ptr<QCoreApplication> app;
+    if (monitor)
+        app = std::make_unique<QApplication>(argc, argv);
+    else
+        app = std::make_unique<QCoreApplication>(argc, argv);
     QLoggingCategory::setFilterRules("brk.modbus.transfer.debug=false");
+    std::printf("%s\n", monitor  ? "with the traffic monitor open"
+                        : record ? "with a traffic recorder"
+                                 : "without a traffic recorder");
 
     UnitSimFixture sim;
     QString error;
@@ -80,6 +99,15 @@ int main(int argc, char *argv[])
     if (client.state() != QModbusDevice::ConnectedState) {
         std::fprintf(stderr, "transfer: no connection to the simulated unit\n");
         return 1;
+    }
+    TrafficRecorder recorder;
+    if (record)
+        recorder.attach(&client);
+    std::unique_ptr<TrafficDock> dock;
+    if (monitor) {
+        dock = std::make_unique<TrafficDock>(&recorder);
+        dock->resize(1000, 400);
+        dock->show();
     }
 
     QVector<quint16> module;

@@ -43,6 +43,7 @@
 #include <QSpinBox>
 #include <QStandardItemModel>
 #include <QStatusBar>
+#include <QTableView>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextEdit>
@@ -939,6 +940,11 @@ void TestMainWindow::online_startWindowOpensUnitAndTakesItBack()
     QTRY_VERIFY_WITH_TIMEOUT(window->deviceModule() != nullptr, 10000);
     QCOMPARE(window->deviceModule()->submodules().size(), 6);
     QCOMPARE(subWindows(*window).first()->windowTitle(), Title + "127.0.0.1");
+    // Its traffic monitor holds the whole run: the start window's scan comes first.
+    const QAbstractItemModel *traffic = window->findChild<QTableView *>("trafficTable")->model();
+    QTRY_VERIFY(traffic->rowCount() > 0);
+    QCOMPARE(traffic->index(0, 3).data().toString() + ' ' + traffic->index(0, 4).data().toString(),
+             QStringLiteral("2000 23"));
 
     // A write, and the keep-alive, go to the unit's identifier too.
     auto *delay = qobject_cast<QSpinBox *>(

@@ -15,6 +15,8 @@
 #include "ptypair.h"
 #include "registermapexport.h"
 #include "rigestersmapwindow.h"
+#include "trafficdock.h"
+#include "trafficmodel.h"
 #include "treepropertybrowser.h"
 #include "modalanswer.h"
 #include "unitsimfixture.h"
@@ -22,9 +24,12 @@
 #include <module.h>
 #include <parametertree.h>
 #include <property.h>
+#include <trafficrecorder.h>
 
+#include <QAbstractItemModel>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
@@ -33,6 +38,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -45,9 +51,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSerialPort>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTimer>
@@ -227,6 +235,15 @@ QStringList writeLines(int function, int first, const QVector<quint16> &words, q
     return lines;
 }
 
+// The cells of one row of a view's model.
+QStringList rowCells(const QAbstractItemModel *model, int row)
+{
+    QStringList cells;
+    for (int column = 0; column < model->columnCount(); ++column)
+        cells << model->index(row, column).data().toString();
+    return cells;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(QVector<quint16>)
@@ -262,6 +279,11 @@ private slots:
     void dialogs_openFromWindow_data();
     void dialogs_openFromWindow();
     void registerMap_csvAndPdfOfDefaultUnit();
+    void trafficMonitor_listsRequestsAndOutcomes_data();
+    void trafficMonitor_listsRequestsAndOutcomes();
+    void trafficMonitor_keepsTheLastTenThousand();
+    void linkStatus_followsTheUnit_data();
+    void linkStatus_followsTheUnit();
 
 private:
     // Starts the unit and a connected client; false (the test skipped or
@@ -921,9 +943,8 @@ void TestMainWindowOnline::offlineFile_isWrittenBySlot()
         QVERIFY(m_sim->setReg(Slave, Holding, 1200 + g, 0));
     QVERIFY(openWindow());
     BoxRecorder boxes;
-    chooseFile(fileName, [] {
-        whenModal<ConfigDiffDialog>([](ConfigDiffDialog *diff) { diff->accept(); });
-    });
+    chooseFile(fileName,
+               [] { whenModal<ConfigDiffDialog>([](ConfigDiffDialog *diff) { diff->accept(); }); });
     action(m_window.get(), "actionOpen")->trigger();
     QTRY_COMPARE(boxes.texts(), QStringList{"Конфигурация успешно загружена"});
 
@@ -1112,6 +1133,171 @@ void TestMainWindowOnline::registerMap_csvAndPdfOfDefaultUnit()
         const QString plc = line.split(';').value(7);
         QVERIFY2(all.contains(QRegularExpression("\\b" + plc + "\\b")), qPrintable(plc));
     }
+}
+
+void TestMainWindowOnline::trafficMonitor_listsRequestsAndOutcomes_data()
+{
+    QTest::addColumn<QString>("fault"); // at register 800, the AI limits
+    QTest::addColumn<QString>("outcome");
+
+    QTest::newRow("answered") << QString() << QString();
+    QTest::newRow("exception") << "exception"
+                               << "исключение 02: недопустимый адрес данных";
+    QTest::newRow("dropped reply") << "silent"
+                                   << "нет ответа (тайм-аут)";
+}
+
+void TestMainWindowOnline::trafficMonitor_listsRequestsAndOutcomes()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, outcome);
+    QVERIFY(startUnit(Tcp));
+    SimFaults faults;
+    if (fault == "exception")
+        faults.exceptionAt.insert(800, 2);
+    else if (fault == "silent")
+        faults.silentAt.insert(800);
+    m_sim->setFaults(faults);
+    BoxRecorder boxes; // what the read says about a failed block is tested elsewhere
+    QVERIFY(openWindow());
+
+    auto *dock = m_window->findChild<TrafficDock *>();
+    QVERIFY(dock && !dock->isVisible());
+    action(m_window.get(), "actionTraffic")->trigger();
+    QVERIFY(dock->isVisible());
+    const QAbstractItemModel *rows = dock->findChild<QTableView *>("trafficTable")->model();
+    QTRY_COMPARE(rows->rowCount(), DefaultReads.size());
+
+    // In the order sent, as the unit saw them: function, start, count.
+    QStringList requests;
+    int row800 = -1;
+    for (int row = 0; row < rows->rowCount(); ++row) {
+        const QStringList cells = rowCells(rows, row);
+        QCOMPARE(cells.at(1), QStringLiteral("1")); // unit address
+        requests
+            << QString("%1 %2 %3").arg(cells.at(2).left(2).toInt()).arg(cells.at(3), cells.at(4));
+        if (cells.at(3) == "800")
+            row800 = row;
+        else
+            QVERIFY2(!cells.at(5).contains("тайм-аут") && !cells.at(5).contains("исключение"),
+                     qPrintable(cells.join('|')));
+    }
+    QCOMPARE(requests, DefaultReads);
+    const QStringList limits = rowCells(rows, row800);
+    if (outcome.isEmpty())
+        QCOMPARE(limits.at(5).split(' ').size(), 32); // the values read
+    else
+        QCOMPARE(limits.at(5), outcome);
+    // A time-out takes the client's time-out (500 ms, on a coarse timer: 5 % early at most).
+    QVERIFY2(limits.at(6).toDouble() < (fault == "silent" ? 600 : 100)
+                 && limits.at(6).toDouble() >= (fault == "silent" ? 475 : 0),
+             qPrintable(limits.at(6)));
+    // The first row holds what the unit has at 300.
+    QCOMPARE(rowCells(rows, 0).at(5), QString::number(m_sim->reg(Slave, Holding, 300)));
+
+    // Filtered to errors of function 3, and exported as shown.
+    dock->findChild<QComboBox *>("trafficFunction")->setCurrentIndex(3);
+    dock->findChild<QCheckBox *>("trafficErrorsOnly")->setChecked(true);
+    QCOMPARE(rows->rowCount(), outcome.isEmpty() ? 0 : 1);
+    const QString csv = m_dir.filePath("traffic.csv");
+    QVERIFY(dock->exportCsv(csv));
+    QFile file(csv);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 1 + rows->rowCount());
+    QVERIFY(lines.first().endsWith("Время, с;Адрес;Функция;Регистр;Кол-во / значения;Результат;"
+                                   "Ответ, мс"));
+    if (!outcome.isEmpty())
+        QCOMPARE(lines.at(1), rowCells(rows, 0).join(';'));
+    dock->findChild<QComboBox *>("trafficFunction")->setCurrentIndex(0);
+    dock->findChild<QCheckBox *>("trafficErrorsOnly")->setChecked(false);
+    QCOMPARE(rows->rowCount(), DefaultReads.size());
+}
+
+void TestMainWindowOnline::trafficMonitor_keepsTheLastTenThousand()
+{
+    // Through a client that is not connected every request is refused at once,
+    // and Qt says so each time.
+    QLoggingCategory::setFilterRules("brk.modbus.transfer.debug=false\nqt.modbus.warning=false");
+    QModbusTcpClient idle;
+    TrafficRecorder recorder;
+    recorder.attach(&idle);
+    const int total = TrafficRecorder::Capacity + 5;
+    for (int i = 0; i < total; ++i)
+        QVERIFY(!TrafficRecorder::sendRead(&idle, QModbusDataUnit(Holding, i, 1), Slave));
+    QCOMPARE(recorder.count(), TrafficRecorder::Capacity);
+    QCOMPARE(recorder.exchange(recorder.firstId())->start, 5);
+    QVERIFY(!recorder.exchange(recorder.firstId() - 1));
+
+    TrafficDock dock(&recorder);
+    dock.show();
+    const QAbstractItemModel *rows = dock.findChild<QTableView *>("trafficTable")->model();
+    auto startAt = [rows](int row) {
+        return rows->index(row, 3).data().toInt();
+    };
+    QCOMPARE(rows->rowCount(), TrafficRecorder::Capacity);
+    QCOMPARE(startAt(0), 5);
+    QCOMPARE(startAt(rows->rowCount() - 1), total - 1);
+    QVERIFY(rows->index(0, 5).data().toString().startsWith("не отправлен: "));
+
+    // Paused, the list takes no rows, but those the ring drops still go.
+    dock.findChild<QPushButton *>("trafficPause")->click();
+    for (int i = total; i < total + 3; ++i)
+        TrafficRecorder::sendRead(&idle, QModbusDataUnit(Holding, i, 1), Slave);
+    QTest::qWait(TrafficModel::SyncMs * 2);
+    QCOMPARE(rows->rowCount(), TrafficRecorder::Capacity - 3);
+    QCOMPARE(startAt(0), 8);
+    dock.findChild<QPushButton *>("trafficPause")->click();
+    QCOMPARE(rows->rowCount(), TrafficRecorder::Capacity);
+    QCOMPARE(startAt(rows->rowCount() - 1), total + 2);
+
+    dock.findChild<QPushButton *>("trafficClear")->click();
+    QCOMPARE(rows->rowCount(), 0);
+    QCOMPARE(recorder.count(), 0);
+    QLoggingCategory::setFilterRules("brk.modbus.transfer.debug=false");
+}
+
+void TestMainWindowOnline::linkStatus_followsTheUnit_data()
+{
+    QTest::addColumn<int>("transport");
+    QTest::newRow("tcp") << int(Tcp);
+    QTest::newRow("rtu") << int(Rtu);
+}
+
+void TestMainWindowOnline::linkStatus_followsTheUnit()
+{
+    QFETCH(int, transport);
+    if (!startUnit(Transport(transport)))
+        QSKIP("the transport is not available here");
+    QVERIFY(openWindow());
+    m_client->setTimeout(100);
+    const QString connection = transport == Tcp
+                                   ? QString("TCP 127.0.0.1:%1, адрес 1").arg(m_sim->port())
+                                   : m_pty->clientEnd() + ", 19200 8N1, адрес 1";
+    auto *field = m_window->statusBar()->findChild<QLabel *>("linkStatus");
+    QVERIFY(field && field->isVisible());
+    QCOMPARE(field->text(), connection + " — отвечает");
+
+    auto readAll = [this]() {
+        action(m_window.get(), "actionRead")->trigger();
+        return QTest::qWaitFor([this] { return action(m_window.get(), "actionRead")->isEnabled(); },
+                               10000);
+    };
+    BoxRecorder boxes; // a read that gets no answer says so
+    m_sim->setSilent(true);
+    const QTime before = QTime::currentTime().addMSecs(-1000);
+    QVERIFY(readAll());
+    const QString silent = connection + " — не отвечает с ";
+    QVERIFY2(field->text().startsWith(silent), qPrintable(field->text()));
+    const QTime since = QTime::fromString(field->text().mid(silent.size()), "HH:mm:ss");
+    QVERIFY2(since.isValid() && since >= before && since <= QTime::currentTime(),
+             qPrintable(field->text()));
+
+    m_sim->setSilent(false);
+    QVERIFY(readAll());
+    QCOMPARE(field->text(), connection + " — отвечает");
+    m_client->disconnectDevice();
+    QTRY_COMPARE(field->text(), connection + " — оффлайн");
 }
 
 QTEST_MAIN(TestMainWindowOnline)

@@ -1,0 +1,41 @@
+#ifndef TRAFFICDOCK_H
+#define TRAFFICDOCK_H
+
+#include <QDockWidget>
+#include <QPointer>
+
+class QTableView;
+class TrafficFilterModel;
+class TrafficModel;
+class TrafficRecorder;
+
+// "Обмен с модулем": the requests a traffic recorder keeps and their
+// outcomes, with filters (unit, function, errors only), pause, clear and an
+// export of the rows shown to CSV. It only shows the recorder; closing the
+// dock does not stop the recording.
+class TrafficDock : public QDockWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TrafficDock(TrafficRecorder *recorder, QWidget *parent = nullptr);
+    // Shows another recorder (not owned; null: nothing).
+    void setRecorder(TrafficRecorder *recorder);
+
+    // Writes the rows shown (as filtered) to a CSV file; false when the file
+    // could not be written.
+    bool exportCsv(const QString &fileName) const;
+
+private:
+    QWidget *buildFilters();
+    void chooseExportFile();
+    void followNewRows();
+
+    QPointer<TrafficRecorder> m_recorder; // not owned
+    TrafficModel *m_model;
+    TrafficFilterModel *m_filter;
+    QTableView *m_table;
+    bool m_atBottom = true;
+};
+
+#endif // TRAFFICDOCK_H

@@ -1,0 +1,122 @@
+// The traffic monitor during a read, as a user gets there: the start window
+// prefilled as by "--tcp", "Подключиться", "Конфигурирование модуля", then
+// "Вид" > "Обмен с модулем" while the main window reads the unit. The
+// simulated unit answers late and refuses one block, so the picture shows
+// answered, pending and failed requests. Saves the main window to the file
+// given. Run it under a real X server (scripts/screenshots uses Xvfb).
+
+#include "commandline.h"
+#include "mainwindow.h"
+#include "processsetup.h"
+#include "startwindow.h"
+#include "trafficdock.h"
+#include "unitsimfixture.h"
+
+#include <QAbstractItemModel>
+#include <QAction>
+#include <QApplication>
+#include <QDockWidget>
+#include <QElapsedTimer>
+#include <QLoggingCategory>
+#include <QPushButton>
+#include <QTableView>
+#include <QTimer>
+
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+bool waitFor(const std::function<bool()> &condition, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+MainWindow *mainWindow()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        auto *window = qobject_cast<MainWindow *>(widget);
+        if (window && window->isVisible())
+            return window;
+    }
+    return nullptr;
+}
+
+int fail(const char *what)
+{
+    std::fprintf(stderr, "monitor_shot: %s\n", what);
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    ProcessSetup::beforeApplication(argv[0]);
+    QApplication app(argc, argv);
+    Q_INIT_RESOURCE(resources);
+    Q_INIT_RESOURCE(icons);
+    QLoggingCategory::setFilterRules(QStringLiteral("brk.*.debug=false"));
+    if (argc < 2)
+        return fail("usage: monitor_shot PICTURE.png");
+
+    UnitSimFixture::Options options;
+    options.faults.delayMs = 120;
+    options.faults.exceptionAt.insert(800, 2); // the AI limits
+    UnitSimFixture sim(options);
+    QString error;
+    if (!sim.start(&error))
+        return fail(qPrintable(error));
+
+    StartWindow start;
+    CommandLine commandLine;
+    commandLine.parse({QStringLiteral("brk-configurator"), QStringLiteral("--tcp"),
+                       QStringLiteral("127.0.0.1:%1").arg(sim.port())});
+    start.applyCommandLine(commandLine);
+    start.show();
+    start.findChild<QPushButton *>(QStringLiteral("btnConnect"))->click();
+    auto *online = start.findChild<QPushButton *>(QStringLiteral("btnOnline"));
+    if (!waitFor([online] { return online->isEnabled(); }, 10000))
+        return fail("no unit found");
+    online->click();
+    if (!waitFor([] { return mainWindow() != nullptr; }, 10000))
+        return fail("no main window");
+    MainWindow *window = mainWindow();
+    window->findChild<QAction *>(QStringLiteral("actionTraffic"))->trigger();
+    auto *dock = window->findChild<TrafficDock *>();
+    auto *help = window->findChild<QDockWidget *>(QStringLiteral("dockWidget_3"));
+    window->resizeDocks({help, dock}, {70, 330}, Qt::Vertical);
+
+    // Past the refused block, with the next ones still on the way. Polled by
+    // a timer: the window's warning about the block runs its own event loop.
+    const QAbstractItemModel *rows = dock->findChild<QTableView *>()->model();
+    const QString picture = QString::fromLocal8Bit(argv[1]);
+    QTimer poll;
+    QElapsedTimer clock;
+    clock.start();
+    QObject::connect(&poll, &QTimer::timeout, &app, [&]() {
+        if (clock.elapsed() > 20000) {
+            fail("the read did not show");
+            QApplication::exit(1);
+        }
+        const int last = rows->rowCount() - 1;
+        const bool pending = last >= 0 && rows->index(last, 6).data().toString().isEmpty();
+        if (last < 7 || !pending)
+            return;
+        poll.stop();
+        QTimer::singleShot(20, &app, [&]() {
+            const bool saved = window->grab().save(picture);
+            std::printf(saved ? "Saved %s\n" : "Could not save %s\n", qPrintable(picture));
+            QApplication::exit(saved ? 0 : 1);
+        });
+    });
+    poll.start(20);
+    return app.exec();
+}
