@@ -817,6 +817,7 @@ void MainWindow::onTransferFinished(int kind, int result)
     case Kind::Verify:
         if (outcome == Result::Cancelled)
             break;
+        ui->progressBar->hide();
         showReadBackResult(outcome == Result::Completed);
         emit dataTransferComplete(); // on as after the write itself
         return;

@@ -890,6 +890,14 @@ void TestMainWindow::offline_undoThroughEditMenu()
     QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     QCOMPARE(module->submodules().size(), 1);
 
+    // The tool bars are offered by their titles in the window's context menu.
+    const std::unique_ptr<QMenu> popup(window->createPopupMenu());
+    QStringList titles;
+    for (const QAction *entry : popup->actions())
+        titles << entry->text();
+    for (const char *title : {"Файл", "Модуль", "Субмодули"})
+        QVERIFY2(titles.contains(QString::fromUtf8(title)), qPrintable(titles.join(", ")));
+
     // Never saved: all changes undone is the empty configuration.
     QVERIFY(action(*window, "actionRevertAll")->isEnabled());
     action(*window, "actionRevertAll")->trigger();

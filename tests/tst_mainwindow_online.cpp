@@ -140,6 +140,7 @@ public:
         QString title;
         QString text;
         QDateTime at;
+        bool progressShown; // the window's progress bar, under the box
     };
 
     BoxRecorder()
@@ -147,7 +148,11 @@ public:
         QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
             if (box && box == m_sighted && !m_answered.contains(box)) {
-                m_boxes.append({box->windowTitle(), box->text(), QDateTime::currentDateTime()});
+                const QWidget *window
+                    = box->parentWidget() ? box->parentWidget()->window() : nullptr;
+                const auto *bar = window ? window->findChild<QProgressBar *>() : nullptr;
+                m_boxes.append({box->windowTitle(), box->text(), QDateTime::currentDateTime(),
+                                bar && bar->isVisible()});
                 m_answered.append(box);
                 box->accept();
             }
@@ -762,6 +767,7 @@ void TestMainWindowOnline::verifyWrite_readsBackAndReports()
     QVERIFY2(boxes.texts().first().contains(report), qPrintable(boxes.texts().first()));
     QVERIFY2(outputPane(m_window.get()).contains(report), qPrintable(outputPane(m_window.get())));
     QCOMPARE(boxes.boxes().first().title, QStringLiteral("Внимание"));
+    QVERIFY(!boxes.boxes().first().progressShown); // the read-back has ended
 }
 
 void TestMainWindowOnline::reset_readsFactoryValuesIntoNewView_data()
