@@ -48,6 +48,23 @@ void TreePropertyBrowser::clear()
     m_properties.clear();
 }
 
+BrowserItem *TreePropertyBrowser::itemAt(const QStringList &path) const
+{
+    BrowserItem *at = m_topItem;
+    for (const QString &name : path) {
+        if (!at)
+            return nullptr;
+        BrowserItem *next = nullptr;
+        const auto children = at->children();
+        for (BrowserItem *child : children) {
+            if (child->property()->propertyName() == name)
+                next = child;
+        }
+        at = next;
+    }
+    return at;
+}
+
 Submodule *TreePropertyBrowser::submoduleOf(BrowserItem *item) const
 {
     // Only board group rows carry a board; a board without channels (ENI2)

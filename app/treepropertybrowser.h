@@ -4,6 +4,7 @@
 #include "propertybrowser.h"
 
 #include <QMap>
+#include <QStringList>
 
 class Property;
 class Submodule;
@@ -32,6 +33,9 @@ public:
     void clear();
 
     BrowserItem *topItem() const { return m_topItem; }
+    // The item at a path of row names below the top row ("Параметры модуля",
+    // "Параметры связи", "IP-адрес"); null when there is none.
+    BrowserItem *itemAt(const QStringList &path) const;
     void setTopItem(BrowserItem *item) { m_topItem = item; }
 
     // The board whose group row is `item`, or null when the row is not a

@@ -126,19 +126,7 @@ QString outputPane(const MainWindow &window)
 
 BrowserItem *itemAt(ModuleView *view, const QStringList &path)
 {
-    auto *browser = view->findChild<TreePropertyBrowser *>();
-    BrowserItem *at = browser->topItem();
-    for (const QString &name : path) {
-        BrowserItem *next = nullptr;
-        for (BrowserItem *child : at->children()) {
-            if (child->property()->propertyName() == name)
-                next = child;
-        }
-        if (!next)
-            return nullptr;
-        at = next;
-    }
-    return at;
+    return view->findChild<TreePropertyBrowser *>()->itemAt(path);
 }
 
 // Every parameter of the tree with its value, board by board in slot order.

@@ -178,18 +178,7 @@ private:
 
 BrowserItem *itemAt(ModuleView *view, const QStringList &path)
 {
-    BrowserItem *at = view->findChild<TreePropertyBrowser *>()->topItem();
-    for (const QString &name : path) {
-        BrowserItem *next = nullptr;
-        for (BrowserItem *child : at->children()) {
-            if (child->property()->propertyName() == name)
-                next = child;
-        }
-        if (!next)
-            return nullptr;
-        at = next;
-    }
-    return at;
+    return view->findChild<TreePropertyBrowser *>()->itemAt(path);
 }
 
 QVariant treeValue(ModuleView *view, const QStringList &path)
