@@ -189,6 +189,8 @@ void MainWindow::setServerAddress(int serverAddress)
     m_serverAddress = serverAddress;
     if (m_transfer)
         m_transfer->setServerAddress(serverAddress);
+    if (m_linkStatus)
+        m_linkStatus->setServerAddress(serverAddress);
 }
 
 void MainWindow::connectActions()

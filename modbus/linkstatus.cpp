@@ -63,6 +63,14 @@ LinkStatus::LinkStatus(QModbusClient *client, int serverAddress, TrafficRecorder
         connect(recorder, &TrafficRecorder::finished, this, &LinkStatus::onExchange);
 }
 
+void LinkStatus::setServerAddress(int serverAddress)
+{
+    if (serverAddress == m_serverAddress)
+        return;
+    m_serverAddress = serverAddress;
+    emit changed();
+}
+
 void LinkStatus::onExchange(const TrafficExchange &exchange)
 {
     if (exchange.serverAddress != m_serverAddress || !isConnected(m_client))

@@ -25,6 +25,9 @@ public:
     LinkStatus(QModbusClient *client, int serverAddress, TrafficRecorder *recorder,
                QObject *parent = nullptr);
 
+    // The unit's address (its identifier behind a gateway) changed.
+    void setServerAddress(int serverAddress);
+
     State state() const { return m_state; }
     // When the first unanswered request of the present silence was sent.
     QDateTime silentSince() const { return m_silentSince; }
