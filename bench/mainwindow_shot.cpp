@@ -35,7 +35,7 @@ namespace {
 
 // AIO, AI, DI, TMP, DO6, DO4 in slots A to F; the channels keep the values
 // of new boards.
-const char SixBoards[] = R"({"module": {"DEV_TYPE": "1", "SF_REV": "22", "DEV_ADDR": "1",
+const char SixBoards[] = R"({"module": {"DEV_TYPE": "1", "SF_REV": "2.2", "DEV_ADDR": "1",
     "PORT_CFG": "10", "WDT": "1.5", "IP_1": "49320", "IP_2": "355", "MASK_1": "65535",
     "MASK_2": "65280", "GATE_1": "49320", "GATE_2": "257"},
   "submodules": [{"TYPE_SUBMODULE": "5", "POSITION_SUBMODULE": "0"},
