@@ -1,6 +1,8 @@
 // The calibration dialog end to end: the real widgets against a simulated
-// unit over TCP, judged by the unit's request log and register state. The
-// polling itself is tested without widgets in tst_calibrationpoller.
+// unit over TCP, judged by the unit's request log and register state. One
+// dialog runs through every test in turn (display, edits, a silent unit,
+// closing), so the polling passes are waited for once. The polling itself is
+// tested without widgets in tst_calibrationpoller.
 
 #include "calibratedialog.h"
 #include "calibrationpoller.h"
@@ -23,9 +25,11 @@ namespace {
 
 enum Column { Name, SignalType, RawValue, Value };
 
-QModelIndex cell(const CalibrateDialog &dialog, int board, int channel, int column)
+QString parameterOf(int column)
 {
-    return dialog.model()->index(channel, column, dialog.model()->index(board, 0));
+    return column == SignalType ? ChannelParam::SignalType
+           : column == RawValue ? ChannelParam::RawValue
+                                : ChannelParam::Value;
 }
 
 // The cell's text; reals with the six digits the view shows.
@@ -36,15 +40,6 @@ QString shown(const QModelIndex &index)
                                                 : value.toString();
 }
 
-// Makes the cell current in the view, which opens its editor (every trigger is on).
-template<typename Editor>
-Editor *openEditor(CalibrateDialog &dialog, const QModelIndex &index)
-{
-    auto *view = dialog.findChild<QTreeView *>(QStringLiteral("treeView"));
-    view->setCurrentIndex(index);
-    return qobject_cast<Editor *>(view->indexWidget(index));
-}
-
 } // namespace
 
 class TestCalibrateDialog : public QObject
@@ -52,304 +47,239 @@ class TestCalibrateDialog : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void display_data();
     void display();
-    void display_followsMovingValues();
-    void signalTypeChoice_writesCodeAtOnce_data();
-    void signalTypeChoice_writesCodeAtOnce();
-    void signalTypeEditorLeftWithoutChoice_writesNothing();
-    void numberEdit_data();
-    void numberEdit();
-    void closing_restoresOnlyEditsOfThisDialog();
-    void clientSettings_givenBackOnClose();
+    void edits_data();
+    void edits();
     void silentUnit_greysValuesAndSaysSo();
-    void trend_holdsPolledPointsWithTimesAndGapWhileSilent();
+    void closing_restoresOnlyEditsOfThisDialog();
+
+private:
+    QModelIndex cell(int board, int channel, int column) const
+    {
+        const QAbstractItemModel *model = m_dialog->model();
+        return model->index(channel, column, model->index(board, 0));
+    }
+    // Makes the cell current in the view, which opens its editor (every trigger is on).
+    template<typename Editor>
+    Editor *openEditor(const QModelIndex &index)
+    {
+        auto *view = m_dialog->findChild<QTreeView *>(QStringLiteral("treeView"));
+        view->setCurrentIndex(index.siblingAtColumn(Name)); // closes an editor open there
+        view->setCurrentIndex(index);
+        return qobject_cast<Editor *>(view->indexWidget(index));
+    }
+
+    Rig m_rig;
+    int m_outputType = -1; // of AO 2 and the raw code of AO 1, as the unit held them
+    int m_outputCode = -1;
+    QWidget m_mainWindow;
+    std::unique_ptr<CalibrateDialog> m_dialog;
 };
+
+void TestCalibrateDialog::initTestCase()
+{
+    // Slot A AIO: inputs g 0-1, outputs g 0-1; slot B TMP: inputs g 2-3.
+    QVERIFY(m_rig.start({
+        {I, 0, 0xFFFF}, // AI 1: Int16 -1
+        {H, 1200, 7},   // AI 1: a type without a name
+        {H, 402, 0x0010},
+        {I, 2, 0x0000},
+        {I, 3, 0x4148}, // AI 2: Float32, low word first
+        {H, 600, 0x0010},
+        {H, 0, 0x3333},
+        {H, 1, 0x414B},     // AO 1: Float32
+        {H, 2, 0xFF9C},     // AO 2: Int16 -100
+        {I, 10006, 0xFFFF}, // TMP 1: Pt100 raw code, UInt16
+        {H, 1203, 12},
+        {I, 10007, 0xFFFF}, // TMP 2: thermocouple raw code, Int16
+    }));
+    m_outputType = m_rig.sim.reg(1, H, 1401);
+    m_outputCode = m_rig.sim.reg(1, H, 10004);
+    // An edit mark the property tree held before.
+    m_rig.parameter(0, 3, ChannelParam::Value)->setChanged(true);
+    m_mainWindow.show();
+    m_dialog
+        = std::make_unique<CalibrateDialog>(m_rig.module.get(), &m_rig.client, 1, &m_mainWindow);
+    m_dialog->show();
+    QVERIFY(m_dialog->isWindow());
+    QCOMPARE(m_rig.client.timeout(), 50);
+    QCOMPARE(m_rig.client.numberOfRetries(), 1);
+    QCOMPARE(m_dialog->model()->rowCount(), 2); // DI and DO6 have no rows
+}
 
 void TestCalibrateDialog::display_data()
 {
-    QTest::addColumn<Pokes>("pokes");
     QTest::addColumn<int>("board");
     QTest::addColumn<int>("channel");
     QTest::addColumn<int>("column");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("Int16 value 65535") << Pokes{{I, 0, 0xFFFF}} << 0 << 0 << int(Value) << "-1";
-    QTest::newRow("UInt16 raw code of Pt100")
-        << Pokes{{I, 10006, 0xFFFF}} << 1 << 0 << int(RawValue) << "65535";
-    QTest::newRow("Int16 raw code of a thermocouple")
-        << Pokes{{H, 1203, 12}, {I, 10007, 0xFFFF}} << 1 << 1 << int(RawValue) << "-1";
-    QTest::newRow("Float32 value, low word first")
-        << Pokes{{H, 400, 0x0010}, {I, 0, 0x0000}, {I, 1, 0x4148}} << 0 << 0 << int(Value)
-        << "12.5";
-    QTest::newRow("output value from holding 2g")
-        << Pokes{{H, 2, 0xFF9C}} << 0 << 3 << int(Value) << "-100";
+    QTest::newRow("Int16 value 65535") << 0 << 0 << int(Value) << "-1";
     QTest::newRow("signal type without a name")
-        << Pokes{{H, 1200, 7}} << 0 << 0 << int(SignalType) << "Неизвестное значение: 7";
+        << 0 << 0 << int(SignalType) << "Неизвестное значение: 7";
+    QTest::newRow("Float32 input value") << 0 << 1 << int(Value) << "12.5";
+    QTest::newRow("Float32 output value") << 0 << 2 << int(Value) << "12.7";
+    QTest::newRow("output value from holding 2g") << 0 << 3 << int(Value) << "-100";
+    QTest::newRow("UInt16 raw code of Pt100") << 1 << 0 << int(RawValue) << "65535";
+    QTest::newRow("Int16 raw code of a thermocouple") << 1 << 1 << int(RawValue) << "-1";
 }
 
 void TestCalibrateDialog::display()
 {
-    QFETCH(Pokes, pokes);
     QFETCH(int, board);
     QFETCH(int, channel);
     QFETCH(int, column);
     QFETCH(QString, expected);
-
-    Rig rig;
-    QVERIFY(rig.start(pokes));
-    CalibrateDialog dialog(rig.module.get(), &rig.client, 1);
-    QCOMPARE(dialog.model()->rowCount(), 2); // DI and DO6 have no rows
-    QTRY_COMPARE_WITH_TIMEOUT(shown(cell(dialog, board, channel, column)), expected, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(shown(cell(board, channel, column)), expected, 5000);
+    // Inputs are shown only; outputs take edits. Reading is no edit.
+    const Qt::ItemFlags flags = m_dialog->model()->flags(cell(board, channel, Value));
+    QCOMPARE(flags == Qt::ItemIsEnabled, board == 1 || channel < 2);
+    QCOMPARE(bool(flags & Qt::ItemIsEditable), board == 0 && channel >= 2);
+    QCOMPARE(m_rig.parameter(board, channel, parameterOf(column))->isChanged(),
+             board == 0 && channel == 3 && column == Value);
 }
 
-void TestCalibrateDialog::display_followsMovingValues()
+void TestCalibrateDialog::edits_data()
 {
-    Rig rig(false);
-    QVERIFY(rig.start());
-    CalibrateDialog dialog(rig.module.get(), &rig.client, 1);
-    const QModelIndex raw = cell(dialog, 0, 0, RawValue);
-    const QString initial = shown(raw);
-    QTRY_VERIFY_WITH_TIMEOUT(shown(raw) != initial, 5000);
-    const QString firstRead = shown(raw);
-    QTRY_VERIFY_WITH_TIMEOUT(shown(raw) != firstRead, 5000);
-    QCOMPARE(dialog.model()->flags(cell(dialog, 0, 0, Value)), Qt::ItemIsEnabled); // not selectable
-    QVERIFY(dialog.model()->flags(cell(dialog, 0, 2, Value)) & Qt::ItemIsEditable);
-}
-
-void TestCalibrateDialog::signalTypeChoice_writesCodeAtOnce_data()
-{
-    QTest::addColumn<int>("board");
-    QTest::addColumn<int>("channel");
-    QTest::addColumn<int>("code");
-    QTest::addColumn<QString>("expectedWrite");
-
-    QTest::newRow("second analog output") << 0 << 3 << 2 << "6:1401:2";
-    QTest::newRow("temperature input") << 1 << 1 << 12 << "6:1203:12";
-}
-
-void TestCalibrateDialog::signalTypeChoice_writesCodeAtOnce()
-{
-    QFETCH(int, board);
-    QFETCH(int, channel);
-    QFETCH(int, code);
-    QFETCH(QString, expectedWrite);
-
-    Rig rig;
-    QVERIFY(rig.start());
-    CalibrateDialog dialog(rig.module.get(), &rig.client, 1);
-    dialog.show();
-    QTRY_VERIFY_WITH_TIMEOUT(passDone(rig.sim), 5000);
-    auto *combo = openEditor<QComboBox>(dialog, cell(dialog, board, channel, SignalType));
-    QVERIFY(combo);
-    rig.sim.clearRequests();
-    combo->setCurrentIndex(combo->findData(code));
-    QTRY_COMPARE(calls(rig.sim, true), QStringList{expectedWrite});
-    QCOMPARE(rig.sim.reg(1, H, expectedWrite.section(':', 1, 1).toInt()), code);
-}
-
-void TestCalibrateDialog::signalTypeEditorLeftWithoutChoice_writesNothing()
-{
-    Rig rig;
-    QVERIFY(rig.start({{H, 1200, 7}})); // a code the list does not offer
-    CalibrateDialog dialog(rig.module.get(), &rig.client, 1);
-    dialog.show();
-    auto *combo = openEditor<QComboBox>(dialog, cell(dialog, 0, 0, SignalType));
-    QVERIFY(combo);
-    QCOMPARE(combo->currentIndex(), -1);
-    openEditor<QWidget>(dialog, cell(dialog, 0, 0, Name)); // leaves the combo box, committing it
-    QTest::qWait(300);
-    QVERIFY(calls(rig.sim, true).isEmpty());
-    QCOMPARE(rig.parameter(0, 0, ChannelParam::SignalType)->value().toInt(), 7);
-}
-
-void TestCalibrateDialog::numberEdit_data()
-{
-    QTest::addColumn<Pokes>("pokes");
-    QTest::addColumn<int>("channel"); // of the AIO board
+    QTest::addColumn<int>("channel"); // of the AIO board, or 10 + channel of the TMP board
     QTest::addColumn<int>("column");
-    QTest::addColumn<QString>("before"); // shown before editing
-    QTest::addColumn<double>("input");   // NaN: leave the editor as loaded
-    QTest::addColumn<QString>("stored"); // what the edit stores, empty: nothing
-    QTest::addColumn<QStringList>("expectedWrites");
+    QTest::addColumn<double>("input"); // a list entry's code, or a number; NaN: leave as loaded
+    QTest::addColumn<double>("stored");
+    QTest::addColumn<bool>("edit");     // the parameter changes
+    QTest::addColumn<QString>("write"); // "function:address:value", empty: none
 
     const double keep = qQNaN();
-    QTest::newRow("output value, holding 2g")
-        << Pokes{} << 3 << int(Value) << "0" << 1234.0 << "1234" << QStringList{"6:2:1234"};
+    QTest::newRow("list left without a choice")
+        << 0 << int(SignalType) << keep << 7.0 << false << "";
+    QTest::newRow("output signal type") << 3 << int(SignalType) << 2.0 << 2.0 << true << "6:1401:2";
+    QTest::newRow("temperature signal type")
+        << 11 << int(SignalType) << 4.0 << 4.0 << true << "6:1203:4";
+    QTest::newRow("unchanged negative value") << 3 << int(Value) << keep << -100.0 << false << "";
+    QTest::newRow("output value") << 3 << int(Value) << 1234.0 << 1234.0 << true << "6:2:1234";
     QTest::newRow("negative raw output code")
-        << Pokes{} << 2 << int(RawValue) << "0" << -100.0 << "-100" << QStringList{"6:10004:65436"};
-    QTest::newRow("unchanged negative value sends nothing")
-        << Pokes{{H, 0, 0xFF9C}} << 2 << int(Value) << "-100" << keep << "" << QStringList{};
+        << 2 << int(RawValue) << -100.0 << -100.0 << true << "6:10004:65436";
     QTest::newRow("Float32 loads whole, stays in the model")
-        << Pokes{{H, 600, 0x0010}, {H, 0, 0x3333}, {H, 1, 0x414B}} << 2 << int(Value) << "12.7"
-        << keep << "12" << QStringList{};
+        << 2 << int(Value) << keep << 12.0 << true << "";
 }
 
-void TestCalibrateDialog::numberEdit()
+void TestCalibrateDialog::edits()
 {
-    QFETCH(Pokes, pokes);
     QFETCH(int, channel);
     QFETCH(int, column);
-    QFETCH(QString, before);
     QFETCH(double, input);
-    QFETCH(QString, stored);
-    QFETCH(QStringList, expectedWrites);
+    QFETCH(double, stored);
+    QFETCH(bool, edit);
+    QFETCH(QString, write);
 
-    Rig rig;
-    QVERIFY(rig.start(pokes));
-    // Reads store without signals: only the edit itself is seen here.
-    Property *p
-        = rig.parameter(0, channel, column == Value ? ChannelParam::Value : ChannelParam::RawValue);
-    QString storedText;
-    QObject context;
-    connect(p, &Property::valueChange, &context,
-            [&] { storedText = QString::number(p->value().toFloat()); });
-
-    CalibrateDialog dialog(rig.module.get(), &rig.client, 1);
-    dialog.show();
-    const QModelIndex index = cell(dialog, 0, channel, column);
-    QTRY_VERIFY_WITH_TIMEOUT(rig.sim.requests().size() >= 12, 5000); // the AIO parameters were read
-    QCOMPARE(shown(index), before);
-
-    auto *box = openEditor<QDoubleSpinBox>(dialog, index);
-    QVERIFY(box);
-    if (!qIsNaN(input))
-        box->setValue(input);
-    rig.sim.clearRequests();
-    QTest::keyClick(box, Qt::Key_Return);
-    QTRY_COMPARE(storedText, stored);
-    QTest::qWait(300);
-    QCOMPARE(storedText, stored);
-    QCOMPARE(calls(rig.sim, true), expectedWrites);
-}
-
-void TestCalibrateDialog::closing_restoresOnlyEditsOfThisDialog()
-{
-    Rig rig;
-    QVERIFY(rig.start({{H, 0, 1234}}));
-    Property *aoValue1 = rig.parameter(0, 2, ChannelParam::Value);
-    Property *aoValue2 = rig.parameter(0, 3, ChannelParam::Value);
-    Property *aiSignal = rig.parameter(0, 0, ChannelParam::SignalType);
-    aoValue2->setChanged(true); // an edit mark the property tree held before
-
-    CalibrateDialog dialog(rig.module.get(), &rig.client, 1);
-    dialog.show();
-    QTRY_VERIFY_WITH_TIMEOUT(passDone(rig.sim), 5000);
-    QCOMPARE(aoValue1->value().toInt(), 1234);
-    QVERIFY(!aoValue1->isChanged());
-
-    auto *box = openEditor<QDoubleSpinBox>(dialog, cell(dialog, 0, 3, Value));
-    QVERIFY(box);
-    box->setValue(777);
-    QTest::keyClick(box, Qt::Key_Return);
-    auto *combo = openEditor<QComboBox>(dialog, cell(dialog, 0, 0, SignalType));
-    QVERIFY(combo);
-    combo->setCurrentIndex(combo->findData(2));
-    QTRY_COMPARE(rig.sim.reg(1, H, 1200), 2);
-    QTRY_COMPARE(rig.sim.reg(1, H, 2), 777);
-
-    rig.sim.clearRequests();
-    QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("pushButton")),
-                      Qt::LeftButton);
-    QVERIFY(!dialog.isVisible());
-    QTest::qWait(700);
-    QStringList sent = calls(rig.sim, true);
-    sent.sort();
-    QCOMPARE(sent, (QStringList{"6:1200:1", "6:2:0"}));
-    QVERIFY(calls(rig.sim, false).isEmpty());
-    QCOMPARE(rig.sim.reg(1, H, 0), 1234);
-    QCOMPARE(aoValue2->value().toInt(), 0);
-    QCOMPARE(aiSignal->value().toInt(), 1);
-    // Only the tree's own mark remains.
-    QVERIFY(aoValue2->isChanged());
-    aoValue2->setChanged(false);
-    QVERIFY(!rig.module->isChanged());
-}
-
-void TestCalibrateDialog::clientSettings_givenBackOnClose()
-{
-    Rig rig;
-    QVERIFY(rig.start());
-    QWidget mainWindow;
-    mainWindow.show();
-    CalibrateDialog dialog(rig.module.get(), &rig.client, 1, &mainWindow);
-    dialog.show();
-    QVERIFY(dialog.isWindow());
-    QCOMPARE(rig.client.timeout(), 50);
-    QCOMPARE(rig.client.numberOfRetries(), 1);
-    dialog.close();
-    QCOMPARE(rig.client.timeout(), 500);
-    QCOMPARE(rig.client.numberOfRetries(), 3);
+    const int board = channel / 10;
+    channel %= 10;
+    QTRY_VERIFY_WITH_TIMEOUT(passDone(m_rig.sim), 5000);
+    Property *p = m_rig.parameter(board, channel, parameterOf(column));
+    QSignalSpy edited(p, &Property::valueChange);
+    const QModelIndex index = cell(board, channel, column);
+    if (column == SignalType) {
+        auto *combo = openEditor<QComboBox>(index);
+        QVERIFY(combo);
+        if (qIsNaN(input)) {
+            QCOMPARE(combo->currentIndex(), -1);
+            openEditor<QWidget>(cell(board, channel, Name)); // leaves it, committing it
+        } else {
+            combo->setCurrentIndex(combo->findData(int(input)));
+        }
+    } else {
+        auto *box = openEditor<QDoubleSpinBox>(index);
+        QVERIFY(box);
+        if (!qIsNaN(input))
+            box->setValue(input);
+        QTest::keyClick(box, Qt::Key_Return);
+    }
+    QTRY_COMPARE(p->value().toDouble(), stored);
+    // A write goes at once; nothing is sent for the rest (checked before closing).
+    QCOMPARE(edited.count(), int(edit));
+    if (!write.isEmpty()) {
+        QTRY_VERIFY(calls(m_rig.sim, true).contains(write));
+        QCOMPARE(m_rig.sim.reg(1, H, write.section(':', 1, 1).toInt()),
+                 write.section(':', 2).toInt());
+    }
 }
 
 void TestCalibrateDialog::silentUnit_greysValuesAndSaysSo()
 {
-    Rig rig;
-    QVERIFY(rig.start());
-    CalibrateDialog dialog(rig.module.get(), &rig.client, 1);
-    dialog.show();
-    auto *line = dialog.findChild<QLabel *>(QStringLiteral("labelNoAnswer"));
-    QVERIFY(line);
-    const QModelIndex value = cell(dialog, 0, 2, Value);
-    QTRY_VERIFY_WITH_TIMEOUT(passDone(rig.sim), 5000);
-    QVERIFY(!line->isVisible());
-    QVERIFY(!value.data(Qt::ForegroundRole).isValid());
-
-    rig.sim.setSilent(true);
-    QTRY_VERIFY_WITH_TIMEOUT(line->isVisible(), 3000);
-    QCOMPARE(line->text(), QStringLiteral("Нет ответа от модуля"));
-    QCOMPARE(value.data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::gray));
-    QVERIFY(!cell(dialog, 0, 2, Name).data(Qt::ForegroundRole).isValid());
-
-    rig.sim.setReg(1, H, 0, 4321);
-    rig.sim.setSilent(false);
-    QTRY_VERIFY_WITH_TIMEOUT(!line->isVisible(), 6000);
-    QVERIFY(!value.data(Qt::ForegroundRole).isValid());
-    QTRY_COMPARE_WITH_TIMEOUT(shown(value), QStringLiteral("4321"), 5000);
-}
-
-void TestCalibrateDialog::trend_holdsPolledPointsWithTimesAndGapWhileSilent()
-{
-    Rig rig;
-    QVERIFY(rig.start({{I, 0, 100}})); // AIO input 1 (g = 0) reads 100
-    CalibrateDialog dialog(rig.module.get(), &rig.client, 1);
-    dialog.show();
-    TrendChart *trend = dialog.trend();
-    const int id = dialog.trendSeries(rig.parameter(0, 0, ChannelParam::Value));
+    TrendChart *trend = m_dialog->trend();
+    const int id = m_dialog->trendSeries(m_rig.parameter(0, 0, ChannelParam::Value));
     QCOMPARE(id, 0);
     QVERIFY(trend->isSeriesShown(id)); // the first one is ticked
     QCOMPARE(trend->seriesCount(), 6); // AIO 2 in + 2 out, TMP 2 in
-    QTRY_VERIFY_WITH_TIMEOUT(trend->samples(id).size() >= 2, 10000);
+    auto *line = m_dialog->findChild<QLabel *>(QStringLiteral("labelNoAnswer"));
+    QVERIFY(line);
+    const QModelIndex value = cell(0, 2, Value);
+    QVERIFY(!line->isVisible());
+    QVERIFY(!value.data(Qt::ForegroundRole).isValid());
 
-    rig.sim.setSilent(true);
-    QTRY_VERIFY_WITH_TIMEOUT(dialog.poller()->isStale(), 5000);
-    QTest::qWait(1000);
-    rig.sim.setReg(1, I, 0, 200);
-    rig.sim.setSilent(false);
-    QTRY_VERIFY_WITH_TIMEOUT(trend->samples(id).last().value == 200, 10000);
+    m_rig.sim.setSilent(true);
+    QTRY_VERIFY_WITH_TIMEOUT(line->isVisible(), 3000);
+    QVERIFY(m_dialog->poller()->isStale());
+    QCOMPARE(line->text(), QStringLiteral("Нет ответа от модуля"));
+    QCOMPARE(value.data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::gray));
+    QVERIFY(!cell(0, 2, Name).data(Qt::ForegroundRole).isValid());
+
+    m_rig.sim.setReg(1, I, 0, 200);
+    m_rig.sim.setSilent(false);
+    QTRY_VERIFY_WITH_TIMEOUT(!line->isVisible(), 6000);
+    QVERIFY(!value.data(Qt::ForegroundRole).isValid());
+    QTRY_COMPARE_WITH_TIMEOUT(shown(cell(0, 0, Value)), QStringLiteral("200"), 5000);
+    QTRY_COMPARE(trend->samples(id).last().value, 200.0);
 
     // Every value came from a read of input register 0 that the unit answered
     // just before; the silence is one gap, with nothing drawn across it.
     QVector<QDateTime> reads;
-    for (const SimRequestRecord &r : rig.sim.requests()) {
+    for (const SimRequestRecord &r : m_rig.sim.requests()) {
         if (r.function == 4 && r.address == 0 && r.result == SimRequestRecord::Answered)
             reads << r.time;
     }
-    const QVector<TrendChart::Sample> samples = trend->samples(id);
     QString seen;
-    for (const TrendChart::Sample &s : samples) {
-        seen += s.gap ? QStringLiteral("|") : QString::number(s.value / 100);
-        if (s.gap)
-            continue;
-        const bool matched = std::any_of(reads.begin(), reads.end(), [&s](const QDateTime &t) {
-            const qint64 after = s.time - t.toMSecsSinceEpoch();
-            return after >= 0 && after < 500;
-        });
+    for (const TrendChart::Sample &s : trend->samples(id)) {
+        seen += s.gap ? "|" : s.value == -1 ? "a" : s.value == 200 ? "b" : "?";
+        const bool matched
+            = s.gap || std::any_of(reads.begin(), reads.end(), [&s](const QDateTime &t) {
+                  const qint64 after = s.time - t.toMSecsSinceEpoch();
+                  return after >= 0 && after < 500;
+              });
         QVERIFY2(matched, qPrintable(QDateTime::fromMSecsSinceEpoch(s.time).toString()));
     }
-    QVERIFY2(QRegularExpression("^1{2,}\\|2+$").match(seen).hasMatch(), qPrintable(seen));
+    QVERIFY2(QRegularExpression("^a+\\|b+$").match(seen).hasMatch(), qPrintable(seen));
     trend->refresh(QDateTime::currentDateTime());
     QCOMPARE(trend->drawnSegments(id).size(), 2);
+}
+
+void TestCalibrateDialog::closing_restoresOnlyEditsOfThisDialog()
+{
+    QCOMPARE(calls(m_rig.sim, true),
+             (QStringList{"6:1401:2", "6:1203:4", "6:2:1234", "6:10004:65436"}));
+    m_rig.sim.clearRequests();
+    QTest::mouseClick(m_dialog->findChild<QPushButton *>(QStringLiteral("pushButton")),
+                      Qt::LeftButton);
+    QVERIFY(!m_dialog->isVisible());
+    QCOMPARE(m_rig.client.timeout(), 500);
+    QCOMPARE(m_rig.client.numberOfRetries(), 3);
+    QTRY_COMPARE(calls(m_rig.sim, true).size(), 4);
+    QStringList sent = calls(m_rig.sim, true);
+    sent.sort();
+    QCOMPARE(sent, (QStringList{"6:10004:" + QString::number(m_outputCode), "6:1203:12",
+                                "6:1401:" + QString::number(m_outputType), "6:2:65436"}));
+    QVERIFY(calls(m_rig.sim, false).isEmpty());
+    // Float32 edits stay in the model: only the model gets its value back.
+    QCOMPARE(m_rig.sim.reg(1, H, 0), 0x3333);
+    QCOMPARE(m_rig.parameter(0, 2, ChannelParam::Value)->value().toFloat(), 12.7f);
+    QCOMPARE(m_rig.parameter(0, 3, ChannelParam::Value)->value().toInt(), -100);
+    QCOMPARE(m_rig.parameter(1, 1, ChannelParam::SignalType)->value().toInt(), 12);
+    // Only the tree's own mark remains.
+    Property *marked = m_rig.parameter(0, 3, ChannelParam::Value);
+    QVERIFY(marked->isChanged());
+    marked->setChanged(false);
+    QVERIFY(!m_rig.module->isChanged());
 }
 
 QTEST_MAIN(TestCalibrateDialog)
