@@ -80,21 +80,14 @@ private:
 
 void TestCalibrateDialog::initTestCase()
 {
-    // Slot A AIO: inputs g 0-1, outputs g 0-1; slot B TMP: inputs g 2-3.
-    QVERIFY(m_rig.start({
-        {I, 0, 0xFFFF}, // AI 1: Int16 -1
-        {H, 1200, 7},   // AI 1: a type without a name
-        {H, 402, 0x0010},
-        {I, 2, 0x0000},
-        {I, 3, 0x4148}, // AI 2: Float32, low word first
-        {H, 600, 0x0010},
-        {H, 0, 0x3333},
-        {H, 1, 0x414B},     // AO 1: Float32
-        {H, 2, 0xFF9C},     // AO 2: Int16 -100
-        {I, 10006, 0xFFFF}, // TMP 1: Pt100 raw code, UInt16
-        {H, 1203, 12},
-        {I, 10007, 0xFFFF}, // TMP 2: thermocouple raw code, Int16
-    }));
+    // Slot A AIO (inputs g 0-1, outputs g 0-1), slot B TMP (inputs g 2-3). AI 1: Int16 -1 and
+    // a type without a name; AI 2 and AO 1: Float32, low word first; AO 2: Int16 -100; raw
+    // codes 65535 of TMP 1 (Pt100, UInt16) and TMP 2 (thermocouple, Int16).
+    // clang-format off
+    QVERIFY(m_rig.start({{I, 0, 0xFFFF}, {H, 1200, 7}, {H, 402, 0x0010}, {I, 2, 0x0000},
+                         {I, 3, 0x4148}, {H, 600, 0x0010}, {H, 0, 0x3333}, {H, 1, 0x414B},
+                         {H, 2, 0xFF9C}, {I, 10006, 0xFFFF}, {H, 1203, 12}, {I, 10007, 0xFFFF}}));
+    // clang-format on
     m_outputType = m_rig.sim.reg(1, H, 1401);
     m_outputCode = m_rig.sim.reg(1, H, 10004);
     // An edit mark the property tree held before.
