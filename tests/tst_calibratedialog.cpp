@@ -69,7 +69,6 @@ private slots:
     void trend_memoryBoundedByLongestWindowAndCount();
     void trend_drawingGapBreaksLineAndWindowCuts_data();
     void trend_drawingGapBreaksLineAndWindowCuts();
-    void trend_pauseFreezesPictureNotData();
     void trend_controlsTickWindowAndPause();
     void trend_csvTimeOrderGapsAndQuoting();
 
@@ -360,32 +359,27 @@ void TestCalibrateDialog::trend_drawingGapBreaksLineAndWindowCuts()
              qPrintable(QStringLiteral("%1..%2").arg(min).arg(max)));
 }
 
-void TestCalibrateDialog::trend_pauseFreezesPictureNotData()
+void TestCalibrateDialog::trend_controlsTickWindowAndPause()
 {
     TrendChart chart;
-    const int id = chart.addSeries(QStringLiteral("AI 1"), true);
+    const int id = chart.addSeries(QStringLiteral("AI 1"));
+    chart.addSeries(QStringLiteral("AI 2"), true);
+    QVERIFY(!chart.isSeriesShown(id));
+    chart.findChild<QListWidget *>("seriesList")->item(id)->setCheckState(Qt::Checked);
+    QVERIFY(chart.isSeriesShown(id) && chart.isSeriesShown(1));
+    auto *window = chart.findChild<QComboBox *>("windowBox");
+    window->setCurrentIndex(window->findData(15));
+    QCOMPARE(chart.windowMinutes(), 15);
+    // A pause freezes the picture, not the data.
     chart.addSample(id, at(0), 1.0);
     chart.refresh(at(1));
-    chart.setPaused(true);
+    chart.findChild<QPushButton *>("pauseButton")->click();
+    QVERIFY(chart.isPaused());
     chart.addSample(id, at(2), 2.0);
     chart.refresh(at(3));
     QCOMPARE(chart.timeAxis()->max(), at(1));
     QCOMPARE(chart.drawnSegments(id).value(0).size(), 1);
     QCOMPARE(chart.samples(id).size(), 2);
-}
-
-void TestCalibrateDialog::trend_controlsTickWindowAndPause()
-{
-    TrendChart chart;
-    chart.addSeries(QStringLiteral("AI 1"));
-    const int id = chart.addSeries(QStringLiteral("AI 2"));
-    chart.findChild<QListWidget *>("seriesList")->item(id)->setCheckState(Qt::Checked);
-    QVERIFY(chart.isSeriesShown(id) && !chart.isSeriesShown(0));
-    auto *window = chart.findChild<QComboBox *>("windowBox");
-    window->setCurrentIndex(window->findData(15));
-    QCOMPARE(chart.windowMinutes(), 15);
-    chart.findChild<QPushButton *>("pauseButton")->click();
-    QVERIFY(chart.isPaused());
 }
 
 void TestCalibrateDialog::trend_csvTimeOrderGapsAndQuoting()

@@ -3,6 +3,7 @@
 #include "channel.h"
 #include "modeflags.h"
 #include "module.h"
+#include "modalanswer.h"
 #include "moduletables.h"
 #include "moduleview.h"
 #include "positionsubmoduledialog.h"
@@ -33,14 +34,10 @@ const QString kLink = QStringLiteral("Параметры связи");
 const QString kPort = QStringLiteral("Настройка последовательного порта RS-485");
 const QString kAio = QStringLiteral("Субмодуль AIO (Слот B)");
 const QString kTmp = QStringLiteral("Субмодуль TMP (Слот D)");
-const QStringList kLinkRows = {"Таймаут включения блокировки, с",
-                               "Адрес MODBUS",
-                               "Задержка ответа, мс",
-                               "Скорость, бит/с",
-                               "Четность, стоп-биты",
-                               "IP-адрес",
-                               "Маска сети",
-                               "Адрес шлюза"};
+const QStringList kLinkRows = QStringLiteral("Таймаут включения блокировки, с|Адрес MODBUS|"
+                                             "Задержка ответа, мс|Скорость, бит/с|Четность, "
+                                             "стоп-биты|IP-адрес|Маска сети|Адрес шлюза")
+                                  .split('|');
 const QStringList kAi1 = {kAio, "Аналоговый вход 1 "};
 const QStringList kAo1 = {kAio, "Аналоговый выход 1 "};
 const QStringList kTmp2 = {kTmp, "Вход термосопротивлений 2 "};
@@ -52,22 +49,6 @@ QStringList link(const QString &row)
 QStringList operator+(const QStringList &path, const char *row)
 {
     return path + QStringList{row};
-}
-
-// Runs `act` on the next modal dialog (or popup) once it is up; gives up
-// when `context` goes.
-void whenShown(QObject *context, std::function<void(QWidget *)> act, bool popup = false)
-{
-    auto *timer = new QTimer(context);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, act, popup] {
-        if (QWidget *shown
-            = popup ? QApplication::activePopupWidget() : QApplication::activeModalWidget()) {
-            timer->stop();
-            timer->deleteLater();
-            act(shown);
-        }
-    });
-    timer->start(10);
 }
 
 // Every parameter of the tree, its value and its edit mark ("*").
@@ -141,9 +122,9 @@ struct View
     }
     void addBoard(int type, int slot)
     {
-        whenShown(view.get(), [slot](QWidget *dialog) {
+        whenModal<QDialog>([slot](QDialog *dialog) {
             dialog->findChild<QComboBox *>()->setCurrentIndex(slot);
-            qobject_cast<QDialog *>(dialog)->accept();
+            dialog->accept();
         });
         view->addSubmodule(type);
     }
@@ -533,24 +514,22 @@ void TestModuleView::removeBoard()
     View v(module, mode);
     v.browser->setCurrentItem(v.item(current));
     QString seen;
-    whenShown(
-        v.view.get(),
-        [&seen](QWidget *shown) {
-            if (auto *menu = qobject_cast<QMenu *>(shown)) {
+    if (byMenu) {
+        QTimer::singleShot(50, v.browser, [&seen] {
+            if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
                 seen = menu->actions().size() == 1 ? menu->actions().first()->text() : "?";
                 menu->setActiveAction(menu->actions().first());
                 QTest::keyClick(menu, Qt::Key_Return);
-            } else if (auto *box = qobject_cast<QMessageBox *>(shown)) {
-                seen = box->windowTitle() + '|' + box->text();
-                box->accept();
             }
-        },
-        byMenu);
-    if (byMenu) {
+        });
         QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), QPoint(5, 5));
         QApplication::sendEvent(v.browser, &event);
-        QTest::qWait(50);
+        QTest::qWait(100);
     } else {
+        whenModal<QMessageBox>([&seen](QMessageBox *box) {
+            seen = box->windowTitle() + '|' + box->text();
+            box->accept();
+        });
         v.view->deleteSelectedSubmodule();
     }
     const bool removed = outcome == "removed";
@@ -576,8 +555,7 @@ void TestModuleView::addBoard_onlyWithAChosenSlot_offersListEntries()
     Module *module = twoBoards();
     View v(module);
     QString seen; // one letter per slot A … F, '-' greyed; then the slot chosen
-    whenShown(v.view.get(), [&seen](QWidget *shown) {
-        auto *dialog = qobject_cast<PositionSubmoduleDialog *>(shown);
+    whenModal<PositionSubmoduleDialog>([&seen](PositionSubmoduleDialog *dialog) {
         auto *combo = dialog->findChild<QComboBox *>();
         const auto *items = qobject_cast<QStandardItemModel *>(combo->model());
         seen = dialog->windowTitle() + ' ';
@@ -588,18 +566,18 @@ void TestModuleView::addBoard_onlyWithAChosenSlot_offersListEntries()
     });
     v.view->addSubmodule(1); // OK without a slot
     QCOMPARE(seen, QStringLiteral("Выберите слот субмодуля A-C-EF-1"));
-    whenShown(v.view.get(), [](QWidget *dialog) {
+    whenModal<QDialog>([](QDialog *dialog) {
         dialog->findChild<QComboBox *>()->setCurrentIndex(0);
-        qobject_cast<QDialog *>(dialog)->reject();
+        dialog->reject();
     });
     v.view->addSubmodule(1);
     QCOMPARE(module->submodules().size(), 2);
     // The keyboard never lands on a greyed slot.
-    whenShown(v.view.get(), [](QWidget *dialog) {
+    whenModal<QDialog>([](QDialog *dialog) {
         auto *combo = dialog->findChild<QComboBox *>();
         combo->setCurrentIndex(0);
         QTest::keyClick(combo, Qt::Key_Down);
-        qobject_cast<QDialog *>(dialog)->accept();
+        dialog->accept();
     });
     v.view->addSubmodule(6);
     v.addBoard(10, 4);

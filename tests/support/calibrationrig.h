@@ -11,6 +11,7 @@
 #include <module.h>
 #include <moduletables.h>
 #include <property.h>
+#include <registerblocks.h>
 #include <submodule.h>
 
 #include <QDateTime>
@@ -83,17 +84,12 @@ inline std::unique_ptr<Module> readModule(const UnitSimFixture &sim)
     };
     ModuleTables t;
     t.setModuleTable(block(H, 2000, ModuleTables::ModuleBlockSize));
-    const int ai = t.countAI(), ao = t.countAO();
-    t.setAntibounceDITable(block(H, 300, (t.countDI() + 15) / 16));
-    t.setFlagsAITable(block(H, 400, 2 * ai));
-    t.setLimitsAITable(block(H, 800, 4 * ai));
-    t.setTypesValueAITable(block(H, 1200, ai));
-    t.setFlagsAOTable(block(H, 600, 2 * ao));
-    t.setLimitsAOTable(block(H, 1000, 4 * ao));
-    t.setTypesValueAOTable(block(H, 1400, ao));
-    t.setBlockValuesAOTable(block(H, 1600, 2 * ao));
-    t.setPwmDOTable(block(H, 1300, t.countDO()));
-    t.setBlockValuesDOTable(block(QModbusDataUnit::Coils, 1000, t.countDO()));
+    for (int type = rT300; type <= rT1600; ++type)
+        RegisterBlocks::storeReadValues(type,
+                                        block(RegisterBlocks::registerType(type),
+                                              RegisterBlocks::startAddress(type),
+                                              RegisterBlocks::readCount(type, t)),
+                                        &t);
     auto module = std::make_unique<Module>(1);
     module->fromTables(t);
     return module;
