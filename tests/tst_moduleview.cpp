@@ -245,35 +245,43 @@ void TestModuleView::boardGroups_labelsAndRows()
 void TestModuleView::edits_reachTheModel_data()
 {
     QTest::addColumn<QStringList>("path");
-    QTest::addColumn<QVariant>("value");  // committed through the row
-    QTest::addColumn<QVariant>("stored"); // in the model
+    QTest::addColumn<QVariant>("value"); // committed through the row
+    QTest::addColumn<QString>("name");   // of the parameter stored, empty: the row's
+    QTest::addColumn<QVariant>("stored");
     // A list entry is stored as its code; one past a limit is stored as the limit.
-    QTest::newRow("temperature entry 1") << kTmp2 + "Тип сигнала" << QVariant(1) << QVariant(5);
-    QTest::newRow("delay 65536") << link("Задержка ответа, мс") << QVariant(65536)
+    QTest::newRow("temperature entry 1")
+        << kTmp2 + "Тип сигнала" << QVariant(1) << "" << QVariant(5);
+    // Parity in bits 6-7 of the port word, the baud code below.
+    QTest::newRow("parity 3") << link("Четность, стоп-биты") << QVariant(3) << kPort
+                              << QVariant(3 * 64 + 3);
+    QTest::newRow("delay 65536") << link("Задержка ответа, мс") << QVariant(65536) << ""
                                  << QVariant(65535);
     QTest::newRow("lock timeout, one decimal")
-        << link("Таймаут включения блокировки, с") << QVariant(2.46) << QVariant(2.5);
-    QTest::newRow("lower limit") << kAi1 + "Нижний предел" << QVariant(-1000.5)
+        << link("Таймаут включения блокировки, с") << QVariant(2.46) << "" << QVariant(2.5);
+    QTest::newRow("lower limit") << kAi1 + "Нижний предел" << QVariant(-1000.5) << ""
                                  << QVariant(-1000.0);
     QTest::newRow("upper limit, three decimals")
-        << kAo1 + "Верхний предел" << QVariant(12.3456) << QVariant(12.346);
-    QTest::newRow("block value") << kAo1 + "Блокировочное значение" << QVariant(2e7)
+        << kAo1 + "Верхний предел" << QVariant(12.3456) << "" << QVariant(12.346);
+    QTest::newRow("block value") << kAo1 + "Блокировочное значение" << QVariant(2e7) << ""
                                  << QVariant(16777215.0);
     QTest::newRow("pwm") << QStringList{"Субмодуль DO4 (Слот A)", "Дискретный выход 1 ",
                                         "Значение ШИМ"}
-                         << QVariant(101) << QVariant(100);
+                         << QVariant(101) << "" << QVariant(100);
 }
 
 void TestModuleView::edits_reachTheModel()
 {
     QFETCH(QStringList, path);
     QFETCH(QVariant, value);
+    QFETCH(QString, name);
     QFETCH(QVariant, stored);
     Module *module = twoBoards();
     module->createSubmodule(1)->setValue(SubmoduleParam::Slot, 0);
     View v(module);
     v.row(path)->setValue(value);
-    QCOMPARE(v.parameter(path)->value().toString(), stored.toString());
+    const Property *parameter = v.parameter(path);
+    QCOMPARE(parameter->device()->value(name.isEmpty() ? parameter->name() : name).toString(),
+             stored.toString());
 }
 
 void TestModuleView::outOfListValue_shownAndKept_data()

@@ -131,6 +131,8 @@ void TestPropertyEditor::value_keptWithinAttributes_data()
     // A key that would leave the limits is refused by the editor itself.
     QTest::newRow("int typed 150")
         << integer << percent << QVariant(1) << true << QVariant("150") << QVariant(15);
+    QTest::newRow("int typed 65535") << integer << Attributes{{A::Minimum, 0}, {A::Maximum, 65535}}
+                                     << QVariant(1) << true << QVariant("65535") << QVariant(65535);
 
     const int real = BrowserProperty::Real;
     const Attributes timeout{{A::Minimum, 0.0}, {A::Maximum, 25.5}, {A::Decimals, 1}};
