@@ -1,426 +1,680 @@
-// The start window without a unit: defaults, inputs, the parameters handed to
-// the client and the connection errors that need no peer.
+// The start window: its fields, the client parameters and the command line,
+// then end to end against the simulated unit over TCP and a pty pair: discovery,
+// the replies it must not trust, the keep-alive and opening a unit.
 
 #include "appsettings.h"
 #include "commandline.h"
 #include "dialog.h"
+#include "modeflags.h"
 #include "startwindow.h"
 #include "tablewidget.h"
 
-#include <QAction>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QSerialPort>
-#include <QSpinBox>
-#include <QTabWidget>
-#include <QModbusTcpClient>
-#include <QTcpServer>
-#include <QTemporaryDir>
+#include "modbuscall.h"
+#include "ptypair.h"
+#include "unitsimfixture.h"
+
+#include <QtNetwork>
+#include <QtWidgets>
 #include <QtTest>
 
+Q_DECLARE_METATYPE(SimFaults)
+
+namespace {
+
+const QString NoUnitsText = QStringLiteral(
+    "Устройства не обнаружены. Проверьте подключение и повторите поиск."
+    "                                   "
+    "Для более подробного поиска включите дополнительную задержку в параметрах порта.");
+const QString UnitName = QStringLiteral("ВИРАТ7100.20 БРК");
+const QString Idle = QStringLiteral("Подключиться tabs, 0 rows");
+const QString Listed = QStringLiteral("Отключиться online, 1 rows");
+const QVector<int> SixBoards{5, 4, 6, 7, 8, 1};   // AIO AI DI TMP DO6 DO4
+const QVector<int> ThreeBoards{4, 0, 6, 0, 0, 1}; // AI DI DO4
+
+// Records what would open instead of opening the main window; can stand in a
+// plain widget for the main window to check what happens while one is open.
+class RecordingStartWindow : public StartWindow
+{
+public:
+    QStringList opened; // "mode <mode> at <address>, <words> words"
+    bool standInMainWindow = false;
+
+    void closeMainWindow() { onMainWindowClosed(); }
+
+protected:
+    void openMainWindow(int mode, const ModuleTables &unit, int serverAddress) override
+    {
+        opened << QString("mode %1 at %2, %3 words")
+                      .arg(mode)
+                      .arg(serverAddress)
+                      .arg(unit.moduleTable().size());
+        if (standInMainWindow)
+            setMainWindow(new QWidget);
+    }
+};
+
+} // namespace
+
+// The windows stay hidden unless a test needs them shown (showing costs more
+// than all the rest); clicks reach hidden widgets all the same.
 class TestStartWindow : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
+    std::unique_ptr<UnitSimFixture> m_sim;
+    quint16 m_port = 0; // of the last unit started
+    std::unique_ptr<PtyPair> m_pty;
+    std::unique_ptr<RecordingStartWindow> m_window;
 
-    void startState();
-    void ipValidator_data();
-    void ipValidator();
-    void defaults_restoreParametersAndDelayText();
-    void serialConnect_timeoutByBaudRate_data();
-    void serialConnect_timeoutByBaudRate();
-    void serialConnect_portParameters_data();
-    void serialConnect_portParameters();
-    void serialConnect_unknownPortShowsError();
-    void tcpConnect_refusedShowsClientError();
-    void tcpConnect_badInputRefusedBeforeConnecting_data();
-    void tcpConnect_badInputRefusedBeforeConnecting();
-    void online_withoutRowWarns();
-    void aboutAction_opensAboutBox();
-    void settings_surviveRestart();
-    void commandLine_data();
-    void commandLine();
-
-private:
     template<typename T>
-    T *widget(const char *name) const
+    T *widget(const QString &name, const StartWindow *window = nullptr) const
     {
-        return m_window->findChild<T *>(QLatin1String(name));
+        return (window ? window : m_window.get())->findChild<T *>(name);
     }
-    void connectSerial(const QString &baud, const QString &parity, const QString &stopBits);
 
-    std::unique_ptr<StartWindow> m_window;
-};
+    void click(const QString &name, const StartWindow *window = nullptr) const
+    {
+        QTest::mouseClick(widget<QPushButton>(name, window), Qt::LeftButton);
+    }
 
-void TestStartWindow::initTestCase()
-{
-    Q_INIT_RESOURCE(resources);
-    qRegisterMetaType<QModbusDevice::State>();
-}
-
-void TestStartWindow::init()
-{
-    m_window = std::make_unique<StartWindow>();
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-}
-
-void TestStartWindow::cleanup()
-{
-    m_window.reset();
-}
-
-void TestStartWindow::connectSerial(const QString &baud, const QString &parity,
-                                    const QString &stopBits)
-{
-    widget<QComboBox>("boxPortName")->setEditText(QStringLiteral("/nonexistent/ttyBRK"));
-    widget<QComboBox>("baudRateBox")->setCurrentText(baud);
-    widget<QComboBox>("parityBox")->setCurrentText(parity);
-    widget<QComboBox>("stopBitsBox")->setCurrentText(stopBits);
-    QTest::mouseClick(widget<QPushButton>("btnConnect"), Qt::LeftButton);
-}
-
-void TestStartWindow::startState()
-{
-    QCOMPARE(m_window->windowTitle(), QStringLiteral("Окно поиска модулей"));
-    QCOMPARE(m_window->size(), QSize(946, 705));
-    QVERIFY(!widget<QLabel>("label")->pixmap(Qt::ReturnByValue).isNull());
-    // Texts whose blanks and line breaks are easy to lose.
-    QCOMPARE(widget<QPushButton>("btnOnline")->text(),
-             QStringLiteral("Конфигурирование \n модуля"));
-    QCOMPARE(widget<QPushButton>("btnOffline")->text(),
-             QStringLiteral("Создать конфигурацию\nоффлайн"));
-    QCOMPARE(widget<QLabel>("label_7")->text(), QStringLiteral("Дополнительная\nзадержка"));
-    QCOMPARE(widget<QLabel>("label_4")->text(), QStringLiteral("IP адрес: "));
-
-    QCOMPARE(widget<QTabWidget>("tabWidget")->currentIndex(), 0);
-    QVERIFY(widget<QComboBox>("boxPortName")->isEditable());
-    QCOMPARE(widget<QComboBox>("baudRateBox")->currentText(), QStringLiteral("115200"));
-    QCOMPARE(widget<QLineEdit>("leIp")->text(), QStringLiteral("192.168.1.99"));
-    QCOMPARE(widget<QLineEdit>("lePort")->text(), QStringLiteral("502"));
-    QCOMPARE(widget<QSpinBox>("leStartSlave")->value(), 1);
-    QCOMPARE(widget<QSpinBox>("leLastSlave")->value(), 247);
-    QVERIFY(widget<QSpinBox>("leLastSlave")->isHidden());
-    QVERIFY(widget<QWidget>("progressBar")->isHidden());
-    QVERIFY(!widget<QPushButton>("btnOnline")->isEnabled());
-    auto *table = widget<TableWidget>("tableWidget");
-    QCOMPARE(table->columnCount(), 4);
-    QCOMPARE(table->horizontalHeaderItem(3)->text(), QStringLiteral("Кол-во субмодулей"));
-}
-
-void TestStartWindow::ipValidator_data()
-{
-    QTest::addColumn<QString>("input");
-    QTest::addColumn<int>("state");
-
-    QTest::newRow("factory address") << "192.168.1.99" << int(QValidator::Acceptable);
-    QTest::newRow("bounds") << "0.249.250.255" << int(QValidator::Acceptable);
-    QTest::newRow("leading zeros") << "010.001.000.009" << int(QValidator::Acceptable);
-    QTest::newRow("unfinished") << "192.168.1." << int(QValidator::Intermediate);
-    QTest::newRow("256") << "256.1.1.1" << int(QValidator::Invalid);
-    QTest::newRow("five octets") << "1.2.3.4.5" << int(QValidator::Invalid);
-    QTest::newRow("host name") << "localhost" << int(QValidator::Invalid);
-    QTest::newRow("port included") << "1.2.3.4:502" << int(QValidator::Invalid);
-}
-
-void TestStartWindow::ipValidator()
-{
-    QFETCH(QString, input);
-    QFETCH(int, state);
-    int pos = 0;
-    QCOMPARE(int(widget<QLineEdit>("leIp")->validator()->validate(input, pos)), state);
-}
-
-void TestStartWindow::defaults_restoreParametersAndDelayText()
-{
-    auto *delay = widget<QCheckBox>("checkBox");
-    widget<QComboBox>("baudRateBox")->setCurrentIndex(2);
-    widget<QComboBox>("parityBox")->setCurrentIndex(3);
-    widget<QComboBox>("stopBitsBox")->setCurrentIndex(2);
-    QTest::keyClick(delay, Qt::Key_Space);
-    QCOMPARE(delay->text(), QStringLiteral("Вкл"));
-
-    QTest::mouseClick(widget<QPushButton>("btnDefault"), Qt::LeftButton);
-    QCOMPARE(widget<QComboBox>("baudRateBox")->currentText(), QStringLiteral("115200"));
-    QCOMPARE(widget<QComboBox>("parityBox")->currentText(), QStringLiteral("Нет"));
-    QCOMPARE(widget<QComboBox>("stopBitsBox")->currentText(), QStringLiteral("1"));
-    QVERIFY(!delay->isChecked());
-    // Unchecked without a click: the text still follows.
-    QCOMPARE(delay->text(), QStringLiteral("Выкл"));
-
-    widget<QLineEdit>("leIp")->setText(QStringLiteral("10.1.2.3"));
-    widget<QLineEdit>("lePort")->setText(QStringLiteral("1502"));
-    QTest::mouseClick(widget<QPushButton>("btnDefaultEthernet"), Qt::LeftButton);
-    QCOMPARE(widget<QLineEdit>("leIp")->text(), QStringLiteral("192.168.1.99"));
-    QCOMPARE(widget<QLineEdit>("lePort")->text(), QStringLiteral("502"));
-}
-
-void TestStartWindow::serialConnect_timeoutByBaudRate_data()
-{
-    QTest::addColumn<QString>("baud");
-    QTest::addColumn<bool>("extraDelay");
-    QTest::addColumn<int>("timeout");
-    QTest::addColumn<int>("retries");
-
-    QTest::newRow("1200") << "1200" << false << 800 << 1;
-    QTest::newRow("2400") << "2400" << false << 700 << 1;
-    QTest::newRow("4800") << "4800" << false << 600 << 1;
-    QTest::newRow("9600") << "9600" << false << 500 << 1;
-    QTest::newRow("19200") << "19200" << false << 400 << 1;
-    QTest::newRow("38400") << "38400" << false << 300 << 1;
-    QTest::newRow("57600") << "57600" << false << 200 << 1;
-    QTest::newRow("115200") << "115200" << false << 100 << 1;
-    QTest::newRow("1200 extra delay") << "1200" << true << 1000 << 3;
-    QTest::newRow("115200 extra delay") << "115200" << true << 1000 << 3;
-}
-
-void TestStartWindow::serialConnect_timeoutByBaudRate()
-{
-    QFETCH(QString, baud);
-    QFETCH(bool, extraDelay);
-    QFETCH(int, timeout);
-    QFETCH(int, retries);
-
-    if (extraDelay)
-        QTest::keyClick(widget<QCheckBox>("checkBox"), Qt::Key_Space);
-    connectSerial(baud, QStringLiteral("Нет"), QStringLiteral("1"));
-
-    // Connecting fails, but the parameters were set before the attempt.
-    QModbusClient *client = m_window->client();
-    QCOMPARE(client->timeout(), timeout);
-    QCOMPARE(client->numberOfRetries(), retries);
-    QCOMPARE(client->connectionParameter(QModbusDevice::SerialBaudRateParameter).toInt(),
-             baud.toInt());
-}
-
-void TestStartWindow::serialConnect_portParameters_data()
-{
-    QTest::addColumn<QString>("parityText");
-    QTest::addColumn<QString>("stopBitsText");
-    QTest::addColumn<int>("parity");
-    QTest::addColumn<int>("stopBits");
-
-    QTest::newRow("none, 1") << "Нет"
-                             << "1" << int(QSerialPort::NoParity) << int(QSerialPort::OneStop);
-    QTest::newRow("even, 1.5") << "Чет"
-                               << "1.5" << int(QSerialPort::EvenParity)
-                               << int(QSerialPort::OneAndHalfStop);
-    QTest::newRow("odd, 2") << "Нечет"
-                            << "2" << int(QSerialPort::OddParity) << int(QSerialPort::TwoStop);
-    QTest::newRow("mark") << "Mark"
-                          << "1" << int(QSerialPort::MarkParity) << int(QSerialPort::OneStop);
-    QTest::newRow("space") << "Space"
-                           << "1" << int(QSerialPort::SpaceParity) << int(QSerialPort::OneStop);
-}
-
-void TestStartWindow::serialConnect_portParameters()
-{
-    QFETCH(QString, parityText);
-    QFETCH(QString, stopBitsText);
-    QFETCH(int, parity);
-    QFETCH(int, stopBits);
-
-    connectSerial(QStringLiteral("9600"), parityText, stopBitsText);
-    QModbusClient *client = m_window->client();
-    QCOMPARE(client->connectionParameter(QModbusDevice::SerialPortNameParameter).toString(),
-             QStringLiteral("/nonexistent/ttyBRK"));
-    QCOMPARE(client->connectionParameter(QModbusDevice::SerialParityParameter).toInt(), parity);
-    QCOMPARE(client->connectionParameter(QModbusDevice::SerialStopBitsParameter).toInt(), stopBits);
-    QCOMPARE(client->connectionParameter(QModbusDevice::SerialDataBitsParameter).toInt(),
-             int(QSerialPort::Data8));
-}
-
-void TestStartWindow::serialConnect_unknownPortShowsError()
-{
-    connectSerial(QStringLiteral("115200"), QStringLiteral("Нет"), QStringLiteral("1"));
-    const QString text = widget<QLabel>("labelError")->text();
-    QVERIFY(!m_window->client()->errorString().isEmpty());
-    QCOMPARE(text, QStringLiteral("Ошибка подключения: ") + m_window->client()->errorString());
-    QCOMPARE(m_window->client()->state(), QModbusDevice::UnconnectedState);
-    QCOMPARE(widget<QPushButton>("btnConnect")->text(), QStringLiteral("Подключиться"));
-    QVERIFY(widget<QTabWidget>("tabWidget")->isEnabled());
-}
-
-void TestStartWindow::tcpConnect_refusedShowsClientError()
-{
-    // A port that was free a moment ago: nothing listens there.
-    QTcpServer probe;
-    QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-    const quint16 closedPort = probe.serverPort();
-    probe.close();
-
-    widget<QTabWidget>("tabWidget")->setCurrentIndex(1);
-    widget<QLineEdit>("leIp")->setText(QStringLiteral("127.0.0.1"));
-    widget<QLineEdit>("lePort")->setText(QString::number(closedPort));
-    QTest::mouseClick(widget<QPushButton>("btnConnect"), Qt::LeftButton);
-
-    QModbusClient *client = m_window->client();
-    QCOMPARE(client->timeout(), 500);
-    QCOMPARE(client->numberOfRetries(), 3);
-    QCOMPARE(client->connectionParameter(QModbusDevice::NetworkPortParameter).toInt(),
-             int(closedPort));
-    QCOMPARE(client->connectionParameter(QModbusDevice::NetworkAddressParameter).toString(),
-             QStringLiteral("127.0.0.1"));
-    QTRY_COMPARE(client->state(), QModbusDevice::UnconnectedState);
-    QTRY_VERIFY(!widget<QLabel>("labelError")->text().isEmpty());
-    QCOMPARE(widget<QLabel>("labelError")->text(), client->errorString());
-    QCOMPARE(widget<QPushButton>("btnConnect")->text(), QStringLiteral("Подключиться"));
-}
-
-void TestStartWindow::tcpConnect_badInputRefusedBeforeConnecting_data()
-{
-    QTest::addColumn<QString>("ip");
-    QTest::addColumn<QString>("port");
-    QTest::newRow("empty port") << "127.0.0.1"
-                                << "";
-    QTest::newRow("port 0") << "127.0.0.1"
-                            << "0";
-    QTest::newRow("port too big") << "127.0.0.1"
-                                  << "70000";
-    QTest::newRow("unfinished address") << "127.0.0."
-                                        << "502";
-}
-
-void TestStartWindow::tcpConnect_badInputRefusedBeforeConnecting()
-{
-    QFETCH(QString, ip);
-    QFETCH(QString, port);
-    widget<QTabWidget>("tabWidget")->setCurrentIndex(1);
-    widget<QLineEdit>("leIp")->setText(ip);
-    widget<QLineEdit>("lePort")->setText(port);
-    QSignalSpy states(m_window->client(), &QModbusClient::stateChanged);
-    QTest::mouseClick(widget<QPushButton>("btnConnect"), Qt::LeftButton);
-
-    QCOMPARE(widget<QLabel>("labelError")->text(),
-             QStringLiteral("Ошибка подключения: неверный IP адрес или порт"));
-    QCOMPARE(states.count(), 0);
-}
-
-void TestStartWindow::online_withoutRowWarns()
-{
-    // A double click on the empty table takes the button's path.
-    emit widget<TableWidget>("tableWidget")->itemClick();
-    QMessageBox *box = m_window->findChild<QMessageBox *>();
-    QVERIFY(box);
-    QTRY_VERIFY(box->isVisible());
-    QCOMPARE(box->windowTitle(), QStringLiteral("Внимание"));
-    QCOMPARE(box->text(), QStringLiteral("Для подключения выберите модуль из списка "));
-}
-
-void TestStartWindow::aboutAction_opensAboutBox()
-{
-    QString title;
-    QTimer::singleShot(0, this, [&]() {
-        if (auto *dialog = m_window->findChild<Dialog *>()) {
-            title = dialog->isModal() ? dialog->windowTitle() : QString();
-            dialog->accept();
-        } else if (QWidget *other = QApplication::activeModalWidget()) {
-            other->close();
+    // Sets fields by object name ('|' between the values): a box's text, a spin box's
+    // value, a tab's index or an edit's text.
+    void fill(const QString &names, const QString &values, const StartWindow *window = nullptr)
+    {
+        const QStringList texts = values.split('|');
+        const QStringList objects = names.split(' ');
+        for (int i = 0; i < objects.size(); ++i) {
+            QWidget *field = widget<QWidget>(objects.at(i), window);
+            for (const char *property : {"currentText", "value", "currentIndex", "text"}) {
+                if (field->metaObject()->indexOfProperty(property) >= 0) {
+                    field->setProperty(property, texts.at(i));
+                    break;
+                }
+            }
         }
-    });
-    widget<QAction>("actionAboutProgram")->trigger();
-    QCOMPARE(title, QStringLiteral("О программе"));
-}
-
-void TestStartWindow::settings_surviveRestart()
-{
-    QTemporaryDir dir;
-    AppSettings::useFile(dir.filePath(QStringLiteral("settings.ini")));
-    auto restart = [this]() {
-        m_window.reset();
-        m_window = std::make_unique<StartWindow>();
-    };
-    // A first start with a settings file keeps the factory fields.
-    restart();
-    QCOMPARE(widget<QLineEdit>("leIp")->text(), QStringLiteral("192.168.1.99"));
-    QCOMPARE(widget<QComboBox>("baudRateBox")->currentText(), QStringLiteral("115200"));
-
-    widget<QComboBox>("boxPortName")->setEditText(QStringLiteral("/dev/ttyBRK7"));
-    widget<QComboBox>("baudRateBox")->setCurrentText(QStringLiteral("9600"));
-    widget<QComboBox>("parityBox")->setCurrentText(QStringLiteral("Нечет"));
-    widget<QComboBox>("stopBitsBox")->setCurrentText(QStringLiteral("2"));
-    widget<QSpinBox>("leStartSlave")->setValue(3);
-    QTest::mouseClick(widget<QPushButton>("btnHide"), Qt::LeftButton);
-    widget<QSpinBox>("leLastSlave")->setValue(9);
-    widget<QTabWidget>("tabWidget")->setCurrentIndex(1);
-    widget<QLineEdit>("leIp")->setText(QStringLiteral("10.1.2.3"));
-    widget<QLineEdit>("lePort")->setText(QStringLiteral("1503"));
-    restart();
-    AppSettings::useFile(QString());
-
-    QCOMPARE(widget<QTabWidget>("tabWidget")->currentIndex(), 1);
-    QVERIFY(qobject_cast<QModbusTcpClient *>(m_window->client()));
-    QCOMPARE(widget<QLineEdit>("leIp")->text(), QStringLiteral("10.1.2.3"));
-    QCOMPARE(widget<QLineEdit>("lePort")->text(), QStringLiteral("1503"));
-    QCOMPARE(widget<QComboBox>("boxPortName")->currentText(), QStringLiteral("/dev/ttyBRK7"));
-    QCOMPARE(widget<QComboBox>("baudRateBox")->currentText(), QStringLiteral("9600"));
-    QCOMPARE(widget<QComboBox>("parityBox")->currentText(), QStringLiteral("Нечет"));
-    QCOMPARE(widget<QComboBox>("stopBitsBox")->currentText(), QStringLiteral("2"));
-    QCOMPARE(widget<QSpinBox>("leStartSlave")->value(), 3);
-    QCOMPARE(widget<QSpinBox>("leLastSlave")->value(), 9);
-    QCOMPARE(widget<QPushButton>("btnHide")->text(), QStringLiteral("-"));
-    QVERIFY(!widget<QSpinBox>("leLastSlave")->isHidden());
-}
-
-void TestStartWindow::commandLine_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("error"); // part of the message; empty: accepted
-    QTest::addColumn<int>("tab");
-    QTest::addColumn<QString>("field"); // IP and port, or serial port and baud rate
-
-    QTest::newRow("nothing") << QStringList() << QString() << 0 << "|115200";
-    QTest::newRow("tcp") << QStringList{"--tcp", "127.0.0.1:1502"} << QString() << 1
-                         << "127.0.0.1|1502";
-    QTest::newRow("serial") << QStringList{"--serial", "/dev/pts/7", "--baud", "19200"} << QString()
-                            << 0 << "/dev/pts/7|19200";
-    QTest::newRow("file and tcp") << QStringList{"unit.brcf", "--tcp", "10.0.0.2:502"} << QString()
-                                  << 1 << "10.0.0.2|502";
-    QTest::newRow("host name") << QStringList{"--tcp", "localhost:502"} << "IPv4" << 0 << "";
-    QTest::newRow("octet 256") << QStringList{"--tcp", "1.2.3.256:502"} << "IPv4" << 0 << "";
-    QTest::newRow("port 0") << QStringList{"--tcp", "1.2.3.4:0"} << "IPv4" << 0 << "";
-    QTest::newRow("both links") << QStringList{"--tcp", "1.2.3.4:502", "--serial", "/dev/x"}
-                                << "exclude" << 0 << "";
-    QTest::newRow("baud alone") << QStringList{"--baud", "9600"} << "needs --serial" << 0 << "";
-    QTest::newRow("odd baud") << QStringList{"--serial", "/dev/x", "--baud", "14400"}
-                              << "Unsupported baud rate 14400" << 0 << "";
-    QTest::newRow("two files") << QStringList{"a.brcf", "b.brcf"} << "Only one file" << 0 << "";
-    QTest::newRow("unknown") << QStringList{"--fast"} << "Unknown option" << 0 << "";
-}
-
-void TestStartWindow::commandLine()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, error);
-    QFETCH(int, tab);
-    QFETCH(QString, field);
-
-    CommandLine commandLine;
-    const CommandLine::Outcome outcome
-        = commandLine.parse(QStringList{"brk-configurator"} + arguments);
-    if (!error.isEmpty()) {
-        QCOMPARE(outcome, CommandLine::Outcome::Error);
-        QVERIFY2(commandLine.errorText().contains(error), qPrintable(commandLine.errorText()));
-        return;
     }
-    QCOMPARE(outcome, CommandLine::Outcome::Run);
-    m_window->applyCommandLine(commandLine);
-    QCOMPARE(widget<QTabWidget>("tabWidget")->currentIndex(), tab);
-    const QString shown
-        = tab == 1
-              ? widget<QLineEdit>("leIp")->text() + '|' + widget<QLineEdit>("lePort")->text()
-              : (arguments.isEmpty() ? QString() : widget<QComboBox>("boxPortName")->currentText())
-                    + '|' + widget<QComboBox>("baudRateBox")->currentText();
-    QCOMPARE(shown, field);
-}
+
+    // What fields by object name show, '|' between them.
+    QString fields(const QString &names) const
+    {
+        QStringList texts;
+        for (const QString &name : names.split(' ')) {
+            QWidget *field = widget<QWidget>(name);
+            QVariant value = field->property("currentText");
+            for (const char *property : {"text", "currentIndex"})
+                value = value.isValid() ? value : field->property(property);
+            texts << value.toString();
+        }
+        return texts.join('|');
+    }
+
+    bool startSim(const UnitSimFixture::Options &options)
+    {
+        m_sim = std::make_unique<UnitSimFixture>(options);
+        const bool started = m_sim->start();
+        m_port = m_sim->port();
+        return started;
+    }
+
+    // Identifiers first..last behind a gateway (last 0: first alone); a time-out
+    // given here replaces the window's, without retries, once it has set its own.
+    void connectTcp(StartWindow *window, int firstId = 1, int lastId = 0, int timeoutMs = 0)
+    {
+        fill("tabWidget leIp lePort leStartUnitId",
+             QString("1|127.0.0.1|%1|%2").arg(m_port).arg(firstId), window);
+        if (lastId) {
+            click("btnHideUnitId", window);
+            fill("leLastUnitId", QString::number(lastId), window);
+        }
+        click("btnConnect", window);
+        if (timeoutMs) {
+            window->client()->setTimeout(timeoutMs);
+            window->client()->setNumberOfRetries(0);
+        }
+    }
+
+    // Addresses "first|last", one or a range.
+    bool connectRtu(const QString &addresses, bool range, StartWindow *window = nullptr)
+    {
+        m_pty = std::make_unique<PtyPair>();
+        if (!PtyPair::socatAvailable() || !m_pty->start() || !m_sim->openSerial(m_pty->unitEnd()))
+            return false;
+        if (range)
+            click("btnHide", window);
+        fill("boxPortName leStartSlave leLastSlave", m_pty->clientEnd() + '|' + addresses, window);
+        click("btnConnect", window);
+        return true;
+    }
+
+    QList<QStringList> rows(const StartWindow *window = nullptr) const
+    {
+        QList<QStringList> result;
+        auto *table = widget<TableWidget>("tableWidget", window);
+        for (int r = 0; r < table->rowCount(); ++r) {
+            result << QStringList();
+            for (int c = 0; c < table->columnCount(); ++c)
+                result.last() << qobject_cast<QLabel *>(table->cellWidget(r, c))->text();
+        }
+        return result;
+    }
+
+    // The connect button's text, what else is enabled or shown, and the units listed.
+    QString status(const StartWindow *window = nullptr) const
+    {
+        QString text = widget<QPushButton>("btnConnect", window)->text();
+        text += widget<QTabWidget>("tabWidget", window)->isEnabled() ? " tabs" : "";
+        text += widget<QPushButton>("btnOnline", window)->isEnabled() ? " online" : "";
+        text += widget<QProgressBar>("progressBar", window)->isHidden() ? "" : " progress";
+        return text + QString(", %1 rows").arg(rows(window).size());
+    }
+
+    static QMessageBox *visibleBox(int timeoutMs = 5000)
+    {
+        (void)QTest::qWaitFor([]() { return QApplication::activeModalWidget(); }, timeoutMs);
+        return qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+    }
+
+    // "<slave>: <function> <address> <count>" of every request the units saw
+    // (count 0: nobody holds that slave address).
+    QStringList wire(const QList<int> &slaves = {}) const
+    {
+        QStringList lines;
+        for (const SimRequestRecord &r : m_sim->requests()) {
+            if (r.result == SimRequestRecord::Event
+                || !(slaves.isEmpty() || slaves.contains(r.slave)))
+                continue;
+            lines
+                << QString("%1: %2 %3 %4").arg(r.slave).arg(r.function).arg(r.address).arg(r.count);
+        }
+        return lines;
+    }
+
+    // The slave addresses asked, in order, a retry not counted again.
+    QList<int> asked() const
+    {
+        QList<int> slaves;
+        for (const QString &line : wire())
+            slaves << line.section(':', 0, 0).toInt();
+        slaves.erase(std::unique(slaves.begin(), slaves.end()), slaves.end());
+        return slaves;
+    }
+
+private slots:
+    void initTestCase() { Q_INIT_RESOURCE(resources); }
+    void init()
+    {
+        m_window.reset(); // saves its settings first
+        m_window = std::make_unique<RecordingStartWindow>();
+    }
+
+    void cleanup()
+    {
+        m_window.reset();
+        m_sim.reset();
+        m_pty.reset();
+    }
+
+    void startState_defaultsAndWarning()
+    {
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("Окно поиска модулей"));
+        // Texts whose blanks and line breaks are easy to lose.
+        QCOMPARE(fields("btnOnline btnOffline label_7"),
+                 QStringLiteral("Конфигурирование \n модуля|Создать конфигурацию\nоффлайн|"
+                                "Дополнительная\nзадержка"));
+        QVERIFY(widget<QSpinBox>("leLastSlave")->isHidden());
+        QCOMPARE(status(), Idle);
+        const QString names("tabWidget leLastSlave baudRateBox parityBox stopBitsBox checkBox leIp "
+                            "lePort leStartUnitId");
+        const QString factory = fields(names);
+        QCOMPARE(factory, QStringLiteral("0|247|115200|Нет|1|Выкл|192.168.1.99|502|1"));
+
+        // The defaults buttons bring the factory fields back.
+        fill("baudRateBox parityBox stopBitsBox leIp lePort leStartUnitId",
+             "1200|Mark|2|10.1.2.3|1502|7");
+        QTest::keyClick(widget<QCheckBox>("checkBox"), Qt::Key_Space);
+        QCOMPARE(fields(names), QStringLiteral("0|247|1200|Mark|2|Вкл|10.1.2.3|1502|7"));
+        // The box is unchecked without a click: its text still follows.
+        click("btnDefault");
+        click("btnDefaultEthernet");
+        QCOMPARE(fields(names), factory);
+
+        // A double click on the empty table takes the open button's path.
+        emit widget<TableWidget>("tableWidget")->itemClick();
+        QMessageBox *box = visibleBox();
+        QVERIFY(box);
+        QCOMPARE(box->windowTitle() + ": " + box->text(),
+                 QStringLiteral("Внимание: Для подключения выберите модуль из списка "));
+    }
+
+    void serialConnect_data()
+    {
+        QTest::addColumn<QString>("fields"); // baud rate, parity, stop bits
+        QTest::addColumn<bool>("extraDelay");
+        QTest::addColumn<QString>("parameters"); // time-out, retries, parity, baud, data, stop bits
+        // clang-format off
+        QTest::newRow("1200") << "1200|Нет|1" << false << "800 1 0 1200 8 1";
+        QTest::newRow("9600, even, 1.5") << "9600|Чет|1.5" << false << "500 1 2 9600 8 3";
+        QTest::newRow("115200, odd, 2") << "115200|Нечет|2" << false << "100 1 3 115200 8 2";
+        QTest::newRow("mark") << "57600|Mark|1" << false << "200 1 5 57600 8 1";
+        QTest::newRow("space, extra delay") << "1200|Space|1" << true << "1000 3 4 1200 8 1";
+        // clang-format on
+    }
+
+    // Connecting fails (no such port), but the parameters are set before the attempt.
+    void serialConnect()
+    {
+        QFETCH(QString, fields);
+        QFETCH(bool, extraDelay);
+        if (extraDelay)
+            QTest::keyClick(widget<QCheckBox>("checkBox"), Qt::Key_Space);
+        fill("boxPortName baudRateBox parityBox stopBitsBox", "/nonexistent/ttyBRK|" + fields);
+        click("btnConnect");
+
+        QModbusClient *client = m_window->client();
+        QString shown = QString("%1 %2").arg(client->timeout()).arg(client->numberOfRetries());
+        for (int parameter = QModbusDevice::SerialParityParameter;
+             parameter <= QModbusDevice::SerialStopBitsParameter; ++parameter)
+            shown += ' ' + client->connectionParameter(parameter).toString();
+        QTEST(shown, "parameters");
+        QVERIFY(!client->errorString().isEmpty());
+        QCOMPARE(widget<QLabel>("labelError")->text(),
+                 "Ошибка подключения: " + client->errorString());
+        QCOMPARE(client->state(), QModbusDevice::UnconnectedState);
+        QCOMPARE(status(), Idle);
+    }
+
+    void tcpAddress_data()
+    {
+        QTest::addColumn<QString>("address"); // IP|port
+        QTest::addColumn<int>("state");       // of the IP field
+        QTest::addColumn<bool>("refused");    // connecting is refused before it starts
+        // clang-format off
+        QTest::newRow("bounds") << "0.249.250.255|502" << int(QValidator::Acceptable) << false;
+        QTest::newRow("leading zeros") << "010.001.000.009|502" << int(QValidator::Acceptable) << false;
+        QTest::newRow("unfinished") << "192.168.1.|502" << int(QValidator::Intermediate) << true;
+        QTest::newRow("256") << "256.1.1.1|502" << int(QValidator::Invalid) << true;
+        QTest::newRow("five octets") << "1.2.3.4.5|502" << int(QValidator::Invalid) << true;
+        QTest::newRow("port included") << "1.2.3.4:502|502" << int(QValidator::Invalid) << true;
+        QTest::newRow("port 0") << "127.0.0.1|0" << int(QValidator::Acceptable) << true;
+        QTest::newRow("port too big") << "127.0.0.1|70000" << int(QValidator::Acceptable) << true;
+        // clang-format on
+    }
+
+    void tcpAddress()
+    {
+        QFETCH(QString, address);
+        QFETCH(bool, refused);
+        QString ip = address.section('|', 0, 0);
+        int pos = 0;
+        QTEST(int(widget<QLineEdit>("leIp")->validator()->validate(ip, pos)), "state");
+        if (!refused)
+            return; // a real address: not to be connected to
+        fill("tabWidget leIp lePort", "1|" + address);
+        QSignalSpy states(m_window->client(), &QModbusClient::stateChanged);
+        click("btnConnect");
+        QCOMPARE(widget<QLabel>("labelError")->text(),
+                 QStringLiteral("Ошибка подключения: неверный IP адрес или порт"));
+        QCOMPARE(states.count(), 0);
+    }
+
+    void settings_surviveRestart()
+    {
+        const QString names(
+            "tabWidget boxPortName baudRateBox parityBox stopBitsBox leStartSlave "
+            "leLastSlave btnHide leIp lePort leStartUnitId leLastUnitId btnHideUnitId");
+        const QString factory = fields(names);
+        QTemporaryDir dir;
+        AppSettings::useFile(dir.filePath(QStringLiteral("settings.ini")));
+        init(); // a first start with a settings file keeps the factory fields
+        QCOMPARE(fields(names), factory);
+        click("btnHide");
+        click("btnHideUnitId");
+        fill("tabWidget boxPortName baudRateBox parityBox stopBitsBox leStartSlave leLastSlave "
+             "leIp lePort leStartUnitId leLastUnitId",
+             "1|/dev/ttyBRK7|9600|Нечет|2|3|9|10.1.2.3|1503|4|8");
+        init(); // a restart
+        AppSettings::useFile(QString());
+        QCOMPARE(fields(names),
+                 QStringLiteral("1|/dev/ttyBRK7|9600|Нечет|2|3|9|-|10.1.2.3|1503|4|8|-"));
+        QCOMPARE(m_window->mode(), int(ModeTcp));
+    }
+
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("shown"); // the tab and its fields, or part of the error
+        // clang-format off
+        QTest::newRow("nothing") << QStringList() << "0|/nonexistent|115200";
+        QTest::newRow("file and tcp") << QStringList{"unit.brcf", "--tcp", "10.0.0.2:1502"} << "1|10.0.0.2|1502";
+        QTest::newRow("serial") << QStringList{"--serial", "/dev/pts/7", "--baud", "19200"} << "0|/dev/pts/7|19200";
+        QTest::newRow("host name") << QStringList{"--tcp", "localhost:502"} << "IPv4";
+        QTest::newRow("both links") << QStringList{"--tcp", "1.2.3.4:5", "--serial", "/dev/x"} << "exclude";
+        QTest::newRow("baud alone") << QStringList{"--baud", "9600"} << "needs --serial";
+        QTest::newRow("odd baud") << QStringList{"--serial", "/dev/x", "--baud", "14400"} << "rate 14400";
+        QTest::newRow("two files") << QStringList{"a.brcf", "b.brcf"} << "Only one file";
+        QTest::newRow("unknown") << QStringList{"--fast"} << "Unknown option";
+        // clang-format on
+    }
+
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, shown);
+        CommandLine line;
+        const CommandLine::Outcome outcome
+            = line.parse(QStringList{"brk-configurator"} + arguments);
+        if (shown.at(1) != '|') {
+            QCOMPARE(outcome, CommandLine::Outcome::Error);
+            QVERIFY2(line.errorText().contains(shown), qPrintable(line.errorText()));
+            return;
+        }
+        QCOMPARE(outcome, CommandLine::Outcome::Run);
+        fill("boxPortName", "/nonexistent");
+        m_window->applyCommandLine(line);
+        QCOMPARE(fields(shown.startsWith('1') ? "tabWidget leIp lePort"
+                                              : "tabWidget boxPortName baudRateBox"),
+                 shown);
+    }
+
+    void tcp_keepAliveGoesToTheUnitFound()
+    {
+        // Three windows side by side, so that one keep-alive tick serves them all:
+        // identifier 1 as it is, a gateway scan of 6..7 that finds the unit at 7,
+        // and one that goes from TCP to the serial line once connected.
+        UnitSimFixture::Options options;
+        options.units
+            = {UnitSimFixture::unit(1, SixBoards, 22), UnitSimFixture::unit(7, ThreeBoards, 21),
+               UnitSimFixture::unit(9, SixBoards)};
+        QVERIFY(startSim(options));
+        RecordingStartWindow switched;
+        connectTcp(&switched, 2); // nobody at 2: its scan read is all it sends
+        QTRY_COMPARE(wire(), QStringList{"2: 3 2000 0"});
+        QPointer<QModbusClient> old = switched.client();
+        // A system proxy never stands between the PC and the unit.
+        QCOMPARE(old->findChild<QTcpSocket *>()->proxy().type(), QNetworkProxy::NoProxy);
+        widget<QTabWidget>("tabWidget", &switched)->setCurrentIndex(0);
+        QCOMPARE(switched.mode(), int(ModeRtu));
+        QCOMPARE(status(&switched), Idle);
+        QTRY_VERIFY(old.isNull());
+        const bool serial = connectRtu("9|9", false, &switched);
+
+        RecordingStartWindow gateway;
+        connectTcp(m_window.get());
+        connectTcp(&gateway, 6, 7, 100);
+        QCOMPARE(m_window->client()->timeout(), 500);
+        QCOMPARE(m_window->client()->numberOfRetries(), 3);
+        QTRY_COMPARE(rows(), (QList<QStringList>{{"1", UnitName, "2.2", "6"}}));
+        QCOMPARE(widget<TableWidget>("tableWidget")->currentRow(), 0);
+        QCOMPARE(status(), Listed);
+        QVERIFY(!widget<QLabel>("label")->pixmap(Qt::ReturnByValue).isNull()); // the picture stays
+        QTRY_COMPARE(rows(&gateway), (QList<QStringList>{{"7", UnitName, "2.1", "3"}}));
+
+        // Then the keep-alive, every second: one register at 2000 of the unit found,
+        // with the default identifier exactly what a unit without gateway gets.
+        QTRY_COMPARE(wire({1}).size(), 2);
+        QTRY_COMPARE(wire({6, 7}).size(), 3);
+        QCOMPARE(wire({1}), (QStringList{"1: 3 2000 23", "1: 3 2000 1"}));
+        QCOMPARE(wire({6, 7}), (QStringList{"6: 3 2000 0", "7: 3 2000 23", "7: 3 2000 1"}));
+        // The switched window's keep-alive went with its client; a serial line gets none.
+        QCOMPARE(wire({2}).size(), 1);
+        QCOMPARE(wire({9}), serial ? QStringList{"9: 3 2000 23"} : QStringList());
+
+        click("btnOnline", &gateway);
+        QCOMPARE(gateway.opened,
+                 QStringList{QString("mode %1 at 7, 23 words").arg(ModeOnline | ModeTcp)});
+        click("btnConnect");
+        QTRY_COMPARE(status(), Idle);
+    }
+
+    void tcp_connectionEnds_data()
+    {
+        QTest::addColumn<int>("action");
+        QTest::newRow("no answer: no units") << 0;
+        QTest::newRow("disconnected while asking") << 1;
+        QTest::newRow("tab switched while asking") << 2;
+        QTest::newRow("the unit goes away") << 3;
+        QTest::newRow("nobody listens") << 4;
+    }
+
+    void tcp_connectionEnds()
+    {
+        QFETCH(int, action);
+        QVERIFY(startSim(UnitSimFixture::Options()));
+        m_sim->setSilent(action < 3);
+        if (action == 4)
+            m_sim.reset(); // nothing listens at its port now
+        connectTcp(m_window.get(), 1, 0, action == 0 ? 50 : 0);
+        if (action < 4)
+            QTRY_COMPARE(wire().size(), 1);
+        if (action == 1)
+            click("btnConnect");
+        if (action == 2)
+            fill("tabWidget", "0");
+        if (action == 3) {
+            QTRY_COMPARE(rows().size(), 1);
+            m_sim.reset();
+        }
+        QMessageBox *box = visibleBox(action == 0 ? 5000 : 150);
+        QCOMPARE(box ? box->text() : QString(), action == 0 ? NoUnitsText : QString());
+        QTRY_COMPARE(m_window->client()->state(), QModbusDevice::UnconnectedState);
+        QCOMPARE(status(), Idle);
+        // Only a lost or refused connection says why.
+        QTRY_COMPARE(widget<QLabel>("labelError")->text(),
+                     action >= 3 ? m_window->client()->errorString() : QString());
+        QVERIFY(action < 3 || !m_window->client()->errorString().isEmpty());
+    }
+
+    void tcp_scanTrustsOnlyWholeReplies_data()
+    {
+        QTest::addColumn<SimFaults>("faults");
+        QTest::addColumn<QString>("listed"); // how many, from which address
+        SimFaults fault;
+        fault.delayMs = 30;
+        QTest::newRow("late answers, one request at a time") << fault << "4 from 2";
+        fault.delayMs = 0;
+        fault.units = {2};
+        fault.shortReplyAt = {{2000, 1}};
+        QTest::newRow("one value short") << fault << "3 from 3";
+        fault.shortReplyAt.clear();
+        fault.wrongReplyAt = {2000};
+        QTest::newRow("one value more than asked") << fault << "3 from 3";
+    }
+
+    void tcp_scanTrustsOnlyWholeReplies()
+    {
+        QFETCH(SimFaults, faults);
+        UnitSimFixture::Options options;
+        options.units.clear();
+        for (int address = 2; address <= 5; ++address)
+            options.units << UnitSimFixture::unit(address, {5, 4, 0, 0, 0, 0});
+        options.faults = faults;
+        QVERIFY(startSim(options));
+        connectTcp(m_window.get(), 2, 5);
+        QTRY_COMPARE(wire().size(), 4);
+        QTRY_VERIFY(widget<QProgressBar>("progressBar")->isHidden());
+        QTEST(QString("%1 from %2").arg(rows().size()).arg(rows().value(0).value(0)), "listed");
+        QCOMPARE(wire(),
+                 (QStringList{"2: 3 2000 23", "3: 3 2000 23", "4: 3 2000 23", "5: 3 2000 23"}));
+        // Each answer leaves delayMs after its request: a request sent before the
+        // answer, or without the pause after it, comes sooner than this.
+        const QVector<SimRequestRecord> requests = m_sim->requests();
+        for (int i = 1; i < requests.size(); ++i) {
+            const qint64 gap = requests.at(i - 1).time.msecsTo(requests.at(i).time);
+            QVERIFY2(gap >= faults.delayMs + DiscoveryScanner::PacingMs - 1,
+                     qPrintable(QString::number(gap)));
+        }
+    }
+
+    void tcp_open_data()
+    {
+        QTest::addColumn<int>("firmware");
+        QTest::addColumn<QStringList>("answers"); // to the jumper question (then the unit has one)
+        QTest::addColumn<SimFaults>("faults");
+        QTest::addColumn<int>("mode"); // 0: nothing opens
+        QTest::addColumn<QString>("error");
+        const int online = ModeOnline | ModeTcp;
+        const QStringList none;
+        SimFaults sound, exception, shortReply, late;
+        exception.exceptionAt.insert(2024, 2);   // only the 25-word read covers 2024
+        shortReply.shortReplyAt.insert(2024, 2); // 23 words, as a late scan answer looks
+        late.delayMs = 80;
+        const QString failed = QStringLiteral("Ошибка запроса rT2000: ");
+        // clang-format off
+        QTest::newRow("2.1 opens at once") << 21 << none << sound << online << "";
+        QTest::newRow("2.2 reads 25 words") << 22 << none << sound << online << "";
+        QTest::newRow("jumper kept") << 22 << QStringList{"Отмена"} << sound << 0 << "";
+        // Each attempt sets the bits again; adding them would carry into bit 4.
+        QTest::newRow("cancelled twice, then removed, extra delay") << 22
+            << QStringList{"Отмена", "Отмена", "Перемычка снята"} << sound << (online | ModeExtraDelay) << "";
+        QTest::newRow("exception") << 22 << none << exception << 0 << failed + "Modbus Exception Response. (Mobus exception: 0x2)";
+        QTest::newRow("23 words") << 22 << none << shortReply << 0 << failed;
+        QTest::newRow("clicked thrice while reading") << 22 << none << late << online << "";
+        // clang-format on
+    }
+
+    void tcp_open()
+    {
+        QFETCH(int, firmware);
+        QFETCH(QStringList, answers);
+        QFETCH(SimFaults, faults);
+        QFETCH(int, mode);
+        QFETCH(QString, error);
+        UnitSimFixture::Options options;
+        options.units = {UnitSimFixture::unit(1, ThreeBoards, firmware, !answers.isEmpty())};
+        options.faults = faults;
+        QVERIFY(startSim(options));
+        if (mode & ModeExtraDelay)
+            QTest::keyClick(widget<QCheckBox>("checkBox"), Qt::Key_Space);
+        connectTcp(m_window.get());
+        QTRY_COMPARE(rows().size(), 1);
+        for (int i = 0; i < (faults.delayMs ? 3 : 1); ++i)
+            click("btnOnline");
+        for (int i = 0; i < answers.size(); ++i) {
+            if (i)
+                click("btnOnline");
+            QMessageBox *box = visibleBox();
+            QVERIFY(box);
+            QCOMPARE(box->windowTitle() + ": " + box->text() + " / " + box->defaultButton()->text(),
+                     QStringLiteral("Внимание: Снимите перемычку XS4 перед конфигурацие модуля / "
+                                    "Перемычка снята"));
+            for (QAbstractButton *button : box->buttons()) {
+                if (button->text() == answers.at(i))
+                    QTest::mouseClick(button, Qt::LeftButton);
+            }
+        }
+        QTRY_COMPARE(widget<QLabel>("labelError")->text().left(error.size()), error);
+        const int reads = firmware == 21 ? 0 : qMax(1, answers.size());
+        const QString opening = QString("mode %1 at 1, %2 words").arg(mode).arg(reads ? 25 : 23);
+        if (mode)
+            QTRY_COMPARE(m_window->opened, QStringList{opening});
+        QTest::qWait(2 * faults.delayMs);
+        QCOMPARE(wire().count(QStringLiteral("1: 3 2000 25")), reads);
+        QCOMPARE(m_window->opened, mode ? QStringList{opening} : QStringList());
+        if (mode)
+            return;
+        // Refused: the unit stays listed, the client connected, and a later attempt asks again.
+        QCOMPARE(status(), Listed);
+        click("btnOnline");
+        QTRY_COMPARE(wire().count(QStringLiteral("1: 3 2000 25")), reads + 1);
+    }
+
+    void tcp_nothingOpensWhileMainWindowIsOpen()
+    {
+        UnitSimFixture::Options options;
+        options.units = {UnitSimFixture::unit(1, SixBoards, 21)};
+        QVERIFY(startSim(options));
+        m_window->standInMainWindow = true;
+        m_window->show();
+        connectTcp(m_window.get());
+        QTRY_COMPARE(rows().size(), 1);
+        click("btnOnline");
+        QVERIFY(!m_window->isVisible());
+        emit widget<TableWidget>("tableWidget")->itemClick();
+        click("btnOnline");
+        QCOMPARE(m_window->opened.size(), 1);
+
+        // Closing the main window brings back an empty, unconnected start window.
+        QPointer<QModbusClient> old = m_window->client();
+        m_window->closeMainWindow();
+        QVERIFY(m_window->isVisible());
+        QCOMPARE(status(), Idle);
+        QTRY_VERIFY(old.isNull());
+        // A new connection can open a unit again, with no bit left of the last opening.
+        click("btnConnect");
+        QTRY_COMPARE(rows().size(), 1);
+        click("btnOnline");
+        QCOMPARE(m_window->opened.last(),
+                 QString("mode %1 at 1, 23 words").arg(ModeOnline | ModeTcp));
+    }
+
+    void keepAlive_keepsOneReadOnTheLine()
+    {
+        QVERIFY(startSim(UnitSimFixture::Options()));
+        m_sim->setSilent(true);
+        auto client = ModbusCall::tcpClient(m_sim->port(), 60, 0);
+        KeepAlive keepAlive;
+        keepAlive.setClient(client.get());
+        keepAlive.start(20);
+        // A silent unit gets one read per time-out, not one per tick.
+        QTest::qWait(250);
+        const QStringList silent = wire();
+        QVERIFY2(silent.size() >= 2 && silent.size() <= 6, qPrintable(silent.join(", ")));
+        QCOMPARE(silent.filter(QStringLiteral("1: 3 2000 ")).size(), silent.size());
+
+        m_sim->setSilent(false);
+        m_sim->clearRequests();
+        QTest::qWait(150);
+        QVERIFY2(wire().size() >= 3, qPrintable(wire().join(", ")));
+    }
+
+    void rtu_scan_data()
+    {
+        QTest::addColumn<QString>("fields");         // first address, last address, range
+        QTest::addColumn<QList<int>>("askedSlaves"); // empty: the first unit listed is opened
+        QTest::addColumn<QList<QStringList>>("listed");
+        const QStringList at3{"3", UnitName, "2.1", "3"};
+        const QStringList at5{"5", UnitName, "10.5", "6"}; // version word 105
+        // clang-format off
+        QTest::newRow("range") << "3|5|-" << QList<int>{3, 4, 5} << QList<QStringList>{at3, at5};
+        QTest::newRow("one address: the last ignored") << "3|12|+" << QList<int>{3} << QList<QStringList>{at3};
+        QTest::newRow("opened during the scan") << "3|12|-" << QList<int>() << QList<QStringList>{at3};
+        // clang-format on
+    }
+
+    void rtu_scan()
+    {
+        QFETCH(QString, fields);
+        QFETCH(QList<int>, askedSlaves);
+        UnitSimFixture::Options options;
+        options.units
+            = {UnitSimFixture::unit(3, ThreeBoards, 21), UnitSimFixture::unit(5, SixBoards)};
+        QVERIFY(startSim(options));
+        QVERIFY(m_sim->setReg(5, QModbusDataUnit::HoldingRegisters, 2002, 105));
+        QSignalSpy progress(widget<QProgressBar>("progressBar"), &QProgressBar::valueChanged);
+        if (!connectRtu(fields.section('|', 0, 1), fields.endsWith('-')))
+            QSKIP("socat is needed for a virtual serial line");
+        QCOMPARE(m_window->client()->timeout(), 100);
+        if (askedSlaves.isEmpty()) {
+            QTRY_COMPARE(rows().size(), 1);
+            click("btnOnline");
+            QCOMPARE(m_window->opened.size(), 1);
+            QTest::qWait(300); // time for two more addresses
+            // At most the address already on the line when the button was pressed.
+            QVERIFY2(asked().size() <= 2, qPrintable(wire().join(", ")));
+        }
+        QTRY_VERIFY(widget<QProgressBar>("progressBar")->isHidden());
+        QTEST(rows(), "listed");
+        QCOMPARE(status(), QStringLiteral("Отключиться online, %1 rows").arg(rows().size()));
+        if (askedSlaves.isEmpty())
+            return;
+        QCOMPARE(asked(), askedSlaves);
+        QList<int> values;
+        for (const QList<QVariant> &args : progress)
+            values << args.at(0).toInt();
+        QCOMPARE(values, askedSlaves);
+        QVERIFY(!visibleBox(0));
+    }
+};
 
 QTEST_MAIN(TestStartWindow)
 #include "tst_startwindow.moc"
