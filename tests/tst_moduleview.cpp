@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 #include <QUndoStack>
 #include <QtTest>
 
@@ -520,10 +521,20 @@ void TestModuleView::removeBoard()
     Module *module = twoBoards();
     module->createSubmodule(9)->setValue(SubmoduleParam::Slot, 5);
     View v(module, mode);
-    v.browser->setCurrentItem(v.item(current));
     const bool removed = outcome == "removed";
     QString seen;
     if (byMenu) {
+        // Another row is current: the right click must make its own row current.
+        v.browser->setCurrentItem(v.item({kAio}));
+        v.view->resize(500, 800);
+        v.view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(v.view.get()));
+        auto *tree = v.browser->findChild<QTreeWidget *>();
+        QTreeWidgetItem *row
+            = tree->findItems(current.last(), Qt::MatchExactly | Qt::MatchRecursive).value(0);
+        QVERIFY(row);
+        tree->scrollToItem(row);
+        const QPoint at = tree->visualItemRect(row).center();
         QTimer::singleShot(50, v.browser, [&seen] {
             if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
                 seen = menu->actions().size() == 1 ? menu->actions().first()->text() : "?";
@@ -531,10 +542,12 @@ void TestModuleView::removeBoard()
                 QTest::keyClick(menu, Qt::Key_Return);
             }
         });
-        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), QPoint(5, 5));
-        QApplication::sendEvent(v.browser, &event);
+        QTest::mousePress(tree->viewport(), Qt::RightButton, {}, at);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, tree->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(tree->viewport(), &event);
         QTest::qWait(100);
     } else {
+        v.browser->setCurrentItem(v.item(current));
         if (outcome == "warning") // a watch left behind would answer a later test's box
             whenModal<QMessageBox>([&seen](QMessageBox *box) {
                 seen = box->windowTitle() + '|' + box->text();

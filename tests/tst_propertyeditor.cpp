@@ -5,7 +5,6 @@
 #include "propertymanager.h"
 
 #include <QComboBox>
-#include <QContextMenuEvent>
 #include <QRegularExpression>
 #include <QTreeWidget>
 #include <QtTest>
@@ -24,27 +23,11 @@ const QRegularExpression kIpv4(QStringLiteral("^%1\\.%1\\.%1\\.%1$").arg(kOctet)
 using Attributes = QVariantMap;
 namespace A = PropertyAttribute;
 
-// A browser that remembers which item was current when a menu was asked for.
-class MenuBrowser : public PropertyBrowser
-{
-public:
-    BrowserItem *menuItem = nullptr;
-    int menuRequests = 0;
-
-protected:
-    void contextMenuEvent(QContextMenuEvent *event) override
-    {
-        ++menuRequests;
-        menuItem = currentItem();
-        event->accept();
-    }
-};
-
 struct Fixture
 {
     PropertyManager manager;
     PropertyEditorFactory factory;
-    MenuBrowser browser;
+    PropertyBrowser browser;
 
     Fixture() { browser.setFactoryForManager(&manager, &factory); }
 
@@ -56,17 +39,13 @@ struct Fixture
         return property;
     }
 
-    // "Модуль" > "Параметры модуля" > "Адрес MODBUS", "Модуль" > two boards.
+    // "Модуль" > "Параметры модуля" > "Адрес MODBUS".
     BrowserItem *moduleTree()
     {
         BrowserProperty *module = row(BrowserProperty::Group, QStringLiteral("Модуль"));
         BrowserProperty *params = row(BrowserProperty::Group, QStringLiteral("Параметры модуля"));
         params->addSubProperty(row(BrowserProperty::Integer, QStringLiteral("Адрес MODBUS")));
         module->addSubProperty(params);
-        module->addSubProperty(
-            row(BrowserProperty::Group, QStringLiteral("Субмодуль AIO (Слот B)")));
-        module->addSubProperty(
-            row(BrowserProperty::Group, QStringLiteral("Субмодуль DO6 (Слот E)")));
         return browser.addProperty(module);
     }
 
@@ -101,7 +80,6 @@ private slots:
     void rowsWithoutEditor();
     void browser_followsRowChanges();
     void coloursThenClearAndRebuild_leaveNoStaleItems();
-    void contextMenu_seesClickedRowAsCurrent();
 };
 
 void TestPropertyEditor::initTestCase()
@@ -305,26 +283,6 @@ void TestPropertyEditor::coloursThenClearAndRebuild_leaveNoStaleItems()
     f.browser.setCurrentItem(top);
     QCOMPARE(spy.count(), 1);
     QCOMPARE(spy.first().at(0).value<BrowserItem *>(), top);
-}
-
-void TestPropertyEditor::contextMenu_seesClickedRowAsCurrent()
-{
-    Fixture f;
-    BrowserItem *board = f.moduleTree()->children().at(2);
-    f.browser.resize(400, 300);
-    f.browser.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&f.browser));
-    QWidget *viewport = f.tree()->viewport();
-    const QPoint point
-        = f.tree()->visualItemRect(f.shown(QStringLiteral("Субмодуль DO6 (Слот E)"))).center();
-
-    QTest::mousePress(viewport, Qt::RightButton, Qt::NoModifier, point);
-    QContextMenuEvent event(QContextMenuEvent::Mouse, point, viewport->mapToGlobal(point));
-    QApplication::sendEvent(viewport, &event);
-    QTest::mouseRelease(viewport, Qt::RightButton, Qt::NoModifier, point);
-
-    QCOMPARE(f.browser.menuRequests, 1);
-    QCOMPARE(f.browser.menuItem, board);
 }
 
 QTEST_MAIN(TestPropertyEditor)
