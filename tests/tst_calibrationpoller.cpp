@@ -87,7 +87,7 @@ void TestCalibrationPoller::polling_readsEveryParameterWithRegisterOneAtATime()
     QTRY_COMPARE(rig.sim.reg(1, H, 2), 777);
     rig.sim.clearRequests();
     poller.finish();
-    QTest::qWait(300);
+    QTest::qWait(150); // nothing may follow
     QCOMPARE(calls(rig.sim, true), QStringList{"6:2:0"});
     QVERIFY(calls(rig.sim, false).isEmpty());
     QCOMPARE(notices.count(), 0);
@@ -114,7 +114,7 @@ void TestCalibrationPoller::finish_reportsAnEditBeforeTheFirstRead()
     QTRY_COMPARE(rig.sim.reg(1, H, 2), 777);
     rig.sim.clearRequests();
     poller.finish();
-    QTest::qWait(300);
+    QTest::qWait(150); // nothing may follow
     QVERIFY(calls(rig.sim, true).isEmpty() && calls(rig.sim, false).isEmpty());
     QCOMPARE(rig.sim.reg(1, H, 2), 777);
     QCOMPARE(notices.count(), 1);
@@ -162,7 +162,7 @@ void TestCalibrationPoller::silentUnit_staleBacksOffAndComesBack()
 {
     Rig rig;
     QVERIFY(rig.start());
-    Property *aoValue = rig.parameter(0, 2, ChannelParam::Value); // holding 0, Int16
+    Property *aiValue = rig.parameter(0, 0, ChannelParam::Value); // input 0: early in a pass
     CalibrationPoller poller(rig.module.get(), &rig.client, 1);
     QSignalSpy stale(&poller, &CalibrationPoller::staleChanged);
     QSignalSpy stored(&poller, &CalibrationPoller::valueStored);
@@ -178,7 +178,7 @@ void TestCalibrationPoller::silentUnit_staleBacksOffAndComesBack()
 
     // Backed off: a single read now and then, not one every step.
     rig.sim.clearRequests();
-    QTest::qWait(800);
+    QTest::qWait(500);
     QVERIFY2(rig.sim.requests().size() <= 1,
              qPrintable(QString::number(rig.sim.requests().size())));
     QVERIFY(poller.pollInterval() > CalibrationPoller::PollIntervalMs);
@@ -186,12 +186,12 @@ void TestCalibrationPoller::silentUnit_staleBacksOffAndComesBack()
     QVERIFY2(g_failureLines <= CalibrationPoller::StaleAfterReads,
              qPrintable(QString::number(g_failureLines)));
 
-    rig.sim.setReg(1, H, 0, 4321);
+    rig.sim.setReg(1, I, 0, 4321);
     rig.sim.setSilent(false);
     QTRY_COMPARE_WITH_TIMEOUT(stale.count(), 2, CalibrationPoller::MaxBackoffMs + 2000);
     QCOMPARE(stale.at(1).at(0).toBool(), false);
     QCOMPARE(poller.pollInterval(), CalibrationPoller::PollIntervalMs);
-    QTRY_COMPARE_WITH_TIMEOUT(aoValue->value().toInt(), 4321, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(aiValue->value().toInt(), 4321, 5000);
 }
 
 QTEST_MAIN(TestCalibrationPoller)
