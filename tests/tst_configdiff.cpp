@@ -1,11 +1,10 @@
-// Parameters by their tree path, the parameter-level comparison of two
-// configurations, and the register map's rows, on modules built by hand.
+// Parameters by their tree path and the parameter-level comparison of two
+// configurations, on modules built by hand.
 
 #include "channel.h"
 #include "configdiff.h"
 #include "module.h"
 #include "parametertree.h"
-#include "registermap.h"
 #include "submodule.h"
 
 #include <QtTest>
@@ -49,8 +48,6 @@ private slots:
     void set();
     void compare_data();
     void compare();
-    void registerMapRows_data();
-    void registerMapRows();
 };
 
 void TestConfigDiff::set_data()
@@ -159,65 +156,6 @@ void TestConfigDiff::compare()
     for (const ConfigDiff::Difference &difference : ConfigDiff::compare(*left, *right, options))
         found << difference.toString();
     QCOMPARE(found, expected);
-}
-
-void TestConfigDiff::registerMapRows_data()
-{
-    QTest::addColumn<Boards>("boards");
-    QTest::addColumn<int>("count");
-    QTest::addColumn<QStringList>("expected"); // in this order, other rows between them
-
-    // Tables in the window's order whatever the slots: DI before AI.
-    QTest::newRow("AIO and DI") << Boards{{5, 0}, {6, 1}} << 10
-                                << QStringList{
-                                       "0 | B | DI | 1 | 2 | 0 | 10001 | Bool | ",
-                                       "0 | B | DI | 4 | 2 | 3 | 10004 | Bool | ",
-                                       "2 | A | AIO | 1 | 4 | 0 | 30001 | Int16 | В",
-                                       "2 | A | AIO | 2 | 4 | 2 | 30003 | Int16 | В",
-                                       "3 | A | AIO | 3 | 3 | 0 | 40001 | Int16 | В",
-                                       "3 | A | AIO | 4 | 3 | 2 | 40003 | Int16 | В",
-                                       "5 | B | DI | 3 | 4 | 202 | 30203 | UInt16 | ",
-                                       "5 | B | DI | 4 | 4 | 203 | 30204 | UInt16 | ",
-                                   };
-    QTest::newRow("DO6 and TMP") << Boards{{8, 0}, {7, 1}} << 10
-                                 << QStringList{
-                                        "1 | A | DO6 | 1 | 1 | 0 | 00001 | Bool | ",
-                                        "1 | A | DO6 | 6 | 1 | 5 | 00006 | Bool | ",
-                                        "4 | B | TMP | 1 | 4 | 0 | 30001 | Int16 | Ом",
-                                        "4 | B | TMP | 2 | 4 | 2 | 30003 | Int16 | Ом",
-                                        "7 | A | DO6 | 2 | 3 | 550 | 40551 | Int32 | ",
-                                        "7 | A | DO6 | 5 | 3 | 552 | 40553 | Int32 | ",
-                                    };
-}
-
-void TestConfigDiff::registerMapRows()
-{
-    QFETCH(Boards, boards);
-    QFETCH(int, count);
-    QFETCH(QStringList, expected);
-
-    auto module = moduleWith(boards);
-    const QVector<RegisterMapRow> rows = ::registerMapRows(*module);
-    QCOMPARE(rows.size(), count);
-    int next = 0;
-    for (const RegisterMapRow &row : rows) {
-        QCOMPARE(row.description, QStringLiteral("Слот %1: субмодуль %2, канал %3")
-                                      .arg(row.slotLetter, row.board)
-                                      .arg(row.channel));
-        const QString line = QStringList{QString::number(row.table),
-                                         row.slotLetter,
-                                         row.board,
-                                         QString::number(row.channel),
-                                         QString::number(row.function),
-                                         QString::number(row.address),
-                                         row.plcAddress,
-                                         row.format,
-                                         row.units}
-                                 .join(QStringLiteral(" | "));
-        if (next < expected.size() && line == expected.at(next))
-            ++next;
-    }
-    QVERIFY2(next == expected.size(), qPrintable(expected.value(next)));
 }
 
 QTEST_MAIN(TestConfigDiff)

@@ -75,9 +75,7 @@ private slots:
     void requests_data();
     void requests();
     void lenient_acceptsUnarmedOnly();
-    void reset_keepsLinkWords();
     void addressChange_takesEffectAfterPause();
-    void reboot_appliesAddressAtOnce();
     void unknownFunction_exception1();
     void liveValues_move();
     void severalUnits_oneTcpPort();
@@ -195,6 +193,13 @@ void TestUnitSim::requests_data()
     QTest::newRow("115200 odd parity") << "arm-module h2006=0xCA h2006?0xCA";
     QTest::newRow("address 248") << "arm-module h2005=248!3 h2005?1";
     QTest::newRow("slot word is read-only") << "arm-module h2017=4!2";
+    // Lock time-out and response delay back to factory, address, port and network kept.
+    QTest::newRow("reset keeps the link words")
+        << "arm-module h2004=25 arm-module h2007=10 arm-module h2006=0x47 arm-module h2010=0x0A00 "
+           "arm h803=0x4348 h1203=3 h2016=0x6C45 h2004?0,1,0x47,0 h2010?0x0A00 h803?0x42C8 "
+           "h1203?1";
+    QTest::newRow("reboot takes the new address at once")
+        << "arm-module h2005=17 h2016=0x7D4C h2000:23@17";
     // Channel g = 3 at mid-range (50.0 of 0..100), by format and multiplier.
     QTest::newRow("INT16 x100") << "arm h406=0x80 i6?5000,0 i10007?5000";
     QTest::newRow("FLOAT32") << "arm h406=0x10 i6?0,0x4248";
@@ -222,18 +227,6 @@ void TestUnitSim::lenient_acceptsUnarmedOnly()
              QString());
 }
 
-void TestUnitSim::reset_keepsLinkWords()
-{
-    UnitSimFixture sim;
-    QVERIFY(sim.start());
-    // Lock time-out and response delay back to factory, address, port and network kept.
-    QCOMPARE(ModbusCall::run(ModbusCall::tcpClient(sim.port()).get(),
-                             "arm-module h2004=25 arm-module h2007=10 arm-module h2006=0x47 "
-                             "arm-module h2010=0x0A00 arm h803=0x4348 h1203=3 h2016=0x6C45 "
-                             "h2004?0,1,0x47,0 h2010?0x0A00 h803?0x42C8 h1203?1"),
-             QString());
-}
-
 void TestUnitSim::addressChange_takesEffectAfterPause()
 {
     UnitSimFixture sim;
@@ -244,16 +237,6 @@ void TestUnitSim::addressChange_takesEffectAfterPause()
              QString());
     QTRY_VERIFY_WITH_TIMEOUT(sim.unitAt(9) != nullptr, 2000);
     QCOMPARE(ModbusCall::run(client.get(), "h2005?9@9 h2005!T"), QString());
-}
-
-void TestUnitSim::reboot_appliesAddressAtOnce()
-{
-    UnitSimFixture sim;
-    QVERIFY(sim.start());
-    QCOMPARE(ModbusCall::run(ModbusCall::tcpClient(sim.port()).get(),
-                             "arm-module h2005=17 h2016=0x7D4C h2000:23@17"),
-             QString());
-    QCOMPARE(sim.requests().at(2).note, QStringLiteral("restart"));
 }
 
 void TestUnitSim::unknownFunction_exception1()
