@@ -49,7 +49,6 @@ private slots:
     void initTestCase();
     void icon_loadsAtToolBarSize_data();
     void icon_loadsAtToolBarSize();
-    void iconFolder_holdsOnlyKnownIcons();
     void helpFile_holdsShortTextsForShownParameters();
 
 private:
@@ -97,15 +96,6 @@ void TestResources::icon_loadsAtToolBarSize()
                 ++painted;
     QVERIFY2(painted > 32 * 32 / 4, qPrintable(QString::number(painted)));
     QVERIFY2(painted < 32 * 32, qPrintable(QString::number(painted)));
-}
-
-void TestResources::iconFolder_holdsOnlyKnownIcons()
-{
-    QStringList present = QDir(QStringLiteral(":/images/img")).entryList(QDir::Files);
-    QStringList expected = iconNames();
-    present.sort();
-    expected.sort();
-    QCOMPARE(present, expected);
 }
 
 // A missing key leaves a parameter without help, a key nobody looks up is a

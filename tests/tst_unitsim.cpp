@@ -83,7 +83,6 @@ private slots:
     void replyFaults_data();
     void replyFaults();
     void delayMs();
-    void silence_atRunTime();
     void logFile_jsonLines();
 };
 
@@ -378,17 +377,6 @@ void TestUnitSim::delayMs()
     QVERIFY2(slow.elapsedMs >= 140, qPrintable(QString::number(slow.elapsedMs)));
     client->setTimeout(50);
     QCOMPARE(ModbusCall::read(client.get(), H, 2000, 1, 1).error, QModbusDevice::TimeoutError);
-}
-
-void TestUnitSim::silence_atRunTime()
-{
-    UnitSimFixture sim;
-    QVERIFY(sim.start());
-    auto client = ModbusCall::tcpClient(sim.port(), 200);
-    sim.setSilent(true);
-    QCOMPARE(ModbusCall::run(client.get(), "h2000!T"), QString());
-    sim.setSilent(false);
-    QCOMPARE(ModbusCall::run(client.get(), "h2000"), QString());
 }
 
 void TestUnitSim::logFile_jsonLines()
