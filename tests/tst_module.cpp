@@ -58,7 +58,6 @@ private slots:
     void newModuleWritesConsistentPortWord();
     void shortModuleBlockIsLeftAlone();
     void createSubmoduleRejectsUnknownTypes();
-    void submodulesAreSortedBySlot();
     void placedBoardsNumberedBySlot_data();
     void placedBoardsNumberedBySlot();
     void compare_data();
@@ -238,18 +237,6 @@ void TestModule::createSubmoduleRejectsUnknownTypes()
     for (int family = 0; family < Module::FamilyCount; ++family)
         QCOMPARE(module.counter(Module::Family(family)), 0);
     QVERIFY(module.children().isEmpty());
-}
-
-void TestModule::submodulesAreSortedBySlot()
-{
-    Module module(1);
-    const int slotsInCreationOrder[] = {4, 1, 3};
-    for (int slot : slotsInCreationOrder)
-        module.createSubmodule(4)->setValue("Слот субмодуля", slot);
-    const QList<Submodule *> sorted = module.submodules();
-    QCOMPARE(sorted.size(), 3);
-    QCOMPARE(sorted.at(0)->value("Слот субмодуля").toInt(), 1);
-    QCOMPARE(sorted.at(2)->value("Слот субмодуля").toInt(), 4);
 }
 
 void TestModule::placedBoardsNumberedBySlot_data()
