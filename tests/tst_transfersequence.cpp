@@ -134,7 +134,7 @@ bool TestTransferSequence::connectTo(quint16 port, int firmware, int mode)
 {
     m_warnings.reset();
     m_transfer.reset();
-    m_client = ModbusCall::tcpClient(port, 300);
+    m_client = ModbusCall::tcpClient(port, 150);
     m_recorder = std::make_unique<TrafficRecorder>();
     m_recorder->attach(m_client.get());
     m_transfer = std::make_unique<TransferSequence>(m_client.get());
@@ -258,7 +258,7 @@ void TestTransferSequence::write_data()
         << 10 << 1000;
     // The client's own time-out comes later than the runner's watchdog.
     QTest::newRow("completing reply lost, watchdog first")
-        << 22 << tcp << ai << limit << drop << Result::Unconfirmed << lost << 10 << -250;
+        << 22 << tcp << ai << limit << drop << Result::Unconfirmed << lost << 10 << -100;
 }
 
 void TestTransferSequence::write()
