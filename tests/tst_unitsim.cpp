@@ -78,7 +78,6 @@ private slots:
     void addressChange_takesEffectAfterPause();
     void unknownFunction_exception1();
     void liveValues_move();
-    void severalUnits_oneTcpPort();
     void persistence_acrossRestart();
     void replyFaults_data();
     void replyFaults();
@@ -261,16 +260,6 @@ void TestUnitSim::liveValues_move()
     QTest::qWait(700);
     QVERIFY(ModbusCall::read(client.get(), in, 0, 16, 1).values != values);
     QVERIFY(ModbusCall::read(client.get(), in, 202, 2, 1).values != counters);
-}
-
-void TestUnitSim::severalUnits_oneTcpPort()
-{
-    UnitSimFixture sim({UnitSimFixture::unit(1, {4, 0, 0, 0, 0, 0}),
-                        UnitSimFixture::unit(2, {1, 1, 0, 0, 0, 0}, 21)});
-    QVERIFY(sim.start());
-    QCOMPARE(ModbusCall::run(ModbusCall::tcpClient(sim.port(), 300).get(),
-                             "h2017?4,0 h2017?1,1@2 h2002?21@2 h2000@3!T"),
-             QString());
 }
 
 void TestUnitSim::persistence_acrossRestart()
