@@ -211,6 +211,10 @@ void TestModule::newModuleWritesConsistentPortWord()
     const QVector<quint16> encoded
         = module.toTables(tablesOf(QVector<quint16>(23, 0))).moduleTable();
     QCOMPARE(encoded.at(6), quint16(3));
+    // Parity in the top bits, the baud code in the low five.
+    module.setValue("Четность, стоп-биты", 3);
+    module.updatePortWord();
+    QCOMPARE(module.value("Настройка последовательного порта RS-485").toInt(), 3 * 64 + 3);
 }
 
 void TestModule::shortModuleBlockIsLeftAlone()
