@@ -41,7 +41,7 @@ private slots:
 void TestCalibrationPoller::polling_readsEveryParameterWithRegisterOneAtATime()
 {
     Rig rig;
-    QVERIFY(rig.start({{H, 550, 1}, {H, 551, 2}, {H, 0, 1234}}));
+    QVERIFY(rig.start({{H, 550, 1}, {H, 551, 2}, {H, 0, 0xFB2E}}));
     // The tree changed a signal type without writing it to the unit.
     Property *tmpSignal = rig.parameter(1, 0, ChannelParam::SignalType);
     tmpSignal->setChanged(true);
@@ -90,11 +90,11 @@ void TestCalibrationPoller::polling_readsEveryParameterWithRegisterOneAtATime()
     QCOMPARE(calls(rig.sim, true), QStringList{"6:2:0"});
     QVERIFY(calls(rig.sim, false).isEmpty());
     QCOMPARE(notices.count(), 0);
-    QCOMPARE(rig.sim.reg(1, H, 0), 1234);
+    QCOMPARE(rig.sim.reg(1, H, 0), 0xFB2E);
     QCOMPARE(rig.sim.reg(1, H, 1202), 5);
     QCOMPARE(tmpSignal->value().toInt(), 8);
     QVERIFY(tmpSignal->isChanged());
-    QCOMPARE(aoValue1->value().toInt(), 1234); // read, not edited: left alone
+    QCOMPARE(aoValue1->value().toInt(), -1234); // read as Int16, not edited: left alone
     QVERIFY(!aoValue1->isChanged());
     QCOMPARE(aoValue2->value().toInt(), 0);
     QVERIFY(!aoValue2->isChanged());
