@@ -28,12 +28,9 @@ namespace {
 
 enum Column { Name, SignalType, RawValue, Value };
 
-QString parameterOf(int column)
-{
-    return column == SignalType ? ChannelParam::SignalType
-           : column == RawValue ? ChannelParam::RawValue
-                                : ChannelParam::Value;
-}
+// The parameter behind each column but the name.
+const QString kParameterOf[]
+    = {{}, ChannelParam::SignalType, ChannelParam::RawValue, ChannelParam::Value};
 
 // The cell's text; reals with the six digits the view shows.
 QString shown(const QModelIndex &index)
@@ -147,7 +144,7 @@ void TestCalibrateDialog::display()
     const Qt::ItemFlags flags = m_dialog->model()->flags(cell(board, channel, Value));
     QCOMPARE(flags == Qt::ItemIsEnabled, board == 1 || channel < 2);
     QCOMPARE(bool(flags & Qt::ItemIsEditable), board == 0 && channel >= 2);
-    QCOMPARE(m_rig.parameter(board, channel, parameterOf(column))->isChanged(),
+    QCOMPARE(m_rig.parameter(board, channel, kParameterOf[column])->isChanged(),
              board == 0 && channel == 3 && column == Value);
 }
 
@@ -186,7 +183,7 @@ void TestCalibrateDialog::edits()
     const int board = channel / 10;
     channel %= 10;
     QTRY_VERIFY_WITH_TIMEOUT(passDone(m_rig.sim), 5000);
-    Property *p = m_rig.parameter(board, channel, parameterOf(column));
+    Property *p = m_rig.parameter(board, channel, kParameterOf[column]);
     QSignalSpy edited(p, &Property::valueChange);
     const QModelIndex index = cell(board, channel, column);
     if (column == SignalType) {
