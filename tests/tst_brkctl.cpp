@@ -233,16 +233,10 @@ void TestBrkctl::fleetWrite_keepsEachUnitsLinkWords()
         }
     }
     // Side by side: the second unit's requests start before the first unit's end.
-    int firstOf7 = -1;
-    int lastOf3 = -1;
-    const QVector<SimRequestRecord> requests = sim.requests();
-    for (int i = 0; i < requests.size(); ++i) {
-        if (requests.at(i).slave == 7 && firstOf7 < 0)
-            firstOf7 = i;
-        if (requests.at(i).slave == 3)
-            lastOf3 = i;
-    }
-    QVERIFY(firstOf7 >= 0 && firstOf7 < lastOf3);
+    QStringList slaves;
+    for (const SimRequestRecord &record : sim.requests())
+        slaves << QString::number(record.slave);
+    QVERIFY(slaves.indexOf("7") >= 0 && slaves.indexOf("7") < slaves.lastIndexOf("3"));
 }
 
 void TestBrkctl::rtu_writesAndFollowsAnAddressChange()
