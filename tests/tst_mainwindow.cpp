@@ -1,85 +1,41 @@
-// The main window through its actions and its real dialogs: offline from the
-// start window's button to a file on disk and back, and online against the
-// simulated unit in-process over TCP.
+// The main window offline, through its actions and its real dialogs: from the
+// start window's button to a file on disk and back.
 
 #include "appsettings.h"
-#include "mainwindow.h"
+#include "mainwindowdriver.h"
 #include "modeflags.h"
-#include "moduleview.h"
 #include "positionsubmoduledialog.h"
 #include "processsetup.h"
 #include "startwindow.h"
-#include "treepropertybrowser.h"
-#include "browseritem.h"
-#include "browserproperty.h"
-
-#include "modalanswer.h"
-#include "unitsimfixture.h"
 
 #include <channel.h>
 #include <module.h>
 #include <property.h>
 #include <submodule.h>
 
-#include <QAction>
-#include <QApplication>
 #include <QComboBox>
-#include <QDialog>
 #include <QDialogButtonBox>
-#include <QDockWidget>
-#include <QDoubleSpinBox>
-#include <QElapsedTimer>
 #include <QDir>
-#include <QFile>
+#include <QDockWidget>
 #include <QFileDialog>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QMenu>
-#include <QMessageBox>
 #include <QModbusTcpClient>
-#include <QPointer>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QStandardItemModel>
 #include <QStatusBar>
-#include <QTableView>
-#include <QTabWidget>
 #include <QTemporaryDir>
-#include <QTextEdit>
-#include <QTimer>
 #include <QTranslator>
 #include <QtTest>
 
-#include <functional>
 #include <memory>
 
 namespace {
 
 const QString Title = QStringLiteral("ВИРАТ БРК-40 ");
 const QString Warning = QStringLiteral("Внимание");
-
-// What a message box said; the box is closed with its default button.
-struct SeenBox
-{
-    QString title;
-    QString text;
-    QString informative;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    bool seen = false;
-};
-
-void closeNextBox(SeenBox *seen)
-{
-    whenModal<QMessageBox>([seen](QMessageBox *box) {
-        seen->seen = true;
-        seen->title = box->windowTitle();
-        seen->text = box->text();
-        seen->informative = box->informativeText();
-        seen->icon = box->icon();
-        box->accept();
-    });
-}
 
 // While it lives, records and closes every modal widget that opens: for
 // commands that must not ask anything.
@@ -102,32 +58,6 @@ private:
     QTimer m_timer;
     bool m_seen = false;
 };
-
-// Answers the next file dialog with `path`, then the message box that follows.
-void chooseFile(const QString &path, SeenBox *box)
-{
-    chooseFile(path, [box] { closeNextBox(box); });
-}
-
-QAction *action(const MainWindow &window, const char *name)
-{
-    return window.findChild<QAction *>(QLatin1String(name));
-}
-
-QList<QMdiSubWindow *> subWindows(const MainWindow &window)
-{
-    return window.findChild<QMdiArea *>()->subWindowList(QMdiArea::CreationOrder);
-}
-
-QString outputPane(const MainWindow &window)
-{
-    return window.findChild<QTextEdit *>(QStringLiteral("textEdit"))->toPlainText();
-}
-
-BrowserItem *itemAt(ModuleView *view, const QStringList &path)
-{
-    return view->findChild<TreePropertyBrowser *>()->itemAt(path);
-}
 
 // Every parameter of the tree with its value, board by board in slot order.
 QStringList dumpTree(const Device *device)
@@ -177,22 +107,6 @@ void chooseSlot(int slot, QString *greyed)
     });
 }
 
-MainWindow *shownMainWindow()
-{
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        auto *window = qobject_cast<MainWindow *>(widget);
-        if (window && window->isVisible())
-            return window;
-    }
-    return nullptr;
-}
-
-QWidget *editorAt(ModuleView *view, const QStringList &path)
-{
-    BrowserItem *item = itemAt(view, path);
-    return item ? view->findChild<TreePropertyBrowser *>()->openEditor(item) : nullptr;
-}
-
 const QStringList Link = {"Параметры модуля", "Параметры связи"};
 const QStringList Ai1 = {"Субмодуль AIO (Слот B)", "Аналоговый вход 1 "};
 const QStringList Tmp2 = {"Субмодуль TMP (Слот A)", "Вход термосопротивлений 2 "};
@@ -236,17 +150,6 @@ const char ExpectedHead[] = "{\n"
                             "        \"DEV_ADDR\": \"1\",\n"
                             "        \"DEV_STATE\": \"0\",\n";
 
-// The simulated unit's module block as discovery hands it to the window.
-ModuleTables unitTables(const UnitSimFixture &sim)
-{
-    QVector<quint16> block;
-    for (int i = 0; i < ModuleTables::ModuleBlockSize; ++i)
-        block.append(quint16(sim.reg(1, QModbusDataUnit::HoldingRegisters, 2000 + i)));
-    ModuleTables tables;
-    tables.setModuleTable(block);
-    return tables;
-}
-
 } // namespace
 
 class TestMainWindow : public QObject
@@ -259,34 +162,19 @@ private slots:
 
     void actions_followModeAndActivation_data();
     void actions_followModeAndActivation();
-    void outputPane_appendsLines_data();
-    void outputPane_appendsLines();
     void commandsWithoutView_doNothing_data();
     void commandsWithoutView_doNothing();
-    void createNew_addsViewOnlyWhenAccepted_data();
-    void createNew_addsViewOnlyWhenAccepted();
-    void save_offlineRenamesAndClearsMarks();
-    void save_failedKeepsMarksAndTitle();
-    void saveAs_addsSuffix_data();
-    void saveAs_addsSuffix();
+    void save_failedKeepsMarksThenSavedUnderName();
     void open_refusesWhatIsNotAConfiguration_data();
     void open_refusesWhatIsNotAConfiguration();
     void close_emitsClosedOnce();
     void close_asksBeforeDroppingChanges_data();
     void close_asksBeforeDroppingChanges();
-
     void offline_cancelledTypeChoiceShowsNothing();
     void offline_buildSaveCloseReopen();
     void offline_undoThroughEditMenu();
-
-    void online_startWindowOpensUnitAndTakesItBack_data();
-    void online_startWindowOpensUnitAndTakesItBack();
-    void online_openWithoutReadModuleWarns();
-    void online_readsUnitAndChecksFiles_data();
-    void online_readsUnitAndChecksFiles();
-    void qtTexts_inRussian();
-
     void fileFromCommandLine_recentFilesAndLayoutSurviveRestart();
+    void qtTexts_inRussian();
 
 private:
     // Presses "Создать конфигурацию оффлайн" and accepts the type dialog.
@@ -294,6 +182,7 @@ private:
 
     QTemporaryDir m_dir;
     std::unique_ptr<StartWindow> m_start;
+    QString m_typeChoice; // what the module type dialog offered and gave
 };
 
 void TestMainWindow::initTestCase()
@@ -335,7 +224,7 @@ void TestMainWindow::actions_followModeAndActivation()
     auto enabledNow = [&window] {
         QStringList names;
         for (const QString &name : AllActions) {
-            if (action(*window, name.toLatin1().constData())->isEnabled())
+            if (action(window.get(), name.toLatin1().constData())->isEnabled())
                 names.append(name);
         }
         names.sort();
@@ -346,25 +235,6 @@ void TestMainWindow::actions_followModeAndActivation()
     QCOMPARE(enabledNow(), enabled);
     emit window->findChild<QMdiArea *>()->subWindowActivated(nullptr);
     QCOMPARE(enabledNow(), enabledAfterActivation);
-}
-
-void TestMainWindow::outputPane_appendsLines_data()
-{
-    QTest::addColumn<QStringList>("messages");
-    QTest::addColumn<QString>("pane");
-    QTest::newRow("one") << QStringList{"Модуль не найден"} << "Модуль не найден";
-    QTest::newRow("two lines, no leading break") << QStringList{"a", "b"} << "a\nb";
-    QTest::newRow("empty first keeps the second alone") << QStringList{"", "b"} << "b";
-}
-
-void TestMainWindow::outputPane_appendsLines()
-{
-    QFETCH(QStringList, messages);
-    QFETCH(QString, pane);
-    MainWindow window(ModeOffline);
-    for (const QString &message : messages)
-        emit window.addMessage(message);
-    QCOMPARE(outputPane(window), pane);
 }
 
 void TestMainWindow::commandsWithoutView_doNothing_data()
@@ -391,169 +261,107 @@ void TestMainWindow::commandsWithoutView_doNothing()
     window.show();
     // Anything modal that opens is a fault.
     ModalWatch watch;
-    action(window, actionName.toLatin1().constData())->trigger();
+    action(&window, actionName.toLatin1().constData())->trigger();
     QTest::qWait(50);
     QVERIFY(!watch.seen());
-    QCOMPARE(outputPane(window), pane);
-    QVERIFY(subWindows(window).isEmpty());
+    QCOMPARE(outputPane(&window), pane);
+    QVERIFY(subWindows(&window).isEmpty());
 }
 
-void TestMainWindow::createNew_addsViewOnlyWhenAccepted_data()
-{
-    QTest::addColumn<bool>("accept");
-    QTest::newRow("accepted") << true;
-    QTest::newRow("rejected") << false;
-}
-
-void TestMainWindow::createNew_addsViewOnlyWhenAccepted()
-{
-    QFETCH(bool, accept);
-    MainWindow window(ModeOffline);
-    QString dialogTitle;
-    QStringList items;
-    int data = -1;
-    whenModal<QDialog>([&](QDialog *widget) {
-        dialogTitle = widget->windowTitle();
-        auto *combo = widget->findChild<QComboBox *>();
-        for (int i = 0; i < combo->count(); ++i)
-            items.append(combo->itemText(i));
-        data = combo->currentData().toInt();
-        if (accept)
-            widget->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
-        else
-            widget->reject();
-    });
-    QCOMPARE(window.createNew(), accept);
-    QCOMPARE(dialogTitle, QStringLiteral("Выберите тип модуля"));
-    QCOMPARE(items, QStringList{QStringLiteral("ВИРАТ7100.20 БРК")});
-    QCOMPARE(data, 1);
-    const QList<QMdiSubWindow *> windows = subWindows(window);
-    QCOMPARE(windows.size(), accept ? 1 : 0);
-    if (!accept)
-        return;
-    QCOMPARE(windows.first()->windowTitle(), Title);
-    QCOMPARE(windows.first()->size(), QSize(800, 600));
-    auto *view = qobject_cast<ModuleView *>(windows.first()->widget());
-    QVERIFY(view);
-    QCOMPARE(view->module()->value("Тип модуля").toInt(), 1);
-    QCOMPARE(window.currentView(), view);
-}
-
-void TestMainWindow::save_offlineRenamesAndClearsMarks()
-{
-    MainWindow window(ModeOffline);
-    window.show();
-    QVERIFY(createView(&window));
-    ModuleView *view = window.currentView();
-    const QStringList path = {"Параметры модуля", "Параметры связи", "Адрес MODBUS"};
-    auto *browser = view->findChild<TreePropertyBrowser *>();
-    browser->openEditor(itemAt(view, path))->setProperty("value", 17);
-    QVERIFY(view->hasChanges());
-    QCOMPARE(browser->backgroundColor(itemAt(view, path)), QColor(Qt::cyan));
-    QVERIFY(action(window, "actionSave")->isEnabled());
-
-    const QString fileName = m_dir.filePath("saved.brcf");
-    chooseFile(fileName);
-    action(window, "actionSave")->trigger();
-
-    QCOMPARE(subWindows(window).first()->windowTitle(), Title + " saved.brcf");
-    QCOMPARE(view->fileName(), fileName);
-    QVERIFY(!view->module()->isChanged());
-    QVERIFY(!action(window, "actionSave")->isEnabled());
-    QCOMPARE(browser->backgroundColor(itemAt(view, path)), QColor(Qt::white));
-    QFile file(fileName);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QJsonObject saved = QJsonDocument::fromJson(file.readAll()).object();
-    QCOMPARE(saved.value("module").toObject().value("DEV_ADDR"), QJsonValue("17"));
-
-    // Once it has a name, saving writes there again without asking.
-    view->module()->setValue("Адрес MODBUS", 18);
-    ModalWatch watch;
-    action(window, "actionSave")->trigger();
-    QTest::qWait(30);
-    QVERIFY(!watch.seen());
-    file.close();
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(QJsonDocument::fromJson(file.readAll())
-                 .object()
-                 .value("module")
-                 .toObject()
-                 .value("DEV_ADDR"),
-             QJsonValue("18"));
-}
-
-void TestMainWindow::save_failedKeepsMarksAndTitle()
+void TestMainWindow::save_failedKeepsMarksThenSavedUnderName()
 {
     MainWindow window(ModeOffline);
     window.show();
     QVERIFY(createView(&window));
     ModuleView *view = window.currentView();
     // An address edit keeps its parameter's changed flag until a save.
-    const QStringList path = {"Параметры модуля", "Параметры связи", "IP-адрес"};
+    const QStringList ip = Link + QStringList{"IP-адрес"};
     auto *browser = view->findChild<TreePropertyBrowser *>();
-    auto *edit = qobject_cast<QLineEdit *>(browser->openEditor(itemAt(view, path)));
+    auto *edit = qobject_cast<QLineEdit *>(editorAt(view, ip));
     QVERIFY(edit);
     edit->setText("10.0.3.7");
     QTest::keyClick(edit, Qt::Key_Return);
     QVERIFY(view->module()->isChanged());
+    QCOMPARE(browser->backgroundColor(itemAt(view, ip)), QColor(Qt::cyan));
 
     // The folder of the file went away since it was last saved.
-    const QString fileName = m_dir.filePath("gone/config.brcf");
-    view->setFileName(fileName);
-    SeenBox box;
-    closeNextBox(&box);
-    action(window, "actionSave")->trigger();
+    const QString gone = m_dir.filePath("gone/config.brcf");
+    view->setFileName(gone);
+    {
+        BoxRecorder boxes;
+        action(&window, "actionSave")->trigger();
+        QCOMPARE(boxes.boxes().size(), 1);
+        QCOMPARE(boxes.boxes().first().title, Warning);
+        QCOMPARE(boxes.boxes().first().icon, QMessageBox::Warning);
+        QVERIFY2(boxes.texts().first().contains("config.brcf"), qPrintable(boxes.texts().first()));
+    }
+    QVERIFY(!QFile::exists(gone));
+    QVERIFY(view->module()->isChanged() && view->hasChanges());
+    QVERIFY(action(&window, "actionSave")->isEnabled());
+    QCOMPARE(subWindows(&window).first()->windowTitle(), Title);
+    QCOMPARE(browser->backgroundColor(itemAt(view, ip)), QColor(Qt::cyan));
 
-    QVERIFY(box.seen);
-    QCOMPARE(box.title, Warning);
-    QCOMPARE(box.icon, QMessageBox::Warning);
-    QVERIFY2(box.text.contains("config.brcf"), qPrintable(box.text));
-    QVERIFY(!QFile::exists(fileName));
-    QVERIFY(view->module()->isChanged());
-    QVERIFY(view->hasChanges());
-    QVERIFY(action(window, "actionSave")->isEnabled());
-    QCOMPARE(subWindows(window).first()->windowTitle(), Title);
-    QCOMPARE(browser->backgroundColor(itemAt(view, path)), QColor(Qt::cyan));
-}
+    // A name typed without a suffix gets ours; the title follows, the marks go.
+    chooseFile(m_dir.filePath("plain"));
+    action(&window, "actionSaveAs")->trigger();
+    const QString fileName = m_dir.filePath("plain.brcf");
+    QCOMPARE(view->fileName(), fileName);
+    QVERIFY(!QFile::exists(m_dir.filePath("plain")));
+    QCOMPARE(subWindows(&window).first()->windowTitle(), Title + " plain.brcf");
+    QVERIFY(!view->module()->isChanged());
+    QVERIFY(!action(&window, "actionSave")->isEnabled());
+    QCOMPARE(browser->backgroundColor(itemAt(view, ip)), QColor(Qt::white));
+    auto savedAddress = [](const QString &name) {
+        QFile file(name);
+        return file.open(QIODevice::ReadOnly)
+                   ? QJsonDocument::fromJson(file.readAll())["module"]["DEV_ADDR"].toString()
+                   : QString();
+    };
+    QCOMPARE(savedAddress(fileName), QStringLiteral("1"));
 
-void TestMainWindow::saveAs_addsSuffix_data()
-{
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("saved");
-    QTest::newRow("no suffix") << "plain"
-                               << "plain.brcf";
-    QTest::newRow("another suffix kept") << "other.json"
-                                         << "other.json";
-}
-
-void TestMainWindow::saveAs_addsSuffix()
-{
-    QFETCH(QString, typed);
-    QFETCH(QString, saved);
-    MainWindow window(ModeOffline);
-    window.show();
-    QVERIFY(createView(&window));
-    chooseFile(m_dir.filePath(typed));
-    action(window, "actionSaveAs")->trigger();
-    QCOMPARE(window.currentView()->fileName(), m_dir.filePath(saved));
-    QVERIFY(QFile::exists(m_dir.filePath(saved)));
-    QCOMPARE(QFile::exists(m_dir.filePath(typed)), typed == saved);
+    // Once it has a name, saving writes there again without asking.
+    view->module()->setValue("Адрес MODBUS", 18);
+    {
+        ModalWatch watch;
+        action(&window, "actionSave")->trigger();
+        QTest::qWait(30);
+        QVERIFY(!watch.seen());
+    }
+    QCOMPARE(savedAddress(fileName), QStringLiteral("18"));
+    // Another suffix is the user's choice.
+    chooseFile(m_dir.filePath("other.json"));
+    action(&window, "actionSaveAs")->trigger();
+    QCOMPARE(view->fileName(), m_dir.filePath("other.json"));
+    QCOMPARE(savedAddress(m_dir.filePath("other.json")), QStringLiteral("18"));
 }
 
 void TestMainWindow::open_refusesWhatIsNotAConfiguration_data()
 {
+    QTest::addColumn<int>("mode");
     QTest::addColumn<QByteArray>("content");
-    QTest::newRow("not JSON") << QByteArray("\x00\xff{[\"", 5);
-    QTest::newRow("empty") << QByteArray();
-    QTest::newRow("array") << QByteArray(R"([{"module": {"DEV_TYPE": "1"}}])");
-    QTest::newRow("no module object") << QByteArray(R"({"submodules": []})");
-    QTest::newRow("module not an object") << QByteArray(R"({"module": "1", "submodules": []})");
+    QTest::addColumn<QString>("text");
+    const QString notOurs = "Файл %1 не является файлом конфигурации модуля";
+    QTest::newRow("not JSON") << int(ModeOffline) << QByteArray("\x00\xff{[\"", 5) << notOurs;
+    QTest::newRow("empty") << int(ModeOffline) << QByteArray() << notOurs;
+    QTest::newRow("array") << int(ModeOffline) << QByteArray(R"([{"module": {"DEV_TYPE": "1"}}])")
+                           << notOurs;
+    QTest::newRow("no module object")
+        << int(ModeOffline) << QByteArray(R"({"submodules": []})") << notOurs;
+    QTest::newRow("module not an object")
+        << int(ModeOffline) << QByteArray(R"({"module": "1", "submodules": []})") << notOurs;
+    // Online with nothing read there is nothing to check a file against.
+    QTest::newRow("online, no unit read")
+        << int(ModeOnline | ModeTcp)
+        << QByteArray(R"({"module": {"DEV_TYPE": "1"}, "submodules": []})")
+        << "Не возможно сверить конфигурацию, создайте модуль и повторите загрузку";
 }
 
 void TestMainWindow::open_refusesWhatIsNotAConfiguration()
 {
+    QFETCH(int, mode);
     QFETCH(QByteArray, content);
-    MainWindow window(ModeOffline);
+    QFETCH(QString, text);
+    MainWindow window(mode, ModuleTables(), nullptr);
     window.show();
     const QString fileName = m_dir.filePath("other.brcf");
     QFile file(fileName);
@@ -561,14 +369,13 @@ void TestMainWindow::open_refusesWhatIsNotAConfiguration()
     file.write(content);
     file.close();
 
-    SeenBox box;
-    chooseFile(fileName, &box);
-    action(window, "actionOpen")->trigger();
-    QTRY_VERIFY(box.seen);
-    QCOMPARE(box.title, Warning);
-    QCOMPARE(box.text, QStringLiteral("Файл %1 не является файлом конфигурации модуля")
-                           .arg(QDir::toNativeSeparators(fileName)));
-    QVERIFY(subWindows(window).isEmpty());
+    BoxRecorder boxes;
+    chooseFile(fileName);
+    action(&window, "actionOpen")->trigger();
+    QCOMPARE(boxes.boxes().size(), 1);
+    QCOMPARE(boxes.boxes().first().title, Warning);
+    QCOMPARE(boxes.texts().first(), text.arg(QDir::toNativeSeparators(fileName)));
+    QVERIFY(subWindows(&window).isEmpty());
 }
 
 void TestMainWindow::close_emitsClosedOnce()
@@ -625,11 +432,11 @@ void TestMainWindow::close_asksBeforeDroppingChanges()
     ModuleView *view = window->currentView();
     QString greyed;
     chooseSlot(0, &greyed);
-    action(*window, "actionA1_2_2")->trigger();
+    action(window, "actionA1_2_2")->trigger();
     const QString fileName = m_dir.filePath("close.brcf");
     QFile::remove(fileName);
     view->setFileName(fileName);
-    action(*window, "actionSave")->trigger();
+    action(window, "actionSave")->trigger();
     QFile file(fileName);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray clean = file.readAll();
@@ -637,22 +444,22 @@ void TestMainWindow::close_asksBeforeDroppingChanges()
 
     if (change == "add board") {
         chooseSlot(1, &greyed);
-        action(*window, "actionOK_4")->trigger();
+        action(window, "actionOK_4")->trigger();
     } else if (change == "remove board") {
         view->findChild<TreePropertyBrowser *>()->setCurrentItem(
             itemAt(view, {"Субмодуль AIO (Слот A)"}));
-        action(*window, "actionDelSubmodule")->trigger();
+        action(window, "actionDelSubmodule")->trigger();
     } else if (change.startsWith("edit")) {
         editorAt(view, Link + QStringList{"Адрес MODBUS"})->setProperty("value", 17);
     }
     if (change.endsWith("save"))
-        action(*window, "actionSave")->trigger();
+        action(window, "actionSave")->trigger();
     // Saving follows the unsaved changes, also when the sub-window comes back.
     auto *area = window->findChild<QMdiArea *>();
-    QMdiSubWindow *subWindow = subWindows(*window).first();
+    QMdiSubWindow *subWindow = subWindows(window).first();
     area->setActiveSubWindow(nullptr);
     area->setActiveSubWindow(subWindow);
-    QCOMPARE(action(*window, "actionSave")->isEnabled(), answer != 0);
+    QCOMPARE(action(window, "actionSave")->isEnabled(), answer != 0);
 
     QString asked;
     std::unique_ptr<ModalWatch> watch; // closes a question nobody expects
@@ -673,14 +480,14 @@ void TestMainWindow::close_asksBeforeDroppingChanges()
     QVERIFY(!watch || !watch->seen());
     QCOMPARE(asked, answer ? QStringLiteral("Сохранить изменения в файле close.brcf?") : QString());
     if (closer == "sub-window")
-        QTRY_COMPARE(subWindows(*window).isEmpty(), closed);
+        QTRY_COMPARE(subWindows(window).isEmpty(), closed);
     else if (closed)
         QTRY_VERIFY(window.isNull());
     else
-        QVERIFY(window->isVisible() && !subWindows(*window).isEmpty());
+        QVERIFY(window->isVisible() && !subWindows(window).isEmpty());
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll() != clean, saved);
-    if (window && !subWindows(*window).isEmpty() && !change.isEmpty()) {
+    if (window && !subWindows(window).isEmpty() && !change.isEmpty()) {
         // Let the cleanup close it.
         whenModal<QMessageBox>(
             [](QMessageBox *box) { box->button(QMessageBox::Discard)->click(); });
@@ -699,7 +506,10 @@ void TestMainWindow::cleanup()
 
 MainWindow *TestMainWindow::openOffline()
 {
-    whenModal<QDialog>([](QDialog *dialog) {
+    whenModal<QDialog>([this](QDialog *dialog) {
+        auto *types = dialog->findChild<QComboBox *>();
+        m_typeChoice = dialog->windowTitle() + ": " + QString::number(types->count()) + " "
+                       + types->currentText() + " = " + types->currentData().toString();
         dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
     });
     QTest::mouseClick(m_start->findChild<QPushButton *>("btnOffline"), Qt::LeftButton);
@@ -728,22 +538,28 @@ void TestMainWindow::offline_buildSaveCloseReopen()
     QVERIFY(window);
     QVERIFY(window->isMaximized());
     QVERIFY(!m_start->isVisible());
-    QCOMPARE(subWindows(*window).size(), 1);
-    QCOMPARE(subWindows(*window).first()->windowTitle(), QStringLiteral("ВИРАТ БРК-40 "));
+    QCOMPARE(m_typeChoice, QStringLiteral("Выберите тип модуля: 1 ВИРАТ7100.20 БРК = 1"));
+    QCOMPARE(subWindows(window).size(), 1);
+    QCOMPARE(subWindows(window).first()->windowTitle(), Title);
+    QCOMPARE(subWindows(window).first()->size(), QSize(800, 600));
     ModuleView *view = window->currentView();
-    QVERIFY(view);
+    QCOMPARE(view->module()->value("Тип модуля").toInt(), 1);
+    // No board yet: the register map has nothing to list.
+    BoxRecorder boxes;
+    QVERIFY(QMetaObject::invokeMethod(window, "onOpenMapRegisters"));
+    QCOMPARE(boxes.texts(), QStringList{"Ни один субмодуль не установлен"});
 
     // Boards through the menu commands and the slot dialog.
     QString greyed;
     chooseSlot(1, &greyed);
-    action(*window, "actionA1_2_2")->trigger();
+    action(window, "actionA1_2_2")->trigger();
     QCOMPARE(greyed, QString());
     chooseSlot(4, &greyed);
-    action(*window, "actionDO_6")->trigger();
+    action(window, "actionDO_6")->trigger();
     QCOMPARE(greyed, QStringLiteral("B"));
     greyed.clear();
     chooseSlot(0, &greyed);
-    action(*window, "actionTM2")->trigger();
+    action(window, "actionTM2")->trigger();
     QCOMPARE(greyed, QStringLiteral("BE"));
 
     // Edits through the rows' own editors.
@@ -766,8 +582,8 @@ void TestMainWindow::offline_buildSaveCloseReopen()
     // Save: no name yet, so the file dialog asks for one.
     const QString fileName = m_dir.filePath("unit.brcf");
     chooseFile(fileName);
-    action(*window, "actionSave")->trigger();
-    QCOMPARE(subWindows(*window).first()->windowTitle(), QStringLiteral("ВИРАТ БРК-40  unit.brcf"));
+    action(window, "actionSave")->trigger();
+    QCOMPARE(subWindows(window).first()->windowTitle(), QStringLiteral("ВИРАТ БРК-40  unit.brcf"));
     QVERIFY(!window->findChild<QAction *>("actionSave")->isEnabled());
 
     QFile file(fileName);
@@ -790,10 +606,10 @@ void TestMainWindow::offline_buildSaveCloseReopen()
     window = openOffline();
     QVERIFY(window);
     chooseFile(fileName);
-    action(*window, "actionOpen")->trigger();
-    QCOMPARE(subWindows(*window).size(), 2);
-    QCOMPARE(subWindows(*window).last()->windowTitle(), QStringLiteral("ВИРАТ БРК-40 unit.brcf"));
-    auto *loaded = qobject_cast<ModuleView *>(subWindows(*window).last()->widget());
+    action(window, "actionOpen")->trigger();
+    QCOMPARE(subWindows(window).size(), 2);
+    QCOMPARE(subWindows(window).last()->windowTitle(), QStringLiteral("ВИРАТ БРК-40 unit.brcf"));
+    auto *loaded = qobject_cast<ModuleView *>(subWindows(window).last()->widget());
     QVERIFY(loaded);
     QCOMPARE(loaded->fileName(), fileName);
     Module *module = loaded->module();
@@ -849,9 +665,9 @@ void TestMainWindow::offline_undoThroughEditMenu()
     Module *module = view->module();
     QString greyed;
     chooseSlot(0, &greyed);
-    action(*window, "actionTM2")->trigger();
+    action(window, "actionTM2")->trigger();
     chooseSlot(1, &greyed);
-    action(*window, "actionA1_2_2")->trigger();
+    action(window, "actionA1_2_2")->trigger();
     auto *limit
         = qobject_cast<QDoubleSpinBox *>(editorAt(view, Ai1 + QStringList{"Верхний предел"}));
     QVERIFY(limit);
@@ -860,9 +676,9 @@ void TestMainWindow::offline_undoThroughEditMenu()
 
     // The board goes with the menu command and comes back with Ctrl+Z, settings and all.
     view->findChild<TreePropertyBrowser *>()->setCurrentItem(itemAt(view, {Ai1.first()}));
-    action(*window, "actionDelSubmodule")->trigger();
+    action(window, "actionDelSubmodule")->trigger();
     QCOMPARE(module->submodules().size(), 1);
-    QAction *undo = action(*window, "actionUndo");
+    QAction *undo = action(window, "actionUndo");
     QCOMPARE(undo->text(), QStringLiteral("Отменить удаление субмодуля AIO (слот B)"));
     window->activateWindow(); // the slot dialogs had it
     QVERIFY(QTest::qWaitForWindowActive(window));
@@ -887,214 +703,12 @@ void TestMainWindow::offline_undoThroughEditMenu()
         QVERIFY2(titles.contains(QString::fromUtf8(title)), qPrintable(titles.join(", ")));
 
     // Never saved: all changes undone is the empty configuration.
-    QVERIFY(action(*window, "actionRevertAll")->isEnabled());
-    action(*window, "actionRevertAll")->trigger();
+    QVERIFY(action(window, "actionRevertAll")->isEnabled());
+    action(window, "actionRevertAll")->trigger();
     QVERIFY(module->submodules().isEmpty());
-    QVERIFY(!action(*window, "actionRevertAll")->isEnabled());
-    QVERIFY(!action(*window, "actionSave")->isEnabled());
+    QVERIFY(!action(window, "actionRevertAll")->isEnabled());
+    QVERIFY(!action(window, "actionSave")->isEnabled());
     window->close();
-}
-
-void TestMainWindow::online_startWindowOpensUnitAndTakesItBack_data()
-{
-    QTest::addColumn<int>("unitId");
-    QTest::addColumn<int>("lastId"); // 0: the Ethernet tab asks one identifier
-    QTest::newRow("the unit itself") << 1 << 0;
-    // Every silent identifier costs the client's time-out four times: 12 s here.
-    QTest::newRow("behind a gateway, identifier 7 of 1..10") << 7 << 10;
-}
-
-void TestMainWindow::online_startWindowOpensUnitAndTakesItBack()
-{
-    QFETCH(int, unitId);
-    QFETCH(int, lastId);
-    UnitSimFixture sim({UnitSimFixture::unit(unitId, {5, 4, 6, 7, 8, 1})});
-    QString error;
-    QVERIFY2(sim.start(&error), qPrintable(error));
-    m_start = std::make_unique<StartWindow>();
-    m_start->show();
-    m_start->findChild<QTabWidget *>("tabWidget")->setCurrentIndex(1);
-    m_start->findChild<QLineEdit *>("leIp")->setText(sim.host());
-    m_start->findChild<QLineEdit *>("lePort")->setText(QString::number(sim.port()));
-    if (lastId) {
-        QTest::mouseClick(m_start->findChild<QPushButton *>("btnHideUnitId"), Qt::LeftButton);
-        m_start->findChild<QSpinBox *>("leLastUnitId")->setValue(lastId);
-    }
-    QTest::mouseClick(m_start->findChild<QPushButton *>("btnConnect"), Qt::LeftButton);
-    auto *online = m_start->findChild<QPushButton *>("btnOnline");
-    QTRY_VERIFY_WITH_TIMEOUT(online->isEnabled(), 20000);
-    const QModbusClient *client = m_start->client();
-
-    sim.clearRequests();
-    QTest::mouseClick(online, Qt::LeftButton);
-    QTRY_VERIFY(shownMainWindow());
-    QPointer<MainWindow> window = shownMainWindow();
-    QVERIFY(window->isMaximized());
-    QVERIFY(!m_start->isVisible());
-    QCOMPARE(window->mode(), int(ModeOnline | ModeTcp));
-    // Its first show reads the unit over the start window's client.
-    QTRY_VERIFY_WITH_TIMEOUT(window->deviceModule() != nullptr, 10000);
-    QCOMPARE(window->deviceModule()->submodules().size(), 6);
-    QCOMPARE(subWindows(*window).first()->windowTitle(), Title + "127.0.0.1");
-    // Its traffic monitor holds the whole run: the start window's scan comes first.
-    const QAbstractItemModel *traffic = window->findChild<QTableView *>("trafficTable")->model();
-    QTRY_VERIFY(traffic->rowCount() > 0);
-    QCOMPARE(traffic->index(0, 3).data().toString() + ' ' + traffic->index(0, 4).data().toString(),
-             QStringLiteral("2000 23"));
-
-    // A write, and the keep-alive, go to the unit's identifier too.
-    auto *delay = qobject_cast<QSpinBox *>(
-        editorAt(window->currentView(), Link + QStringList{"Задержка ответа, мс"}));
-    QVERIFY(delay);
-    delay->setValue(5);
-    QTest::qWait(1100);
-    SeenBox written;
-    closeNextBox(&written);
-    action(*window, "actionWriteEditable")->trigger();
-    QTRY_VERIFY_WITH_TIMEOUT(written.seen, 10000);
-    QCOMPARE(written.text, QStringLiteral("Конфигурация успешно записана!"));
-    QCOMPARE(sim.reg(unitId, QModbusDataUnit::HoldingRegisters, 2007), 5);
-    int keepAlive = 0;
-    for (const SimRequestRecord &record : sim.requests()) {
-        if (record.result == SimRequestRecord::Event)
-            continue;
-        QCOMPARE(record.slave, unitId);
-        keepAlive += record.function == 3 && record.address == 2000 && record.count == 1;
-    }
-    QVERIFY(keepAlive >= 1);
-
-    QTRY_VERIFY(m_start->isVisible());
-    QVERIFY(m_start->client() != client);
-    QCOMPARE(m_start->client()->state(), QModbusDevice::UnconnectedState);
-    QTRY_VERIFY(window.isNull());
-}
-
-void TestMainWindow::online_openWithoutReadModuleWarns()
-{
-    // No client: nothing is read, so there is nothing to check a file against.
-    MainWindow window(ModeOnline | ModeTcp, ModuleTables(), nullptr);
-    window.show();
-    const QString fileName = m_dir.filePath("any.brcf");
-    QFile file(fileName);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(R"({"module": {"DEV_TYPE": "1"}, "submodules": []})");
-    file.close();
-
-    SeenBox box;
-    chooseFile(fileName, &box);
-    action(window, "actionOpen")->trigger();
-    QTRY_VERIFY(box.seen);
-    QCOMPARE(box.title, Warning);
-    QCOMPARE(
-        box.text,
-        QStringLiteral("Не возможно сверить конфигурацию, создайте модуль и повторите загрузку"));
-    QVERIFY(subWindows(window).isEmpty());
-}
-
-void TestMainWindow::online_readsUnitAndChecksFiles_data()
-{
-    QTest::addColumn<QByteArray>("content"); // empty: the file saved from the unit's view
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("boards"); // under the warning, slot by slot
-    QTest::addColumn<bool>("shown");
-
-    QTest::newRow("saved from this unit") << QByteArray() << "Конфигурация успешно загружена"
-                                          << "" << true;
-    QTest::newRow("not a configuration")
-        << QByteArray("[1, 2]") << "Файл %1 не является файлом конфигурации модуля"
-        << "" << false;
-    QTest::newRow("other module type")
-        << QByteArray(R"({"module": {"DEV_TYPE": "2"}, "submodules": [
-                          {"TYPE_SUBMODULE": "5", "POSITION_SUBMODULE": "0"},
-                          {"TYPE_SUBMODULE": "4", "POSITION_SUBMODULE": "1"},
-                          {"TYPE_SUBMODULE": "6", "POSITION_SUBMODULE": "2"},
-                          {"TYPE_SUBMODULE": "7", "POSITION_SUBMODULE": "3"},
-                          {"TYPE_SUBMODULE": "8", "POSITION_SUBMODULE": "4"},
-                          {"TYPE_SUBMODULE": "1", "POSITION_SUBMODULE": "5"}]})")
-        << "Не верная конфигурация загружаемого модуля. Ошибка: разные типы модулей"
-        << "" << false;
-    QTest::newRow("fewer boards")
-        << QByteArray(R"({"module": {"DEV_TYPE": "1"},
-                          "submodules": [{"TYPE_SUBMODULE": "5", "POSITION_SUBMODULE": "0"},
-                                         {"TYPE_SUBMODULE": "4", "POSITION_SUBMODULE": "2"}]})")
-        << "Не верная конфигурация загружаемого модуля. Ошибка: разное кол-во субмодулей"
-        << "Слот B: в модуле Субмодуль AI, в файле пусто\n"
-           "Слот C: в модуле Субмодуль DI, в файле Субмодуль AI\n"
-           "Слот D: в модуле Субмодуль TMP, в файле пусто\n"
-           "Слот E: в модуле Субмодуль DO6, в файле пусто\n"
-           "Слот F: в модуле Субмодуль DO4, в файле пусто"
-        << false;
-    // The unit holds AIO AI DI TMP DO6 DO4; here the first board is an AI.
-    QTest::newRow("other first board")
-        << QByteArray(R"({"module": {"DEV_TYPE": "1"}, "submodules": [
-                          {"TYPE_SUBMODULE": "4", "POSITION_SUBMODULE": "0"},
-                          {"TYPE_SUBMODULE": "4", "POSITION_SUBMODULE": "1"},
-                          {"TYPE_SUBMODULE": "6", "POSITION_SUBMODULE": "2"},
-                          {"TYPE_SUBMODULE": "7", "POSITION_SUBMODULE": "3"},
-                          {"TYPE_SUBMODULE": "8", "POSITION_SUBMODULE": "4"},
-                          {"TYPE_SUBMODULE": "1", "POSITION_SUBMODULE": "5"}]})")
-        << "Не верная конфигурация загружаемого модуля. Ошибка: разные типы субмодулей"
-        << "Слот A: в модуле Субмодуль AIO, в файле Субмодуль AI" << false;
-}
-
-void TestMainWindow::online_readsUnitAndChecksFiles()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(QString, text);
-    QFETCH(QString, boards);
-    QFETCH(bool, shown);
-
-    UnitSimFixture sim;
-    QString error;
-    QVERIFY2(sim.start(&error), qPrintable(error));
-    QModbusTcpClient client;
-    client.setConnectionParameter(QModbusDevice::NetworkAddressParameter, sim.host());
-    client.setConnectionParameter(QModbusDevice::NetworkPortParameter, sim.port());
-    client.setTimeout(500);
-    QVERIFY(client.connectDevice());
-    QTRY_COMPARE(client.state(), QModbusDevice::ConnectedState);
-
-    auto window = std::make_unique<MainWindow>(ModeOnline | ModeTcp, unitTables(sim), &client);
-    window->show();
-    QTRY_VERIFY_WITH_TIMEOUT(window->deviceModule() != nullptr, 10000);
-    QCOMPARE(subWindows(*window).size(), 1);
-    QCOMPARE(subWindows(*window).first()->windowTitle(), Title + "127.0.0.1");
-    ModuleView *unitView = window->currentView();
-    QCOMPARE(unitView->module(), window->deviceModule());
-    QCOMPARE(window->deviceModule()->submodules().size(), 6);
-
-    const QString fileName = m_dir.filePath(QStringLiteral("online.brcf"));
-    QFile::remove(fileName);
-    if (content.isEmpty()) {
-        // Saved from the unit's own view: online the title stays.
-        chooseFile(fileName);
-        action(*window, "actionSaveAs")->trigger();
-        QCOMPARE(subWindows(*window).first()->windowTitle(), Title + "127.0.0.1");
-    } else {
-        QFile file(fileName);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
-    QVERIFY(QFile::exists(fileName));
-
-    SeenBox box;
-    chooseFile(fileName, &box);
-    action(*window, "actionOpen")->trigger();
-    QTRY_VERIFY(box.seen);
-    QCOMPARE(box.title, Warning);
-    QCOMPARE(box.text, text.replace("%1", QDir::toNativeSeparators(fileName)));
-    QCOMPARE(box.informative, boards);
-    QCOMPARE(box.icon, shown ? QMessageBox::Information : QMessageBox::Warning);
-    QCOMPARE(subWindows(*window).size(), shown ? 2 : 1);
-    // A rejected file leaves no view and no module behind.
-    QCOMPARE(window->findChildren<ModuleView *>().size(), shown ? 2 : 1);
-    if (shown)
-        QCOMPARE(subWindows(*window).last()->windowTitle(), Title + "online.brcf");
-
-    // Closing deletes the views before the module they may point into.
-    QPointer<ModuleView> first = unitView;
-    window.reset();
-    QVERIFY(first.isNull());
 }
 
 void TestMainWindow::fileFromCommandLine_recentFilesAndLayoutSurviveRestart()
@@ -1121,7 +735,7 @@ void TestMainWindow::fileFromCommandLine_recentFilesAndLayoutSurviveRestart()
     QVERIFY(m_start->openFile(files.at(0)));
     MainWindow *window = shownMainWindow();
     QVERIFY(window && window->isMaximized() && !m_start->isVisible());
-    QCOMPARE(subWindows(*window).first()->windowTitle(), Title + "f0.brcf");
+    QCOMPARE(subWindows(window).first()->windowTitle(), Title + "f0.brcf");
     for (int i = 1; i < 9; ++i)
         QVERIFY(window->openFile(files.at(i)));
     auto *recent = window->findChild<QMenu *>(QStringLiteral("menuRecent"));
@@ -1142,10 +756,10 @@ void TestMainWindow::fileFromCommandLine_recentFilesAndLayoutSurviveRestart()
     QVERIFY(window->statusBar()->currentMessage().contains("f5.brcf"));
     QCOMPARE(recentNames(), QStringLiteral("f8.brcf f7.brcf f6.brcf f4.brcf f3.brcf f2.brcf "
                                            "f1.brcf"));
-    const int views = subWindows(*window).size();
+    const int views = subWindows(window).size();
     recent->actions().last()->trigger();
-    QCOMPARE(subWindows(*window).size(), views + 1);
-    QCOMPARE(subWindows(*window).last()->windowTitle(), Title + "f1.brcf");
+    QCOMPARE(subWindows(window).size(), views + 1);
+    QCOMPARE(subWindows(window).last()->windowTitle(), Title + "f1.brcf");
 
     // The file dialogs start in the folder used last.
     QString dialogFolder;
@@ -1153,11 +767,11 @@ void TestMainWindow::fileFromCommandLine_recentFilesAndLayoutSurviveRestart()
         dialogFolder = dialog->directory().absolutePath();
         dialog->reject();
     });
-    action(*window, "actionOpen")->trigger();
+    action(window, "actionOpen")->trigger();
     QCOMPARE(dialogFolder, QFileInfo(folder.path()).absoluteFilePath());
 
     // Layout: a smaller window with the output pane shown; the write check on.
-    QAction *verify = action(*window, "actionVerifyWrite");
+    QAction *verify = action(window, "actionVerifyWrite");
     QVERIFY(!verify->isChecked());
     verify->trigger();
     window->showNormal();
@@ -1171,7 +785,7 @@ void TestMainWindow::fileFromCommandLine_recentFilesAndLayoutSurviveRestart()
     QVERIFY(window && !window->isMaximized());
     QCOMPARE(window->size(), QSize(900, 600));
     QVERIFY(window->findChild<QDockWidget *>(QStringLiteral("dockWidget_2"))->isVisible());
-    QVERIFY(action(*window, "actionVerifyWrite")->isChecked());
+    QVERIFY(action(window, "actionVerifyWrite")->isChecked());
     emit window->findChild<QMenu *>(QStringLiteral("menuRecent"))->aboutToShow();
     QCOMPARE(window->findChild<QMenu *>(QStringLiteral("menuRecent"))->actions().first()->text(),
              QDir::toNativeSeparators(files.at(2)));
