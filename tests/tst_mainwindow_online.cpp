@@ -9,6 +9,7 @@
 #include "modbuscall.h"
 #include "modeflags.h"
 #include "positionsubmoduledialog.h"
+#include "processrun.h"
 #include "ptypair.h"
 #include "registermapexport.h"
 #include "rigestersmapwindow.h"
@@ -33,7 +34,6 @@
 #include <QModbusRtuSerialMaster>
 #include <QModbusTcpClient>
 #include <QPrinter>
-#include <QProcess>
 #include <QPushButton>
 #include <QSerialPort>
 #include <QStatusBar>
@@ -57,34 +57,21 @@ const QString Warning = QStringLiteral("Внимание");
 enum Transport { Tcp, Rtu };
 
 // Tree paths in the default unit: AIO AI DI TMP DO6 DO4 in slots A..F.
-const QStringList AioIn1 = {"Субмодуль AIO (Слот A)", "Аналоговый вход 1 "};
-const QStringList AioOut2 = {"Субмодуль AIO (Слот A)", "Аналоговый выход 2 "};
 const QStringList AiIn2 = {"Субмодуль AI (Слот B)", "Аналоговый вход 2 "}; // g = 3
 const QStringList Link = {"Параметры модуля", "Параметры связи"};
 const QStringList LowerLimit3 = AiIn2 + QStringList{"Нижний предел"};
 const QStringList Address = Link + QStringList{"Адрес MODBUS"};
 
-// The channel blocks of the default unit (8 AI, 2 AO, 4 DI, 10 DO) as the
-// unit must see them: function, start, count, in this order. A full write
-// sends the same blocks in the same order, then the module block.
 // AIO and AI in A and B: the AI rows above, read and written in fewer blocks.
 const SimUnitConfig AioAi = UnitSimFixture::unit(1, {5, 4, 0, 0, 0, 0});
 
+// The channel blocks of the default unit (8 AI, 2 AO, 4 DI, 10 DO) as the
+// unit must see them: function, start, count, in this order.
 const QStringList DefaultReads = {"3 300 1",  "3 400 16",  "3 800 32",  "3 1200 8", "3 600 4",
                                   "3 1000 8", "1 1000 10", "3 1300 10", "3 1400 2", "3 1600 4"};
 
 // "<function> <address> <count>" for reads, "<function> <address> <hex value>"
-// for writes; unit events left out, refused and dropped requests marked.
-QVector<SimRequestRecord> requestsOnly(const QVector<SimRequestRecord> &records)
-{
-    QVector<SimRequestRecord> result;
-    for (const SimRequestRecord &record : records) {
-        if (record.function != 0 && record.result != SimRequestRecord::NoUnit)
-            result << record;
-    }
-    return result;
-}
-
+// for writes, refused and dropped requests marked.
 QStringList describe(const QVector<SimRequestRecord> &records)
 {
     QStringList lines;
@@ -126,15 +113,6 @@ QStringList rowCells(const QAbstractItemModel *model, int row)
     return cells;
 }
 
-QString run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    return process.waitForFinished(10000) && process.exitCode() == 0
-               ? QString::fromUtf8(process.readAllStandardOutput())
-               : QString();
-}
-
 } // namespace
 
 class TestMainWindowOnline : public QObject
@@ -163,9 +141,15 @@ private:
     bool startUnit(Transport transport, const SimUnitConfig &unit = SimUnitConfig());
     // Opens the online window and waits for its first view.
     bool openWindow(int extraMode = 0);
+    // The requests the unit got, unit events left out.
     QVector<SimRequestRecord> records(int first = 0) const
     {
-        return requestsOnly(m_sim->requests()).mid(first);
+        QVector<SimRequestRecord> result;
+        for (const SimRequestRecord &record : m_sim->requests()) {
+            if (record.function != 0 && record.result != SimRequestRecord::NoUnit)
+                result << record;
+        }
+        return result.mid(first);
     }
     QStringList requestsSince(int first) const { return describe(records(first)); }
     int requestCount() const { return records().size(); }
@@ -314,26 +298,18 @@ void TestMainWindowOnline::read_showsValuesTrafficAndLink()
         QModbusDataUnit::RegisterType type;
         int address;
         quint16 word;
-        QStringList path;
+        QString path; // below the board
         double shown;
     } values[] = {
-        {Holding, 813, 0xC128, LowerLimit3, -10.5},
+        {Holding, 813, 0xC128, "AI (Слот B)/Аналоговый вход 2 /Нижний предел", -10.5},
         // Temperature signal types start at code 4: code 9 is the sixth entry.
-        {Holding,
-         1206,
-         9,
-         {"Субмодуль TMP (Слот D)", "Вход термосопротивлений 1 ", "Тип сигнала"},
-         5},
+        {Holding, 1206, 9, "TMP (Слот D)/Вход термосопротивлений 1 /Тип сигнала", 5},
         // Multiplier in bits 6..7 of the channel's first flag word.
-        {Holding, 400, 0x0080, AioIn1 + QStringList{"Множитель"}, 2},
-        {Holding, 300, 0x0004, {"Субмодуль DI (Слот C)", "Дискретный вход 3 ", "Антидребезг"}, 1},
+        {Holding, 400, 0x0080, "AIO (Слот A)/Аналоговый вход 1 /Множитель", 2},
+        {Holding, 300, 0x0004, "DI (Слот C)/Дискретный вход 3 /Антидребезг", 1},
         // Both blocks at 1000: the coils and the analog-output limits.
-        {Coils,
-         1007,
-         1,
-         {"Субмодуль DO4 (Слот F)", "Дискретный выход 2 ", "Блокировочное значение"},
-         1},
-        {Holding, 1007, 0x4148, AioOut2 + QStringList{"Верхний предел"}, 12.5},
+        {Coils, 1007, 1, "DO4 (Слот F)/Дискретный выход 2 /Блокировочное значение", 1},
+        {Holding, 1007, 0x4148, "AIO (Слот A)/Аналоговый выход 2 /Верхний предел", 12.5},
     };
     for (const auto &value : values)
         QVERIFY(m_sim->setReg(Slave, value.type, value.address, value.word));
@@ -356,9 +332,9 @@ void TestMainWindowOnline::read_showsValuesTrafficAndLink()
     ModuleView *view = m_window->currentView();
     QCOMPARE(view->module(), m_window->deviceModule());
     for (const auto &value : values) {
-        const QVariant shown = treeValue(view, value.path);
+        const QVariant shown = treeValue(view, ("Субмодуль " + value.path).split('/'));
         QVERIFY2(shown.isValid() && qAbs(shown.toDouble() - value.shown) < 1e-6,
-                 qPrintable(value.path.join(" / ") + ": " + shown.toString()));
+                 qPrintable(value.path + ": " + shown.toString()));
     }
     QVERIFY(!m_window->findChild<QProgressBar *>()->isVisible());
     for (const char *name : {"actionRead", "actionWrite", "actionWriteEditable",
@@ -458,15 +434,16 @@ void TestMainWindowOnline::read_showsValuesTrafficAndLink()
     const QByteArray written = mapCsv.readAll();
     QVERIFY(written.startsWith("\xEF\xBB\xBF"));
     QCOMPARE(QString::fromUtf8(written).split("\r\n"), expected.split("\r\n"));
-    const QString info = run("pdfinfo", {pdfName});
+    const QString info = ProcessRun::run("pdfinfo", {pdfName}).out;
     QVERIFY2(!info.isEmpty(), "pdfinfo (poppler-utils) is needed: scripts/setup");
     QVERIFY2(info.contains(QRegularExpression("\\nPages:\\s+2\\n")), qPrintable(info));
-    const QString first = run("pdftotext", {"-layout", "-f", "1", "-l", "1", pdfName, "-"});
+    const QString first
+        = ProcessRun::run("pdftotext", {"-layout", "-f", "1", "-l", "1", pdfName, "-"}).out;
     for (const char *text : {"Карта регистров ВИРАТ7100.20 БРК", "Дискретные входы", "Регистр ПЛК",
                              "10001", "Аналоговые выходы", "40003", "мА"})
         QVERIFY2(first.contains(text), qPrintable(text + QStringLiteral(" not on page 1")));
     // Every row is printed: its PLC address is on one of the pages.
-    const QString all = run("pdftotext", {"-layout", pdfName, "-"});
+    const QString all = ProcessRun::run("pdftotext", {"-layout", pdfName, "-"}).out;
     for (const QString &line : expected.split("\r\n").mid(1, 28)) {
         const QString plc = line.split(';').value(7);
         QVERIFY2(all.contains(QRegularExpression("\\b" + plc + "\\b")), qPrintable(plc));
@@ -794,7 +771,19 @@ void TestMainWindowOnline::files_checkedAgainstTheUnit()
     };
     // A rejected file leaves no view and no module behind: warned about,
     // with the boards that differ slot by slot.
-    const QString board = R"({"TYPE_SUBMODULE": "%1", "POSITION_SUBMODULE": "%2"})";
+    auto config = [](int type, const QVector<int> &slotCodes) {
+        QStringList boards;
+        for (int slot = 0; slot < slotCodes.size(); ++slot) {
+            if (slotCodes.at(slot))
+                boards << QString(R"({"TYPE_SUBMODULE": "%1", "POSITION_SUBMODULE": "%2"})")
+                              .arg(slotCodes.at(slot))
+                              .arg(slot);
+        }
+        return QString(R"({"module": {"DEV_TYPE": "%1"}, "submodules": [%2]})")
+            .arg(type)
+            .arg(boards.join(", "));
+    };
+    const QString wrong = "Не верная конфигурация загружаемого модуля. Ошибка: ";
     const struct
     {
         QString content;
@@ -802,23 +791,15 @@ void TestMainWindowOnline::files_checkedAgainstTheUnit()
         QString boards;
     } rejected[] = {
         {"[1, 2]", "Файл %1 не является файлом конфигурации модуля", ""},
-        {R"({"module": {"DEV_TYPE": "2"}, "submodules": [)" + board.arg(5).arg(0) + ", "
-             + board.arg(4).arg(1) + ", " + board.arg(6).arg(2) + ", " + board.arg(7).arg(3) + ", "
-             + board.arg(8).arg(4) + ", " + board.arg(1).arg(5) + "]}",
-         "Не верная конфигурация загружаемого модуля. Ошибка: разные типы модулей", ""},
-        {R"({"module": {"DEV_TYPE": "1"}, "submodules": [)" + board.arg(5).arg(0) + ", "
-             + board.arg(4).arg(2) + "]}",
-         "Не верная конфигурация загружаемого модуля. Ошибка: разное кол-во субмодулей",
+        {config(2, {5, 4, 6, 7, 8, 1}), wrong + "разные типы модулей", ""},
+        {config(1, {5, 0, 4}), wrong + "разное кол-во субмодулей",
          "Слот B: в модуле Субмодуль AI, в файле пусто\n"
          "Слот C: в модуле Субмодуль DI, в файле Субмодуль AI\n"
          "Слот D: в модуле Субмодуль TMP, в файле пусто\n"
          "Слот E: в модуле Субмодуль DO6, в файле пусто\n"
          "Слот F: в модуле Субмодуль DO4, в файле пусто"},
         // The unit holds AIO AI DI TMP DO6 DO4; here the first board is an AI.
-        {R"({"module": {"DEV_TYPE": "1"}, "submodules": [)" + board.arg(4).arg(0) + ", "
-             + board.arg(4).arg(1) + ", " + board.arg(6).arg(2) + ", " + board.arg(7).arg(3) + ", "
-             + board.arg(8).arg(4) + ", " + board.arg(1).arg(5) + "]}",
-         "Не верная конфигурация загружаемого модуля. Ошибка: разные типы субмодулей",
+        {config(1, {4, 4, 6, 7, 8, 1}), wrong + "разные типы субмодулей",
          "Слот A: в модуле Субмодуль AIO, в файле Субмодуль AI"},
     };
     for (const auto &file : rejected) {
@@ -855,18 +836,15 @@ void TestMainWindowOnline::files_checkedAgainstTheUnit()
     module.insert("WDT", "2.5");
     root.insert("module", module);
     QJsonArray boards = root.value("submodules").toArray();
+    // The unit's boards come by slot, A..F.
     const auto edit = [&boards](int slot, int channel, const char *key, const char *value) {
-        for (int s = 0; s < boards.size(); ++s) {
-            QJsonObject board = boards.at(s).toObject();
-            if (board.value("POSITION_SUBMODULE").toString() != QString::number(slot))
-                continue;
-            QJsonArray channels = board.value("channels").toArray();
-            QJsonObject object = channels.at(channel).toObject();
-            object.insert(key, value);
-            channels.replace(channel, object);
-            board.insert("channels", channels);
-            boards.replace(s, board);
-        }
+        QJsonObject board = boards.at(slot).toObject();
+        QJsonArray channels = board.value("channels").toArray();
+        QJsonObject object = channels.at(channel).toObject();
+        object.insert(key, value);
+        channels.replace(channel, object);
+        board.insert("channels", channels);
+        boards.replace(slot, board);
     };
     edit(0, 1, "SIGNAL_TYPE", "2");
     edit(1, 1, "LOWER_LIMIT", "12.3");
