@@ -59,7 +59,7 @@ private:
     bool m_seen = false;
 };
 
-// Every parameter of the tree with its value, board by board in slot order.
+// Every parameter of the tree with its value, sorted.
 QStringList dumpTree(const Device *device)
 {
     QStringList lines;
@@ -69,6 +69,7 @@ QStringList dumpTree(const Device *device)
         if (const auto *childDevice = qobject_cast<const Device *>(child))
             lines += dumpTree(childDevice);
     }
+    lines.sort();
     return lines;
 }
 
@@ -170,7 +171,6 @@ private slots:
     void close_asksBeforeDroppingChanges_data();
     void close_asksBeforeDroppingChanges();
     void offline_buildSaveCloseReopen();
-    void offline_undoThroughEditMenu();
     void fileFromCommandLine_recentFilesAndLayoutSurviveRestart();
     void qtTexts_inRussian();
 
@@ -265,6 +265,15 @@ void TestMainWindow::save_failedKeepsMarksThenSavedUnderName()
     QTest::keyClick(edit, Qt::Key_Return);
     QVERIFY(view->module()->isChanged());
     QCOMPARE(browser->backgroundColor(itemAt(view, ip)), QColor(Qt::cyan));
+    // Never saved: all changes undone is the new configuration.
+    QVERIFY(action(&window, "actionRevertAll")->isEnabled());
+    action(&window, "actionRevertAll")->trigger();
+    QCOMPARE(treeValue(view, ip).toString(), QStringLiteral("0.0.0.0"));
+    QVERIFY(!action(&window, "actionRevertAll")->isEnabled());
+    QVERIFY(!action(&window, "actionSave")->isEnabled());
+    edit = qobject_cast<QLineEdit *>(editorAt(view, ip));
+    edit->setText("10.0.3.7");
+    QTest::keyClick(edit, Qt::Key_Return);
 
     // The folder of the file went away since it was last saved.
     const QString gone = m_dir.filePath("gone/config.brcf");
@@ -459,16 +468,18 @@ void TestMainWindow::close_asksBeforeDroppingChanges()
         QVERIFY(window->isVisible() && !subWindows(window).isEmpty());
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll() != clean, saved);
-    if (window && !subWindows(window).isEmpty() && !change.isEmpty()) {
-        // Let the cleanup close it.
-        whenModal<QMessageBox>(
-            [](QMessageBox *box) { box->button(QMessageBox::Discard)->click(); });
-        window->close();
-    }
 }
 
 void TestMainWindow::cleanup()
 {
+    // A test that failed half-way may leave changes behind: they go unsaved.
+    QTimer discard;
+    QObject::connect(&discard, &QTimer::timeout, [] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (box && box->button(QMessageBox::Discard))
+            box->button(QMessageBox::Discard)->click();
+    });
+    discard.start(10);
     if (MainWindow *window = shownMainWindow())
         window->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -534,6 +545,37 @@ void TestMainWindow::offline_buildSaveCloseReopen()
         = qobject_cast<QDoubleSpinBox *>(editorAt(view, Ai1 + QStringList{"Верхний предел"}));
     QVERIFY(limit);
     limit->setValue(50.5);
+
+    // A board goes with the menu command and comes back with Ctrl+Z, settings
+    // and all; the edit before it goes with the next Ctrl+Z, and comes back.
+    Module *module = view->module();
+    const QStringList built = dumpTree(module);
+    view->findChild<TreePropertyBrowser *>()->setCurrentItem(itemAt(view, {Tmp2.first()}));
+    action(window, "actionDelSubmodule")->trigger();
+    QCOMPARE(module->submodules().size(), 2);
+    QAction *undo = action(window, "actionUndo");
+    QCOMPARE(undo->text(), QStringLiteral("Отменить удаление субмодуля TMP (слот A)"));
+    window->activateWindow(); // the slot dialogs had it
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(dumpTree(module), built);
+    QCOMPARE(undo->text(),
+             QStringLiteral("Отменить изменение «Верхний предел» (Аналоговый вход 1)"));
+    const QStringList upper = Ai1 + QStringList{"Верхний предел"};
+    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(treeValue(view, upper).toDouble(), 100.0);
+    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(treeValue(view, upper).toDouble(), 50.5);
+    // The tool bars are offered by their titles in the window's context menu.
+    {
+        const std::unique_ptr<QMenu> popup(window->createPopupMenu());
+        QStringList titles;
+        for (const QAction *entry : popup->actions())
+            titles << entry->text();
+        for (const char *title : {"Файл", "Модуль", "Субмодули"})
+            QVERIFY2(titles.contains(QString::fromUtf8(title)), qPrintable(titles.join(", ")));
+    }
+
     auto *ip = qobject_cast<QLineEdit *>(editorAt(view, Link + QStringList{"IP-адрес"}));
     QVERIFY(ip);
     ip->setText("10.0.3.7");
@@ -582,7 +624,7 @@ void TestMainWindow::offline_buildSaveCloseReopen()
     auto *loaded = qobject_cast<ModuleView *>(subWindows(window).last()->widget());
     QVERIFY(loaded);
     QCOMPARE(loaded->fileName(), fileName);
-    Module *module = loaded->module();
+    module = loaded->module();
     QCOMPARE(module->value("IP-адрес").toString(), QStringLiteral("10.0.3.7"));
     QCOMPARE(module->value("Скорость, бит/с").toInt(), 5);
     QCOMPARE(module->value("Настройка последовательного порта RS-485").toInt(), 5);
@@ -608,62 +650,6 @@ void TestMainWindow::offline_buildSaveCloseReopen()
     QCOMPARE(itemAt(loaded, Tmp2 + QStringList{"Тип сигнала"})->property()->value().toInt(), 5);
     QCOMPARE(itemAt(loaded, Ai1 + QStringList{"Верхний предел"})->property()->value().toDouble(),
              50.5);
-}
-
-void TestMainWindow::offline_undoThroughEditMenu()
-{
-    m_start = std::make_unique<StartWindow>();
-    m_start->show();
-    MainWindow *window = openOffline();
-    QVERIFY(window);
-    ModuleView *view = window->currentView();
-    Module *module = view->module();
-    QString greyed;
-    chooseSlot(0, &greyed);
-    action(window, "actionTM2")->trigger();
-    chooseSlot(1, &greyed);
-    action(window, "actionA1_2_2")->trigger();
-    auto *limit
-        = qobject_cast<QDoubleSpinBox *>(editorAt(view, Ai1 + QStringList{"Верхний предел"}));
-    QVERIFY(limit);
-    limit->setValue(50.5);
-    const QStringList built = dumpTree(module);
-
-    // The board goes with the menu command and comes back with Ctrl+Z, settings and all.
-    view->findChild<TreePropertyBrowser *>()->setCurrentItem(itemAt(view, {Ai1.first()}));
-    action(window, "actionDelSubmodule")->trigger();
-    QCOMPARE(module->submodules().size(), 1);
-    QAction *undo = action(window, "actionUndo");
-    QCOMPARE(undo->text(), QStringLiteral("Отменить удаление субмодуля AIO (слот B)"));
-    window->activateWindow(); // the slot dialogs had it
-    QVERIFY(QTest::qWaitForWindowActive(window));
-    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
-    QCOMPARE(dumpTree(module), built);
-    QVERIFY(itemAt(view, Ai1 + QStringList{"Верхний предел"}));
-    QCOMPARE(undo->text(),
-             QStringLiteral("Отменить изменение «Верхний предел» (Аналоговый вход 1)"));
-    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
-    QCOMPARE(itemAt(view, Ai1 + QStringList{"Верхний предел"})->property()->value().toDouble(),
-             100.0);
-    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
-    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
-    QCOMPARE(module->submodules().size(), 1);
-
-    // The tool bars are offered by their titles in the window's context menu.
-    const std::unique_ptr<QMenu> popup(window->createPopupMenu());
-    QStringList titles;
-    for (const QAction *entry : popup->actions())
-        titles << entry->text();
-    for (const char *title : {"Файл", "Модуль", "Субмодули"})
-        QVERIFY2(titles.contains(QString::fromUtf8(title)), qPrintable(titles.join(", ")));
-
-    // Never saved: all changes undone is the empty configuration.
-    QVERIFY(action(window, "actionRevertAll")->isEnabled());
-    action(window, "actionRevertAll")->trigger();
-    QVERIFY(module->submodules().isEmpty());
-    QVERIFY(!action(window, "actionRevertAll")->isEnabled());
-    QVERIFY(!action(window, "actionSave")->isEnabled());
-    window->close();
 }
 
 void TestMainWindow::fileFromCommandLine_recentFilesAndLayoutSurviveRestart()
