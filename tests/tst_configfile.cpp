@@ -19,9 +19,14 @@ using Boards = QVector<QVector<int>>; // type, slot, ordinal (-1 for none)
 namespace {
 
 // A unit with AI, AIO, DI, DO6, TMP and ENI2 boards in slots A to F and a
-// distinct setting in every channel word.
-ModuleTables unitImage()
+// distinct setting in every channel word, or (blank) every channel word zero.
+ModuleTables unitImage(bool blank = false)
 {
+    const auto set = [blank](Words words) {
+        if (blank)
+            words.fill(0);
+        return words;
+    };
     ModuleTables image;
     image.setModuleTable({1,      0,      21,     0,      15, 17, 0x00C6, 5, 0, 0, 0x0A14, 0x1E28,
                           0xFFFF, 0xFF00, 0x0A14, 0x1E01, 0,  4,  5,      6, 8, 7, 9});
@@ -31,16 +36,16 @@ ModuleTables unitImage()
         limits << 0x1234 << quint16(0x4000 + g) << 0x0000 << quint16(0xC100 + g);
         flags << quint16(((g % 4) << 6) | ((g % 3) << 4)) << 0;
     }
-    image.setTypesValueAITable(types);
-    image.setLimitsAITable(limits);
-    image.setFlagsAITable(flags);
-    image.setTypesValueAOTable({1, 2});
-    image.setLimitsAOTable({0, 0x3F80, 0, 0x4148, 0, 0xC128, 0, 0x42C8});
-    image.setFlagsAOTable({0x0050, 0, 0x0020, 0});
-    image.setBlockValuesAOTable({0x0000, 0x4148, 0x0000, 0x40E8});
-    image.setAntibounceDITable({0x0008});
-    image.setPwmDOTable({0, 10, 20, 30, 40, 100});
-    image.setBlockValuesDOTable({1, 0, 1, 0, 0, 1});
+    image.setTypesValueAITable(set(types));
+    image.setLimitsAITable(set(limits));
+    image.setFlagsAITable(set(flags));
+    image.setTypesValueAOTable(set({1, 2}));
+    image.setLimitsAOTable(set({0, 0x3F80, 0, 0x4148, 0, 0xC128, 0, 0x42C8}));
+    image.setFlagsAOTable(set({0x0050, 0, 0x0020, 0}));
+    image.setBlockValuesAOTable(set({0x0000, 0x4148, 0x0000, 0x40E8}));
+    image.setAntibounceDITable(set({0x0008}));
+    image.setPwmDOTable(set({0, 10, 20, 30, 40, 100}));
+    image.setBlockValuesDOTable(set({1, 0, 1, 0, 0, 1}));
     return image;
 }
 
@@ -50,28 +55,6 @@ QVector<Words> channelTables(const ModuleTables &t)
             t.typesValueAOTable(),  t.limitsAOTable(),     t.flagsAOTable(),
             t.blockValuesAOTable(), t.antibounceDITable(), t.pwmDOTable(),
             t.blockValuesDOTable()};
-}
-
-// The same unit with every channel table zeroed.
-ModuleTables blankImage(const ModuleTables &unit)
-{
-    const QVector<Words> sizes = channelTables(unit);
-    const auto zeros = [&sizes](int i) {
-        return Words(sizes.at(i).size(), 0);
-    };
-    ModuleTables image;
-    image.setModuleTable(unit.moduleTable());
-    image.setTypesValueAITable(zeros(0));
-    image.setLimitsAITable(zeros(1));
-    image.setFlagsAITable(zeros(2));
-    image.setTypesValueAOTable(zeros(3));
-    image.setLimitsAOTable(zeros(4));
-    image.setFlagsAOTable(zeros(5));
-    image.setBlockValuesAOTable(zeros(6));
-    image.setAntibounceDITable(zeros(7));
-    image.setPwmDOTable(zeros(8));
-    image.setBlockValuesDOTable(zeros(9));
-    return image;
 }
 
 bool writeFile(const QString &path, const QByteArray &data)
@@ -145,17 +128,8 @@ void TestConfigFile::roundTripThroughFileKeepsEveryRegister()
     QVERIFY(!loaded.isChanged());
 
     QCOMPARE(loaded.submodules().size(), 6);
-    for (int i = 0; i < 6; ++i) {
-        Submodule *before = read.submodules().at(i);
-        Submodule *after = loaded.submodules().at(i);
-        QCOMPARE(after->value("Слот субмодуля"), QVariant(i));
-        for (int c = 0; c < before->channels().size(); ++c) {
-            QCOMPARE(after->channels().at(c)->value("Глобальный номер канала").toInt(),
-                     before->channels().at(c)->value("Глобальный номер канала").toInt());
-        }
-    }
-
-    const ModuleTables written = loaded.toTables(blankImage(unit));
+    // Every channel word written back where it was read: numbers and slots kept.
+    const ModuleTables written = loaded.toTables(unitImage(true));
     QCOMPARE(written.moduleTable(), unit.moduleTable());
     QCOMPARE(channelTables(written), channelTables(unit));
 }

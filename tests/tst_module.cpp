@@ -57,7 +57,6 @@ private slots:
     void outOfRangeValueKeepsWord();
     void newModuleWritesConsistentPortWord();
     void shortModuleBlockIsLeftAlone();
-    void createSubmoduleRejectsUnknownTypes();
     void placedBoardsNumberedBySlot_data();
     void placedBoardsNumberedBySlot();
     void compare_data();
@@ -68,7 +67,6 @@ void TestModule::decodesModuleBlock_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QVariant>("expected");
-    QTest::newRow("type untouched") << "Тип модуля" << QVariant(1);
     QTest::newRow("firmware") << "Версия ПО" << QVariant(QStringLiteral("2.1"));
     QTest::newRow("errors") << "Признаки имеющихся ошибок" << QVariant(QStringLiteral("35"));
     QTest::newRow("lock time-out")
@@ -78,7 +76,6 @@ void TestModule::decodesModuleBlock_data()
     QTest::newRow("baud") << "Скорость, бит/с" << QVariant(6);
     QTest::newRow("parity") << "Четность, стоп-биты" << QVariant(3);
     QTest::newRow("ip") << "IP-адрес" << QVariant(QStringLiteral("10.20.30.40"));
-    QTest::newRow("mask") << "Маска сети" << QVariant(QStringLiteral("255.255.255.0"));
     QTest::newRow("gateway") << "Адрес шлюза" << QVariant(QStringLiteral("10.20.30.1"));
 }
 
@@ -233,16 +230,6 @@ void TestModule::shortModuleBlockIsLeftAlone()
     QVERIFY(!module.isChanged());
 }
 
-void TestModule::createSubmoduleRejectsUnknownTypes()
-{
-    Module module(1);
-    QVERIFY(!module.createSubmodule(0));
-    QVERIFY(!module.createSubmodule(11));
-    for (int family = 0; family < Module::FamilyCount; ++family)
-        QCOMPARE(module.counter(Module::Family(family)), 0);
-    QVERIFY(module.children().isEmpty());
-}
-
 void TestModule::placedBoardsNumberedBySlot_data()
 {
     QTest::addColumn<Steps>("steps");
@@ -296,8 +283,6 @@ void TestModule::compare_data()
     QTest::newRow("module types before boards") << 1 << Steps{{4, 0}} << 2 << Steps{{7, 0}} << 2;
     QTest::newRow("board count") << 1 << Steps{{4, 0}, {7, 1}} << 1 << Steps{{4, 0}} << 3;
     QTest::newRow("first board AI vs TMP") << 1 << Steps{{4, 0}} << 1 << Steps{{7, 0}} << 5;
-    QTest::newRow("later board differs")
-        << 1 << Steps{{4, 0}, {4, 1}, {7, 2}} << 1 << Steps{{4, 0}, {4, 1}, {4, 2}} << 5;
     // Boards are paired by slot, whatever order they were added in.
     QTest::newRow("added in another order")
         << 1 << Steps{{7, 0}, {4, 1}} << 1 << Steps{{4, 1}, {7, 0}} << 0;

@@ -1,6 +1,5 @@
 #include "modbuscall.h"
 
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QMap>
 #include <QRegularExpression>
@@ -10,7 +9,7 @@
 
 namespace {
 
-ModbusCallResult finish(QModbusReply *reply, int waitMs, const QElapsedTimer &clock)
+ModbusCallResult finish(QModbusReply *reply, int waitMs)
 {
     ModbusCallResult result;
     if (!reply) {
@@ -23,7 +22,6 @@ ModbusCallResult finish(QModbusReply *reply, int waitMs, const QElapsedTimer &cl
         QTimer::singleShot(waitMs, &loop, &QEventLoop::quit);
         loop.exec();
     }
-    result.elapsedMs = int(clock.elapsed());
     if (!reply->isFinished()) {
         result.error = QModbusDevice::TimeoutError;
         reply->deleteLater();
@@ -71,28 +69,15 @@ QString outcomeOf(const ModbusCallResult &result)
 ModbusCallResult ModbusCall::read(QModbusClient *client, QModbusDataUnit::RegisterType type,
                                   int address, int count, int slave, int waitMs)
 {
-    QElapsedTimer clock;
-    clock.start();
     return finish(client->sendReadRequest(QModbusDataUnit(type, address, quint16(count)), slave),
-                  waitMs, clock);
+                  waitMs);
 }
 
 ModbusCallResult ModbusCall::write(QModbusClient *client, QModbusDataUnit::RegisterType type,
                                    int address, const QVector<quint16> &values, int slave,
                                    int waitMs)
 {
-    QElapsedTimer clock;
-    clock.start();
-    return finish(client->sendWriteRequest(QModbusDataUnit(type, address, values), slave), waitMs,
-                  clock);
-}
-
-ModbusCallResult ModbusCall::raw(QModbusClient *client, const QModbusRequest &request, int slave,
-                                 int waitMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    return finish(client->sendRawRequest(request, slave), waitMs, clock);
+    return finish(client->sendWriteRequest(QModbusDataUnit(type, address, values), slave), waitMs);
 }
 
 std::unique_ptr<QModbusTcpClient> ModbusCall::tcpClient(quint16 port, int timeoutMs, int retries)

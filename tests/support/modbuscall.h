@@ -3,7 +3,6 @@
 
 #include <QModbusClient>
 #include <QModbusDataUnit>
-#include <QModbusRequest>
 #include <QModbusTcpClient>
 #include <QString>
 #include <QVector>
@@ -16,7 +15,6 @@ struct ModbusCallResult
     QModbusDevice::Error error = QModbusDevice::NoError;
     int exception = 0;       // Modbus exception code of a protocol error, else 0
     QVector<quint16> values; // values of a read
-    int elapsedMs = 0;       // from sending to the reply's end
     bool ok() const { return error == QModbusDevice::NoError; }
 };
 
@@ -27,8 +25,6 @@ ModbusCallResult read(QModbusClient *client, QModbusDataUnit::RegisterType type,
                       int count, int slave, int waitMs = 5000);
 ModbusCallResult write(QModbusClient *client, QModbusDataUnit::RegisterType type, int address,
                        const QVector<quint16> &values, int slave, int waitMs = 5000);
-ModbusCallResult raw(QModbusClient *client, const QModbusRequest &request, int slave,
-                     int waitMs = 5000);
 
 // A client connected to 127.0.0.1:port (a warning when it could not connect: its requests
 // then fail).

@@ -86,12 +86,6 @@ SimUnit *UnitSimFixture::unitAt(int slave) const
     return m_bus->unitAt(slave);
 }
 
-SimUnit *UnitSimFixture::unit(int index) const
-{
-    const QList<SimUnit *> units = m_bus->units();
-    return index >= 0 && index < units.size() ? units.at(index) : nullptr;
-}
-
 int UnitSimFixture::reg(int slave, QModbusDataUnit::RegisterType type, int address) const
 {
     const SimUnit *unit = unitAt(slave);

@@ -52,9 +52,8 @@ public:
     // Also serves Modbus RTU on a serial port, e.g. PtyPair::unitEnd().
     bool openSerial(const QString &path, QString *error = nullptr);
 
-    // The unit that answers at this slave address now (null if none), or by position.
+    // The unit that answers at this slave address now (null if none).
     SimUnit *unitAt(int slave) const;
-    SimUnit *unit(int index = 0) const;
     SimBus *bus() const { return m_bus.get(); }
 
     // Faults can change at any time; the next request meets the new ones.
