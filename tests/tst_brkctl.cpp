@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSerialPort>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -249,6 +250,13 @@ void TestBrkctl::rtu_writesAndFollowsAnAddressChange()
     UnitSimFixture sim({UnitSimFixture::unit(5, Boards)});
     QVERIFY2(sim.openSerial(pty.unitEnd(), &error), qPrintable(error));
     const QString unit = QStringLiteral("rtu:%1?baud=9600&unit=5").arg(pty.clientEnd());
+    // Bytes that are no frame (a half frame, line noise) must not block the requests after.
+    QSerialPort noise;
+    noise.setPortName(pty.clientEnd());
+    QVERIFY2(noise.open(QIODevice::ReadWrite), qPrintable(noise.errorString()));
+    noise.write(QByteArray::fromHex("010307d0"));
+    QVERIFY(noise.waitForBytesWritten(1000));
+    noise.close();
 
     ProcessRun run;
     run = brkctl({"set", unit, "Адрес MODBUS=6", "--switch-over", "100"});

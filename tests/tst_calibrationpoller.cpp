@@ -31,7 +31,6 @@ class TestCalibrationPoller : public QObject
 private slots:
     void polling_readsEveryParameterWithRegisterOneAtATime();
     void finish_reportsAnEditBeforeTheFirstRead();
-    void clientSettings_givenBack();
     void pendingReplies_releasedWithPoller();
     void silentUnit_staleBacksOffAndComesBack();
 };
@@ -117,21 +116,6 @@ void TestCalibrationPoller::finish_reportsAnEditBeforeTheFirstRead()
     QVERIFY(calls(rig.sim, true).isEmpty() && calls(rig.sim, false).isEmpty());
     QCOMPARE(rig.sim.reg(1, H, 2), 777);
     QCOMPARE(notices.count(), 1);
-}
-
-// The start window's time-out and retries for the line are back after calibration.
-void TestCalibrationPoller::clientSettings_givenBack()
-{
-    Rig rig;
-    QVERIFY(rig.start());
-    rig.client.setTimeout(600);
-    rig.client.setNumberOfRetries(2);
-    CalibrationPoller poller(rig.module.get(), &rig.client, 1);
-    QCOMPARE(rig.client.timeout(), CalibrationPoller::ClientTimeoutMs);
-    QCOMPARE(rig.client.numberOfRetries(), CalibrationPoller::ClientRetries);
-    poller.finish();
-    QCOMPARE(rig.client.timeout(), 600);
-    QCOMPARE(rig.client.numberOfRetries(), 2);
 }
 
 void TestCalibrationPoller::pendingReplies_releasedWithPoller()

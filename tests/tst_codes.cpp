@@ -27,26 +27,18 @@ void TestCodes::names_data()
     QTest::addColumn<QString>("text");
 
     // The ends of each table and the gaps in it.
-    const NameFunction functionNumber = [](int type) {
-        return QString::number(registerFunctionNumber(type));
-    };
     QTest::newRow("submodule 7") << &submoduleTypeName << 7 << "TMP";
     QTest::newRow("empty slot") << &submoduleTypeName << 0 << "Неизвестный";
     QTest::newRow("channel 5") << &channelTypeName << 5 << "Регистр частоты импульсов ШИМ";
-    QTest::newRow("value 3") << &valueTypeName << 3 << "Неизвестный";
     QTest::newRow("signal 11 two blanks") << &signalTypeName << 11 << "Термопара  ТНН(N), ℃";
     QTest::newRow("signal 22") << &signalTypeName << 22 << "Милливольты. мВ";
     QTest::newRow("signal 23") << &signalTypeName << 23 << "Неизвестный";
     QTest::newRow("signal -1") << &signalTypeName << -1 << "Неизвестный";
-    QTest::newRow("error bit 3") << &moduleErrorName << 3 << "Неизвестный тип";
     QTest::newRow("error bit 6") << &moduleErrorName << 6 << "Невосст. ошибка конфиг. в eeprom";
     QTest::newRow("slot 5") << &slotLetter << 5 << "F";
     QTest::newRow("slot 6") << &slotLetter << 6 << "-";
     QTest::newRow("response 24") << &typeResponseName << 24 << "UnknownTypeResponse";
     QTest::newRow("response 25") << &typeResponseName << 25 << "wT2000";
-    QTest::newRow("input registers read by 4") << functionNumber << 3 << "4";
-    QTest::newRow("holding registers read by 3") << functionNumber << 4 << "3";
-    QTest::newRow("no register type") << functionNumber << 5 << "65535";
 }
 
 void TestCodes::names()

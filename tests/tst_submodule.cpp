@@ -26,7 +26,6 @@ private slots:
     void boardKinds();
     void globalNumbers_data();
     void globalNumbers();
-    void compareBoards();
 };
 
 void TestSubmodule::boardKinds_data()
@@ -98,19 +97,6 @@ void TestSubmodule::globalNumbers()
         auto *board = qobject_cast<Submodule *>(module.createSubmodule(boards.at(i)));
         QCOMPARE(channelValues(board, ChannelParam::GlobalNumber), numbers.at(i));
     }
-}
-
-void TestSubmodule::compareBoards()
-{
-    Module module(1);
-    Device *ai = module.createSubmodule(4);
-    Device *otherAi = module.createSubmodule(4);
-    Device *tmp = module.createSubmodule(7);
-    QCOMPARE(ai->compare(otherAi), 0);
-    QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Type submodule does not match"));
-    QCOMPARE(ai->compare(tmp), 5);
-    QCOMPARE(ai->compare(&module), 4);
-    QCOMPARE(module.compare(ai), 1);
 }
 
 QTEST_GUILESS_MAIN(TestSubmodule)

@@ -145,6 +145,7 @@ void TestUnitSim::requests_data()
         << "h1200=2 h1200?2 h1206=1!3 h1206?5 h1207=22 h1207=23!3 h1207?22 h1202=4!3 h1401=4!3";
     QTest::newRow("outputs and inputs") << "h1=0x4120 h10005=777 h10005?777 h4=1!2 c0=1!2";
     QTest::newRow("EEPROM flag") << "h2023=1 h2023?1 h2023=2!3";
+    QTest::newRow("more than 125 registers") << "h0:126!3";
     // Value checks of configuration words.
     QTest::newRow("value checks") << "arm h402=0x30!3 arm-module h2006=11!3 h2006?6 "
                                      "arm-module h2006=0xCA h2006?0xCA arm-module h2017=4!2";
