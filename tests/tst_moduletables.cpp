@@ -22,8 +22,6 @@ void TestModuleTables::counts_data()
 
     QTest::newRow("AI AIO - DI TMP -")
         << QVector<quint16>{4, 5, 0, 6, 7, 0} << 23 << QVector<int>{4, 8, 2, 4, 0};
-    QTest::newRow("all empty") << QVector<quint16>{0, 0, 0, 0, 0, 0} << 23
-                               << QVector<int>{0, 0, 0, 0, 0};
     QTest::newRow("unknown code 12")
         << QVector<quint16>{12, 0, 0, 0, 0, 0} << 23 << QVector<int>{1, 0, 0, 0, 0};
     QTest::newRow("outputs and ENI2")

@@ -26,8 +26,6 @@ class TestProperty : public QObject
 private slots:
     void setValue_data();
     void setValue();
-    void setScaledValue();
-    void deviceSetValueNeverCountsAsEdit();
     void changedFlagWalksTheTree();
 };
 
@@ -59,26 +57,6 @@ void TestProperty::setValue()
     QTEST(p.oldValue(), "oldValue");
     QTEST(p.isChanged(), "changed");
     QTEST(spy.count(), "emissions");
-}
-
-void TestProperty::setScaledValue()
-{
-    Property p(QStringLiteral("x"), nullptr, 0);
-    p.setScale(10);
-    p.setScaledValue(QStringLiteral("2.5"));
-    QCOMPARE(p.value().userType(), int(QMetaType::Float));
-    QCOMPARE(p.value().toFloat(), 25.0f);
-}
-
-// Values read from a unit or a file are no edits of the user.
-void TestProperty::deviceSetValueNeverCountsAsEdit()
-{
-    PlainDevice device;
-    device.setValue(QStringLiteral("a"), 1);
-    device.setValue(QStringLiteral("a"), 2);
-    QCOMPARE(device.value(QStringLiteral("a")), QVariant(2));
-    QVERIFY(!device.isChanged());
-    QCOMPARE(device.properties().size(), 1);
 }
 
 void TestProperty::changedFlagWalksTheTree()

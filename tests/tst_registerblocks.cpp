@@ -194,9 +194,6 @@ void TestRegisterBlocks::errorTexts_data()
     QTest::newRow("protocol error without code")
         << int(rT300) << int(QModbusDevice::ProtocolError) << QModbusResponse()
         << "Ошибка запроса rT300: x (Mobus exception: 0xff)";
-    QTest::newRow("aborted, unnamed type")
-        << 13 << int(QModbusDevice::ReplyAbortedError) << QModbusResponse()
-        << "Ошибка запроса UnknownTypeResponse: x (code: 0x7)";
 }
 
 void TestRegisterBlocks::errorTexts()

@@ -1,6 +1,5 @@
 #include <QDir>
 #include <QFile>
-#include <QIcon>
 #include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -81,10 +80,6 @@ void TestResources::icon_loadsAtToolBarSize()
     const QPixmap pixmap(path);
     QVERIFY2(!pixmap.isNull(), qPrintable(path));
     QCOMPARE(pixmap.size(), QSize(32, 32));
-
-    const QIcon icon(path);
-    QVERIFY(!icon.isNull());
-    QCOMPARE(icon.pixmap(32, 32).size(), QSize(32, 32));
 
     // A glyph on a transparent ground: neither an empty render nor an opaque
     // tile.
