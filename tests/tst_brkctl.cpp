@@ -134,34 +134,34 @@ void TestBrkctl::refused_data()
     QTest::addColumn<QString>("message"); // in standard error
     QTest::addColumn<bool>("writesSent");
 
-    const QVector<int> usual = Boards;
     QTest::newRow("file with other boards")
         << QVector<int>{4, 0, 0, 0, 0, 0} << SimFaults() << QStringList{"write", "%T", "%F"} << 4
         << "Не верная конфигурация загружаемого модуля. Ошибка: разное кол-во субмодулей" << false;
     QTest::newRow("out of range")
-        << usual << SimFaults() << QStringList{"set", "%T", LowerLimit + "=1000.5"} << 2
+        << Boards << SimFaults() << QStringList{"set", "%T", LowerLimit + "=1000.5"} << 2
         << "недопустимое значение «1000.5», допустимо -1000.000 … 1000.000" << false;
     SimFaults silent;
     silent.silentAfter = 41; // the reads, the EEPROM flag, pairs: silent at a data register
     QTest::newRow("unit stops answering mid-write")
-        << usual << silent << QStringList{"write", "%T", "%F", "--timeout", "100", "--retries", "0"}
-        << 5 << "последний подтверждённый: регистр 802, блок wT800" << true;
+        << Boards << silent
+        << QStringList{"write", "%T", "%F", "--timeout", "100", "--retries", "0"} << 5
+        << "последний подтверждённый: регистр 802, блок wT800" << true;
     SimFaults ignoring;
     ignoring.ignoreWrite.insert(LimitHighWord);
     QTest::newRow("write not kept")
-        << usual << ignoring << QStringList{"write", "%T", "%F", "--changed"} << 5
+        << Boards << ignoring << QStringList{"write", "%T", "%F", "--changed"} << 5
         << "регистр 813: в модуле 0x0000, записано 0x4080" << true;
     QTest::newRow("unit refuses a value")
-        << usual << SimFaults() << QStringList{"write", "%T", "%S", "--changed"} << 4
+        << Boards << SimFaults() << QStringList{"write", "%T", "%S", "--changed"} << 4
         << "модуль отклонил запись (регистр 1203, блок wT1200, исключение 0x3)" << true;
     QTest::newRow("reset without --yes")
-        << usual << SimFaults() << QStringList{"reset", "%T"} << 2 << "--yes" << false;
+        << Boards << SimFaults() << QStringList{"reset", "%T"} << 2 << "--yes" << false;
     // Address 0 is a broadcast: every unit on the line would take the write.
     QTest::newRow("broadcast target")
-        << usual << SimFaults() << QStringList{"write", "tcp://127.0.0.1:1?unit=0", "%F"} << 2
+        << Boards << SimFaults() << QStringList{"write", "tcp://127.0.0.1:1?unit=0", "%F"} << 2
         << "unit должен быть адресом 1…247" << false;
     QTest::newRow("nobody at the address")
-        << usual << SimFaults()
+        << Boards << SimFaults()
         << QStringList{"get", "%T2", "IP-адрес", "--timeout", "100", "--retries", "0"} << 3
         << "нет ответа на чтение блока модуля rT2000" << false;
 }

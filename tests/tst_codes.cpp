@@ -27,7 +27,6 @@ void TestCodes::names_data()
     QTest::addColumn<QString>("text");
 
     // The ends of each table and the gaps in it.
-    QTest::newRow("submodule 7") << &submoduleTypeName << 7 << "TMP";
     QTest::newRow("empty slot") << &submoduleTypeName << 0 << "Неизвестный";
     QTest::newRow("channel 5") << &channelTypeName << 5 << "Регистр частоты импульсов ШИМ";
     QTest::newRow("signal 11 two blanks") << &signalTypeName << 11 << "Термопара  ТНН(N), ℃";

@@ -77,8 +77,6 @@ void TestConfigDiff::set_data()
                                             << "0" << false << "«";
     QTest::newRow("firmware is read-only") << "Версия ПО"
                                            << "3" << false << "«";
-    QTest::newRow("bad IP") << "IP-адрес"
-                            << "10.0.0.256" << false << "«";
     QTest::newRow("IP") << "IP-адрес"
                         << "10.20.30.40" << true << "10.20.30.40";
     QTest::newRow("DO lock value") << "Дискретный выход 1 / Блокировочное значение"

@@ -7,22 +7,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &data)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
-}
-
-} // namespace
-
 class TestFuzzRegress : public QObject
 {
     Q_OBJECT
@@ -62,7 +46,9 @@ void TestFuzzRegress::keptInputs_data()
 void TestFuzzRegress::keptInputs()
 {
     QFETCH(QString, path);
-    const QByteArray bytes = readFile(path);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
     QCOMPARE(path.contains("fuzz_tables") ? FuzzPaths::runTables(bytes)
                                           : FuzzPaths::runConfigFile(bytes, m_dir.path()),
              QString());
@@ -84,8 +70,11 @@ void TestFuzzRegress::loadSizeLimit()
     QFETCH(int, padding);
     QFETCH(bool, loads);
     const QString path = m_dir.filePath(QStringLiteral("padded.brcf"));
-    QVERIFY(
-        writeFile(path, QByteArray(R"({"module":{"DEV_TYPE":"1"}})") + QByteArray(padding, ' ')));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    const QByteArray data = QByteArray(R"({"module":{"DEV_TYPE":"1"}})") + QByteArray(padding, ' ');
+    QCOMPARE(file.write(data), qint64(data.size()));
+    file.close();
     if (!loads)
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Configuration file too large"));
     const QJsonObject root = loadJsonObject(path);

@@ -56,7 +56,6 @@ private slots:
     void outOfRangeValueKeepsWord_data();
     void outOfRangeValueKeepsWord();
     void newModuleWritesConsistentPortWord();
-    void shortModuleBlockIsLeftAlone();
     void placedBoardsNumberedBySlot_data();
     void placedBoardsNumberedBySlot();
     void compare_data();
@@ -76,7 +75,6 @@ void TestModule::decodesModuleBlock_data()
     QTest::newRow("baud") << "Скорость, бит/с" << QVariant(6);
     QTest::newRow("parity") << "Четность, стоп-биты" << QVariant(3);
     QTest::newRow("ip") << "IP-адрес" << QVariant(QStringLiteral("10.20.30.40"));
-    QTest::newRow("gateway") << "Адрес шлюза" << QVariant(QStringLiteral("10.20.30.1"));
 }
 
 void TestModule::decodesModuleBlock()
@@ -103,8 +101,6 @@ void TestModule::decodesSlots_data()
     QTest::newRow("DO6 ENI2 DI6 take no ordinal")
         << QVector<quint16>{0, 8, 9, 10, 0, 1} << 23
         << QVector<QVector<int>>{{8, 1, -1}, {9, 2, -1}, {10, 3, -1}, {1, 5, 0}};
-    QTest::newRow("short block decodes nothing")
-        << QVector<quint16>{4, 4, 4, 4, 4, 4} << 22 << QVector<QVector<int>>{};
 }
 
 void TestModule::decodesSlots()
@@ -212,22 +208,6 @@ void TestModule::newModuleWritesConsistentPortWord()
     module.setValue("Четность, стоп-биты", 3);
     module.updatePortWord();
     QCOMPARE(module.value("Настройка последовательного порта RS-485").toInt(), 3 * 64 + 3);
-}
-
-void TestModule::shortModuleBlockIsLeftAlone()
-{
-    Module module(1);
-    Device *board = module.createSubmodule(1);
-    board->setValue("Слот субмодуля", 0);
-    ModuleTables tables;
-    tables.setModuleTable(QVector<quint16>(15, 7));
-    tables.setPwmDOTable({0, 0, 0, 0});
-    module.setValue("Адрес MODBUS", 3);
-    const ModuleTables encoded = module.toTables(tables);
-    QCOMPARE(encoded.moduleTable(), QVector<quint16>(15, 7));
-    // The boards are still encoded.
-    QCOMPARE(encoded.pwmDOTable(), (QVector<quint16>{0, 0, 0, 0}));
-    QVERIFY(!module.isChanged());
 }
 
 void TestModule::placedBoardsNumberedBySlot_data()

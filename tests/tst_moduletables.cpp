@@ -9,7 +9,6 @@ class TestModuleTables : public QObject
 private slots:
     void counts_data();
     void counts();
-    void emptyBlockLogsAndClearsCounts();
     void dottedAddress_data();
     void dottedAddress();
 };
@@ -49,19 +48,6 @@ void TestModuleTables::counts()
     QCOMPARE(tables.countAO(), counts.at(2));
     QCOMPARE(tables.countDI(), counts.at(3));
     QCOMPARE(tables.countDO(), counts.at(4));
-}
-
-void TestModuleTables::emptyBlockLogsAndClearsCounts()
-{
-    ModuleTables tables;
-    QVector<quint16> block(23, 0);
-    block[17] = 4;
-    tables.setModuleTable(block);
-    QCOMPARE(tables.countAI(), 4);
-    QTest::ignoreMessage(QtDebugMsg, "ModuleTables::setModuleTable m_moduleTable.isEmpty()");
-    tables.setModuleTable({});
-    QCOMPARE(tables.countSubmodules(), 0);
-    QCOMPARE(tables.countAI(), 0);
 }
 
 void TestModuleTables::dottedAddress_data()
