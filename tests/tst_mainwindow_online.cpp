@@ -380,9 +380,6 @@ void TestMainWindowOnline::read_showsValuesTrafficAndLink()
     QVERIFY(lines.first().endsWith("Время, с;Адрес;Функция;Регистр;Кол-во / значения;Результат;"
                                    "Ответ, мс"));
     QCOMPARE(lines.at(2), rowCells(rows, 1).join(';'));
-    dock->findChild<QComboBox *>("trafficFunction")->setCurrentIndex(0);
-    dock->findChild<QCheckBox *>("trafficErrorsOnly")->setChecked(false);
-    QCOMPARE(rows->rowCount(), DefaultReads.size());
 
     // Nothing edited: a write of the changes sends nothing and says nothing.
     const int boxesBefore = boxes->boxes().size();
@@ -436,12 +433,6 @@ void TestMainWindowOnline::read_showsValuesTrafficAndLink()
     for (const char *text : {"Карта регистров ВИРАТ7100.20 БРК", "Дискретные входы", "Регистр ПЛК",
                              "10001", "Аналоговые выходы", "40003", "мА"})
         QVERIFY2(first.contains(text), qPrintable(text + QStringLiteral(" not on page 1")));
-    // Every row is printed: its PLC address is on one of the pages.
-    const QString all = ProcessRun::run("pdftotext", {"-layout", pdfName, "-"}).out;
-    for (const QString &line : expected.split("\r\n").mid(1, 28)) {
-        const QString plc = line.split(';').value(7);
-        QVERIFY2(all.contains(QRegularExpression("\\b" + plc + "\\b")), qPrintable(plc));
-    }
 
     // The calibration dialog polls while open and leaves the client's time-out alone.
     int polls = 0;
