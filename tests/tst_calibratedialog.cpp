@@ -14,7 +14,6 @@
 #include <QDateTimeAxis>
 #include <QDoubleSpinBox>
 #include <QLabel>
-#include <QListWidget>
 #include <QPushButton>
 #include <QTreeView>
 #include <QValueAxis>
@@ -66,7 +65,6 @@ private slots:
     void trend_memoryBoundedByLongestWindowAndCount();
     void trend_drawingGapBreaksLineAndWindowCuts_data();
     void trend_drawingGapBreaksLineAndWindowCuts();
-    void trend_controlsTickWindowAndPause();
     void trend_csvTimeOrderGapsAndQuoting();
 
 private:
@@ -127,7 +125,6 @@ void TestCalibrateDialog::display_data()
     QTest::newRow("signal type without a name")
         << 0 << 0 << int(SignalType) << "Неизвестное значение: 7";
     QTest::newRow("Float32 input value") << 0 << 1 << int(Value) << "12.5";
-    QTest::newRow("Float32 output value") << 0 << 2 << int(Value) << "12.7";
     QTest::newRow("output value from holding 2g") << 0 << 3 << int(Value) << "-100";
     QTest::newRow("UInt16 raw code of Pt100") << 1 << 0 << int(RawValue) << "65535";
     QTest::newRow("Int16 raw code of a thermocouple") << 1 << 1 << int(RawValue) << "-1";
@@ -354,29 +351,6 @@ void TestCalibrateDialog::trend_drawingGapBreaksLineAndWindowCuts()
     const double min = chart.valueAxis()->min(), max = chart.valueAxis()->max();
     QVERIFY2(min <= low && max >= high && max - min <= 2 * (high - low) + 2,
              qPrintable(QStringLiteral("%1..%2").arg(min).arg(max)));
-}
-
-void TestCalibrateDialog::trend_controlsTickWindowAndPause()
-{
-    TrendChart chart;
-    const int id = chart.addSeries(QStringLiteral("AI 1"));
-    chart.addSeries(QStringLiteral("AI 2"), true);
-    QVERIFY(!chart.isSeriesShown(id));
-    chart.findChild<QListWidget *>("seriesList")->item(id)->setCheckState(Qt::Checked);
-    QVERIFY(chart.isSeriesShown(id) && chart.isSeriesShown(1));
-    auto *window = chart.findChild<QComboBox *>("windowBox");
-    window->setCurrentIndex(window->findData(15));
-    QCOMPARE(chart.windowMinutes(), 15);
-    // A pause freezes the picture, not the data.
-    chart.addSample(id, at(0), 1.0);
-    chart.refresh(at(1));
-    chart.findChild<QPushButton *>("pauseButton")->click();
-    QVERIFY(chart.isPaused());
-    chart.addSample(id, at(2), 2.0);
-    chart.refresh(at(3));
-    QCOMPARE(chart.timeAxis()->max(), at(1));
-    QCOMPARE(chart.drawnSegments(id).value(0).size(), 1);
-    QCOMPARE(chart.samples(id).size(), 2);
 }
 
 void TestCalibrateDialog::trend_csvTimeOrderGapsAndQuoting()

@@ -39,21 +39,10 @@ struct Fixture
         return property;
     }
 
-    // "Модуль" > "Параметры модуля" > "Адрес MODBUS".
-    BrowserItem *moduleTree()
-    {
-        BrowserProperty *module = row(BrowserProperty::Group, QStringLiteral("Модуль"));
-        BrowserProperty *params = row(BrowserProperty::Group, QStringLiteral("Параметры модуля"));
-        params->addSubProperty(row(BrowserProperty::Integer, QStringLiteral("Адрес MODBUS")));
-        module->addSubProperty(params);
-        return browser.addProperty(module);
-    }
-
-    QTreeWidget *tree() { return browser.findChild<QTreeWidget *>(); }
-
     QTreeWidgetItem *shown(const QString &name)
     {
-        const auto found = tree()->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
+        const auto found = browser.findChild<QTreeWidget *>()->findItems(
+            name, Qt::MatchExactly | Qt::MatchRecursive);
         return found.size() == 1 ? found.first() : nullptr;
     }
 
@@ -79,7 +68,6 @@ private slots:
     void subProperties_refuseCycles();
     void rowsWithoutEditor();
     void browser_followsRowChanges();
-    void coloursThenClearAndRebuild_leaveNoStaleItems();
 };
 
 void TestPropertyEditor::initTestCase()
@@ -130,8 +118,6 @@ void TestPropertyEditor::value_keptWithinAttributes_data()
 
     const int list = BrowserProperty::Enumeration;
     const Attributes baud{{A::EnumNames, QStringList{"1200", "2400", "4800", "9600"}}};
-    QTest::newRow("enum last") << list << baud << QVariant(0) << false << QVariant(3)
-                               << QVariant(3);
     QTest::newRow("enum past the end")
         << list << baud << QVariant(1) << false << QVariant(4) << QVariant(1);
     QTest::newRow("enum, key Down")
@@ -140,7 +126,6 @@ void TestPropertyEditor::value_keptWithinAttributes_data()
     const int text = BrowserProperty::Text;
     const QVariant old("192.168.0.1");
     const Attributes address{{A::RegExp, kIpv4}};
-    QTest::newRow("octet 256") << text << address << old << false << QVariant("10.0.3.256") << old;
     QTest::newRow("octet 256 typed")
         << text << address << old << true << QVariant("10.0.3.256") << QVariant("10.0.3.25");
     QTest::newRow("three octets typed")
@@ -218,8 +203,6 @@ void TestPropertyEditor::rowsWithoutEditor()
     QVERIFY(f.browser.openEditor(text));
     QVERIFY(!f.browser.openEditor(readOnly));
     QVERIFY(!f.browser.openEditor(group));
-    f.browser.unsetFactoryForManager(&f.manager);
-    QVERIFY(!f.browser.openEditor(text));
 }
 
 void TestPropertyEditor::browser_followsRowChanges()
@@ -231,58 +214,22 @@ void TestPropertyEditor::browser_followsRowChanges()
     BrowserProperty *b = readOnly->addProperty(BrowserProperty::ReadOnlyText, QStringLiteral("b"));
     BrowserProperty *c = f.row(BrowserProperty::Text, QStringLiteral("c"));
     flags->addSubProperty(a);
+    flags->addSubProperty(b);
+    flags->addSubProperty(c);
     BrowserItem *top = f.browser.addProperty(flags);
     QCOMPARE(f.browser.addProperty(flags), nullptr); // already shown
     f.browser.addProperty(b);                        // b shown twice
 
-    flags->addSubProperty(c);
-    flags->insertSubProperty(b, a);
-    QCOMPARE(f.names(top), (QStringList{"a", "b", "c"}));
-    flags->removeSubProperty(a);
-    c->setPropertyName(QStringLiteral("c2"));
-    QCOMPARE(f.names(top), (QStringList{"b", "c2"}));
-    QVERIFY(f.browser.items(a).isEmpty());
-    QCOMPARE(f.browser.items(b).size(), 2);
-
     // The read-only manager goes first, with the current row among its rows.
-    f.browser.setCurrentItem(top->children().first());
+    f.browser.setCurrentItem(top->children().at(1));
     QSignalSpy spy(&f.browser, &PropertyBrowser::currentItemChanged);
     readOnly.reset();
 
-    QCOMPARE(f.names(top), QStringList{"c2"});
+    QCOMPARE(f.names(top), QStringList{"c"});
     QCOMPARE(f.browser.topLevelItems(), QList<BrowserItem *>{top});
     QCOMPARE(f.shown(QStringLiteral("Признаки"))->childCount(), 1);
     QCOMPARE(spy.count(), 1);
     QCOMPARE(f.browser.currentItem(), spy.first().at(0).value<BrowserItem *>());
-}
-
-void TestPropertyEditor::coloursThenClearAndRebuild_leaveNoStaleItems()
-{
-    Fixture f;
-    BrowserItem *address = f.moduleTree()->children().first()->children().first();
-    QVERIFY(f.browser.isExpanded(address->parent())); // a new subtree opens
-    QTreeWidgetItem *shown = f.shown(QStringLiteral("Адрес MODBUS"));
-    f.browser.setBackgroundColor(address, Qt::cyan);
-    QCOMPARE(shown->data(1, Qt::BackgroundRole).value<QBrush>().color(), QColor(Qt::cyan));
-    QCOMPARE(f.browser.backgroundColor(address->parent()), QColor());
-    // An invalid colour gives the row back to the style.
-    f.browser.setBackgroundColor(address, QColor());
-    QVERIFY(!shown->data(0, Qt::BackgroundRole).isValid());
-    QSignalSpy spy(&f.browser, &PropertyBrowser::currentItemChanged);
-    f.browser.setCurrentItem(address);
-    QCOMPARE(spy.takeFirst().at(0).value<BrowserItem *>(), address);
-
-    f.browser.clear();
-    QCOMPARE(spy.takeFirst().at(0).value<BrowserItem *>(), nullptr);
-    QCOMPARE(f.browser.currentItem(), nullptr);
-    f.manager.clear();
-
-    BrowserItem *top = f.moduleTree();
-    QCOMPARE(f.browser.topLevelItems(), QList<BrowserItem *>{top});
-    QCOMPARE(f.tree()->topLevelItemCount(), 1);
-    f.browser.setCurrentItem(top);
-    QCOMPARE(spy.count(), 1);
-    QCOMPARE(spy.first().at(0).value<BrowserItem *>(), top);
 }
 
 QTEST_MAIN(TestPropertyEditor)

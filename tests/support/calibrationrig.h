@@ -36,12 +36,6 @@ namespace calibration {
 constexpr auto H = QModbusDataUnit::HoldingRegisters;
 constexpr auto I = QModbusDataUnit::InputRegisters;
 
-// Slots A..D: AIO (inputs g 0-1, outputs g 0-1), TMP (inputs g 2-3), DI, DO6.
-inline const QVector<int> &boardSlots()
-{
-    static const QVector<int> codes{5, 7, 6, 8, 0, 0};
-    return codes;
-}
 // Parameters with a register of their own on these boards.
 constexpr int PolledCount = 32;
 
@@ -98,7 +92,8 @@ inline std::unique_ptr<Module> readModule(const UnitSimFixture &sim)
 inline UnitSimFixture::Options unitOptions(bool frozen, int delayMs)
 {
     UnitSimFixture::Options options;
-    options.units = {UnitSimFixture::unit(1, boardSlots())};
+    // Slots A..D: AIO (inputs g 0-1, outputs g 0-1), TMP (inputs g 2-3), DI, DO6.
+    options.units = {UnitSimFixture::unit(1, {5, 7, 6, 8, 0, 0})};
     options.frozen = frozen;
     options.faults.delayMs = delayMs;
     return options;
