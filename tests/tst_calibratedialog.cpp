@@ -125,7 +125,6 @@ void TestCalibrateDialog::display_data()
     QTest::newRow("signal type without a name")
         << 0 << 0 << int(SignalType) << "Неизвестное значение: 7";
     QTest::newRow("Float32 input value") << 0 << 1 << int(Value) << "12.5";
-    QTest::newRow("output value from holding 2g") << 0 << 3 << int(Value) << "-100";
     QTest::newRow("UInt16 raw code of Pt100") << 1 << 0 << int(RawValue) << "65535";
     QTest::newRow("Int16 raw code of a thermocouple") << 1 << 1 << int(RawValue) << "-1";
 }
@@ -293,7 +292,6 @@ void TestCalibrateDialog::trend_memoryBoundedByLongestWindowAndCount_data()
     QTest::addColumn<int>("kept");
     QTest::newRow("slow poll, 20 min: 15 min kept") << 2000 << 20 << 451;
     QTest::newRow("fast feed, 20 min: count cap") << 100 << 20 << TrendChart::MaxSamples;
-    QTest::newRow("short run: all kept") << 500 << 1 << 121;
 }
 
 void TestCalibrateDialog::trend_memoryBoundedByLongestWindowAndCount()
