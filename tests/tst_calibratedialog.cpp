@@ -61,8 +61,6 @@ private slots:
     void silentUnit_greysValuesAndSaysSo();
     void closing_restoresOnlyEditsOfThisDialog();
     // The trend chart on its own: what it keeps, what it draws, what it saves.
-    void trend_memoryBoundedByLongestWindowAndCount_data();
-    void trend_memoryBoundedByLongestWindowAndCount();
     void trend_drawingGapBreaksLineAndWindowCuts_data();
     void trend_drawingGapBreaksLineAndWindowCuts();
     void trend_csvTimeOrderGapsAndQuoting();
@@ -212,7 +210,6 @@ void TestCalibrateDialog::silentUnit_greysValuesAndSaysSo()
 {
     TrendChart *trend = m_dialog->trend();
     const int id = m_dialog->trendSeries(m_rig.parameter(0, 0, ChannelParam::Value));
-    QCOMPARE(id, 0);
     QVERIFY(trend->isSeriesShown(id)); // the first one is ticked
     QCOMPARE(trend->seriesCount(), 6); // AIO 2 in + 2 out, TMP 2 in
     auto *line = m_dialog->findChild<QLabel *>(QStringLiteral("labelNoAnswer"));
@@ -285,49 +282,23 @@ void TestCalibrateDialog::closing_restoresOnlyEditsOfThisDialog()
     QVERIFY(!m_rig.module->isChanged());
 }
 
-void TestCalibrateDialog::trend_memoryBoundedByLongestWindowAndCount_data()
-{
-    QTest::addColumn<int>("intervalMs");
-    QTest::addColumn<int>("minutes");
-    QTest::addColumn<int>("kept");
-    QTest::newRow("slow poll, 20 min: 15 min kept") << 2000 << 20 << 451;
-    QTest::newRow("fast feed, 20 min: count cap") << 100 << 20 << TrendChart::MaxSamples;
-}
-
-void TestCalibrateDialog::trend_memoryBoundedByLongestWindowAndCount()
-{
-    QFETCH(int, intervalMs);
-    QFETCH(int, minutes);
-    QFETCH(int, kept);
-    TrendChart chart;
-    const int id = chart.addSeries(QStringLiteral("AI 1"), true);
-    for (qint64 t = 0; t <= minutes * 60000; t += intervalMs)
-        chart.addSample(id, T0.addMSecs(t), double(t % 7));
-    const QVector<TrendChart::Sample> samples = chart.samples(id);
-    QCOMPARE(samples.size(), kept);
-    QCOMPARE(samples.last().time, T0.addMSecs(minutes * 60000).toMSecsSinceEpoch());
-}
-
 void TestCalibrateDialog::trend_drawingGapBreaksLineAndWindowCuts_data()
 {
     QTest::addColumn<int>("window");
-    QTest::addColumn<bool>("shown");
     QTest::addColumn<QVector<int>>("pieceSizes");
     // Samples every 10 s from 0 to 280 s, a gap at 195 s; drawn at 300 s.
-    QTest::newRow("5 min: two pieces") << 5 << true << QVector<int>{20, 9};
+    QTest::newRow("5 min: two pieces") << 5 << QVector<int>{20, 9};
     // The window starts at 240 s; the sample at 230 s starts the line at the edge.
-    QTest::newRow("1 min: after the gap only") << 1 << true << QVector<int>{6};
-    QTest::newRow("unticked: nothing") << 5 << false << QVector<int>{};
+    QTest::newRow("1 min: after the gap only") << 1 << QVector<int>{6};
 }
 
 void TestCalibrateDialog::trend_drawingGapBreaksLineAndWindowCuts()
 {
     QFETCH(int, window);
-    QFETCH(bool, shown);
     QFETCH(QVector<int>, pieceSizes);
     TrendChart chart;
     chart.setWindowMinutes(window);
-    const int id = chart.addSeries(QStringLiteral("AI 1"), shown);
+    const int id = chart.addSeries(QStringLiteral("AI 1"), true);
     const int other = chart.addSeries(QStringLiteral("AI 2"), true);
     for (int s = 0; s <= 280; s += 10) {
         if (s == 200)
@@ -345,7 +316,7 @@ void TestCalibrateDialog::trend_drawingGapBreaksLineAndWindowCuts()
     QCOMPARE(chart.timeAxis()->min(), at(300 - 60 * window));
     // Autoscale: what the window shows, a margin, nothing from before the window.
     const double low = window == 5 ? -100 : 0;
-    const double high = shown ? 3 : 0;
+    const double high = 3;
     const double min = chart.valueAxis()->min(), max = chart.valueAxis()->max();
     QVERIFY2(min <= low && max >= high && max - min <= 2 * (high - low) + 2,
              qPrintable(QStringLiteral("%1..%2").arg(min).arg(max)));

@@ -17,7 +17,6 @@
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
@@ -269,7 +268,6 @@ void TestModuleView::outOfListValue_shownAndKept_data()
     QTest::addColumn<int>("result"); // what the edit stores
     const QStringList address = link("Адрес MODBUS");
     QTest::newRow("baud bits 20") << link("Скорость, бит/с") << -1 << 0 << QVariant(20) << 0 << 3;
-    QTest::newRow("parity 9") << link("Четность, стоп-биты") << -1 << 0 << QVariant(9) << 0 << 0;
     QTest::newRow("analog input signal 7")
         << kAi1 + "Тип сигнала" << 1 << 0 << QVariant(7) << 0 << 0;
     QTest::newRow("temperature signal 3 from a file")
