@@ -21,7 +21,6 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QMenu>
-#include <QModbusTcpClient>
 #include <QPushButton>
 #include <QStandardItemModel>
 #include <QStatusBar>
@@ -79,17 +78,6 @@ bool createView(MainWindow *window)
     });
     return window->createNew();
 }
-
-// The actions this window governs itself; the unit's sequences and the
-// calibration and map dialogs have their own tests.
-const QStringList AllActions
-    = {"actionA1_2_2", "actionA2_4",         "actionAboutProgram", "actionDI_4",   "actionDI_6",
-       "actionDO_6",   "actionDelSubmodule", "actionNew",          "actionOK_4",   "actionOpen",
-       "actionRL2",    "actionSM2",          "actionSave",         "actionSaveAs", "actionTM2",
-       "actionU1_4",   "actionVerification"};
-const QStringList BoardActions
-    = {"actionDelSubmodule", "actionA1_2_2", "actionA2_4", "actionTM2",  "actionRL2", "actionU1_4",
-       "actionOK_4",         "actionSM2",    "actionDO_6", "actionDI_4", "actionDI_6"};
 
 // Picks `slot` in the slot dialog; `greyed` receives the letters it offered
 // greyed.
@@ -160,8 +148,6 @@ private slots:
     void initTestCase();
     void cleanup();
 
-    void actions_followModeAndActivation_data();
-    void actions_followModeAndActivation();
     void commandsWithoutView_doNothing_data();
     void commandsWithoutView_doNothing();
     void save_failedKeepsMarksThenSavedUnderName();
@@ -185,44 +171,6 @@ private:
 void TestMainWindow::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-}
-
-void TestMainWindow::actions_followModeAndActivation_data()
-{
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<bool>("withClient");
-    QTest::addColumn<QStringList>("enabled"); // also once no sub-window is active
-    const QStringList files = {"actionOpen", "actionSave", "actionSaveAs", "actionAboutProgram"};
-    QTest::newRow("offline") << int(ModeOffline) << false
-                             << files + BoardActions + QStringList{"actionNew"};
-    // The board commands never come on for a unit.
-    QTest::newRow("online tcp") << int(ModeOnline | ModeTcp) << true << files;
-    QTest::newRow("online without client") << int(ModeOnline | ModeRtu) << false << files;
-}
-
-void TestMainWindow::actions_followModeAndActivation()
-{
-    QFETCH(int, mode);
-    QFETCH(bool, withClient);
-    QFETCH(QStringList, enabled);
-    QModbusTcpClient client;
-    std::unique_ptr<MainWindow> window;
-    if (mode & ModeOffline)
-        window = std::make_unique<MainWindow>(mode);
-    else
-        window = std::make_unique<MainWindow>(mode, ModuleTables(), withClient ? &client : nullptr);
-    auto enabledNow = [&window] {
-        QStringList names;
-        for (const QString &name : AllActions) {
-            if (action(window.get(), name.toLatin1().constData())->isEnabled())
-                names.append(name);
-        }
-        return names;
-    };
-    enabled.sort();
-    QCOMPARE(enabledNow(), enabled);
-    emit window->findChild<QMdiArea *>()->subWindowActivated(nullptr);
-    QCOMPARE(enabledNow(), enabled);
 }
 
 void TestMainWindow::commandsWithoutView_doNothing_data()

@@ -3,7 +3,6 @@
 // the simulated unit (in-process over TCP, and over a virtual serial line for
 // RTU); the unit's request log and registers show what reached it.
 
-#include "calibratedialog.h"
 #include "configdiffdialog.h"
 #include "mainwindowdriver.h"
 #include "modbuscall.h"
@@ -334,6 +333,9 @@ void TestMainWindowOnline::read_showsValuesTrafficAndLink()
     for (const char *name : {"actionRead", "actionWrite", "actionWriteEditable",
                              "actionResetConfig", "actionCalibrate", "actionOpenMapRegisters"})
         QVERIFY2(action(m_window.get(), name)->isEnabled(), name);
+    // The boards are the unit's: the board commands stay off.
+    for (const char *name : {"actionNew", "actionA1_2_2", "actionDelSubmodule"})
+        QVERIFY2(!action(m_window.get(), name)->isEnabled(), name);
     // The last block got no answer: the status line says since when.
     const QString connection = QString("TCP 127.0.0.1:%1, адрес 1").arg(m_sim->port());
     auto *field = m_window->statusBar()->findChild<QLabel *>("linkStatus");
@@ -433,26 +435,6 @@ void TestMainWindowOnline::read_showsValuesTrafficAndLink()
     for (const char *text : {"Карта регистров ВИРАТ7100.20 БРК", "Дискретные входы", "Регистр ПЛК",
                              "10001", "Аналоговые выходы", "40003", "мА"})
         QVERIFY2(first.contains(text), qPrintable(text + QStringLiteral(" not on page 1")));
-
-    // The calibration dialog polls while open and leaves the client's time-out alone.
-    int polls = 0;
-    int ticks = 0;
-    whenModal<CalibrateDialog>([&](CalibrateDialog *dialog) {
-        windowDisabled = !m_window->isEnabled();
-        auto *poll = new QTimer(dialog);
-        QObject::connect(poll, &QTimer::timeout, dialog, [&, dialog] {
-            polls = requestCount() - before;
-            if (polls > 0 || ++ticks > 100)
-                dialog->reject();
-        });
-        poll->start(20);
-    });
-    windowDisabled = false;
-    before = requestCount();
-    action(m_window.get(), "actionCalibrate")->trigger();
-    QVERIFY(windowDisabled && m_window->isEnabled());
-    QVERIFY2(polls > 0, "the calibration dialog read nothing");
-    QCOMPARE(m_client->timeout(), 200);
 
     // Edited: closing asks, and closes when told to.
     QVERIFY(editRow(m_window->currentView(), LowerLimit3, 12.3));
