@@ -4,7 +4,6 @@
 #include "appsettings.h"
 #include "mainwindowdriver.h"
 #include "modeflags.h"
-#include "positionsubmoduledialog.h"
 #include "processsetup.h"
 #include "startwindow.h"
 
@@ -22,7 +21,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTranslator>
@@ -69,30 +67,6 @@ QStringList dumpTree(const Device *device)
     }
     lines.sort();
     return lines;
-}
-
-bool createView(MainWindow *window)
-{
-    whenModal<QDialog>([](QDialog *dialog) {
-        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
-    });
-    return window->createNew();
-}
-
-// Picks `slot` in the slot dialog; `greyed` receives the letters it offered
-// greyed.
-void chooseSlot(int slot, QString *greyed)
-{
-    whenModal<PositionSubmoduleDialog>([slot, greyed](PositionSubmoduleDialog *dialog) {
-        auto *combo = dialog->findChild<QComboBox *>(QStringLiteral("comboBox"));
-        auto *items = qobject_cast<QStandardItemModel *>(combo->model());
-        for (int i = 0; i < combo->count(); ++i) {
-            if (!items->item(i)->isEnabled())
-                greyed->append(combo->itemText(i));
-        }
-        combo->setCurrentIndex(slot);
-        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
-    });
 }
 
 const QStringList Link = {"Параметры модуля", "Параметры связи"};

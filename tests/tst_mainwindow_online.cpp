@@ -7,7 +7,6 @@
 #include "mainwindowdriver.h"
 #include "modbuscall.h"
 #include "modeflags.h"
-#include "positionsubmoduledialog.h"
 #include "processrun.h"
 #include "ptypair.h"
 #include "registermapexport.h"
@@ -859,21 +858,13 @@ void TestMainWindowOnline::offlineFile_isWrittenBySlot()
     {
         MainWindow offline(ModeOffline);
         offline.show();
-        whenModal<QDialog>([](QDialog *dialog) {
-            dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
-        });
-        QVERIFY(offline.createNew());
+        QVERIFY(createView(&offline));
         for (int slot : {1, 0}) {
-            whenModal<PositionSubmoduleDialog>([slot](PositionSubmoduleDialog *dialog) {
-                dialog->findChild<QComboBox *>(QStringLiteral("comboBox"))->setCurrentIndex(slot);
-                dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
-            });
+            chooseSlot(slot);
             action(&offline, "actionA2_4")->trigger();
         }
-        ModuleView *view = offline.currentView();
-        auto *signal
-            = qobject_cast<QComboBox *>(view->findChild<TreePropertyBrowser *>()->openEditor(
-                itemAt(view, {"Субмодуль AI (Слот A)", "Аналоговый вход 1 ", "Тип сигнала"})));
+        auto *signal = qobject_cast<QComboBox *>(editorAt(
+            offline.currentView(), {"Субмодуль AI (Слот A)", "Аналоговый вход 1 ", "Тип сигнала"}));
         QVERIFY(signal);
         signal->setCurrentIndex(2);
         chooseFile(fileName);

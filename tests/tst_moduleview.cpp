@@ -140,8 +140,6 @@ private slots:
     void initTestCase();
     void moduleRows_followMode_data();
     void moduleRows_followMode();
-    void boardGroups_labelsAndRows_data();
-    void boardGroups_labelsAndRows();
     void edits_reachTheModel_data();
     void edits_reachTheModel();
     void outOfListValue_shownAndKept_data();
@@ -192,42 +190,6 @@ void TestModuleView::moduleRows_followMode()
                           "Watchdog reset: нет",
                           "Ошибка конфиг. в eeprom с восстановлением из резервного банка: нет",
                           "Невосст. ошибка конфиг. в eeprom: нет"}));
-}
-
-void TestModuleView::boardGroups_labelsAndRows_data()
-{
-    QTest::addColumn<int>("type");
-    QTest::addColumn<int>("slot");
-    QTest::addColumn<QStringList>("shown"); // board label, then "channel label|row,row"
-    const QString ai = "Тип сигнала,Нижний предел,Верхний предел,Формат данных,Множитель";
-    const QString ao = ai + ",Блокировочное значение";
-    QTest::newRow("AIO") << 5 << 1
-                         << QStringList{kAio, "Аналоговый вход 1 |" + ai,
-                                        "Аналоговый вход 2 |" + ai, "Аналоговый выход 1 |" + ao,
-                                        "Аналоговый выход 2 |" + ao};
-    QTest::newRow("DI") << 6 << 5
-                        << QStringList{"Субмодуль DI (Слот F)",
-                                       "Дискретный вход 1 |",
-                                       "Дискретный вход 2 |",
-                                       "Дискретный вход 3 |Антидребезг",
-                                       "Дискретный вход 4 |Антидребезг",
-                                       "Счетный регистр 3 |",
-                                       "Счетный регистр 4 |"};
-}
-
-void TestModuleView::boardGroups_labelsAndRows()
-{
-    QFETCH(int, type);
-    QFETCH(int, slot);
-    QFETCH(QStringList, shown);
-    auto *module = new Module(1);
-    module->createSubmodule(type)->setValue(SubmoduleParam::Slot, slot);
-    View v(module);
-    QCOMPARE(v.names({}), (QStringList{kParams, shown.first()}));
-    QStringList channels = {shown.first()};
-    for (const QString &channel : v.names({shown.first()}))
-        channels << channel + '|' + v.names({shown.first(), channel}).join(',');
-    QCOMPARE(channels, shown);
 }
 
 void TestModuleView::edits_reachTheModel_data()

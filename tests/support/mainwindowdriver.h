@@ -9,18 +9,23 @@
 #include "mainwindow.h"
 #include "modalanswer.h"
 #include "moduleview.h"
+#include "positionsubmoduledialog.h"
 #include "treepropertybrowser.h"
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QComboBox>
 #include <QDateTime>
+#include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QSpinBox>
+#include <QStandardItemModel>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -77,6 +82,31 @@ inline bool editRow(ModuleView *view, const QStringList &path, const QVariant &v
     else
         return false;
     return true;
+}
+
+// Creates an offline view, accepting the module type offered.
+inline bool createView(MainWindow *window)
+{
+    whenModal<QDialog>([](QDialog *dialog) {
+        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    });
+    return window->createNew();
+}
+
+// Picks `slot` in the slot dialog; `greyed` (if given) receives the letters it
+// offered greyed.
+inline void chooseSlot(int slot, QString *greyed = nullptr)
+{
+    whenModal<PositionSubmoduleDialog>([slot, greyed](PositionSubmoduleDialog *dialog) {
+        auto *combo = dialog->findChild<QComboBox *>(QStringLiteral("comboBox"));
+        auto *items = qobject_cast<QStandardItemModel *>(combo->model());
+        for (int i = 0; i < combo->count(); ++i) {
+            if (greyed && !items->item(i)->isEnabled())
+                greyed->append(combo->itemText(i));
+        }
+        combo->setCurrentIndex(slot);
+        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    });
 }
 
 // Answers the next message box with `button`; `asked` receives its text.
