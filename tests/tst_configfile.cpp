@@ -6,7 +6,6 @@
 
 #include <QFile>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -165,10 +164,6 @@ void TestConfigFile::load_data()
               {"TYPE_SUBMODULE":"4","POSITION_SUBMODULE":"5"}]})")
         << "Тип модуля" << QVariant(-1) << Boards{{4, 0, 0}, {8, 3, 0}, {9, 4, -1}, {4, 5, 1}}
         << false;
-    QTest::newRow("not JSON") << QByteArray("\x00\xff{[\"", 5) << "Тип модуля" << QVariant(-1)
-                              << Boards{} << false;
-    QTest::newRow("array at the top") << QByteArray(R"([{"module":{"DEV_TYPE":"1"}}])")
-                                      << "Тип модуля" << QVariant(-1) << Boards{} << false;
 }
 
 void TestConfigFile::load()

@@ -17,7 +17,6 @@
 #include <QAction>
 #include <QFile>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QtTest>

@@ -23,7 +23,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -67,16 +66,6 @@ const SimUnitConfig AioAi = UnitSimFixture::unit(1, {5, 4, 0, 0, 0, 0});
 // unit must see them: function, start, count, in this order.
 const QStringList DefaultReads = {"3 300 1",  "3 400 16",  "3 800 32",  "3 1200 8", "3 600 4",
                                   "3 1000 8", "1 1000 10", "3 1300 10", "3 1400 2", "3 1600 4"};
-
-// "<function> <address> <count>" for reads, "<function> <address> <hex value>"
-// for writes, refused and dropped requests marked.
-QStringList describe(const QVector<SimRequestRecord> &records)
-{
-    QStringList lines;
-    for (const SimRequestRecord &record : records)
-        lines << UnitSimFixture::describe(record);
-    return lines;
-}
 
 // Mean time between requests as the unit received them.
 double meanGapMs(const QVector<SimRequestRecord> &records)
@@ -147,7 +136,7 @@ private:
         }
         return result.mid(first);
     }
-    QStringList requestsSince(int first) const { return describe(records(first)); }
+    QStringList requestsSince(int first) const { return UnitSimFixture::describe(records(first)); }
     int requestCount() const { return records().size(); }
 
     QTemporaryDir m_dir;
@@ -317,7 +306,9 @@ void TestMainWindowOnline::read_showsValuesTrafficAndLink()
     QStringList reads = DefaultReads;
     reads[7] += " refused";
     reads[9] = "3 1600 0 dropped"; // the unit logs no count for a request it ignores
-    QCOMPARE(describe(records()).replaceInStrings(QRegularExpression(" \\(.*\\)$"), ""), reads);
+    QCOMPARE(
+        UnitSimFixture::describe(records()).replaceInStrings(QRegularExpression(" \\(.*\\)$"), ""),
+        reads);
     const double gap = meanGapMs(records());
     // Arrival times at the in-process unit jitter by a few ms on a loaded machine.
     QVERIFY2(gap >= 45 && gap < 90, qPrintable(QString::number(gap)));

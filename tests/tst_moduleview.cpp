@@ -96,20 +96,7 @@ struct View
         , browser(view->findChild<TreePropertyBrowser *>())
     {}
     // The item at a path of row names below "Модуль".
-    BrowserItem *item(const QStringList &path) const
-    {
-        BrowserItem *at = browser->topItem();
-        for (const QString &name : path) {
-            const auto children = at->children();
-            const auto found = std::find_if(children.begin(), children.end(), [&](BrowserItem *c) {
-                return c->property()->propertyName() == name;
-            });
-            if (found == children.end())
-                return nullptr;
-            at = *found;
-        }
-        return at;
-    }
+    BrowserItem *item(const QStringList &path) const { return browser->itemAt(path); }
     BrowserProperty *row(const QStringList &path) const { return item(path)->property(); }
     Property *parameter(const QStringList &path) const { return browser->findProperty(row(path)); }
     QColor color(const QStringList &path) const { return browser->backgroundColor(item(path)); }

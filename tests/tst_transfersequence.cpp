@@ -19,18 +19,6 @@ constexpr auto Holding = QModbusDataUnit::HoldingRegisters;
 using Result = TransferSequence::Result;
 using Start = TransferSequence::Start;
 
-// "<function> <address> <count>" for reads, "<function> <address> <value hex>"
-// for writes, marked when the unit dropped or refused the request.
-QStringList describe(const QVector<SimRequestRecord> &records)
-{
-    QStringList lines;
-    for (const SimRequestRecord &record : records) {
-        if (record.function != 0) // else a unit event, not a request
-            lines << UnitSimFixture::describe(record);
-    }
-    return lines;
-}
-
 // The firmware misses a request sent even a fraction of a millisecond early. Times
 // are taken where the requests leave, so only a send held up between its clock and
 // the wire can look early: one in ten is let pass.
@@ -185,7 +173,9 @@ void TestTransferSequence::read_goesOnPastFailedBlocks()
     QCOMPARE(run([&] { return m_transfer->startRead(moduleOf(sim)); }), Result::Failed);
     QCOMPARE(m_transfer->failedBlocks(), (QStringList{"rT1300", "rT1600"}));
     QCOMPARE(m_warnings->size(), 1); // one box per read
-    QCOMPARE(describe(sim.requests()).join(", ").remove(QRegularExpression(" refused| \\(.*?\\)")),
+    QCOMPARE(UnitSimFixture::describe(sim.requests())
+                 .join(", ")
+                 .remove(QRegularExpression(" refused| \\(.*?\\)")),
              QString("3 300 1, 3 400 16, 3 800 32, 3 1200 8, 3 600 4, 3 1000 8, 1 1000 10, "
                      "3 1300 10, 3 1400 2, 3 1600 4"));
     const QString paced = pacing(*m_recorder, TransferSequence::ReadPauseMs);
@@ -293,7 +283,7 @@ void TestTransferSequence::write()
              }),
              result);
     QTest::qWait(pause + 40); // nothing may follow
-    QCOMPARE(describe(sim.requests()), log);
+    QCOMPARE(UnitSimFixture::describe(sim.requests()), log);
     const QString paced = pacing(*m_recorder, pause);
     QVERIFY2(paced.isEmpty(), qPrintable(paced));
     QCOMPARE(m_warnings->size(), result == Result::Completed ? 0 : 1);
@@ -320,7 +310,7 @@ void TestTransferSequence::fullWrite_newAddress_unitAnswersThere()
     QVERIFY(m_transfer->linkChanged());
 
     QTRY_COMPARE(sim.requests().last().address, 2023); // 2023 := 0 is not awaited
-    const QStringList log = describe(sim.requests());
+    const QStringList log = UnitSimFixture::describe(sim.requests());
     // 4 + 8 + 2 + 4 + 8 + 2 + 4 + 12 registers, each armed, between the flags.
     QCOMPARE(log.size(), 2 * 44 + 2);
     QCOMPARE(log.first(), QString("6 2023 1"));
@@ -388,7 +378,9 @@ void TestTransferSequence::verify_readsBackWhatWasWritten()
     sim.clearRequests();
     sim.setFaults(readFaults);
     QCOMPARE(run([&] { return m_transfer->startVerify(); }), result);
-    QCOMPARE(describe(sim.requests()).join(", ").remove(QRegularExpression(" \\(.*?\\)")),
+    QCOMPARE(UnitSimFixture::describe(sim.requests())
+                 .join(", ")
+                 .remove(QRegularExpression(" \\(.*?\\)")),
              readBack.join(", "));
     QCOMPARE(m_transfer->differences().size(), differences);
     QVERIFY2(m_transfer->verifyReport().contains(report), qPrintable(m_transfer->verifyReport()));

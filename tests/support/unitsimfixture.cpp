@@ -134,3 +134,13 @@ QString UnitSimFixture::describe(const SimRequestRecord &record)
         line += QString(" (%1)").arg(record.fault);
     return line;
 }
+
+QStringList UnitSimFixture::describe(const QVector<SimRequestRecord> &records)
+{
+    QStringList lines;
+    for (const SimRequestRecord &record : records) {
+        if (record.function != 0)
+            lines << describe(record);
+    }
+    return lines;
+}

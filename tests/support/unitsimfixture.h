@@ -75,6 +75,8 @@ public:
     // " refused" when the unit did not answer it normally, and the injected
     // fault in brackets, e.g. "3 800 32 (short reply)".
     static QString describe(const SimRequestRecord &record);
+    // The requests of `records` so described, unit events left out.
+    static QStringList describe(const QVector<SimRequestRecord> &records);
     void clearRequests();
 
 private:
