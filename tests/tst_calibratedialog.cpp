@@ -64,6 +64,7 @@ private slots:
     void trend_drawingGapBreaksLineAndWindowCuts_data();
     void trend_drawingGapBreaksLineAndWindowCuts();
     void trend_csvTimeOrderGapsAndQuoting();
+    void trend_memoryBounded();
 
 private:
     QModelIndex cell(int board, int channel, int column) const
@@ -123,8 +124,6 @@ void TestCalibrateDialog::display_data()
     QTest::newRow("signal type without a name")
         << 0 << 0 << int(SignalType) << "Неизвестное значение: 7";
     QTest::newRow("Float32 input value") << 0 << 1 << int(Value) << "12.5";
-    QTest::newRow("UInt16 raw code of Pt100") << 1 << 0 << int(RawValue) << "65535";
-    QTest::newRow("Int16 raw code of a thermocouple") << 1 << 1 << int(RawValue) << "-1";
 }
 
 void TestCalibrateDialog::display()
@@ -339,6 +338,20 @@ void TestCalibrateDialog::trend_csvTimeOrderGapsAndQuoting()
                                 "2024-03-01 10:00:01.000;\"TMP 1; \"\"плата\"\"\";\r\n"
                                 "2024-03-01 10:00:01.500;AI 1 (слот A);0,001\r\n";
     QCOMPARE(QString::fromUtf8(chart.toCsv()), QString::fromUtf8(expected));
+}
+
+// However long the dialog stays open: what the longest window shows, at most MaxSamples.
+void TestCalibrateDialog::trend_memoryBounded()
+{
+    TrendChart chart;
+    const int id = chart.addSeries(QStringLiteral("AI 1"), true);
+    for (qint64 t = 0; t <= 20 * 60000; t += 2000) // a slow poll: the last 15 min
+        chart.addSample(id, T0.addMSecs(t), 1);
+    QCOMPARE(chart.samples(id).size(), 451);
+    for (qint64 t = 20 * 60000 + 100; t <= 40 * 60000; t += 100) // a fast one: the cap
+        chart.addSample(id, T0.addMSecs(t), 1);
+    QCOMPARE(chart.samples(id).size(), TrendChart::MaxSamples);
+    QCOMPARE(chart.samples(id).last().time, T0.addMSecs(40 * 60000).toMSecsSinceEpoch());
 }
 
 QTEST_MAIN(TestCalibrateDialog)

@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QDockWidget>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -54,24 +55,9 @@ private:
     bool m_seen = false;
 };
 
-// Every parameter of the tree with its value, sorted.
-QStringList dumpTree(const Device *device)
-{
-    QStringList lines;
-    for (const Property *parameter : device->properties())
-        lines << parameter->name() + '=' + parameter->value().toString();
-    for (const QObject *child : device->children()) {
-        if (const auto *childDevice = qobject_cast<const Device *>(child))
-            lines += dumpTree(childDevice);
-    }
-    lines.sort();
-    return lines;
-}
-
 const QStringList Link = {"Параметры модуля", "Параметры связи"};
 const QStringList Ai1 = {"Субмодуль AIO (Слот B)", "Аналоговый вход 1 "};
 const QStringList Tmp2 = {"Субмодуль TMP (Слот A)", "Вход термосопротивлений 2 "};
-
 
 } // namespace
 
@@ -431,7 +417,7 @@ void TestMainWindow::offline_buildSaveCloseReopen()
     // A board goes with the menu command and comes back with Ctrl+Z, settings
     // and all; the edit before it goes with the next Ctrl+Z, and comes back.
     Module *module = view->module();
-    const QStringList built = dumpTree(module);
+    const QJsonObject built = module->toJson();
     view->findChild<TreePropertyBrowser *>()->setCurrentItem(itemAt(view, {Tmp2.first()}));
     action(window, "actionDelSubmodule")->trigger();
     QCOMPARE(module->submodules().size(), 2);
@@ -440,7 +426,7 @@ void TestMainWindow::offline_buildSaveCloseReopen()
     window->activateWindow(); // the slot dialogs had it
     QVERIFY(QTest::qWaitForWindowActive(window));
     QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
-    QCOMPARE(dumpTree(module), built);
+    QCOMPARE(module->toJson(), built);
     QCOMPARE(undo->text(),
              QStringLiteral("Отменить изменение «Верхний предел» (Аналоговый вход 1)"));
     const QStringList upper = Ai1 + QStringList{"Верхний предел"};

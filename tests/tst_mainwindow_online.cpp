@@ -309,9 +309,6 @@ void TestMainWindowOnline::read_showsValuesTrafficAndLink()
     QCOMPARE(
         UnitSimFixture::describe(records()).replaceInStrings(QRegularExpression(" \\(.*\\)$"), ""),
         reads);
-    const double gap = meanGapMs(records());
-    // Arrival times at the in-process unit jitter by a few ms on a loaded machine.
-    QVERIFY2(gap >= 45 && gap < 90, qPrintable(QString::number(gap)));
     ModuleView *view = m_window->currentView();
     QCOMPARE(view->module(), m_window->deviceModule());
     for (const auto &value : values) {
