@@ -312,14 +312,10 @@ void TestMainWindow::close_asksBeforeDroppingChanges()
 
     QString asked;
     std::unique_ptr<ModalWatch> watch; // closes a question nobody expects
-    if (answer) {
-        whenModal<QMessageBox>([&asked, answer](QMessageBox *box) {
-            asked = box->text();
-            box->button(QMessageBox::StandardButton(answer))->click();
-        });
-    } else {
+    if (answer)
+        answerNext(QMessageBox::StandardButton(answer), &asked);
+    else
         watch = std::make_unique<ModalWatch>();
-    }
     if (closer == "sub-window")
         subWindow->close();
     else if (closer == "main window")

@@ -14,6 +14,7 @@
 #include "startwindow.h"
 #include "trafficdock.h"
 #include "trafficmodel.h"
+#include "unitimage.h"
 #include "unitsimfixture.h"
 
 #include <module.h>
@@ -201,14 +202,8 @@ bool TestMainWindowOnline::startUnit(Transport transport, const SimUnitConfig &u
 
 bool TestMainWindowOnline::openWindow(int extraMode)
 {
-    // The module block as discovery hands it over.
-    QVector<quint16> block;
-    for (int i = 0; i < ModuleTables::ModuleBlockSize; ++i)
-        block << quint16(m_sim->reg(Slave, Holding, 2000 + i));
-    ModuleTables tables;
-    tables.setModuleTable(block);
     const int mode = ModeOnline | (m_transport == Tcp ? ModeTcp : ModeRtu) | extraMode;
-    m_window = std::make_unique<MainWindow>(mode, tables, m_client.get());
+    m_window = std::make_unique<MainWindow>(mode, moduleImage(*m_sim, Slave), m_client.get());
     m_closed = std::make_unique<QSignalSpy>(m_window.get(), &MainWindow::closed);
     m_window->show();
     return QTest::qWaitFor([this] { return m_window->deviceModule() != nullptr; }, 10000);

@@ -31,6 +31,9 @@ const QString Listed = QStringLiteral("Отключиться online, 1 rows");
 const QVector<int> SixBoards{5, 4, 6, 7, 8, 1};   // AIO AI DI TMP DO6 DO4
 const QVector<int> ThreeBoards{4, 0, 6, 0, 0, 1}; // AI DI DO4
 
+// How a TCP connection ends before a unit is opened.
+enum ConnectionEnd { NoAnswer, Disconnected, UnitGone, NobodyListens };
+
 // Records what would open instead of opening the main window; can stand in a
 // plain widget for the main window to check what happens while one is open.
 class RecordingStartWindow : public StartWindow
@@ -415,37 +418,38 @@ private slots:
 
     void tcp_connectionEnds_data()
     {
-        QTest::addColumn<int>("action");
-        QTest::newRow("no answer: no units") << 0;
-        QTest::newRow("disconnected while asking") << 1;
-        QTest::newRow("the unit goes away") << 3;
-        QTest::newRow("nobody listens") << 4;
+        QTest::addColumn<int>("end");
+        QTest::newRow("no answer: no units") << int(NoAnswer);
+        QTest::newRow("disconnected while asking") << int(Disconnected);
+        QTest::newRow("the unit goes away") << int(UnitGone);
+        QTest::newRow("nobody listens") << int(NobodyListens);
     }
 
     void tcp_connectionEnds()
     {
-        QFETCH(int, action);
+        QFETCH(int, end);
         QVERIFY(startSim(UnitSimFixture::Options()));
-        m_sim->setSilent(action < 3);
-        if (action == 4)
+        m_sim->setSilent(end == NoAnswer || end == Disconnected);
+        if (end == NobodyListens)
             m_sim.reset(); // nothing listens at its port now
-        connectTcp(m_window.get(), 1, 0, action == 0 ? 50 : 0);
-        if (action < 4)
+        connectTcp(m_window.get(), 1, 0, end == NoAnswer ? 50 : 0);
+        if (end != NobodyListens)
             QTRY_COMPARE(wire().size(), 1);
-        if (action == 1)
+        if (end == Disconnected)
             click("btnConnect");
-        if (action == 3) {
+        if (end == UnitGone) {
             QTRY_COMPARE(rows().size(), 1);
             m_sim.reset();
         }
-        QMessageBox *box = visibleBox(action == 0 ? 5000 : 150);
-        QCOMPARE(box ? box->text() : QString(), action == 0 ? NoUnitsText : QString());
+        QMessageBox *box = visibleBox(end == NoAnswer ? 5000 : 150);
+        QCOMPARE(box ? box->text() : QString(), end == NoAnswer ? NoUnitsText : QString());
         QTRY_COMPARE(m_window->client()->state(), QModbusDevice::UnconnectedState);
         QCOMPARE(status(), Idle);
         // Only a lost or refused connection says why.
+        const bool lost = end == UnitGone || end == NobodyListens;
         QTRY_COMPARE(widget<QLabel>("labelError")->text(),
-                     action >= 3 ? m_window->client()->errorString() : QString());
-        QVERIFY(action < 3 || !m_window->client()->errorString().isEmpty());
+                     lost ? m_window->client()->errorString() : QString());
+        QVERIFY(!lost || !m_window->client()->errorString().isEmpty());
     }
 
     void tcp_scanTrustsOnlyWholeReplies_data()

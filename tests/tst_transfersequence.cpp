@@ -5,6 +5,7 @@
 #include "registerblocks.h"
 #include "trafficrecorder.h"
 #include "transfersequence.h"
+#include "unitimage.h"
 #include "unitsimfixture.h"
 
 #include <QtTest>
@@ -39,30 +40,6 @@ QString pacing(const TrafficRecorder &recorder, int pauseMs)
         .arg(recorder.count() - 1)
         .arg(pauseMs)
         .arg(shortest);
-}
-
-ModuleTables moduleOf(const UnitSimFixture &sim)
-{
-    QVector<quint16> words;
-    for (int i = 0; i < ModuleTables::ModuleBlockSize; ++i)
-        words << quint16(sim.reg(Unit, Holding, 2000 + i));
-    ModuleTables tables;
-    tables.setModuleTable(words);
-    return tables;
-}
-
-// Every block as a read would give it, taken from the unit without the read's pauses.
-ModuleTables tablesOf(const UnitSimFixture &sim)
-{
-    ModuleTables tables = moduleOf(sim);
-    for (const ModbusRequest &request : RegisterBlocks::channelReadRequests(tables, Unit)) {
-        QVector<quint16> values;
-        for (int i = 0; i < int(request.unit.valueCount()); ++i)
-            values << quint16(
-                sim.reg(Unit, request.unit.registerType(), request.unit.startAddress() + i));
-        RegisterBlocks::storeReadValues(request.type, values, &tables);
-    }
-    return tables;
 }
 
 struct Edit
@@ -170,7 +147,7 @@ void TestTransferSequence::read_goesOnPastFailedBlocks()
     QVERIFY(sim.setReg(Unit, Holding, 300, 0x0005));            // antibounce of inputs 0 and 2
     QVERIFY(sim.setReg(Unit, QModbusDataUnit::Coils, 1003, 1)); // DO 3 block value
 
-    QCOMPARE(run([&] { return m_transfer->startRead(moduleOf(sim)); }), Result::Failed);
+    QCOMPARE(run([&] { return m_transfer->startRead(moduleImage(sim, Unit)); }), Result::Failed);
     QCOMPARE(m_transfer->failedBlocks(), (QStringList{"rT1300", "rT1600"}));
     QCOMPARE(m_warnings->size(), 1); // one box per read
     QCOMPARE(UnitSimFixture::describe(sim.requests())
@@ -189,7 +166,7 @@ void TestTransferSequence::read_goesOnPastFailedBlocks()
     QVERIFY(read.pwmDOTable().isEmpty());
     QVERIFY(read.blockValuesAOTable().isEmpty());
     // What was read is what a read without pauses gives.
-    QCOMPARE(read.limitsAOTable(), tablesOf(sim).limitsAOTable());
+    QCOMPARE(read.limitsAOTable(), unitImage(sim, Unit).limitsAOTable());
 }
 
 void TestTransferSequence::write_data()
@@ -272,7 +249,7 @@ void TestTransferSequence::write()
         QTest::ignoreMessage(QtWarningMsg, "no reply within the client's time-out");
     QVERIFY(sim.setReg(Unit, Holding, 804, 0x1111));
     QVERIFY(sim.setReg(Unit, Holding, 805, 0x2222));
-    const ModuleTables before = tablesOf(sim);
+    const ModuleTables before = unitImage(sim, Unit);
     sim.setFaults(faults);
 
     QCOMPARE(m_transfer->startWrite(before, before, TransferSequence::WriteMode::ChangedOnly),
@@ -298,7 +275,7 @@ void TestTransferSequence::fullWrite_newAddress_unitAnswersThere()
     UnitSimFixture sim({UnitSimFixture::unit(Unit, {5, 0, 0, 0, 0, 0})}); // AIO
     QVERIFY(sim.start());
     QVERIFY(connectTo(sim.port(), 22));
-    const ModuleTables before = tablesOf(sim);
+    const ModuleTables before = unitImage(sim, Unit);
     ModuleTables encoded = before;
     QVector<quint16> module = before.moduleTable();
     module[5] = 9;
@@ -364,7 +341,7 @@ void TestTransferSequence::verify_readsBackWhatWasWritten()
     QVERIFY(sim.setReg(Unit, Holding, 804, 0x1111));
     QVERIFY(sim.setReg(Unit, Holding, 805, 0x2222));
     QCOMPARE(m_transfer->startVerify(), Start::Empty); // nothing written yet
-    const ModuleTables before = tablesOf(sim);
+    const ModuleTables before = unitImage(sim, Unit);
     const ModuleTables written = edited(
         before, {{rT800, 4, 0x0000}, {rT800, 5, 0x4148}, {rT1000AO, 0, 7}, {rT1000DO, 3, 1}});
 
@@ -393,8 +370,8 @@ void TestTransferSequence::oneSequenceAtATime_cancel()
     QVERIFY(sim.start());
     QVERIFY(connectTo(sim.port(), 22));
     QSignalSpy finished(m_transfer.get(), &TransferSequence::finished);
-    QCOMPARE(m_transfer->startRead(moduleOf(sim)), Start::Started);
-    QCOMPARE(m_transfer->startRead(moduleOf(sim)), Start::Busy);
+    QCOMPARE(m_transfer->startRead(moduleImage(sim, Unit)), Start::Started);
+    QCOMPARE(m_transfer->startRead(moduleImage(sim, Unit)), Start::Busy);
     QCOMPARE(m_transfer->startReset(), Start::Busy);
     QTRY_COMPARE(sim.requests().size(), 2);
 

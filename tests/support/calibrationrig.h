@@ -5,13 +5,13 @@
 // it as the start window leaves it, and the module read from the unit: what
 // calibration mode starts from.
 
+#include "unitimage.h"
 #include "unitsimfixture.h"
 
 #include <channel.h>
 #include <module.h>
 #include <moduletables.h>
 #include <property.h>
-#include <registerblocks.h>
 #include <submodule.h>
 
 #include <QDateTime>
@@ -70,22 +70,8 @@ inline bool passDone(const UnitSimFixture &sim)
 // The module as the main window gets it: decoded from the unit's registers.
 inline std::unique_ptr<Module> readModule(const UnitSimFixture &sim)
 {
-    auto block = [&sim](QModbusDataUnit::RegisterType type, int start, int count) {
-        QVector<quint16> values;
-        for (int i = 0; i < count; ++i)
-            values << quint16(sim.reg(1, type, start + i));
-        return values;
-    };
-    ModuleTables t;
-    t.setModuleTable(block(H, 2000, ModuleTables::ModuleBlockSize));
-    for (int type = rT300; type <= rT1600; ++type)
-        RegisterBlocks::storeReadValues(type,
-                                        block(RegisterBlocks::registerType(type),
-                                              RegisterBlocks::startAddress(type),
-                                              RegisterBlocks::readCount(type, t)),
-                                        &t);
     auto module = std::make_unique<Module>(1);
-    module->fromTables(t);
+    module->fromTables(unitImage(sim, 1));
     return module;
 }
 
