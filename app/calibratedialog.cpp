@@ -3,8 +3,8 @@
 #include "ui_calibratedialog.h"
 
 #include "applogging.h"
-#include "delegate.h"
-#include "model.h"
+#include "calibrationdelegate.h"
+#include "calibrationmodel.h"
 #include "trendchart.h"
 
 #include <calibrationpoller.h>
@@ -61,10 +61,10 @@ bool CalibrateDialog::isPassRunning() const
 
 void CalibrateDialog::setUpView(Module *module)
 {
-    m_model = new Model(module, this);
+    m_model = new CalibrationModel(module, this);
     QTreeView *view = ui->treeView;
     view->setModel(m_model);
-    view->setItemDelegate(new Delegate(view));
+    view->setItemDelegate(new CalibrationDelegate(view));
     view->setEditTriggers(QAbstractItemView::AllEditTriggers);
     view->setSelectionBehavior(QAbstractItemView::SelectItems);
     view->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);

@@ -8,7 +8,7 @@
 #include <memory>
 
 class CalibrationPoller;
-class Model;
+class CalibrationModel;
 class Module;
 class Property;
 class QModbusClient;
@@ -36,7 +36,7 @@ public:
 
     CalibrationPoller *poller() const { return m_poller; }
     QList<Property *> polledParameters() const;
-    Model *model() const { return m_model; }
+    CalibrationModel *model() const { return m_model; }
     bool isPassRunning() const;
     TrendChart *trend() const { return m_trend; }
     // The trend series of a polled parameter, -1 for none.
@@ -67,7 +67,7 @@ private:
 
     std::unique_ptr<Ui::CalibrateDialog> ui;
     CalibrationPoller *m_poller = nullptr; // child
-    Model *m_model = nullptr;              // child
+    CalibrationModel *m_model = nullptr;              // child
     TrendChart *m_trend = nullptr;         // child
     QHash<const Property *, int> m_trendSeries;
     bool m_finished = false;

@@ -9,7 +9,7 @@
 #include "modeflags.h"
 #include "moduleview.h"
 #include "recentfiles.h"
-#include "rigestersmapwindow.h"
+#include "registermapwindow.h"
 #include "trafficdock.h"
 
 #include <codes.h>
@@ -562,7 +562,7 @@ void MainWindow::onOpenMapRegisters()
         return;
     }
     setEnabled(false);
-    RigestersMapWindow map(module, this);
+    RegisterMapWindow map(module, this);
     map.exec();
     setEnabled(true);
 }

@@ -3,7 +3,7 @@
 
 #include "appsettings.h"
 #include "commandline.h"
-#include "dialog.h"
+#include "aboutdialog.h"
 #include "mainwindow.h"
 #include "modeflags.h"
 #include "trafficdock.h"
@@ -99,7 +99,7 @@ StartWindow::StartWindow(QWidget *parent)
     ui->tableWidget->setSelectionBehavior(QAbstractItemView::SelectRows);
     ui->tableWidget->setSelectionMode(QAbstractItemView::SingleSelection);
     ui->tableWidget->horizontalHeader()->setHighlightSections(false);
-    connect(ui->tableWidget, &TableWidget::itemClick, this, &StartWindow::on_btnOnline_clicked);
+    connect(ui->tableWidget, &FoundUnitsTable::itemClick, this, &StartWindow::on_btnOnline_clicked);
 
     fillPortParameters();
     ui->leIp->setValidator(
@@ -718,6 +718,6 @@ void StartWindow::onTimeOut()
 
 void StartWindow::onActionAboutProgram()
 {
-    Dialog dialog(this);
+    AboutDialog dialog(this);
     dialog.exec();
 }

@@ -10,7 +10,7 @@
 #include "moduleview.h"
 #include "processsetup.h"
 #include "startwindow.h"
-#include "tablewidget.h"
+#include "foundunitstable.h"
 #include "treepropertybrowser.h"
 #include "unitsimfixture.h"
 
@@ -71,7 +71,7 @@ bool gatewayScan(const QString &path)
     start.findChild<QPushButton *>("btnHideUnitId")->click();
     start.findChild<QSpinBox *>("leLastUnitId")->setValue(10);
     start.findChild<QPushButton *>("btnConnect")->click();
-    auto *table = start.findChild<TableWidget *>("tableWidget");
+    auto *table = start.findChild<FoundUnitsTable *>("tableWidget");
     if (!QTest::qWaitFor([table] { return table->rowCount() == 2; }, 30000))
         return false;
     QTest::qWait(300);

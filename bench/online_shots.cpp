@@ -11,7 +11,7 @@
 #include "modalanswer.h"
 #include "modeflags.h"
 #include "processsetup.h"
-#include "rigestersmapwindow.h"
+#include "registermapwindow.h"
 #include "trendchart.h"
 #include "unitsimfixture.h"
 
@@ -103,7 +103,7 @@ int main(int argc, char *argv[])
         return 1;
     bool ok = true;
 
-    whenModal<RigestersMapWindow>([&](RigestersMapWindow *map) {
+    whenModal<RegisterMapWindow>([&](RegisterMapWindow *map) {
         ok &= save(map, out.filePath("registermap.png"));
         map->reject();
     });

@@ -7,7 +7,7 @@
 #include "calibratedialog.h"
 #include "calibrationpoller.h"
 #include "calibrationrig.h"
-#include "model.h"
+#include "calibrationmodel.h"
 #include "trendchart.h"
 
 #include <QComboBox>

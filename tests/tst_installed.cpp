@@ -4,7 +4,7 @@
 
 #include "browseritem.h"
 #include "browserproperty.h"
-#include "dialog.h"
+#include "aboutdialog.h"
 #include "documentlocator.h"
 #include "mainwindow.h"
 #include "modeflags.h"
@@ -86,7 +86,7 @@ void TestInstalled::sixBoardFile_showsInstalledHelpText()
 void TestInstalled::aboutLinks_openInstalledDocuments_data()
 {
     QTest::addColumn<QString>("href");
-    const QString html = Dialog::aboutHtml();
+    const QString html = AboutDialog::aboutHtml();
     for (const char *href : {"README.md", "docs/manual.html"}) {
         QVERIFY(html.contains(QStringLiteral("href=\"%1").arg(QLatin1String(href))));
         QTest::newRow(href) << QString::fromLatin1(href);

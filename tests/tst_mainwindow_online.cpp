@@ -10,7 +10,7 @@
 #include "processrun.h"
 #include "ptypair.h"
 #include "registermapexport.h"
-#include "rigestersmapwindow.h"
+#include "registermapwindow.h"
 #include "startwindow.h"
 #include "trafficdock.h"
 #include "trafficmodel.h"
@@ -386,7 +386,7 @@ void TestMainWindowOnline::read_showsValuesTrafficAndLink()
     const QString csvName = m_dir.filePath("map.csv");
     const QString pdfName = m_dir.filePath("map.pdf");
     bool windowDisabled = false;
-    whenModal<RigestersMapWindow>([&](RigestersMapWindow *map) {
+    whenModal<RegisterMapWindow>([&](RegisterMapWindow *map) {
         windowDisabled = !m_window->isEnabled();
         chooseFile(csvName);
         map->findChild<QPushButton *>(QStringLiteral("exportButton"))->click();

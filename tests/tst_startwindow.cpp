@@ -4,10 +4,10 @@
 
 #include "appsettings.h"
 #include "commandline.h"
-#include "dialog.h"
+#include "aboutdialog.h"
 #include "modeflags.h"
 #include "startwindow.h"
-#include "tablewidget.h"
+#include "foundunitstable.h"
 
 #include "modbuscall.h"
 #include "ptypair.h"
@@ -153,7 +153,7 @@ class TestStartWindow : public QObject
     QStringList rows(const StartWindow *window = nullptr) const
     {
         QStringList result;
-        auto *table = widget<TableWidget>("tableWidget", window);
+        auto *table = widget<FoundUnitsTable>("tableWidget", window);
         for (int r = 0; r < table->rowCount(); ++r) {
             QStringList cells;
             for (int c = 0; c < table->columnCount(); ++c)
@@ -237,7 +237,7 @@ private slots:
         QCOMPARE(fields(names), factory);
 
         // A double click on the empty table takes the open button's path.
-        emit widget<TableWidget>("tableWidget")->itemClick();
+        emit widget<FoundUnitsTable>("tableWidget")->itemClick();
         QMessageBox *box = visibleBox();
         QVERIFY(box);
         QCOMPARE(box->windowTitle() + ": " + box->text(),
@@ -402,7 +402,7 @@ private slots:
         m_window->show();
         click("btnOnline");
         QVERIFY(!m_window->isVisible());
-        emit widget<TableWidget>("tableWidget")->itemClick();
+        emit widget<FoundUnitsTable>("tableWidget")->itemClick();
         click("btnOnline");
         QCOMPARE(m_window->opened, QStringList{opened.arg(1)});
         QPointer<QModbusClient> client = m_window->client();

@@ -62,4 +62,4 @@ void TestDialog::findFile()
 }
 
 QTEST_MAIN(TestDialog)
-#include "tst_dialog.moc"
+#include "tst_aboutdialog.moc"

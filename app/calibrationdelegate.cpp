@@ -1,7 +1,7 @@
-#include "delegate.h"
+#include "calibrationdelegate.h"
 
 #include "codes.h"
-#include "item.h"
+#include "calibrationitem.h"
 #include "property.h"
 
 #include <QCheckBox>
@@ -18,7 +18,7 @@ const Property *parameterOf(const QModelIndex &index)
 {
     if (!index.isValid())
         return nullptr;
-    return static_cast<const Item *>(index.internalPointer())->parameter(index.column());
+    return static_cast<const CalibrationItem *>(index.internalPointer())->parameter(index.column());
 }
 
 QDoubleSpinBox *numberEditor(int valueType, QWidget *parent)
@@ -47,11 +47,11 @@ void setSwitchText(QCheckBox *box)
 
 } // namespace
 
-Delegate::Delegate(QObject *parent)
+CalibrationDelegate::CalibrationDelegate(QObject *parent)
     : QItemDelegate(parent)
 {}
 
-QWidget *Delegate::createEditor(QWidget *parent, const QStyleOptionViewItem &,
+QWidget *CalibrationDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &,
                                 const QModelIndex &index) const
 {
     const Property *p = parameterOf(index);
@@ -76,7 +76,7 @@ QWidget *Delegate::createEditor(QWidget *parent, const QStyleOptionViewItem &,
         for (auto it = names.constBegin(); it != names.constEnd(); ++it)
             box->addItem(it.value(), it.key());
         box->setCurrentIndex(-1);
-        connect(box, &QComboBox::currentTextChanged, this, &Delegate::onEditingFinished);
+        connect(box, &QComboBox::currentTextChanged, this, &CalibrationDelegate::onEditingFinished);
         return box;
     }
     case ValueIpAddress: {
@@ -94,7 +94,7 @@ QWidget *Delegate::createEditor(QWidget *parent, const QStyleOptionViewItem &,
     }
 }
 
-void Delegate::setEditorData(QWidget *editor, const QModelIndex &index) const
+void CalibrationDelegate::setEditorData(QWidget *editor, const QModelIndex &index) const
 {
     const QVariant value = index.data(Qt::EditRole);
     if (auto *box = qobject_cast<QDoubleSpinBox *>(editor)) {
@@ -111,7 +111,7 @@ void Delegate::setEditorData(QWidget *editor, const QModelIndex &index) const
     }
 }
 
-void Delegate::setModelData(QWidget *editor, QAbstractItemModel *model,
+void CalibrationDelegate::setModelData(QWidget *editor, QAbstractItemModel *model,
                             const QModelIndex &index) const
 {
     if (auto *box = qobject_cast<QDoubleSpinBox *>(editor)) {
@@ -127,13 +127,13 @@ void Delegate::setModelData(QWidget *editor, QAbstractItemModel *model,
     }
 }
 
-void Delegate::updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
+void CalibrationDelegate::updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
                                     const QModelIndex &) const
 {
     editor->setGeometry(option.rect);
 }
 
-void Delegate::onEditingFinished()
+void CalibrationDelegate::onEditingFinished()
 {
     emit commitData(qobject_cast<QWidget *>(sender()));
 }

@@ -1,10 +1,10 @@
-#include "model.h"
+#include "calibrationmodel.h"
 
 #include "applogging.h"
 
 #include "channel.h"
 #include "codes.h"
-#include "item.h"
+#include "calibrationitem.h"
 #include "module.h"
 #include "property.h"
 #include "submodule.h"
@@ -20,21 +20,21 @@ bool isShownBoard(int type)
 
 } // namespace
 
-Model::Model(Module *module, QObject *parent)
+CalibrationModel::CalibrationModel(Module *module, QObject *parent)
     : QAbstractItemModel(parent)
-    , m_rootItem(std::make_unique<Item>(
+    , m_rootItem(std::make_unique<CalibrationItem>(
           QVector<QVariant>{QStringLiteral("Имя"), QStringLiteral("Тип сигнала"),
                             QStringLiteral("Значение"), QStringLiteral("Значение в ед. изм.")}))
 {
     build(module);
 }
 
-Model::~Model()
+CalibrationModel::~CalibrationModel()
 {
-    qCDebug(lcApp) << "~Model()";
+    qCDebug(lcApp) << "~CalibrationModel()";
 }
 
-void Model::build(Module *module)
+void CalibrationModel::build(Module *module)
 {
     if (!module)
         return;
@@ -46,17 +46,17 @@ void Model::build(Module *module)
         const QString label
             = QStringLiteral("Субмодуль ") + submoduleTypeName(type) + QStringLiteral(" (cлот ")
               + slotLetter(submodule->value(SubmoduleParam::Slot).toInt()) + QLatin1Char(')');
-        auto row = std::make_unique<Item>(QVector<QVariant>{label});
+        auto row = std::make_unique<CalibrationItem>(QVector<QVariant>{label});
         for (Channel *channel : submodule->channels())
-            row->appendChild(std::make_unique<Item>(channel));
+            row->appendChild(std::make_unique<CalibrationItem>(channel));
         m_rootItem->appendChild(std::move(row));
     }
 
     for (int s = 0; s < m_rootItem->childCount(); ++s) {
         const QModelIndex boardIndex = index(s, 0);
-        const Item *board = m_rootItem->child(s);
+        const CalibrationItem *board = m_rootItem->child(s);
         for (int r = 0; r < board->childCount(); ++r) {
-            for (int column = 1; column < Item::ColumnCount; ++column) {
+            for (int column = 1; column < CalibrationItem::ColumnCount; ++column) {
                 if (const Property *p = board->child(r)->parameter(column))
                     m_cells.insert(p, QPersistentModelIndex(index(r, column, boardIndex)));
             }
@@ -64,47 +64,47 @@ void Model::build(Module *module)
     }
 }
 
-Item *Model::itemOf(const QModelIndex &index) const
+CalibrationItem *CalibrationModel::itemOf(const QModelIndex &index) const
 {
-    return index.isValid() ? static_cast<Item *>(index.internalPointer()) : m_rootItem.get();
+    return index.isValid() ? static_cast<CalibrationItem *>(index.internalPointer()) : m_rootItem.get();
 }
 
-QModelIndex Model::index(int row, int column, const QModelIndex &parent) const
+QModelIndex CalibrationModel::index(int row, int column, const QModelIndex &parent) const
 {
     if (row < 0 || column < 0 || column >= columnCount())
         return QModelIndex();
-    Item *child = itemOf(parent)->child(row);
+    CalibrationItem *child = itemOf(parent)->child(row);
     return child ? createIndex(row, column, child) : QModelIndex();
 }
 
-QModelIndex Model::parent(const QModelIndex &index) const
+QModelIndex CalibrationModel::parent(const QModelIndex &index) const
 {
     if (!index.isValid())
         return QModelIndex();
-    Item *parentItem = itemOf(index)->parentItem();
+    CalibrationItem *parentItem = itemOf(index)->parentItem();
     if (!parentItem || parentItem == m_rootItem.get())
         return QModelIndex();
-    const Item *grandParent = parentItem->parentItem();
+    const CalibrationItem *grandParent = parentItem->parentItem();
     return createIndex(grandParent ? grandParent->rowOf(parentItem) : 0, 0, parentItem);
 }
 
-int Model::rowCount(const QModelIndex &parent) const
+int CalibrationModel::rowCount(const QModelIndex &parent) const
 {
     if (parent.isValid() && parent.column() > 0)
         return 0;
     return itemOf(parent)->childCount();
 }
 
-int Model::columnCount(const QModelIndex &) const
+int CalibrationModel::columnCount(const QModelIndex &) const
 {
     return m_rootItem->columnCount();
 }
 
-QVariant Model::data(const QModelIndex &index, int role) const
+QVariant CalibrationModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid())
         return QVariant();
-    const Item *item = itemOf(index);
+    const CalibrationItem *item = itemOf(index);
     const int column = index.column();
     const Property *p = item->parameter(column);
 
@@ -130,7 +130,7 @@ QVariant Model::data(const QModelIndex &index, int role) const
     return QVariant();
 }
 
-bool Model::setData(const QModelIndex &index, const QVariant &value, int role)
+bool CalibrationModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
     if (!index.isValid() || role != Qt::EditRole)
         return false;
@@ -139,14 +139,14 @@ bool Model::setData(const QModelIndex &index, const QVariant &value, int role)
     return true;
 }
 
-QVariant Model::headerData(int section, Qt::Orientation orientation, int role) const
+QVariant CalibrationModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (role == Qt::DisplayRole && orientation == Qt::Horizontal)
         return m_rootItem->data(section);
     return QVariant();
 }
 
-Qt::ItemFlags Model::flags(const QModelIndex &index) const
+Qt::ItemFlags CalibrationModel::flags(const QModelIndex &index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;
@@ -156,12 +156,12 @@ Qt::ItemFlags Model::flags(const QModelIndex &index) const
     return Qt::ItemIsEnabled;
 }
 
-QModelIndex Model::indexOf(const Property *parameter) const
+QModelIndex CalibrationModel::indexOf(const Property *parameter) const
 {
     return m_cells.value(parameter);
 }
 
-void Model::setStale(bool stale)
+void CalibrationModel::setStale(bool stale)
 {
     if (m_stale == stale)
         return;
@@ -170,7 +170,7 @@ void Model::setStale(bool stale)
         emit dataChanged(cell, cell, {Qt::ForegroundRole});
 }
 
-void Model::parameterChanged(const Property *parameter)
+void CalibrationModel::parameterChanged(const Property *parameter)
 {
     const QModelIndex cell = indexOf(parameter);
     if (cell.isValid())

@@ -6,12 +6,12 @@
 // Editors of the calibration table, chosen by the value type of the cell's
 // parameter. Integer editors take the whole range of their register type,
 // so loading and storing an unchanged value never alters it.
-class Delegate : public QItemDelegate
+class CalibrationDelegate : public QItemDelegate
 {
     Q_OBJECT
 
 public:
-    explicit Delegate(QObject *parent = nullptr);
+    explicit CalibrationDelegate(QObject *parent = nullptr);
 
     QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
                           const QModelIndex &index) const override;

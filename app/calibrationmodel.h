@@ -7,19 +7,19 @@
 
 #include <memory>
 
-class Item;
+class CalibrationItem;
 class Module;
 class Property;
 
 // Tree of the analog boards (AI, AIO, TMP) and their channels for the
 // calibration dialog: name, signal type, raw code and value of each channel.
-class Model : public QAbstractItemModel
+class CalibrationModel : public QAbstractItemModel
 {
     Q_OBJECT
 
 public:
-    explicit Model(Module *module, QObject *parent = nullptr);
-    ~Model() override;
+    explicit CalibrationModel(Module *module, QObject *parent = nullptr);
+    ~CalibrationModel() override;
 
     QModelIndex index(int row, int column,
                       const QModelIndex &parent = QModelIndex()) const override;
@@ -41,10 +41,10 @@ public:
     bool isStale() const { return m_stale; }
 
 private:
-    Item *itemOf(const QModelIndex &index) const;
+    CalibrationItem *itemOf(const QModelIndex &index) const;
     void build(Module *module);
 
-    std::unique_ptr<Item> m_rootItem;
+    std::unique_ptr<CalibrationItem> m_rootItem;
     QHash<const Property *, QPersistentModelIndex> m_cells;
     bool m_stale = false;
 };

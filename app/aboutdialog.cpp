@@ -1,25 +1,25 @@
-#include "dialog.h"
+#include "aboutdialog.h"
 
 #include "applogging.h"
-#include "ui_dialog.h"
+#include "ui_aboutdialog.h"
 
 #include "documentlocator.h"
 
 #include <QDesktopServices>
 #include <QMessageBox>
 
-Dialog::Dialog(QWidget *parent)
+AboutDialog::AboutDialog(QWidget *parent)
     : QDialog(parent)
     , ui(std::make_unique<Ui::Dialog>())
 {
     ui->setupUi(this);
     ui->textEdit->setHtml(aboutHtml());
-    connect(ui->textEdit, &QTextBrowser::anchorClicked, this, &Dialog::openLink);
+    connect(ui->textEdit, &QTextBrowser::anchorClicked, this, &AboutDialog::openLink);
 }
 
-Dialog::~Dialog() = default;
+AboutDialog::~AboutDialog() = default;
 
-QString Dialog::aboutHtml()
+QString AboutDialog::aboutHtml()
 {
     // Links are relative to the folder the documents are found in at run time.
     return QStringLiteral(
@@ -37,15 +37,15 @@ QString Dialog::aboutHtml()
         .arg(QStringLiteral(BRK_VERSION));
 }
 
-void Dialog::openLink(const QUrl &link)
+void AboutDialog::openLink(const QUrl &link)
 {
     const QUrl url = DocumentLocator::resolve(link);
     if (!url.isValid()) {
-        qCWarning(lcApp) << "Dialog: document not found:" << link.toString();
+        qCWarning(lcApp) << "AboutDialog: document not found:" << link.toString();
         QMessageBox::warning(this, QStringLiteral("Внимание"),
                              QStringLiteral("Документ не найден: %1").arg(link.path()));
         return;
     }
     if (!QDesktopServices::openUrl(url))
-        qCWarning(lcApp) << "Dialog: cannot open" << url.toString();
+        qCWarning(lcApp) << "AboutDialog: cannot open" << url.toString();
 }

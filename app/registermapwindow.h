@@ -21,13 +21,13 @@ class RigestersMapWindow;
 
 // Read-only map of the unit's live-value registers: one titled table per
 // channel kind, built once from the channels' value parameters.
-class RigestersMapWindow : public QDialog
+class RegisterMapWindow : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit RigestersMapWindow(Module *module, QWidget *parent = nullptr);
-    ~RigestersMapWindow() override;
+    explicit RegisterMapWindow(Module *module, QWidget *parent = nullptr);
+    ~RegisterMapWindow() override;
 
     // The eight tables in their fixed order, hidden ones included.
     QList<RegisterTabWidget *> tables() const { return m_tables; }

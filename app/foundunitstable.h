@@ -5,13 +5,13 @@
 
 // List of found units: a double click anywhere asks to open the chosen unit
 // instead of starting an edit.
-class TableWidget : public QTableWidget
+class FoundUnitsTable : public QTableWidget
 {
     Q_OBJECT
 
 public:
-    explicit TableWidget(QWidget *parent = nullptr);
-    ~TableWidget() override;
+    explicit FoundUnitsTable(QWidget *parent = nullptr);
+    ~FoundUnitsTable() override;
 
 signals:
     void itemClick();

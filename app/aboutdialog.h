@@ -10,13 +10,13 @@ class Dialog;
 
 // The "О программе" box: program name, version and links to the documents
 // shipped with the program, opened in the system's browser.
-class Dialog : public QDialog
+class AboutDialog : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit Dialog(QWidget *parent = nullptr);
-    ~Dialog() override;
+    explicit AboutDialog(QWidget *parent = nullptr);
+    ~AboutDialog() override;
 
     static QString aboutHtml();
 

@@ -1,5 +1,5 @@
-#include "rigestersmapwindow.h"
-#include "ui_rigestersmapwindow.h"
+#include "registermapwindow.h"
+#include "ui_registermapwindow.h"
 
 #include "codes.h"
 #include "csvwriter.h"
@@ -18,7 +18,7 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
-RigestersMapWindow::RigestersMapWindow(Module *module, QWidget *parent)
+RegisterMapWindow::RegisterMapWindow(Module *module, QWidget *parent)
     : QDialog(parent)
     , ui(new Ui::RigestersMapWindow)
     , m_module(module)
@@ -31,9 +31,9 @@ RigestersMapWindow::RigestersMapWindow(Module *module, QWidget *parent)
     fitSize();
 }
 
-RigestersMapWindow::~RigestersMapWindow() = default;
+RegisterMapWindow::~RegisterMapWindow() = default;
 
-void RigestersMapWindow::createTables()
+void RegisterMapWindow::createTables()
 {
     m_contentLayout = new QVBoxLayout;
     // The window's height counts the tables and the form's spacing only.
@@ -53,14 +53,14 @@ void RigestersMapWindow::createTables()
     ui->gridLayout->addWidget(scroll, 1, 0);
 }
 
-void RigestersMapWindow::createExportButtons()
+void RegisterMapWindow::createExportButtons()
 {
     auto *exportButton = new QPushButton(QStringLiteral("Экспорт в CSV…"), this);
     exportButton->setObjectName(QStringLiteral("exportButton"));
-    connect(exportButton, &QPushButton::clicked, this, &RigestersMapWindow::exportCsv);
+    connect(exportButton, &QPushButton::clicked, this, &RegisterMapWindow::exportCsv);
     auto *printButton = new QPushButton(QStringLiteral("Печать…"), this);
     printButton->setObjectName(QStringLiteral("printButton"));
-    connect(printButton, &QPushButton::clicked, this, &RigestersMapWindow::print);
+    connect(printButton, &QPushButton::clicked, this, &RegisterMapWindow::print);
     m_buttons = new QHBoxLayout;
     m_buttons->addStretch();
     m_buttons->addWidget(exportButton);
@@ -68,7 +68,7 @@ void RigestersMapWindow::createExportButtons()
     ui->gridLayout->addLayout(m_buttons, 2, 0);
 }
 
-void RigestersMapWindow::fillFromModule()
+void RegisterMapWindow::fillFromModule()
 {
     if (!m_module)
         return;
@@ -77,14 +77,14 @@ void RigestersMapWindow::fillFromModule()
         m_tables.at(row.table)->addRow(row);
 }
 
-RegisterMapExport RigestersMapWindow::exporter() const
+RegisterMapExport RegisterMapWindow::exporter() const
 {
     const QString type
         = m_module ? moduleTypeName(m_module->value(ModuleParam::Type).toInt()) : QString();
     return RegisterMapExport(m_rows, QStringLiteral("Карта регистров %1").arg(type).trimmed());
 }
 
-void RigestersMapWindow::exportCsv()
+void RegisterMapWindow::exportCsv()
 {
     const QString fileName = QFileDialog::getSaveFileName(this, QStringLiteral("Экспорт в CSV"),
                                                           QString(), QStringLiteral("CSV (*.csv)"));
@@ -97,7 +97,7 @@ void RigestersMapWindow::exportCsv()
                                  .arg(QDir::toNativeSeparators(fileName), error));
 }
 
-void RigestersMapWindow::print()
+void RegisterMapWindow::print()
 {
     QPrinter printer(QPrinter::HighResolution);
     QPrintDialog dialog(&printer, this);
@@ -105,7 +105,7 @@ void RigestersMapWindow::print()
         exporter().print(&printer);
 }
 
-void RigestersMapWindow::fitSize()
+void RegisterMapWindow::fitSize()
 {
     const int spacing = qMax(0, ui->verticalLayout->spacing());
     // The export buttons sit below the tables.

@@ -1,4 +1,4 @@
-#include "item.h"
+#include "calibrationitem.h"
 
 #include "applogging.h"
 
@@ -6,14 +6,14 @@
 #include "codes.h"
 #include "property.h"
 
-Item::Item(const QVector<QVariant> &data)
+CalibrationItem::CalibrationItem(const QVector<QVariant> &data)
     : m_itemData(data)
 {
     while (m_itemData.size() < ColumnCount)
         m_itemData.append(QVariant());
 }
 
-Item::Item(Device *channel)
+CalibrationItem::CalibrationItem(Device *channel)
 {
     const QString name = channelTypeName(channel->value(ChannelParam::Type).toInt())
                          + QLatin1Char(' ')
@@ -24,26 +24,26 @@ Item::Item(Device *channel)
            channel->property(ChannelParam::RawValue), channel->property(ChannelParam::Value)};
 }
 
-Item::~Item()
+CalibrationItem::~CalibrationItem()
 {
-    qCDebug(lcApp) << "~Item()";
+    qCDebug(lcApp) << "~CalibrationItem()";
 }
 
-Item *Item::appendChild(std::unique_ptr<Item> child)
+CalibrationItem *CalibrationItem::appendChild(std::unique_ptr<CalibrationItem> child)
 {
     child->m_parentItem = this;
     m_childItems.push_back(std::move(child));
     return m_childItems.back().get();
 }
 
-Item *Item::child(int row) const
+CalibrationItem *CalibrationItem::child(int row) const
 {
     if (row < 0 || row >= childCount())
         return nullptr;
     return m_childItems[size_t(row)].get();
 }
 
-QVariant Item::data(int column) const
+QVariant CalibrationItem::data(int column) const
 {
     if (!m_parameters.isEmpty()) {
         const Property *p = parameter(column);
@@ -52,7 +52,7 @@ QVariant Item::data(int column) const
     return m_itemData.value(column);
 }
 
-void Item::setData(int column, const QVariant &value)
+void CalibrationItem::setData(int column, const QVariant &value)
 {
     Property *p = parameter(column);
     if (!p) {
@@ -77,12 +77,12 @@ void Item::setData(int column, const QVariant &value)
     }
 }
 
-Property *Item::parameter(int column) const
+Property *CalibrationItem::parameter(int column) const
 {
     return m_parameters.value(column, nullptr);
 }
 
-int Item::rowOf(const Item *child) const
+int CalibrationItem::rowOf(const CalibrationItem *child) const
 {
     for (size_t i = 0; i < m_childItems.size(); ++i) {
         if (m_childItems[i].get() == child)

@@ -5,7 +5,7 @@
 #include "module.h"
 #include "registermap.h"
 #include "registertabwidget.h"
-#include "rigestersmapwindow.h"
+#include "registermapwindow.h"
 #include "submodule.h"
 
 #include <QTableWidget>
@@ -26,7 +26,7 @@ std::unique_ptr<Module> moduleWith(const Boards &boards)
 
 // "title | function | register | description | format", one line per row of
 // every table that is shown.
-QStringList shownRows(const RigestersMapWindow &window)
+QStringList shownRows(const RegisterMapWindow &window)
 {
     QStringList rows;
     for (const RegisterTabWidget *table : window.tables()) {
@@ -89,7 +89,7 @@ void TestRigestersMapWindow::rowsAndHeight()
         Channel *channel = module->submodules().first()->channels().at(float32Channel);
         channel->setValue(ChannelParam::DataFormat, 1);
     }
-    RigestersMapWindow window(module.get(), nullptr);
+    RegisterMapWindow window(module.get(), nullptr);
     // The rows the command line and the exports print are the window's rows.
     QStringList shared;
     for (const RegisterMapRow &row : registerMapRows(*module))
@@ -107,4 +107,4 @@ void TestRigestersMapWindow::rowsAndHeight()
 }
 
 QTEST_MAIN(TestRigestersMapWindow)
-#include "tst_rigestersmapwindow.moc"
+#include "tst_registermapwindow.moc"
