@@ -22,18 +22,18 @@ AboutDialog::~AboutDialog() = default;
 QString AboutDialog::aboutHtml()
 {
     // Links are relative to the folder the documents are found in at run time.
-    return QStringLiteral(
-        "<p style=\"font-size:16pt; font-weight:bold;\">Конфигуратор БРК</p>"
-        "<p></p>"
-        "<div style=\"font-size:12pt;\">"
-        "<p>Разработчик: группа разработки конфигуратора БРК-40</p>"
-        "<p></p>"
-        "<p>Версия программы: %1<br>Дата выпуска: 11.2023</p>"
-        "<p></p>"
-        "<p>О программе: <a href=\"README.md\">README</a><br>"
-        "Описание модуля: <a href=\"docs/manual.html#unit\">БРК-40</a><br>"
-        "Руководство по эксплуатации: <a href=\"docs/manual.html\">руководство пользователя</a></p>"
-        "</div>")
+    return QStringLiteral("<p style=\"font-size:16pt; font-weight:bold;\">Конфигуратор БРК</p>"
+                          "<p></p>"
+                          "<div style=\"font-size:12pt;\">"
+                          "<p>Разработчик: группа разработки конфигуратора БРК-40</p>"
+                          "<p></p>"
+                          "<p>Версия программы: %1<br>Дата выпуска: 11.2023</p>"
+                          "<p></p>"
+                          "<p>О программе: <a href=\"README.md\">README</a><br>"
+                          "Описание модуля: <a href=\"docs/manual.html#unit\">БРК-40</a><br>"
+                          "Руководство по эксплуатации: <a href=\"docs/manual.html\">руководство "
+                          "пользователя</a></p>"
+                          "</div>")
         .arg(QStringLiteral(BRK_VERSION));
 }
 

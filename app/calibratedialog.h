@@ -67,7 +67,7 @@ private:
 
     std::unique_ptr<Ui::CalibrateDialog> ui;
     CalibrationPoller *m_poller = nullptr; // child
-    CalibrationModel *m_model = nullptr;              // child
+    CalibrationModel *m_model = nullptr;   // child
     TrendChart *m_trend = nullptr;         // child
     QHash<const Property *, int> m_trendSeries;
     bool m_finished = false;

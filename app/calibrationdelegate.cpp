@@ -52,7 +52,7 @@ CalibrationDelegate::CalibrationDelegate(QObject *parent)
 {}
 
 QWidget *CalibrationDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &,
-                                const QModelIndex &index) const
+                                           const QModelIndex &index) const
 {
     const Property *p = parameterOf(index);
     if (!p)
@@ -112,7 +112,7 @@ void CalibrationDelegate::setEditorData(QWidget *editor, const QModelIndex &inde
 }
 
 void CalibrationDelegate::setModelData(QWidget *editor, QAbstractItemModel *model,
-                            const QModelIndex &index) const
+                                       const QModelIndex &index) const
 {
     if (auto *box = qobject_cast<QDoubleSpinBox *>(editor)) {
         box->interpretText();
@@ -128,7 +128,7 @@ void CalibrationDelegate::setModelData(QWidget *editor, QAbstractItemModel *mode
 }
 
 void CalibrationDelegate::updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
-                                    const QModelIndex &) const
+                                               const QModelIndex &) const
 {
     editor->setGeometry(option.rect);
 }

@@ -66,7 +66,8 @@ void CalibrationModel::build(Module *module)
 
 CalibrationItem *CalibrationModel::itemOf(const QModelIndex &index) const
 {
-    return index.isValid() ? static_cast<CalibrationItem *>(index.internalPointer()) : m_rootItem.get();
+    return index.isValid() ? static_cast<CalibrationItem *>(index.internalPointer())
+                           : m_rootItem.get();
 }
 
 QModelIndex CalibrationModel::index(int row, int column, const QModelIndex &parent) const

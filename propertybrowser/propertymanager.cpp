@@ -8,7 +8,6 @@
 
 namespace {
 
-
 // Beyond this a double no longer has room for the fraction digits.
 constexpr int kMaxDecimals = 13;
 
@@ -171,8 +170,9 @@ bool PropertyManager::normalize(const BrowserProperty *property, const QVariant 
         const double number = toDouble(value, &ok);
         if (!ok)
             return false;
-        const double bounded = qBound(attributes.value(PropertyAttribute::Minimum).toDouble(), std::round(number),
-                                      attributes.value(PropertyAttribute::Maximum).toDouble());
+        const double bounded
+            = qBound(attributes.value(PropertyAttribute::Minimum).toDouble(), std::round(number),
+                     attributes.value(PropertyAttribute::Maximum).toDouble());
         *result = int(bounded);
         return true;
     }
@@ -189,7 +189,8 @@ bool PropertyManager::normalize(const BrowserProperty *property, const QVariant 
     }
     case BrowserProperty::Enumeration: {
         const int index = value.toInt(&ok);
-        if (!ok || index < 0 || index >= attributes.value(PropertyAttribute::EnumNames).toStringList().size())
+        if (!ok || index < 0
+            || index >= attributes.value(PropertyAttribute::EnumNames).toStringList().size())
             return false;
         *result = index;
         return true;
@@ -214,9 +215,11 @@ QStringList PropertyManager::attributeNames(BrowserProperty::Type type)
 {
     switch (type) {
     case BrowserProperty::Integer:
-        return {PropertyAttribute::Minimum, PropertyAttribute::Maximum, PropertyAttribute::SingleStep, PropertyAttribute::ReadOnly};
+        return {PropertyAttribute::Minimum, PropertyAttribute::Maximum,
+                PropertyAttribute::SingleStep, PropertyAttribute::ReadOnly};
     case BrowserProperty::Real:
-        return {PropertyAttribute::Minimum, PropertyAttribute::Maximum, PropertyAttribute::Decimals, PropertyAttribute::SingleStep, PropertyAttribute::ReadOnly};
+        return {PropertyAttribute::Minimum, PropertyAttribute::Maximum, PropertyAttribute::Decimals,
+                PropertyAttribute::SingleStep, PropertyAttribute::ReadOnly};
     case BrowserProperty::Text:
         return {PropertyAttribute::RegExp, PropertyAttribute::ReadOnly};
     case BrowserProperty::ReadOnlyText:
@@ -247,7 +250,8 @@ bool PropertyManager::setAttribute(BrowserProperty *property, const QString &att
     emit attributeChanged(property, attribute, checked);
 
     // A minimum above the maximum drags the maximum along, and back.
-    if (attribute == PropertyAttribute::Minimum && checked.toDouble() > attributes.value(PropertyAttribute::Maximum).toDouble()) {
+    if (attribute == PropertyAttribute::Minimum
+        && checked.toDouble() > attributes.value(PropertyAttribute::Maximum).toDouble()) {
         attributes.insert(PropertyAttribute::Maximum, checked);
         emit attributeChanged(property, PropertyAttribute::Maximum, checked);
     } else if (attribute == PropertyAttribute::Maximum
@@ -329,7 +333,9 @@ void PropertyManager::renormalizeValue(BrowserProperty *property)
     // no matching text to fall back to; the expression guards later changes.
     if (property->m_type == BrowserProperty::Enumeration) {
         const int fallback
-            = property->m_attributes.value(PropertyAttribute::EnumNames).toStringList().isEmpty() ? -1 : 0;
+            = property->m_attributes.value(PropertyAttribute::EnumNames).toStringList().isEmpty()
+                  ? -1
+                  : 0;
         if (fallback != current.toInt()) {
             property->m_value = fallback;
             emit valueChanged(property, fallback);
