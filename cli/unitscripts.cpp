@@ -12,11 +12,6 @@ namespace {
 
 constexpr int ShownMismatches = 5;
 
-const int linkWords[]
-    = {ModuleTables::WordAddress, ModuleTables::WordPort,  ModuleTables::WordIp1,
-       ModuleTables::WordIp2,     ModuleTables::WordMask1, ModuleTables::WordMask2,
-       ModuleTables::WordGate1,   ModuleTables::WordGate2};
-
 QString hex(quint16 value)
 {
     return QStringLiteral("0x%1").arg(value, 4, 16, QLatin1Char('0'));
@@ -62,7 +57,7 @@ void UnitScripts::writeFile(UnitSession *unit, const QString &path, const WriteO
             QSet<int> kept;
             if (options.keepLink) {
                 encoded = withLinkWordsOf(tables, encoded);
-                kept = linkRegisters();
+                kept = RegisterBlocks::linkRegisters();
             }
             writeAndVerify(unit, encoded, tables, kept, options);
         });
@@ -188,19 +183,11 @@ void UnitScripts::verify(UnitSession *unit, const ModuleTables &encoded, const Q
     });
 }
 
-QSet<int> UnitScripts::linkRegisters()
-{
-    QSet<int> registers;
-    for (int word : linkWords)
-        registers.insert(DiscoveryScanner::ModuleBlockStart + word);
-    return registers;
-}
-
 ModuleTables UnitScripts::withLinkWordsOf(const ModuleTables &unit, ModuleTables encoded)
 {
     QVector<quint16> block = encoded.moduleTable();
     const QVector<quint16> own = unit.moduleTable();
-    for (int word : linkWords) {
+    for (const int word : ModuleTables::LinkWords) {
         if (word < block.size() && word < own.size())
             block[word] = own.at(word);
     }

@@ -39,10 +39,7 @@ public:
                           const WriteOptions &options);
     static void reset(UnitSession *unit);
 
-    // The holding registers of the unit's address, port word, IP address,
-    // mask and gateway.
-    static QSet<int> linkRegisters();
-    // `encoded` with those words as `unit` holds them.
+    // `encoded` with the link words (ModuleTables::LinkWords) as `unit` holds them.
     static ModuleTables withLinkWordsOf(const ModuleTables &unit, ModuleTables encoded);
     // Every written register that `readBack` does not hold as `expected` has
     // it, as "регистр 802: в модуле 0x0000, записано 0x4080".

@@ -3,158 +3,143 @@
 namespace {
 
 using RegisterType = QModbusDataUnit::RegisterType;
+using Table = QVector<quint16> (ModuleTables::*)() const;
+using Store = void (ModuleTables::*)(const QVector<quint16> &);
 
-// Source table of a write block and of the read block it mirrors.
-QVector<quint16> tableOf(int type, const ModuleTables &tables)
+// What a block's length follows: the module block is fixed, a channel table
+// holds `perChannel` registers per channel of one kind (the antibounce table
+// one bit per input).
+enum class Length { ModuleBlock, PerAI, PerAO, DIBits, PerDO };
+
+struct Block
 {
-    switch (type) {
-    case rT2000:
-        return tables.moduleTable();
-    case rT300:
-    case wT300:
-        return tables.antibounceDITable();
-    case rT400:
-    case wT400:
-        return tables.flagsAITable();
-    case rT800:
-    case wT800:
-        return tables.limitsAITable();
-    case rT1200AI:
-    case wT1200:
-        return tables.typesValueAITable();
-    case rT600AO:
-    case wT600:
-        return tables.flagsAOTable();
-    case rT1000AO:
-    case wT1000AO:
-        return tables.limitsAOTable();
-    case rT1000DO:
-    case wT1000DO:
-        return tables.blockValuesDOTable();
-    case rT1300:
-    case wT1300:
-        return tables.pwmDOTable();
-    case rT1400:
-    case wT1400:
-        return tables.typesValueAOTable();
-    case rT1600:
-    case wT1600:
-        return tables.blockValuesAOTable();
-    case wT2000:
-        return tables.moduleTable().mid(RegisterBlocks::ModuleWriteFirstWord,
-                                        RegisterBlocks::ModuleWriteWordCount);
-    default:
-        return {};
+    TypeResponse read;
+    TypeResponse write;
+    RegisterType registerType;
+    int start;
+    Length length;
+    int perChannel;
+    Table table;
+    Store store;
+};
+
+// Every block the unit has, the channel blocks in the order they are read
+// and written, the module block last (written after the channels).
+const Block blocks[] = {
+    {rT300, wT300, QModbusDataUnit::HoldingRegisters, 300, Length::DIBits, 1,
+     &ModuleTables::antibounceDITable, &ModuleTables::setAntibounceDITable},
+    {rT400, wT400, QModbusDataUnit::HoldingRegisters, 400, Length::PerAI, 2,
+     &ModuleTables::flagsAITable, &ModuleTables::setFlagsAITable},
+    {rT800, wT800, QModbusDataUnit::HoldingRegisters, 800, Length::PerAI, 4,
+     &ModuleTables::limitsAITable, &ModuleTables::setLimitsAITable},
+    {rT1200AI, wT1200, QModbusDataUnit::HoldingRegisters, 1200, Length::PerAI, 1,
+     &ModuleTables::typesValueAITable, &ModuleTables::setTypesValueAITable},
+    {rT600AO, wT600, QModbusDataUnit::HoldingRegisters, 600, Length::PerAO, 2,
+     &ModuleTables::flagsAOTable, &ModuleTables::setFlagsAOTable},
+    {rT1000AO, wT1000AO, QModbusDataUnit::HoldingRegisters, 1000, Length::PerAO, 4,
+     &ModuleTables::limitsAOTable, &ModuleTables::setLimitsAOTable},
+    {rT1000DO, wT1000DO, QModbusDataUnit::Coils, 1000, Length::PerDO, 1,
+     &ModuleTables::blockValuesDOTable, &ModuleTables::setBlockValuesDOTable},
+    {rT1300, wT1300, QModbusDataUnit::HoldingRegisters, 1300, Length::PerDO, 1,
+     &ModuleTables::pwmDOTable, &ModuleTables::setPwmDOTable},
+    {rT1400, wT1400, QModbusDataUnit::HoldingRegisters, 1400, Length::PerAO, 1,
+     &ModuleTables::typesValueAOTable, &ModuleTables::setTypesValueAOTable},
+    {rT1600, wT1600, QModbusDataUnit::HoldingRegisters, 1600, Length::PerAO, 2,
+     &ModuleTables::blockValuesAOTable, &ModuleTables::setBlockValuesAOTable},
+    {rT2000, wT2000, QModbusDataUnit::HoldingRegisters, RegisterBlocks::ModuleBlockStart,
+     Length::ModuleBlock, 1, &ModuleTables::moduleTable, &ModuleTables::setModuleTable},
+};
+
+const Block *readBlock(int type)
+{
+    for (const Block &block : blocks) {
+        if (block.read == type)
+            return &block;
     }
+    return nullptr;
+}
+
+const Block *writeBlock(int type)
+{
+    for (const Block &block : blocks) {
+        if (block.write == type)
+            return &block;
+    }
+    return nullptr;
+}
+
+const Block *blockOf(int type)
+{
+    const Block *block = readBlock(type);
+    return block ? block : writeBlock(type);
+}
+
+// Only a slice of the module block is written: the words before it are the
+// unit's own, the ones after it are service registers.
+bool isModuleWrite(int type)
+{
+    return type == wT2000;
+}
+
+int channelCount(Length length, const ModuleTables &tables)
+{
+    switch (length) {
+    case Length::ModuleBlock:
+        return ModuleTables::ModuleBlockSize;
+    case Length::PerAI:
+        return tables.countAI();
+    case Length::PerAO:
+        return tables.countAO();
+    case Length::DIBits:
+        return (tables.countDI() + 15) / 16; // one antibounce bit per input
+    case Length::PerDO:
+        return tables.countDO();
+    }
+    return 0;
 }
 
 quint16 commandBefore(int type)
 {
-    return type == wT2000 ? RegisterBlocks::WriteEnableModuleCommand
-                          : RegisterBlocks::WriteEnableCommand;
+    return isModuleWrite(type) ? RegisterBlocks::WriteEnableModuleCommand
+                               : RegisterBlocks::WriteEnableCommand;
 }
 
 } // namespace
 
 bool RegisterBlocks::isReadBlock(int type)
 {
-    return type >= rT2000 && type <= rT1600;
+    return readBlock(type) != nullptr;
 }
 
 bool RegisterBlocks::isWriteBlock(int type)
 {
-    return (type >= wT300 && type <= wT1600) || type == wT2000;
+    return writeBlock(type) != nullptr;
 }
 
 int RegisterBlocks::readBlockOf(int writeType)
 {
-    if (writeType == wT2000)
-        return rT2000;
-    // wT300..wT1600 lie in the order of rT300..rT1600.
-    if (writeType >= wT300 && writeType <= wT1600)
-        return writeType - wT300 + rT300;
-    return -1;
+    const Block *block = writeBlock(writeType);
+    return block ? block->read : -1;
 }
 
 QModbusDataUnit::RegisterType RegisterBlocks::registerType(int type)
 {
-    if (type == rT1000DO || type == wT1000DO)
-        return QModbusDataUnit::Coils;
-    if (isReadBlock(type) || isWriteBlock(type))
-        return QModbusDataUnit::HoldingRegisters;
-    return QModbusDataUnit::Invalid;
+    const Block *block = blockOf(type);
+    return block ? block->registerType : QModbusDataUnit::Invalid;
 }
 
 int RegisterBlocks::startAddress(int type)
 {
-    switch (type) {
-    case rT2000:
-        return 2000;
-    case rT300:
-    case wT300:
-        return 300;
-    case rT400:
-    case wT400:
-        return 400;
-    case rT800:
-    case wT800:
-        return 800;
-    case rT1200AI:
-    case wT1200:
-        return 1200;
-    case rT600AO:
-    case wT600:
-        return 600;
-    case rT1000AO:
-    case wT1000AO:
-        return 1000;
-    case rT1000DO:
-    case wT1000DO:
-        return 1000;
-    case rT1300:
-    case wT1300:
-        return 1300;
-    case rT1400:
-    case wT1400:
-        return 1400;
-    case rT1600:
-    case wT1600:
-        return 1600;
-    case wT2000:
-        return 2000 + ModuleWriteFirstWord;
-    default:
+    const Block *block = blockOf(type);
+    if (!block)
         return -1;
-    }
+    return isModuleWrite(type) ? block->start + ModuleWriteFirstWord : block->start;
 }
 
 int RegisterBlocks::readCount(int type, const ModuleTables &tables)
 {
-    switch (type) {
-    case rT2000:
-        return ModuleTables::ModuleBlockSize;
-    case rT300:
-        return (tables.countDI() + 15) / 16; // one antibounce bit per input
-    case rT400:
-        return tables.countAI() * 2;
-    case rT800:
-        return tables.countAI() * 4;
-    case rT1200AI:
-        return tables.countAI();
-    case rT600AO:
-        return tables.countAO() * 2;
-    case rT1000AO:
-        return tables.countAO() * 4;
-    case rT1000DO:
-        return tables.countDO();
-    case rT1300:
-        return tables.countDO();
-    case rT1400:
-        return tables.countAO();
-    case rT1600:
-        return tables.countAO() * 2;
-    default:
-        return 0;
-    }
+    const Block *block = readBlock(type);
+    return block ? channelCount(block->length, tables) * block->perChannel : 0;
 }
 
 ModbusRequest RegisterBlocks::readRequest(int type, const ModuleTables &tables, int serverAddress)
@@ -172,8 +157,10 @@ QVector<ModbusRequest> RegisterBlocks::channelReadRequests(const ModuleTables &t
                                                            int serverAddress)
 {
     QVector<ModbusRequest> requests;
-    for (int type = rT300; type <= rT1600; ++type) {
-        const ModbusRequest request = readRequest(type, tables, serverAddress);
+    for (const Block &block : blocks) {
+        if (block.length == Length::ModuleBlock)
+            continue;
+        const ModbusRequest request = readRequest(block.read, tables, serverAddress);
         if (request.unit.isValid())
             requests.append(request);
     }
@@ -182,51 +169,22 @@ QVector<ModbusRequest> RegisterBlocks::channelReadRequests(const ModuleTables &t
 
 bool RegisterBlocks::storeReadValues(int type, const QVector<quint16> &values, ModuleTables *tables)
 {
-    switch (type) {
-    case rT2000:
-        tables->setModuleTable(values);
-        return true;
-    case rT300:
-        tables->setAntibounceDITable(values);
-        return true;
-    case rT400:
-        tables->setFlagsAITable(values);
-        return true;
-    case rT800:
-        tables->setLimitsAITable(values);
-        return true;
-    case rT1200AI:
-        tables->setTypesValueAITable(values);
-        return true;
-    case rT600AO:
-        tables->setFlagsAOTable(values);
-        return true;
-    case rT1000AO:
-        tables->setLimitsAOTable(values);
-        return true;
-    case rT1000DO:
-        tables->setBlockValuesDOTable(values);
-        return true;
-    case rT1300:
-        tables->setPwmDOTable(values);
-        return true;
-    case rT1400:
-        tables->setTypesValueAOTable(values);
-        return true;
-    case rT1600:
-        tables->setBlockValuesAOTable(values);
-        return true;
-    default:
+    const Block *block = readBlock(type);
+    if (!block)
         return false;
-    }
+    (tables->*block->store)(values);
+    return true;
 }
 
 QVector<quint16> RegisterBlocks::writeValues(int type, const ModuleTables &tables)
 {
-    if (!isWriteBlock(type))
+    const Block *block = writeBlock(type);
+    if (!block)
         return {};
-    QVector<quint16> values = tableOf(type, tables);
-    if (registerType(type) == QModbusDataUnit::Coils) {
+    QVector<quint16> values = (tables.*block->table)();
+    if (isModuleWrite(type))
+        values = values.mid(ModuleWriteFirstWord, ModuleWriteWordCount);
+    if (block->registerType == QModbusDataUnit::Coils) {
         for (quint16 &value : values)
             value = value == 1 ? CoilOn : CoilOff;
     }
@@ -263,8 +221,8 @@ QVector<ModbusRequest> RegisterBlocks::allWriteRequests(const ModuleTables &imag
                                                         bool changedOnly, int serverAddress)
 {
     QVector<ModbusRequest> requests;
-    for (int type = wT300; type <= wT2000; ++type)
-        requests += writeRequests(type, image, snapshot, changedOnly, serverAddress);
+    for (const Block &block : blocks)
+        requests += writeRequests(block.write, image, snapshot, changedOnly, serverAddress);
     return requests;
 }
 
@@ -297,6 +255,14 @@ bool RegisterBlocks::linkChanged(const ModuleTables &before, const ModuleTables 
             return true;
     }
     return false;
+}
+
+QSet<int> RegisterBlocks::linkRegisters()
+{
+    QSet<int> registers;
+    for (const int word : ModuleTables::LinkWords)
+        registers.insert(ModuleBlockStart + word);
+    return registers;
 }
 
 ModbusRequest RegisterBlocks::commandRequest(quint16 command, TypeResponse type, int serverAddress)

@@ -16,6 +16,8 @@
 class RegisterBlocks
 {
 public:
+    // First register of the module block (holding registers).
+    static constexpr int ModuleBlockStart = 2000;
     // Service registers (holding registers).
     static constexpr int CommandRegister = 2016;
     static constexpr int EepromFlagRegister = 2023;
@@ -80,6 +82,10 @@ public:
     // the write-enable command sent before each of them.
     static QVector<ModbusRequest> withoutRegisters(const QVector<ModbusRequest> &requests,
                                                    const QSet<int> &holdingRegisters);
+
+    // The holding registers of the module block's link words
+    // (ModuleTables::LinkWords), for a write that keeps how the unit is reached.
+    static QSet<int> linkRegisters();
 
     // True when writing `encoded` changes the unit's address word or port word
     // as they stand in `before` (the image before encoding). A word that

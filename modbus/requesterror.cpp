@@ -1,4 +1,5 @@
 #include "requesterror.h"
+#include "typeresponse.h"
 
 #include <codes.h>
 

@@ -2,6 +2,7 @@
 #define TYPERESPONSE_H
 
 #include <QMetaType>
+#include <QString>
 
 // Name of every register block the configurator asks for. The value travels
 // with a request and comes back with its reply; 13, 24 and 26 are unused and
@@ -36,6 +37,9 @@ enum TypeResponse {
 };
 
 Q_DECLARE_METATYPE(TypeResponse)
+
+// The enumerator's name of a block ("rT800"), "UnknownTypeResponse" for other values.
+QString typeResponseName(int value);
 
 // Registers TypeResponse under the name "TypeResponse" (for queued signals
 // and QVariant); safe to call more than once.

@@ -1,7 +1,5 @@
 #include "codes.h"
 
-#include <QHash>
-
 #include <cstring>
 
 namespace {
@@ -143,39 +141,6 @@ QString slotLetter(int slot)
     if (slot < 0 || slot >= letters.size())
         return QStringLiteral("-");
     return letters.at(slot);
-}
-
-QString typeResponseName(int value)
-{
-    static const QHash<int, QString> names = {
-        {2, QStringLiteral("rT2000")},
-        {3, QStringLiteral("rT300")},
-        {4, QStringLiteral("rT400")},
-        {5, QStringLiteral("rT800")},
-        {6, QStringLiteral("rT1200AI")},
-        {7, QStringLiteral("rT600AO")},
-        {8, QStringLiteral("rT1000AO")},
-        {9, QStringLiteral("rT1000DO")},
-        {10, QStringLiteral("rT1300")},
-        {11, QStringLiteral("rT1400")},
-        {12, QStringLiteral("rT1600")},
-        {14, QStringLiteral("wT300")},
-        {15, QStringLiteral("wT400")},
-        {16, QStringLiteral("wT800")},
-        {17, QStringLiteral("wT1200")},
-        {18, QStringLiteral("wT600")},
-        {19, QStringLiteral("wT1000AO")},
-        {20, QStringLiteral("wT1000DO")},
-        {21, QStringLiteral("wT1300")},
-        {22, QStringLiteral("wT1400")},
-        {23, QStringLiteral("wT1600")},
-        {25, QStringLiteral("wT2000")},
-        {27, QStringLiteral("EnableWriteEeprom")},
-        {28, QStringLiteral("EepromWriteFlag")},
-        {29, QStringLiteral("ResetConfig")},
-        {30, QStringLiteral("RebootModule")},
-    };
-    return names.value(value, QStringLiteral("UnknownTypeResponse"));
 }
 
 quint16 registerFunctionNumber(int registerType)

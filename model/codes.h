@@ -73,7 +73,6 @@ QString signalTypeName(int type);
 QString moduleTypeName(int type);
 QString moduleErrorName(int bit);
 QString slotLetter(int slot);
-QString typeResponseName(int value);
 
 // Modbus function table number shown for a register type (1, 2, 4, 3), 0xFFFF otherwise.
 quint16 registerFunctionNumber(int registerType);

@@ -53,8 +53,8 @@ public:
     virtual void fromJson(const QJsonObject &obj) = 0;
     virtual void fromTables(ModuleTables dataModule) = 0;
     virtual ModuleTables toTables(ModuleTables dataModule);
-    virtual QJsonObject toJson() = 0;
-    virtual int compare(Device *other) = 0;
+    virtual QJsonObject toJson() const = 0;
+    virtual CompareResult compare(const Device *other) const = 0;
 
 protected:
     QList<Device *> childDevices() const;

@@ -1,6 +1,8 @@
 #ifndef MODEFLAGS_H
 #define MODEFLAGS_H
 
+#include <QFlags>
+
 // Bits of the mode handed from the start window to the main window and its views.
 enum ModeFlag : int {
     ModeOffline = 1,
@@ -10,5 +12,7 @@ enum ModeFlag : int {
     ModeExtraDelay = 16,
     ModeKeepsModule = 32
 };
+Q_DECLARE_FLAGS(Modes, ModeFlag)
+Q_DECLARE_OPERATORS_FOR_FLAGS(Modes)
 
 #endif // MODEFLAGS_H

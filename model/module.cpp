@@ -56,6 +56,31 @@ const QList<FileKey> &fileKeys()
     return keys;
 }
 
+// The parameters kept each in one module-block word as it is, with the name
+// a range error gives them.
+struct WordParam
+{
+    Word word;
+    QString name;
+    const char *what;
+};
+
+const QVector<WordParam> &plainWords()
+{
+    static const QVector<WordParam> words = {
+        {WordAddress, ModuleParam::Address, "Modbus address"},
+        {WordPort, ModuleParam::PortConfig, "port setting"},
+        {WordResponseDelay, ModuleParam::ResponseDelay, "response delay"},
+        {WordIp1, ModuleParam::Ip1, "IP-1"},
+        {WordIp2, ModuleParam::Ip2, "IP-2"},
+        {WordMask1, ModuleParam::Mask1, "MASK-1"},
+        {WordMask2, ModuleParam::Mask2, "MASK-2"},
+        {WordGate1, ModuleParam::Gate1, "GATE-1"},
+        {WordGate2, ModuleParam::Gate2, "GATE-2"},
+    };
+    return words;
+}
+
 QString tenthsText(quint16 word)
 {
     return QString::number(word / 10.0, 'g', 6);
@@ -104,9 +129,27 @@ Module::Module(int type, QObject *parent)
     setValue(ModuleParam::Gate2, 0);
 }
 
-Module::~Module()
+Module::~Module() = default;
+
+int Module::wordOf(const QString &name)
 {
-    qCDebug(lcModel) << "~Module()";
+    for (const WordParam &entry : plainWords()) {
+        if (entry.name == name)
+            return entry.word;
+    }
+    // Rows decoded from a word, and the first word of a dotted address.
+    static const QHash<QString, int> decoded = {
+        {ModuleParam::Type, ModuleTables::WordModuleType},
+        {ModuleParam::Firmware, WordFirmware},
+        {ModuleParam::Errors, WordErrors},
+        {ModuleParam::LockTimeout, WordLockTimeout},
+        {ModuleParam::BaudRate, WordPort},
+        {ModuleParam::Parity, WordPort},
+        {ModuleParam::IpAddress, WordIp1},
+        {ModuleParam::Mask, WordMask1},
+        {ModuleParam::Gateway, WordGate1},
+    };
+    return decoded.value(name, -1);
 }
 
 QString Module::dottedAddress(quint16 high, quint16 low)
@@ -183,30 +226,7 @@ void Module::updatePortWord()
 
 Device *Module::createSubmodule(int type)
 {
-    switch (type) {
-    case SubmoduleDO4:
-        return new OK4Submodule(this);
-    case SubmoduleSIM:
-        return new SM2Submodule(this);
-    case SubmoduleR:
-        return new RL2Submodule(this);
-    case SubmoduleAI:
-        return new A2_4Submodule(this);
-    case SubmoduleAIO:
-        return new A1_2_2Submodule(this);
-    case SubmoduleDI:
-        return new U1_4Submodule(this);
-    case SubmoduleTMP:
-        return new TM_2Submodule(this);
-    case SubmoduleDO6:
-        return new OK_6Submodule(this);
-    case SubmoduleENI2:
-        return new ENI2Submodule(this);
-    case SubmoduleDI6:
-        return new DI_6Submodule(this);
-    default:
-        return nullptr;
-    }
+    return isSubmoduleType(type) ? new Submodule(type, this) : nullptr;
 }
 
 QList<Submodule *> Module::submodules() const
@@ -298,6 +318,7 @@ void Module::fromTables(ModuleTables dataModule)
         if (!isSubmoduleType(code))
             continue;
         Device *submodule = createSubmodule(code);
+        Q_ASSERT(submodule);
         submodule->setValue(SubmoduleParam::Slot, slot);
         if (code <= SubmoduleTMP)
             submodule->setValue(SubmoduleParam::Ordinal, seen[code]);
@@ -315,23 +336,7 @@ ModuleTables Module::toTables(ModuleTables dataModule)
         quint16 word = 0;
         if (TableAccess::toTenthsWord(value(ModuleParam::LockTimeout), "lock time-out", &word))
             t[WordLockTimeout] = word;
-        const struct
-        {
-            int word;
-            const QString &name;
-            const char *what;
-        } plain[] = {
-            {WordAddress, ModuleParam::Address, "Modbus address"},
-            {WordPort, ModuleParam::PortConfig, "port setting"},
-            {WordResponseDelay, ModuleParam::ResponseDelay, "response delay"},
-            {WordIp1, ModuleParam::Ip1, "IP-1"},
-            {WordIp2, ModuleParam::Ip2, "IP-2"},
-            {WordMask1, ModuleParam::Mask1, "MASK-1"},
-            {WordMask2, ModuleParam::Mask2, "MASK-2"},
-            {WordGate1, ModuleParam::Gate1, "GATE-1"},
-            {WordGate2, ModuleParam::Gate2, "GATE-2"},
-        };
-        for (const auto &entry : plain) {
+        for (const WordParam &entry : plainWords()) {
             if (TableAccess::toWord(value(entry.name), entry.what, &word))
                 t[entry.word] = word;
         }
@@ -345,7 +350,7 @@ ModuleTables Module::toTables(ModuleTables dataModule)
     return dataModule;
 }
 
-QJsonObject Module::toJson()
+QJsonObject Module::toJson() const
 {
     QJsonObject module;
     for (const FileKey &entry : fileKeys())
@@ -409,6 +414,7 @@ void Module::fromJson(const QJsonObject &root)
         }
         slotTaken[slot] = true;
         Device *submodule = createSubmodule(type);
+        Q_ASSERT(submodule);
         submodule->setValue(SubmoduleParam::Slot, slot);
         if (usesOrdinal(type))
             submodule->setValue(SubmoduleParam::Ordinal, seen[type]);
@@ -421,9 +427,9 @@ void Module::fromJson(const QJsonObject &root)
         qCDebug(lcModel) << "Channel numbers of the file corrected to slot order:" << corrected;
 }
 
-int Module::compare(Device *other)
+CompareResult Module::compare(const Device *other) const
 {
-    auto *module = qobject_cast<Module *>(other);
+    const auto *module = qobject_cast<const Module *>(other);
     if (!module)
         return CompareNotModule;
     if (value(ModuleParam::Type) != module->value(ModuleParam::Type)) {
@@ -444,7 +450,7 @@ int Module::compare(Device *other)
             qCDebug(lcModel) << "Submodule slots do not match" << slot;
             return CompareSubmoduleType;
         }
-        const int result = ours.at(i)->compare(others.at(i));
+        const CompareResult result = ours.at(i)->compare(others.at(i));
         if (result != CompareMatch)
             return result;
     }

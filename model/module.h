@@ -20,8 +20,7 @@ public:
         AnalogOutputs,
         DiscreteInputs,
         DiscreteOutputs,
-        CountingDI,
-        CountingDI6,
+        CountingInputs, // shared by DI and DI6 boards
         StepperOutputs,
         FamilyCount
     };
@@ -54,10 +53,13 @@ public:
     void fromJson(const QJsonObject &root) override;
     void fromTables(ModuleTables dataModule) override;
     ModuleTables toTables(ModuleTables dataModule) override;
-    QJsonObject toJson() override;
-    int compare(Device *other) override;
+    QJsonObject toJson() const override;
+    CompareResult compare(const Device *other) const override;
 
     static QString dottedAddress(quint16 high, quint16 low);
+    // The module-block word a module parameter is kept in (ModuleTables::ModuleWord),
+    // the first of the two for a dotted address; -1 for none.
+    static int wordOf(const QString &name);
     // First code of a list parameter: its row shows entry (code - base).
     static int listCodeBase(const QString &name, int channelType);
 

@@ -1,48 +1,12 @@
 #include "moduletables.h"
-#include "codes.h"
+#include "boards.h"
 #include "modellogging.h"
 
 #include <QDebug>
 #include <QStringList>
 
-namespace {
-
-struct ChannelCounts
-{
-    int ai;
-    int ao;
-    int di;
-    int dout;
-};
-
-// Channels carried by each board kind, indexed by its slot code.
-ChannelCounts countsOfSlotCode(quint16 code)
-{
-    switch (code) {
-    case SubmoduleDO4:
-        return {0, 0, 0, 4}; // DO4
-    case SubmoduleSIM:
-        return {0, 0, 0, 2}; // SIM
-    case SubmoduleR:
-        return {0, 0, 0, 2}; // R
-    case SubmoduleAI:
-        return {4, 0, 0, 0}; // AI
-    case SubmoduleAIO:
-        return {2, 2, 0, 0}; // AIO
-    case SubmoduleDI:
-        return {0, 0, 4, 0}; // DI
-    case SubmoduleTMP:
-        return {2, 0, 0, 0}; // TMP
-    case SubmoduleDO6:
-        return {0, 0, 0, 6}; // DO6
-    case SubmoduleDI6:
-        return {0, 0, 6, 0}; // DI6
-    default:
-        return {0, 0, 0, 0}; // ENI2 and unknown codes carry no channels
-    }
-}
-
-} // namespace
+#include <algorithm>
+#include <iterator>
 
 void ModuleTables::setModuleTable(const QVector<quint16> &table)
 {
@@ -65,11 +29,11 @@ void ModuleTables::setModuleTable(const QVector<quint16> &table)
         if (code == 0)
             continue;
         ++m_countSubmodules;
-        const ChannelCounts counts = countsOfSlotCode(code);
-        m_countAI += counts.ai;
-        m_countAO += counts.ao;
-        m_countDI += counts.di;
-        m_countDO += counts.dout;
+        const BoardLayout &board = boardLayout(code);
+        m_countAI += board.analogInputs;
+        m_countAO += board.analogOutputs;
+        m_countDI += board.discreteInputs;
+        m_countDO += board.discreteOutputs;
     }
 }
 
@@ -78,6 +42,11 @@ int ModuleTables::slotCode(int slot) const
     if (slot < 0 || slot >= SlotCount)
         return 0;
     return moduleWord(ModuleWord(FirstSlotWord + slot));
+}
+
+bool ModuleTables::isLinkWord(int word)
+{
+    return std::find(std::begin(LinkWords), std::end(LinkWords), word) != std::end(LinkWords);
 }
 
 quint16 ModuleTables::encodePortWord(int baudCode, int parityCode)

@@ -61,6 +61,11 @@ public:
         WordEepromFlag = 23,
         WordJumper = 24 // reported from firmware 2.2 on
     };
+    // The words that say how the unit is reached: address, port word, IP
+    // address, mask and gateway.
+    static constexpr ModuleWord LinkWords[]
+        = {WordAddress, WordPort, WordIp1, WordIp2, WordMask1, WordMask2, WordGate1, WordGate2};
+    static bool isLinkWord(int word);
     // Length of the module block as the unit reports it (registers 2000..2022).
     static constexpr int ModuleBlockSize = 23;
     // Words up to the gateway must be present before the model encodes into the block.

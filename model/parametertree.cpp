@@ -44,6 +44,7 @@ void addModuleEntries(const Module &module, QVector<Entry> *entries)
     const QString base = ParameterTree::ModuleGroup + Separator;
     const auto add = [&](const QString &name, Kind kind) {
         entries->append(make(base + name, &module, name, kind));
+        entries->last().link = ModuleTables::isLinkWord(Module::wordOf(name));
         return &entries->last();
     };
     add(ModuleParam::Type, Kind::ReadOnly);
@@ -52,17 +53,15 @@ void addModuleEntries(const Module &module, QVector<Entry> *entries)
     *lockTimeout = ranged(*lockTimeout, 0, ParameterTree::LockTimeoutMaximum, 1);
     Entry *address = add(ModuleParam::Address, Kind::Integer);
     *address = ranged(*address, ParameterTree::MinAddress, ParameterTree::MaxAddress);
-    address->link = true;
     Entry *delay = add(ModuleParam::ResponseDelay, Kind::Integer);
     *delay = ranged(*delay, 0, ParameterTree::WordMaximum);
     for (const QString &name : {ModuleParam::BaudRate, ModuleParam::Parity}) {
         Entry *choice = add(name, Kind::Choice);
         if (const Property *p = module.property(name))
             choice->choices = p->enumNames();
-        choice->link = true;
     }
     for (const QString &name : {ModuleParam::IpAddress, ModuleParam::Mask, ModuleParam::Gateway})
-        add(name, Kind::Address)->link = true;
+        add(name, Kind::Address);
 }
 
 void addChannelEntries(const QString &base, int slot, const Channel *channel,

@@ -1,9 +1,6 @@
 #include "property.h"
-#include "modellogging.h"
 
 #include "codes.h"
-
-#include <QDebug>
 
 Property::Property(QString name, Device *device, QVariant value)
     : m_name(std::move(name))
@@ -11,10 +8,7 @@ Property::Property(QString name, Device *device, QVariant value)
     , m_device(device)
 {}
 
-Property::~Property()
-{
-    qCDebug(lcModel) << "~Property()";
-}
+Property::~Property() = default;
 
 void Property::setValue(QVariant v)
 {

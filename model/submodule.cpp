@@ -24,47 +24,22 @@ Submodule::Submodule(int type, Module *parent)
     : Device(parent)
     , m_module(parent)
     , m_type(type)
+    , m_layout(boardLayout(type))
 {
+    Q_ASSERT(isSubmoduleType(type));
     setValue(SubmoduleParam::Slot, 0);
     setValue(SubmoduleParam::Type, type);
+    createChannels();
 }
 
-int Submodule::counter(int family) const
-{
-    return m_module ? m_module->counter(Module::Family(family)) : 0;
-}
-
-void Submodule::advance(int family, int count)
-{
-    if (m_module)
-        m_module->advanceCounter(Module::Family(family), count);
-}
-
-void Submodule::reserve(int analogInputs, int analogOutputs, int discreteInputs,
-                        int discreteOutputs, int countingDI, int countingDI6, int stepperOutputs)
-{
-    m_analogInputs = analogInputs;
-    m_analogOutputs = analogOutputs;
-    m_discreteInputs = discreteInputs;
-    m_discreteOutputs = discreteOutputs;
-    m_countingDI = countingDI;
-    m_countingDI6 = countingDI6;
-    m_stepperOutputs = stepperOutputs;
-    advance(Module::AnalogInputs, analogInputs);
-    advance(Module::AnalogOutputs, analogOutputs);
-    advance(Module::DiscreteInputs, discreteInputs);
-    advance(Module::DiscreteOutputs, discreteOutputs);
-    advance(Module::CountingDI, countingDI);
-    advance(Module::CountingDI6, countingDI6);
-    advance(Module::StepperOutputs, stepperOutputs);
-}
-
-int Submodule::firstNumber(int family, int count) const
+int Submodule::reserve(int family, int reserved)
 {
     // Without a module there is nothing to share numbers with.
     if (!m_module)
         return 0;
-    return counter(family) - count;
+    const int first = m_module->counter(Module::Family(family));
+    m_module->advanceCounter(Module::Family(family), reserved);
+    return first;
 }
 
 void Submodule::addChannel(Channel *channel, int number)
@@ -75,44 +50,39 @@ void Submodule::addChannel(Channel *channel, int number)
 
 void Submodule::createChannels()
 {
-    const int ai = firstNumber(Module::AnalogInputs, m_analogInputs);
-    for (int i = 0; i < m_analogInputs; ++i)
-        addChannel(new AnalogInput(ai + i, this), i);
+    const int ai = reserve(Module::AnalogInputs, m_layout.analogInputs);
+    for (int i = 0; i < m_layout.analogInputs; ++i) {
+        if (m_layout.temperatureInputs)
+            addChannel(new TemperatureInput(ai + i, this), i);
+        else
+            addChannel(new AnalogInput(ai + i, this), i);
+    }
 
-    const int ao = firstNumber(Module::AnalogOutputs, m_analogOutputs);
-    for (int i = 0; i < m_analogOutputs; ++i)
+    const int ao = reserve(Module::AnalogOutputs, m_layout.analogOutputs);
+    for (int i = 0; i < m_layout.analogOutputs; ++i)
         addChannel(new AnalogOutput(ao + i, this), i);
 
-    const int di = firstNumber(Module::DiscreteInputs, m_discreteInputs);
-    for (int i = 0; i < m_discreteInputs; ++i) {
+    const int di = reserve(Module::DiscreteInputs, m_layout.discreteInputs);
+    for (int i = 0; i < m_layout.discreteInputs; ++i) {
         auto *input = new DigitalInput(di + i, this);
         addChannel(input, i);
         if (i == 2 || i == 3)
             input->addAntibounce();
     }
 
-    const int dout = firstNumber(Module::DiscreteOutputs, m_discreteOutputs);
-    for (int i = 0; i < m_discreteOutputs; ++i)
+    const int dout = reserve(Module::DiscreteOutputs, m_layout.discreteOutputs);
+    for (int i = 0; i < m_layout.discreteOutputs; ++i)
         addChannel(new DigitalOutput(dout + i, this), i);
 
-    // DI and DI6 boards share one numbering of counting registers.
-    const int counting = m_module ? counter(Module::CountingDI) + counter(Module::CountingDI6) : 0;
-    for (int i = 0; i < m_countingDI; ++i)
-        addChannel(new DigitalInputCounting(counting - (m_module ? m_countingDI : 0) + i, this),
-                   2 + i);
-    for (int i = 0; i < m_countingDI6; ++i)
-        addChannel(new DigitalInputCounting(counting - (m_module ? m_countingDI6 : 0) + i, this),
-                   2 + i);
+    // The counting inputs are the third and fourth discrete input.
+    const int counting = reserve(Module::CountingInputs, m_layout.countingReserved);
+    for (int i = 0; i < m_layout.countingInputs; ++i)
+        addChannel(new DigitalInputCounting(counting + i, this), 2 + i);
 
-    const int stepper = firstNumber(Module::StepperOutputs, m_stepperOutputs);
+    const int stepper = reserve(Module::StepperOutputs, m_layout.stepperOutputs);
     static const int stepperNumbers[] = {1, 4};
-    for (int i = 0; i < m_stepperOutputs; ++i)
+    for (int i = 0; i < m_layout.stepperOutputs; ++i)
         addChannel(new DOStepperMotor(stepper + i, this), stepperNumbers[i % 2]);
-
-    if (m_countingDI > 0)
-        advance(Module::CountingDI, SpareCountingDI);
-    if (m_countingDI6 > 0)
-        advance(Module::CountingDI6, SpareCountingDI6);
 }
 
 int Submodule::renumber(int *next)
@@ -128,15 +98,13 @@ int Submodule::renumber(int *next)
         }
         next[family] += reserved;
     };
-    take(Module::AnalogInputs, m_analogInputs, m_analogInputs);
-    take(Module::AnalogOutputs, m_analogOutputs, m_analogOutputs);
-    take(Module::DiscreteInputs, m_discreteInputs, m_discreteInputs);
-    take(Module::DiscreteOutputs, m_discreteOutputs, m_discreteOutputs);
-    // DI and DI6 boards share one numbering of counting registers.
-    take(Module::CountingDI, m_countingDI, m_countingDI > 0 ? m_countingDI + SpareCountingDI : 0);
-    take(Module::CountingDI, m_countingDI6,
-         m_countingDI6 > 0 ? m_countingDI6 + SpareCountingDI6 : 0);
-    take(Module::StepperOutputs, m_stepperOutputs, m_stepperOutputs);
+    take(Module::AnalogInputs, m_layout.analogInputs, m_layout.analogInputs);
+    take(Module::AnalogOutputs, m_layout.analogOutputs, m_layout.analogOutputs);
+    take(Module::DiscreteInputs, m_layout.discreteInputs, m_layout.discreteInputs);
+    take(Module::DiscreteOutputs, m_layout.discreteOutputs, m_layout.discreteOutputs);
+    take(Module::CountingInputs, m_layout.countingInputs, m_layout.countingReserved);
+    take(Module::StepperOutputs, m_layout.stepperOutputs, m_layout.stepperOutputs);
+    Q_ASSERT(channel == m_channels.cend());
     return changed;
 }
 
@@ -164,7 +132,7 @@ ModuleTables Submodule::toTables(ModuleTables dataModule)
     return dataModule;
 }
 
-QJsonObject Submodule::toJson()
+QJsonObject Submodule::toJson() const
 {
     QJsonArray channels;
     for (Device *child : childDevices())
@@ -176,9 +144,9 @@ QJsonObject Submodule::toJson()
     return obj;
 }
 
-int Submodule::compare(Device *other)
+CompareResult Submodule::compare(const Device *other) const
 {
-    auto *submodule = qobject_cast<Submodule *>(other);
+    const auto *submodule = qobject_cast<const Submodule *>(other);
     if (!submodule)
         return CompareNotSubmodule;
     const QVariant mine = value(SubmoduleParam::Type);
@@ -195,86 +163,12 @@ int Submodule::compare(Device *other)
     }
     // Every channel is compared, pairwise in creation order.
     for (int i = 0; i < ours.size(); ++i) {
-        auto *channel = qobject_cast<Device *>(ours.at(i));
+        const auto *channel = qobject_cast<const Device *>(ours.at(i));
         if (!channel)
             return CompareNotChannel;
-        const int result = channel->compare(qobject_cast<Device *>(others.at(i)));
+        const CompareResult result = channel->compare(qobject_cast<const Device *>(others.at(i)));
         if (result != CompareMatch)
             return result;
     }
     return CompareMatch;
-}
-
-OK4Submodule::OK4Submodule(Module *parent)
-    : Submodule(SubmoduleDO4, parent)
-{
-    reserve(0, 0, 0, 4, 0, 0, 0);
-    createChannels();
-}
-
-SM2Submodule::SM2Submodule(Module *parent)
-    : Submodule(SubmoduleSIM, parent)
-{
-    reserve(0, 0, 0, 2, 0, 0, 0);
-    createChannels();
-}
-
-RL2Submodule::RL2Submodule(Module *parent)
-    : Submodule(SubmoduleR, parent)
-{
-    reserve(0, 0, 0, 2, 0, 0, 0);
-    createChannels();
-}
-
-A2_4Submodule::A2_4Submodule(Module *parent)
-    : Submodule(SubmoduleAI, parent)
-{
-    reserve(4, 0, 0, 0, 0, 0, 0);
-    createChannels();
-}
-
-A1_2_2Submodule::A1_2_2Submodule(Module *parent)
-    : Submodule(SubmoduleAIO, parent)
-{
-    reserve(2, 2, 0, 0, 0, 0, 0);
-    createChannels();
-}
-
-U1_4Submodule::U1_4Submodule(Module *parent)
-    : Submodule(SubmoduleDI, parent)
-{
-    reserve(0, 0, 4, 0, 2, 0, 0);
-    createChannels();
-}
-
-TM_2Submodule::TM_2Submodule(Module *parent)
-    : Submodule(SubmoduleTMP, parent)
-{
-    reserve(2, 0, 0, 0, 0, 0, 0);
-    createChannels();
-}
-
-void TM_2Submodule::createChannels()
-{
-    const int first = firstNumber(Module::AnalogInputs, 2);
-    for (int i = 0; i < 2; ++i)
-        addChannel(new TemperatureInput(first + i, this), i);
-}
-
-OK_6Submodule::OK_6Submodule(Module *parent)
-    : Submodule(SubmoduleDO6, parent)
-{
-    reserve(0, 0, 0, 6, 0, 0, 2);
-    createChannels();
-}
-
-ENI2Submodule::ENI2Submodule(Module *parent)
-    : Submodule(SubmoduleENI2, parent)
-{}
-
-DI_6Submodule::DI_6Submodule(Module *parent)
-    : Submodule(SubmoduleDI6, parent)
-{
-    reserve(0, 0, 6, 0, 0, 2, 0);
-    createChannels();
 }

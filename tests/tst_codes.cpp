@@ -36,8 +36,6 @@ void TestCodes::names_data()
     QTest::newRow("error bit 6") << &moduleErrorName << 6 << "Невосст. ошибка конфиг. в eeprom";
     QTest::newRow("slot 5") << &slotLetter << 5 << "F";
     QTest::newRow("slot 6") << &slotLetter << 6 << "-";
-    QTest::newRow("response 24") << &typeResponseName << 24 << "UnknownTypeResponse";
-    QTest::newRow("response 25") << &typeResponseName << 25 << "wT2000";
 }
 
 void TestCodes::names()

@@ -13,8 +13,8 @@ public:
     using Device::Device;
     void fromJson(const QJsonObject &) override {}
     void fromTables(ModuleTables) override {}
-    QJsonObject toJson() override { return {}; }
-    int compare(Device *) override { return 0; }
+    QJsonObject toJson() const override { return {}; }
+    CompareResult compare(const Device *) const override { return CompareMatch; }
 };
 
 } // namespace

@@ -52,6 +52,7 @@ private slots:
     void resultMatches_data();
     void resultMatches();
     void errorText_withoutExceptionCode();
+    void blockNames();
 };
 
 void TestRegisterBlocks::channelReads_data()
@@ -181,6 +182,12 @@ void TestRegisterBlocks::errorText_withoutExceptionCode()
 {
     QCOMPARE(requestErrorText(rT300, QModbusDevice::ProtocolError, "x", QModbusResponse()),
              QString("Ошибка запроса rT300: x (Mobus exception: 0xff)"));
+}
+
+void TestRegisterBlocks::blockNames()
+{
+    QCOMPARE(typeResponseName(wT2000), QStringLiteral("wT2000"));
+    QCOMPARE(typeResponseName(24), QStringLiteral("UnknownTypeResponse"));
 }
 
 QTEST_GUILESS_MAIN(TestRegisterBlocks)

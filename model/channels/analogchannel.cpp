@@ -51,7 +51,7 @@ void AnalogChannel::fromJson(const QJsonObject &obj)
     }
 }
 
-QJsonObject AnalogChannel::toJson()
+QJsonObject AnalogChannel::toJson() const
 {
     QJsonObject obj = Channel::toJson();
     obj.insert(keySignalType, value(ChannelParam::SignalType).toString());

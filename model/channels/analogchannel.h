@@ -13,7 +13,7 @@ public:
     AnalogChannel(int globalNumber, QObject *parent);
 
     void fromJson(const QJsonObject &obj) override;
-    QJsonObject toJson() override;
+    QJsonObject toJson() const override;
 
 public slots:
     // Keeps the value type of the engineering value in step with the data format.

@@ -37,7 +37,7 @@ void AnalogOutput::fromJson(const QJsonObject &obj)
         setValue(ChannelParam::BlockValue, QVariant(obj.value(keyBlockValue).toString()));
 }
 
-QJsonObject AnalogOutput::toJson()
+QJsonObject AnalogOutput::toJson() const
 {
     QJsonObject obj = AnalogChannel::toJson();
     obj.insert(keyBlockValue, value(ChannelParam::BlockValue).toString());

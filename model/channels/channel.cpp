@@ -34,7 +34,7 @@ void Channel::fromJson(const QJsonObject &obj)
     take(QStringLiteral("NUMBER_GLOBAL"), ChannelParam::GlobalNumber);
 }
 
-QJsonObject Channel::toJson()
+QJsonObject Channel::toJson() const
 {
     QJsonObject obj;
     obj.insert(QStringLiteral("TYPE_CHANNEL"), value(ChannelParam::Type).toString());
@@ -43,9 +43,9 @@ QJsonObject Channel::toJson()
     return obj;
 }
 
-int Channel::compare(Device *other)
+CompareResult Channel::compare(const Device *other) const
 {
-    auto *channel = qobject_cast<Channel *>(other);
+    const auto *channel = qobject_cast<const Channel *>(other);
     if (!channel)
         return CompareNotChannel;
     const QVariant mine = value(ChannelParam::Type);

@@ -30,8 +30,8 @@ public:
     Channel(int globalNumber, QObject *parent);
 
     void fromJson(const QJsonObject &obj) override;
-    QJsonObject toJson() override;
-    int compare(Device *other) override;
+    QJsonObject toJson() const override;
+    CompareResult compare(const Device *other) const override;
 
     // Largest channel number accepted from a file.
     static constexpr int MaxFileNumber = 1023;

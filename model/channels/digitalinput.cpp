@@ -46,7 +46,7 @@ void DigitalInput::fromJson(const QJsonObject &obj)
     }
 }
 
-QJsonObject DigitalInput::toJson()
+QJsonObject DigitalInput::toJson() const
 {
     QJsonObject obj = Channel::toJson();
     if (hasAntibounce())

@@ -13,7 +13,7 @@ public:
     DigitalInput(int globalNumber, QObject *parent);
 
     void fromJson(const QJsonObject &obj) override;
-    QJsonObject toJson() override;
+    QJsonObject toJson() const override;
     void fromTables(ModuleTables dataModule) override;
     ModuleTables toTables(ModuleTables dataModule) override;
 

@@ -33,7 +33,7 @@ void DigitalOutput::fromJson(const QJsonObject &obj)
         setValue(ChannelParam::Pwm, QVariant(obj.value(keyPwm).toString()));
 }
 
-QJsonObject DigitalOutput::toJson()
+QJsonObject DigitalOutput::toJson() const
 {
     QJsonObject obj;
     obj.insert(keyPwm, value(ChannelParam::Pwm).toString());

@@ -14,7 +14,7 @@ public:
 
     void fromJson(const QJsonObject &obj) override;
     // Only PWM and BLOCK_VALUE: stored files have no channel numbers here.
-    QJsonObject toJson() override;
+    QJsonObject toJson() const override;
     void fromTables(ModuleTables dataModule) override;
     ModuleTables toTables(ModuleTables dataModule) override;
 };
