@@ -3,13 +3,17 @@
 namespace {
 
 using RegisterType = QModbusDataUnit::RegisterType;
-using Table = QVector<quint16> (ModuleTables::*)() const;
-using Store = void (ModuleTables::*)(const QVector<quint16> &);
+using T = ModuleTables;
+using Table = QVector<quint16> (T::*)() const;
+using Store = void (T::*)(const QVector<quint16> &);
+constexpr RegisterType Holding = QModbusDataUnit::HoldingRegisters;
+constexpr RegisterType Coils = QModbusDataUnit::Coils;
+constexpr int ModuleStart = RegisterBlocks::ModuleBlockStart;
 
 // What a block's length follows: the module block is fixed, a channel table
 // holds `perChannel` registers per channel of one kind (the antibounce table
 // one bit per input).
-enum class Length { ModuleBlock, PerAI, PerAO, DIBits, PerDO };
+enum Length { ModuleBlock, PerAI, PerAO, DIBits, PerDO };
 
 struct Block
 {
@@ -25,30 +29,21 @@ struct Block
 
 // Every block the unit has, the channel blocks in the order they are read
 // and written, the module block last (written after the channels).
+// clang-format off
 const Block blocks[] = {
-    {rT300, wT300, QModbusDataUnit::HoldingRegisters, 300, Length::DIBits, 1,
-     &ModuleTables::antibounceDITable, &ModuleTables::setAntibounceDITable},
-    {rT400, wT400, QModbusDataUnit::HoldingRegisters, 400, Length::PerAI, 2,
-     &ModuleTables::flagsAITable, &ModuleTables::setFlagsAITable},
-    {rT800, wT800, QModbusDataUnit::HoldingRegisters, 800, Length::PerAI, 4,
-     &ModuleTables::limitsAITable, &ModuleTables::setLimitsAITable},
-    {rT1200AI, wT1200, QModbusDataUnit::HoldingRegisters, 1200, Length::PerAI, 1,
-     &ModuleTables::typesValueAITable, &ModuleTables::setTypesValueAITable},
-    {rT600AO, wT600, QModbusDataUnit::HoldingRegisters, 600, Length::PerAO, 2,
-     &ModuleTables::flagsAOTable, &ModuleTables::setFlagsAOTable},
-    {rT1000AO, wT1000AO, QModbusDataUnit::HoldingRegisters, 1000, Length::PerAO, 4,
-     &ModuleTables::limitsAOTable, &ModuleTables::setLimitsAOTable},
-    {rT1000DO, wT1000DO, QModbusDataUnit::Coils, 1000, Length::PerDO, 1,
-     &ModuleTables::blockValuesDOTable, &ModuleTables::setBlockValuesDOTable},
-    {rT1300, wT1300, QModbusDataUnit::HoldingRegisters, 1300, Length::PerDO, 1,
-     &ModuleTables::pwmDOTable, &ModuleTables::setPwmDOTable},
-    {rT1400, wT1400, QModbusDataUnit::HoldingRegisters, 1400, Length::PerAO, 1,
-     &ModuleTables::typesValueAOTable, &ModuleTables::setTypesValueAOTable},
-    {rT1600, wT1600, QModbusDataUnit::HoldingRegisters, 1600, Length::PerAO, 2,
-     &ModuleTables::blockValuesAOTable, &ModuleTables::setBlockValuesAOTable},
-    {rT2000, wT2000, QModbusDataUnit::HoldingRegisters, RegisterBlocks::ModuleBlockStart,
-     Length::ModuleBlock, 1, &ModuleTables::moduleTable, &ModuleTables::setModuleTable},
+    {rT300, wT300, Holding, 300, DIBits, 1, &T::antibounceDITable, &T::setAntibounceDITable},
+    {rT400, wT400, Holding, 400, PerAI, 2, &T::flagsAITable, &T::setFlagsAITable},
+    {rT800, wT800, Holding, 800, PerAI, 4, &T::limitsAITable, &T::setLimitsAITable},
+    {rT1200AI, wT1200, Holding, 1200, PerAI, 1, &T::typesValueAITable, &T::setTypesValueAITable},
+    {rT600AO, wT600, Holding, 600, PerAO, 2, &T::flagsAOTable, &T::setFlagsAOTable},
+    {rT1000AO, wT1000AO, Holding, 1000, PerAO, 4, &T::limitsAOTable, &T::setLimitsAOTable},
+    {rT1000DO, wT1000DO, Coils, 1000, PerDO, 1, &T::blockValuesDOTable, &T::setBlockValuesDOTable},
+    {rT1300, wT1300, Holding, 1300, PerDO, 1, &T::pwmDOTable, &T::setPwmDOTable},
+    {rT1400, wT1400, Holding, 1400, PerAO, 1, &T::typesValueAOTable, &T::setTypesValueAOTable},
+    {rT1600, wT1600, Holding, 1600, PerAO, 2, &T::blockValuesAOTable, &T::setBlockValuesAOTable},
+    {rT2000, wT2000, Holding, ModuleStart, ModuleBlock, 1, &T::moduleTable, &T::setModuleTable},
 };
+// clang-format on
 
 const Block *readBlock(int type)
 {
@@ -84,15 +79,15 @@ bool isModuleWrite(int type)
 int channelCount(Length length, const ModuleTables &tables)
 {
     switch (length) {
-    case Length::ModuleBlock:
+    case ModuleBlock:
         return ModuleTables::ModuleBlockSize;
-    case Length::PerAI:
+    case PerAI:
         return tables.countAI();
-    case Length::PerAO:
+    case PerAO:
         return tables.countAO();
-    case Length::DIBits:
+    case DIBits:
         return (tables.countDI() + 15) / 16; // one antibounce bit per input
-    case Length::PerDO:
+    case PerDO:
         return tables.countDO();
     }
     return 0;
@@ -158,7 +153,7 @@ QVector<ModbusRequest> RegisterBlocks::channelReadRequests(const ModuleTables &t
 {
     QVector<ModbusRequest> requests;
     for (const Block &block : blocks) {
-        if (block.length == Length::ModuleBlock)
+        if (block.length == ModuleBlock)
             continue;
         const ModbusRequest request = readRequest(block.read, tables, serverAddress);
         if (request.unit.isValid())
