@@ -227,6 +227,9 @@ void TestModule::placedBoardsNumberedBySlot_data()
     QTest::newRow("DI6 to B, DI to A")
         << Steps{{10, 1}, {6, 0}}
         << Numbers{{"A", {0, 1, 2, 3, 0, 1}}, {"B", {4, 5, 6, 7, 8, 9, 4, 5}}};
+    QTest::newRow("DI6 to A, DI to B")
+        << Steps{{10, 0}, {6, 1}}
+        << Numbers{{"A", {0, 1, 2, 3, 4, 5, 0, 1}}, {"B", {6, 7, 8, 9, 6, 7}}};
     QTest::newRow("DO6 to F, SIM to A")
         << Steps{{8, 5}, {2, 0}} << Numbers{{"A", {0, 1}}, {"F", {2, 3, 4, 5, 6, 7, 0, 1}}};
 }

@@ -24,8 +24,6 @@ class TestSubmodule : public QObject
 private slots:
     void boardKinds_data();
     void boardKinds();
-    void globalNumbers_data();
-    void globalNumbers();
 };
 
 void TestSubmodule::boardKinds_data()
@@ -64,32 +62,6 @@ void TestSubmodule::boardKinds()
         const bool filtered = channel->value(ChannelParam::Type).toInt() == TypeDigitalInput
                               && (number == 2 || number == 3);
         QCOMPARE(channel->value(ChannelParam::Antibounce), filtered ? QVariant(false) : QVariant());
-    }
-}
-
-void TestSubmodule::globalNumbers_data()
-{
-    QTest::addColumn<QVector<int>>("boards");
-    // Per board, the global numbers of its channels in creation order.
-    QTest::addColumn<QVector<QVector<int>>>("numbers");
-
-    QTest::newRow("two DI then DI6")
-        << QVector<int>{6, 6, 10}
-        << QVector<QVector<int>>{
-               {0, 1, 2, 3, 0, 1}, {4, 5, 6, 7, 4, 5}, {8, 9, 10, 11, 12, 13, 8, 9}};
-    QTest::newRow("DI6 then DI") << QVector<int>{
-        10, 6} << QVector<QVector<int>>{{0, 1, 2, 3, 4, 5, 0, 1}, {6, 7, 8, 9, 6, 7}};
-}
-
-void TestSubmodule::globalNumbers()
-{
-    QFETCH(QVector<int>, boards);
-    QFETCH(QVector<QVector<int>>, numbers);
-
-    Module module(1);
-    for (int i = 0; i < boards.size(); ++i) {
-        auto *board = qobject_cast<Submodule *>(module.createSubmodule(boards.at(i)));
-        QCOMPARE(channelValues(board, ChannelParam::GlobalNumber), numbers.at(i));
     }
 }
 
