@@ -1,6 +1,7 @@
 #include "calibrationdelegate.h"
 
 #include "codes.h"
+#include "ipv4address.h"
 #include "calibrationitem.h"
 #include "property.h"
 
@@ -81,12 +82,7 @@ QWidget *CalibrationDelegate::createEditor(QWidget *parent, const QStyleOptionVi
     }
     case ValueIpAddress: {
         auto *edit = new QLineEdit(parent);
-        const QString octet = QStringLiteral("(?:[0-1]?[0-9]?[0-9]|2[0-4][0-9]|25[0-5])");
-        const QString pattern
-            = QStringLiteral("^")
-              + QStringList{octet, octet, octet, octet}.join(QStringLiteral("\\."))
-              + QStringLiteral("$");
-        edit->setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), edit));
+        edit->setValidator(new QRegularExpressionValidator(ipv4AddressExpression(), edit));
         return edit;
     }
     default:

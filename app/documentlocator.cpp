@@ -22,7 +22,8 @@ QStringList DocumentLocator::defaultSearchDirs()
     return dirs;
 }
 
-QString DocumentLocator::findFile(const QString &relativePath, const QStringList &dirs)
+QString DocumentLocator::findFile(const QString &relativePath, const QStringList &dirs,
+                                  int levelsUp)
 {
     if (relativePath.isEmpty() || QDir::isAbsolutePath(relativePath)
         || relativePath.contains(QLatin1String("..")))
@@ -30,7 +31,7 @@ QString DocumentLocator::findFile(const QString &relativePath, const QStringList
 
     for (const QString &start : dirs) {
         QDir dir(start);
-        for (int level = 0; level <= MaxLevelsUp; ++level) {
+        for (int level = 0; level <= levelsUp; ++level) {
             const QFileInfo candidate(dir.filePath(relativePath));
             if (candidate.isFile())
                 return candidate.canonicalFilePath();
@@ -39,6 +40,16 @@ QString DocumentLocator::findFile(const QString &relativePath, const QStringList
         }
     }
     return QString();
+}
+
+QString DocumentLocator::findHelpFile(const QString &name)
+{
+    QStringList dirs;
+    if (QCoreApplication::instance())
+        dirs << installedDataDir() << QDir::currentPath() << QCoreApplication::applicationDirPath();
+    else
+        dirs << QDir::currentPath();
+    return findFile(name, dirs, 0);
 }
 
 QUrl DocumentLocator::resolve(const QUrl &link, const QStringList &dirs)

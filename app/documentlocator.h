@@ -20,8 +20,14 @@ public:
     static QStringList defaultSearchDirs();
 
     // Absolute path of relativePath found in one of dirs or in up to
-    // MaxLevelsUp folders above each; empty when there is none.
-    static QString findFile(const QString &relativePath, const QStringList &dirs);
+    // levelsUp folders above each; empty when there is none.
+    static QString findFile(const QString &relativePath, const QStringList &dirs,
+                            int levelsUp = MaxLevelsUp);
+
+    // A help text the program reads (such as "information.json"): the
+    // installed data first; then, for a program run from its build folder,
+    // the working directory and the executable's folder.
+    static QString findHelpFile(const QString &name);
 
     // Local file URL for a link such as "docs/manual.html#start" (the fragment
     // is kept); an invalid URL when the file cannot be found.

@@ -10,6 +10,7 @@
 #include "configfile.h"
 #include "documentlocator.h"
 #include "editcommands.h"
+#include "ipv4address.h"
 #include "modeflags.h"
 #include "module.h"
 #include "parametertree.h"
@@ -20,10 +21,7 @@
 #include "submodule.h"
 #include "treepropertybrowser.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -51,26 +49,6 @@ constexpr int kPwmMaximum = ParameterTree::PwmMaximum;
 constexpr double kLimitBound = ParameterTree::LimitBound;
 constexpr double kLockTimeoutMaximum = ParameterTree::LockTimeoutMaximum;
 constexpr double kBlockValueMaximum = ParameterTree::BlockValueMaximum;
-
-QRegularExpression ipv4Expression()
-{
-    const QString octet = QStringLiteral("(?:[0-1]?[0-9]?[0-9]|2[0-4][0-9]|25[0-5])");
-    return QRegularExpression(QStringLiteral("^%1\\.%1\\.%1\\.%1$").arg(octet));
-}
-
-// The installed data first; then, for a program run from its build folder, the
-// working directory and the executable's folder. Empty when there is none.
-QString helpFilePath()
-{
-    const QStringList dirs = {DocumentLocator::installedDataDir(), QDir::currentPath(),
-                              QCoreApplication::applicationDirPath()};
-    for (const QString &dir : dirs) {
-        const QString path = QDir(dir).filePath(kHelpFile);
-        if (!dir.isEmpty() && QFileInfo::exists(path))
-            return path;
-    }
-    return QString();
-}
 
 QList<Device *> childDevices(const Device *device)
 {
@@ -447,7 +425,7 @@ void ModuleView::getInfoProperty(const QString &propertyName)
         return;
     }
     QJsonObject help;
-    const QString path = helpFilePath();
+    const QString path = DocumentLocator::findHelpFile(kHelpFile);
     QFile file(path);
     if (!path.isEmpty() && file.open(QIODevice::ReadOnly))
         help = QJsonDocument::fromJson(file.readAll()).object();
@@ -648,7 +626,7 @@ BrowserProperty *ModuleView::addEnumProperty(Property *parameter, int base)
 BrowserProperty *ModuleView::addAddressProperty(const QString &name, const QString &text)
 {
     BrowserProperty *row = m_manager->addProperty(BrowserProperty::Text, name);
-    row->setAttribute(PropertyAttribute::RegExp, ipv4Expression());
+    row->setAttribute(PropertyAttribute::RegExp, ipv4AddressExpression());
     row->setValue(text);
     if (row->value().toString() != text)
         qCDebug(lcApp) << "Error set url property()";

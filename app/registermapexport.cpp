@@ -1,7 +1,5 @@
 #include "registermapexport.h"
 
-#include "csvwriter.h"
-
 #include <QFont>
 #include <QPrinter>
 #include <QTextDocument>
@@ -13,10 +11,7 @@ RegisterMapExport::RegisterMapExport(QVector<RegisterMapRow> rows, QString title
 
 QByteArray RegisterMapExport::toCsv() const
 {
-    CsvWriter csv(registerMapHeader());
-    for (const RegisterMapRow &row : m_rows)
-        csv.addRow(registerMapFields(row));
-    return csv.document();
+    return registerMapCsv(m_rows);
 }
 
 QString RegisterMapExport::toHtml() const

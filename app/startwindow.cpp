@@ -9,6 +9,7 @@
 #include "trafficdock.h"
 
 #include <codes.h>
+#include <ipv4address.h>
 #include <typeresponse.h>
 
 #include "applogging.h"
@@ -26,7 +27,7 @@
 #include <QNetworkProxy>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QRegExpValidator>
+#include <QRegularExpressionValidator>
 #include <QSerialPort>
 #include <QSerialPortInfo>
 #include <QStatusBar>
@@ -42,15 +43,6 @@ const QString NoUnitsText = QStringLiteral(
     "Устройства не обнаружены. Проверьте подключение и повторите поиск."
     "                                   "
     "Для более подробного поиска включите дополнительную задержку в параметрах порта.");
-
-const QString OctetPattern = QStringLiteral("(?:[0-1]?[0-9]?[0-9]|2[0-4][0-9]|25[0-5])");
-
-QString ipPattern()
-{
-    const QString dot = QStringLiteral("\\.");
-    return QLatin1Char('^') + OctetPattern + dot + OctetPattern + dot + OctetPattern + dot
-           + OctetPattern + QLatin1Char('$');
-}
 
 QLabel *cellLabel(const QString &text)
 {
@@ -102,8 +94,7 @@ StartWindow::StartWindow(QWidget *parent)
     connect(ui->tableWidget, &FoundUnitsTable::itemClick, this, &StartWindow::on_btnOnline_clicked);
 
     fillPortParameters();
-    ui->leIp->setValidator(
-        new QRegExpValidator(QRegExp(ipPattern(), Qt::CaseSensitive, QRegExp::RegExp), this));
+    ui->leIp->setValidator(new QRegularExpressionValidator(ipv4AddressExpression(), this));
 
     on_btnDefault_clicked();
     on_btnDefaultEthernet_clicked();

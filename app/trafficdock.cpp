@@ -1,5 +1,6 @@
 #include "trafficdock.h"
 
+#include "csvwriter.h"
 #include "recentfiles.h"
 #include "trafficfiltermodel.h"
 #include "trafficmodel.h"
@@ -16,7 +17,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QTableView>
@@ -135,19 +135,12 @@ void TrafficDock::followNewRows()
 bool TrafficDock::exportCsv(const QString &fileName) const
 {
     m_model->sync();
-    QString text = TrafficExchange::csvHeader() + QLatin1Char('\n');
+    CsvWriter csv(TrafficExchange::columnTitles());
     for (int row = 0; row < m_filter->rowCount(); ++row) {
         if (const TrafficExchange *exchange = m_filter->exchangeAt(row))
-            text += exchange->csvLine() + QLatin1Char('\n');
+            csv.addRow(exchange->columnTexts());
     }
-    // With the byte order mark spreadsheets take the file as UTF-8.
-    const QByteArray data = QByteArray("\xEF\xBB\xBF") + text.toUtf8();
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.flush()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return writeFileAtomically(fileName, csv.document());
 }
 
 void TrafficDock::chooseExportFile()

@@ -8,13 +8,12 @@
 // Usage: calibrate_poll [SECONDS] (default 10 per phase; the window is shown
 // offscreen unless QT_QPA_PLATFORM says otherwise)
 
+#include "benchsupport.h"
 #include "calibratedialog.h"
 #include "trendchart.h"
 #include "module.h"
 #include "property.h"
 #include "registerblocks.h"
-#include "simbus.h"
-#include "simtcpserver.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -22,8 +21,6 @@
 #include <QLoggingCategory>
 #include <QModbusReply>
 #include <QModbusTcpClient>
-#include <QSemaphore>
-#include <QThread>
 #include <QTimer>
 
 #include <sys/resource.h>
@@ -33,32 +30,6 @@
 #include <memory>
 
 namespace {
-
-class UnitThread : public QThread
-{
-public:
-    quint16 port = 0;
-    QSemaphore ready;
-    QVector<SimRequestRecord> records; // filled when the thread ends
-
-protected:
-    void run() override
-    {
-        SimBus bus;
-        bus.addUnit(SimUnitConfig(), false);
-        bus.log().setKeepInMemory(true);
-        SimTcpServer server(&bus);
-        QString error;
-        if (server.listen(QHostAddress::LocalHost, 0, &error))
-            port = server.serverPort();
-        else
-            std::fprintf(stderr, "%s\n", qPrintable(error));
-        ready.release();
-        if (port)
-            exec();
-        records = bus.log().records();
-    }
-};
 
 void spin(int ms)
 {
@@ -136,18 +107,12 @@ int main(int argc, char *argv[])
     const int seconds = argc > 1 ? qBound(2, QString::fromLocal8Bit(argv[1]).toInt(), 600) : 10;
     QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
 
-    UnitThread unit;
-    unit.start();
-    unit.ready.acquire();
-    if (!unit.port)
+    BenchSupport::UnitThread unit(false, true);
+    if (!unit.startServing())
         return 1;
 
     QModbusTcpClient client;
-    client.setConnectionParameter(QModbusDevice::NetworkAddressParameter,
-                                  QStringLiteral("127.0.0.1"));
-    client.setConnectionParameter(QModbusDevice::NetworkPortParameter, unit.port);
-    client.setTimeout(500);
-    client.setNumberOfRetries(3);
+    unit.aim(&client, 500, 3);
     client.connectDevice();
     for (int i = 0; i < 100 && client.state() != QModbusDevice::ConnectedState; ++i)
         spin(50);
@@ -210,7 +175,7 @@ int main(int argc, char *argv[])
     int failed = 0;
     QDateTime passStart;
     QDateTime lastRead;
-    for (const SimRequestRecord &r : unit.records.mid(moduleRequests)) {
+    for (const SimRequestRecord &r : unit.requests().mid(moduleRequests)) {
         if (r.function < 1 || r.function > 4)
             continue;
         failed += r.result != SimRequestRecord::Answered;

@@ -5,10 +5,9 @@
 // Usage: commissioning_shots OUTPUT-DIR   (run under a real X server; scripts/screenshots uses
 // Xvfb)
 
-#include "mainwindow.h"
-#include "modeflags.h"
+#include "benchsupport.h"
+#include "mainwindowdriver.h"
 #include "moduleview.h"
-#include "processsetup.h"
 #include "startwindow.h"
 #include "foundunitstable.h"
 #include "treepropertybrowser.h"
@@ -22,7 +21,6 @@
 #include <QDir>
 #include <QDockWidget>
 #include <QLineEdit>
-#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QModbusTcpClient>
 #include <QProgressBar>
@@ -37,24 +35,15 @@
 
 namespace {
 
-bool report(bool ok, const QString &path)
-{
-    std::printf("%s %s\n", ok ? "Saved" : "Could not save", qPrintable(path));
-    return ok;
-}
-
 // The screen under a window and whatever is on top of it (a message box).
 bool saveScreen(QWidget *window, const QString &path)
 {
     const QRect area = window->frameGeometry();
     const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(),
                                                                       area.width(), area.height());
-    return report(shot.save(path), path);
-}
-
-BrowserItem *itemAt(ModuleView *view, const QStringList &path)
-{
-    return view->findChild<TreePropertyBrowser *>()->itemAt(path);
+    const bool ok = shot.save(path);
+    std::printf("%s %s\n", ok ? "Saved" : "Could not save", qPrintable(path));
+    return ok;
 }
 
 bool gatewayScan(const QString &path)
@@ -75,8 +64,7 @@ bool gatewayScan(const QString &path)
     if (!QTest::qWaitFor([table] { return table->rowCount() == 2; }, 30000))
         return false;
     QTest::qWait(300);
-    const QPixmap shot = start.grab();
-    return report(shot.save(path), path);
+    return BenchSupport::savePicture(&start, path);
 }
 
 bool writeCheck(const QString &path)
@@ -85,30 +73,18 @@ bool writeCheck(const QString &path)
     if (!sim.start())
         return false;
     QModbusTcpClient client;
-    client.setConnectionParameter(QModbusDevice::NetworkAddressParameter, sim.host());
-    client.setConnectionParameter(QModbusDevice::NetworkPortParameter, sim.port());
-    client.setTimeout(500);
-    if (!client.connectDevice()
-        || !QTest::qWaitFor([&] { return client.state() == QModbusDevice::ConnectedState; }, 5000))
+    const std::unique_ptr<MainWindow> window = BenchSupport::openOnline(sim, &client);
+    if (!window)
         return false;
-    QVector<quint16> block;
-    for (int i = 0; i < ModuleTables::ModuleBlockSize; ++i)
-        block << quint16(sim.reg(1, QModbusDataUnit::HoldingRegisters, 2000 + i));
-    ModuleTables tables;
-    tables.setModuleTable(block);
-    MainWindow window(ModeOnline | ModeTcp, tables, &client);
-    window.setGeometry(0, 0, 1280, 760);
-    window.show();
-    if (!QTest::qWaitFor([&] { return window.deviceModule() != nullptr; }, 10000))
-        return false;
-    auto *output = window.findChild<QDockWidget *>("dockWidget_2");
+    window->setGeometry(0, 0, 1280, 760);
+    auto *output = window->findChild<QDockWidget *>("dockWidget_2");
     output->show();
-    window.resizeDocks({output, window.findChild<QDockWidget *>("dockWidget_3")}, {760, 500},
-                       Qt::Horizontal);
+    window->resizeDocks({output, window->findChild<QDockWidget *>("dockWidget_3")}, {760, 500},
+                        Qt::Horizontal);
 
     // The second AI input's lower limit (812, 813) and the response delay; the
     // unit answers every write but keeps its old 813 and 2007.
-    ModuleView *view = window.currentView();
+    ModuleView *view = window->currentView();
     const QStringList ai = {"Субмодуль AI (Слот B)", "Аналоговый вход 2 "};
     BrowserItem *limit = itemAt(view, ai + QStringList{"Нижний предел"});
     BrowserItem *delay
@@ -126,22 +102,17 @@ bool writeCheck(const QString &path)
     faults.ignoreWrite = {813, 2007};
     sim.setFaults(faults);
 
-    window.findChild<QAction *>("actionVerifyWrite")->setChecked(true);
+    window->findChild<QAction *>("actionVerifyWrite")->setChecked(true);
     bool ok = false;
     bool shot = false;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box || shot)
-            return;
+    whenModal<QMessageBox>([&](QMessageBox *box) {
         shot = true;
         QTimer::singleShot(300, box, [&, box] {
-            ok = saveScreen(&window, path);
+            ok = saveScreen(window.get(), path);
             box->accept();
         });
     });
-    poll.start(20);
-    window.findChild<QAction *>("actionWriteEditable")->trigger();
+    window->findChild<QAction *>("actionWriteEditable")->trigger();
     if (!QTest::qWaitFor([&] { return shot && !QApplication::activeModalWidget(); }, 10000))
         return false;
     return ok;
@@ -151,11 +122,7 @@ bool writeCheck(const QString &path)
 
 int main(int argc, char *argv[])
 {
-    ProcessSetup::beforeApplication(argv[0]);
-    QApplication app(argc, argv);
-    Q_INIT_RESOURCE(resources);
-    Q_INIT_RESOURCE(icons);
-    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
+    BenchSupport::Application app(argc, argv);
     if (argc < 2)
         return 2;
     const QDir out(QString::fromLocal8Bit(argv[1]));

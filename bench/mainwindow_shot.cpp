@@ -4,11 +4,11 @@
 // the main window with part of the tree expanded and one edited row.
 // Run it under a real X server (scripts/screenshots uses Xvfb).
 
+#include "benchsupport.h"
 #include "browseritem.h"
 #include "browserproperty.h"
-#include "mainwindow.h"
+#include "mainwindowdriver.h"
 #include "moduleview.h"
-#include "processsetup.h"
 #include "startwindow.h"
 #include "treepropertybrowser.h"
 
@@ -19,8 +19,6 @@
 #include <QDockWidget>
 #include <QDoubleSpinBox>
 #include <QFile>
-#include <QFileDialog>
-#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
@@ -29,7 +27,6 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <functional>
 
 namespace {
 
@@ -55,40 +52,11 @@ long peakResidentKb()
     return match.hasMatch() ? match.captured(1).toLong() : -1;
 }
 
-// Answers the next modal dialog of class T once its own event loop runs.
-template<typename T>
-void whenModal(std::function<void(T *)> act)
-{
-    auto *timer = new QTimer;
-    auto *sighted = new QPointer<T>;
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, sighted, act] {
-        T *shown = qobject_cast<T *>(QApplication::activeModalWidget());
-        const bool ready = shown && shown == *sighted;
-        *sighted = shown;
-        if (!ready)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        delete sighted;
-        act(shown);
-    });
-    timer->start(10);
-}
-
 BrowserItem *child(BrowserItem *item, const QString &name)
 {
     for (BrowserItem *c : item->children()) {
         if (c->property()->propertyName() == name)
             return c;
-    }
-    return nullptr;
-}
-
-MainWindow *mainWindow()
-{
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (auto *window = qobject_cast<MainWindow *>(widget))
-            return window;
     }
     return nullptr;
 }
@@ -120,12 +88,7 @@ bool prepareTree(ModuleView *view)
 
 int main(int argc, char *argv[])
 {
-    // As the configurator starts: without the OpenGL integration unless the
-    // environment asks for it.
-    ProcessSetup::beforeApplication(argv[0]);
-    QApplication app(argc, argv);
-    Q_INIT_RESOURCE(resources);
-    Q_INIT_RESOURCE(icons);
+    BenchSupport::Application app(argc, argv);
     const QString picture = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
 
     QTemporaryDir dir;
@@ -141,14 +104,11 @@ int main(int argc, char *argv[])
         dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
     });
     start.findChild<QPushButton *>(QStringLiteral("btnOffline"))->click();
-    MainWindow *window = mainWindow();
+    MainWindow *window = shownMainWindow();
     if (!window)
         return 1;
 
-    whenModal<QFileDialog>([fileName](QFileDialog *dialog) {
-        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(fileName);
-        static_cast<QDialog *>(dialog)->accept();
-    });
+    chooseFile(fileName);
     window->findChild<QAction *>(QStringLiteral("actionOpen"))->trigger();
     const QList<QMdiSubWindow *> windows
         = window->findChild<QMdiArea *>()->subWindowList(QMdiArea::CreationOrder);

@@ -5,9 +5,9 @@
 // answered, pending and failed requests. Saves the main window to the file
 // given. Run it under a real X server (scripts/screenshots uses Xvfb).
 
+#include "benchsupport.h"
 #include "commandline.h"
-#include "mainwindow.h"
-#include "processsetup.h"
+#include "mainwindowdriver.h"
 #include "startwindow.h"
 #include "trafficdock.h"
 #include "unitsimfixture.h"
@@ -17,37 +17,14 @@
 #include <QApplication>
 #include <QDockWidget>
 #include <QElapsedTimer>
-#include <QLoggingCategory>
 #include <QPushButton>
 #include <QTableView>
+#include <QTest>
 #include <QTimer>
 
 #include <cstdio>
-#include <functional>
 
 namespace {
-
-bool waitFor(const std::function<bool()> &condition, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
-
-MainWindow *mainWindow()
-{
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        auto *window = qobject_cast<MainWindow *>(widget);
-        if (window && window->isVisible())
-            return window;
-    }
-    return nullptr;
-}
 
 int fail(const char *what)
 {
@@ -59,11 +36,7 @@ int fail(const char *what)
 
 int main(int argc, char *argv[])
 {
-    ProcessSetup::beforeApplication(argv[0]);
-    QApplication app(argc, argv);
-    Q_INIT_RESOURCE(resources);
-    Q_INIT_RESOURCE(icons);
-    QLoggingCategory::setFilterRules(QStringLiteral("brk.*.debug=false"));
+    BenchSupport::Application app(argc, argv);
     if (argc < 2)
         return fail("usage: monitor_shot PICTURE.png");
 
@@ -83,12 +56,12 @@ int main(int argc, char *argv[])
     start.show();
     start.findChild<QPushButton *>(QStringLiteral("btnConnect"))->click();
     auto *online = start.findChild<QPushButton *>(QStringLiteral("btnOnline"));
-    if (!waitFor([online] { return online->isEnabled(); }, 10000))
+    if (!QTest::qWaitFor([online] { return online->isEnabled(); }, 10000))
         return fail("no unit found");
     online->click();
-    if (!waitFor([] { return mainWindow() != nullptr; }, 10000))
+    if (!QTest::qWaitFor([] { return shownMainWindow() != nullptr; }, 10000))
         return fail("no main window");
-    MainWindow *window = mainWindow();
+    MainWindow *window = shownMainWindow();
     window->findChild<QAction *>(QStringLiteral("actionTraffic"))->trigger();
     auto *dock = window->findChild<TrafficDock *>();
     auto *help = window->findChild<QDockWidget *>(QStringLiteral("dockWidget_3"));
@@ -112,9 +85,7 @@ int main(int argc, char *argv[])
             return;
         poll.stop();
         QTimer::singleShot(20, &app, [&]() {
-            const bool saved = window->grab().save(picture);
-            std::printf(saved ? "Saved %s\n" : "Could not save %s\n", qPrintable(picture));
-            QApplication::exit(saved ? 0 : 1);
+            QApplication::exit(BenchSupport::savePicture(window, picture) ? 0 : 1);
         });
     });
     poll.start(20);

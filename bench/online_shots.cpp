@@ -5,12 +5,11 @@
 // unit before it is loaded.
 // Usage: online_shots OUTPUT-DIR   (run under a real X server; scripts/screenshots uses Xvfb)
 
+#include "benchsupport.h"
 #include "calibratedialog.h"
 #include "configdiffdialog.h"
 #include "mainwindow.h"
 #include "modalanswer.h"
-#include "modeflags.h"
-#include "processsetup.h"
 #include "registermapwindow.h"
 #include "trendchart.h"
 #include "unitsimfixture.h"
@@ -24,7 +23,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLoggingCategory>
 #include <QModbusTcpClient>
 #include <QTemporaryDir>
 #include <QTest>
@@ -33,13 +31,6 @@
 #include <cstdio>
 
 namespace {
-
-bool save(QWidget *widget, const QString &path)
-{
-    const bool ok = widget->grab().save(path);
-    std::printf("%s %s\n", ok ? "Saved" : "Could not save", qPrintable(path));
-    return ok;
-}
 
 // The unit's configuration with the lock time-out, a signal type and a lower
 // limit changed by hand.
@@ -70,11 +61,7 @@ QByteArray editedFile(const Module &unit)
 
 int main(int argc, char *argv[])
 {
-    ProcessSetup::beforeApplication(argv[0]);
-    QApplication app(argc, argv);
-    Q_INIT_RESOURCE(resources);
-    Q_INIT_RESOURCE(icons);
-    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
+    BenchSupport::Application app(argc, argv);
     if (argc < 2)
         return 2;
     const QDir out(QString::fromLocal8Bit(argv[1]));
@@ -85,29 +72,16 @@ int main(int argc, char *argv[])
     QModbusTcpClient client;
     if (!sim.start())
         return 1;
-    client.setConnectionParameter(QModbusDevice::NetworkAddressParameter, sim.host());
-    client.setConnectionParameter(QModbusDevice::NetworkPortParameter, sim.port());
-    client.setTimeout(500);
-    if (!client.connectDevice()
-        || !QTest::qWaitFor([&] { return client.state() == QModbusDevice::ConnectedState; }, 5000))
-        return 1;
-    QVector<quint16> block;
-    for (int i = 0; i < ModuleTables::ModuleBlockSize; ++i)
-        block << quint16(sim.reg(1, QModbusDataUnit::HoldingRegisters, 2000 + i));
-    ModuleTables tables;
-    tables.setModuleTable(block);
-    MainWindow window(ModeOnline | ModeTcp, tables, &client);
-    window.resize(1280, 760);
-    window.show();
-    if (!QTest::qWaitFor([&] { return window.deviceModule() != nullptr; }, 10000))
+    const std::unique_ptr<MainWindow> window = BenchSupport::openOnline(sim, &client);
+    if (!window)
         return 1;
     bool ok = true;
 
     whenModal<RegisterMapWindow>([&](RegisterMapWindow *map) {
-        ok &= save(map, out.filePath("registermap.png"));
+        ok &= BenchSupport::savePicture(map, out.filePath("registermap.png"));
         map->reject();
     });
-    window.findChild<QAction *>("actionOpenMapRegisters")->trigger();
+    window->findChild<QAction *>("actionOpenMapRegisters")->trigger();
 
     whenModal<CalibrateDialog>([&](CalibrateDialog *dialog) {
         TrendChart *trend = dialog->trend();
@@ -118,26 +92,26 @@ int main(int argc, char *argv[])
         QTimer::singleShot(26000, dialog, [&sim] { sim.setSilent(false); });
         QTimer::singleShot(45000, dialog, [&, dialog] {
             dialog->trend()->refresh(QDateTime::currentDateTime());
-            ok &= save(dialog, out.filePath("calibration.png"));
+            ok &= BenchSupport::savePicture(dialog, out.filePath("calibration.png"));
             dialog->reject();
         });
     });
-    window.findChild<QAction *>("actionCalibrate")->trigger();
+    window->findChild<QAction *>("actionCalibrate")->trigger();
 
     QTemporaryDir dir;
     const QString fileName = dir.filePath("unit.brcf");
     QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(editedFile(*window.deviceModule())) <= 0)
+    if (!file.open(QIODevice::WriteOnly) || file.write(editedFile(*window->deviceModule())) <= 0)
         return 1;
     file.close();
     chooseFile(fileName, [&] {
         whenModal<ConfigDiffDialog>([&](ConfigDiffDialog *diff) {
-            ok &= save(diff, out.filePath("configdiff.png"));
+            ok &= BenchSupport::savePicture(diff, out.filePath("configdiff.png"));
             diff->reject();
         });
     });
-    window.findChild<QAction *>("actionOpen")->trigger();
+    window->findChild<QAction *>("actionOpen")->trigger();
 
-    window.close();
+    window->close();
     return ok ? 0 : 1;
 }

@@ -5,46 +5,16 @@
 //
 // Usage: unitsim_throughput [REQUESTS] (default 20000; the run also stops after 60 s)
 
-#include "simbus.h"
-#include "simtcpserver.h"
+#include "benchsupport.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QModbusTcpClient>
-#include <QSemaphore>
-#include <QThread>
 #include <QTimer>
 
 #include <cstdio>
 #include <memory>
-
-namespace {
-
-class UnitThread : public QThread
-{
-public:
-    quint16 port = 0;
-    QSemaphore ready;
-
-protected:
-    void run() override
-    {
-        SimBus bus;
-        bus.addUnit(SimUnitConfig(), true);
-        SimTcpServer server(&bus);
-        QString error;
-        if (server.listen(QHostAddress::LocalHost, 0, &error))
-            port = server.serverPort();
-        else
-            std::fprintf(stderr, "%s\n", qPrintable(error));
-        ready.release();
-        if (port)
-            exec();
-    }
-};
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -52,18 +22,12 @@ int main(int argc, char *argv[])
     const int requests = argc > 1 ? qMax(1, QString::fromLocal8Bit(argv[1]).toInt()) : 20000;
     constexpr qint64 kTimeLimitMs = 60000;
 
-    UnitThread unit;
-    unit.start();
-    unit.ready.acquire();
-    if (!unit.port)
+    BenchSupport::UnitThread unit(true);
+    if (!unit.startServing())
         return 1;
 
     QModbusTcpClient client;
-    client.setConnectionParameter(QModbusDevice::NetworkAddressParameter,
-                                  QStringLiteral("127.0.0.1"));
-    client.setConnectionParameter(QModbusDevice::NetworkPortParameter, unit.port);
-    client.setTimeout(1000);
-    client.setNumberOfRetries(0);
+    unit.aim(&client, 1000, 0);
     QEventLoop loop;
     QObject::connect(
         &client, &QModbusDevice::stateChanged, &loop, [&loop](QModbusDevice::State state) {

@@ -50,15 +50,6 @@ QString fileNameFor(const Target &target)
     return QStringLiteral("%1_unit%2.brcf").arg(name).arg(target.unit);
 }
 
-QString csvField(const QString &field)
-{
-    if (!field.contains(QLatin1Char(',')) && !field.contains(QLatin1Char('"'))
-        && !field.contains(QLatin1Char('\n')))
-        return field;
-    return QLatin1Char('"') + QString(field).replace(QLatin1Char('"'), QStringLiteral("\"\""))
-           + QLatin1Char('"');
-}
-
 // Rows of text in columns two blanks apart.
 QStringList aligned(const QVector<QStringList> &rows)
 {
@@ -101,17 +92,97 @@ void addMapRows(const Module &module, bool csv, UnitResult *result)
                                 {QStringLiteral("format"), row.format},
                                 {QStringLiteral("units"), row.units}});
     }
-    if (csv) {
-        for (const QStringList &row : qAsConst(table)) {
-            QStringList fields;
-            for (const QString &field : row)
-                fields << csvField(field);
-            result->lines << fields.join(QLatin1Char(','));
-        }
-    } else {
+    if (csv)
+        result->output = registerMapCsv(rows); // the file the window exports
+    else
         result->lines << aligned(table);
-    }
     result->data.insert(QStringLiteral("rows"), json);
+}
+
+QCommandLineOption option(const QStringList &names, const char *description,
+                          const QString &valueName = QString(),
+                          const QString &defaultValue = QString())
+{
+    return QCommandLineOption(names, text(description), valueName, defaultValue);
+}
+
+// Every command's: the link to the unit and the form of the output.
+QList<QCommandLineOption> sharedOptions()
+{
+    return {option({QStringLiteral("json")}, "Один документ JSON на стандартный вывод."),
+            option({QStringLiteral("timeout")},
+                   "Время ожидания ответа, мс (TCP 500, RTU по скорости линии).",
+                   QStringLiteral("МС")),
+            option({QStringLiteral("retries")}, "Число повторов запроса (TCP 3, RTU 1).",
+                   QStringLiteral("N")),
+            option({QStringLiteral("extra-delay")},
+                   "Дополнительная задержка на линии: пауза 100 мс между записями, для RTU "
+                   "ожидание 1000 мс и 3 повтора.")};
+}
+
+QList<QCommandLineOption> fleetOptions()
+{
+    return {option({QStringLiteral("jobs")},
+                   "Сколько модулей TCP и линий RTU обслуживать сразу (4).", QStringLiteral("N"),
+                   QStringLiteral("4")),
+            option({QStringLiteral("targets")},
+                   "Цели из файла, по одной в строке (# — комментарий).", QStringLiteral("ФАЙЛ"))};
+}
+
+QCommandLineOption switchOverOption()
+{
+    return option({QStringLiteral("switch-over")},
+                  "Ожидание перед проверкой по новому адресу модуля, мс (1000).",
+                  QStringLiteral("МС"), QStringLiteral("1000"));
+}
+
+// One line of a scan: the unit's type, firmware, boards and jumper.
+QJsonObject describeFoundUnit(const Target &at, const QVector<quint16> &block, QString *line)
+{
+    QStringList slotTexts;
+    QJsonArray boards;
+    for (int slot = 0; slot < ModuleTables::SlotCount; ++slot) {
+        const int code = block.value(ModuleTables::FirstSlotWord + slot);
+        const QString board = code == 0 ? QString() : submoduleTypeName(code);
+        slotTexts << slotLetter(slot) + QLatin1Char(':')
+                         + (board.isEmpty() ? QStringLiteral("-") : board);
+        boards.append(board);
+    }
+    const QString firmware
+        = QString::number(block.value(ModuleTables::WordFirmware) / 10.0, 'g', 6);
+    const bool jumperKnown = block.size() > ModuleTables::WordJumper;
+    const bool jumper = block.value(ModuleTables::WordJumper) == 1;
+    const QString type = moduleTypeName(block.value(ModuleTables::WordModuleType));
+    *line = QStringLiteral("%1  %2  ПО %3  %4  перемычка XS4: %5")
+                .arg(at.toString(), type, firmware, slotTexts.join(QLatin1Char(' ')),
+                     !jumperKnown ? QStringLiteral("?")
+                     : jumper     ? QStringLiteral("есть")
+                                  : QStringLiteral("нет"));
+    return QJsonObject{{QStringLiteral("target"), at.toString()},
+                       {QStringLiteral("type"), type},
+                       {QStringLiteral("firmware"), firmware},
+                       {QStringLiteral("slots"), boards},
+                       {QStringLiteral("jumper"), jumperKnown ? QJsonValue(jumper) : QJsonValue()}};
+}
+
+void addFoundUnits(UnitSession *unit, const QMap<int, QVector<quint16>> &found)
+{
+    QJsonArray json;
+    for (auto it = found.cbegin(); it != found.cend(); ++it) {
+        Target at = unit->target();
+        at.unit = it.key();
+        QString line;
+        json.append(describeFoundUnit(at, it.value(), &line));
+        unit->result().lines << line;
+    }
+    unit->result().data.insert(QStringLiteral("found"), json);
+    if (found.isEmpty()) {
+        unit->finish(StatusNoAnswer, QStringLiteral("модули не найдены: проверьте подключение, "
+                                                    "параметры линии и диапазон адресов; для "
+                                                    "медленной линии добавьте --extra-delay"));
+    } else {
+        unit->finish(StatusOk, QString());
+    }
 }
 
 void addValues(const Module &module, const QStringList &paths, bool valueOnly, UnitResult *result)
@@ -139,34 +210,67 @@ void addValues(const Module &module, const QStringList &paths, bool valueOnly, U
 const Brkctl::Command *Brkctl::commands(int *count)
 {
     static const Command list[] = {
-        {"scan", "ЦЕЛЬ…",
+        {"scan",
+         "ЦЕЛЬ…",
          "Ищет модули: адреса RTU на линии или хосты и идентификаторы TCP "
          "(tcp://10.0.0.1-20:502?unit=1-3). Строка на каждый найденный модуль.",
-         &Brkctl::runScan, true},
-        {"read", "ЦЕЛЬ… [-o ФАЙЛ|КАТАЛОГ]",
+         &Brkctl::runScan,
+         true,
+         {option({QStringLiteral("from")}, "Первый адрес (unit) поиска.", QStringLiteral("N")),
+          option({QStringLiteral("to")}, "Последний адрес (unit) поиска.", QStringLiteral("N"))}},
+        {"read",
+         "ЦЕЛЬ… [-o ФАЙЛ|КАТАЛОГ]",
          "Считывает конфигурацию модуля в файл .brcf (без -o — на стандартный вывод). "
          "Для нескольких модулей -o — каталог.",
-         &Brkctl::runRead, true},
-        {"write", "ЦЕЛЬ… ФАЙЛ",
+         &Brkctl::runRead,
+         true,
+         {option({QStringLiteral("o"), QStringLiteral("output")},
+                 "Файл (один модуль) или каталог (несколько).", QStringLiteral("ПУТЬ"))}},
+        {"write",
+         "ЦЕЛЬ… ФАЙЛ",
          "Сверяет файл с модулем, записывает его и проверяет чтением. В несколько модулей "
          "адрес, порт, IP-адрес, маска и шлюз не записываются.",
-         &Brkctl::runWrite, true},
-        {"diff", "A B…",
+         &Brkctl::runWrite,
+         true,
+         {option({QStringLiteral("changed")},
+                 "Записать только регистры, которые отличаются от модуля."),
+          option({QStringLiteral("keep-link")},
+                 "Не записывать адрес, порт, IP-адрес, маску и шлюз и в один модуль."),
+          switchOverOption()}},
+        {"diff",
+         "A B…",
          "Сравнивает конфигурации (файлы или модули) по параметрам. Код 1, если они "
          "различаются.",
-         &Brkctl::runDiff, true},
-        {"get", "ЦЕЛЬ|ФАЙЛ ПУТЬ…",
+         &Brkctl::runDiff,
+         true,
+         {option({QStringLiteral("ignore-link")},
+                 "Не сравнивать адрес, порт, IP-адрес, маску и шлюз.")}},
+        {"get",
+         "ЦЕЛЬ|ФАЙЛ ПУТЬ…",
          "Показывает параметры по пути в дереве, например «Субмодуль AI (Слот B) / Аналоговый "
          "вход 2 / Нижний предел» или его конец.",
-         &Brkctl::runGet, false},
-        {"set", "ЦЕЛЬ ПУТЬ=ЗНАЧЕНИЕ…",
+         &Brkctl::runGet,
+         false,
+         {option({QStringLiteral("value")}, "Только значения, без путей.")}},
+        {"set",
+         "ЦЕЛЬ ПУТЬ=ЗНАЧЕНИЕ…",
          "Проверяет значения по диапазону и списку параметра, записывает изменившиеся "
          "регистры и проверяет чтением.",
-         &Brkctl::runSet, false},
-        {"reset", "ЦЕЛЬ --yes", "Сбрасывает конфигурацию модуля.", &Brkctl::runReset, false},
-        {"map", "ЦЕЛЬ|ФАЙЛ [--csv]",
+         &Brkctl::runSet,
+         false,
+         {switchOverOption()}},
+        {"reset",
+         "ЦЕЛЬ --yes",
+         "Сбрасывает конфигурацию модуля.",
+         &Brkctl::runReset,
+         false,
+         {option({QStringLiteral("yes")}, "Да, сбросить конфигурацию.")}},
+        {"map",
+         "ЦЕЛЬ|ФАЙЛ [--csv]",
          "Карта регистров: где лежит значение каждого канала (как в окне «Карта субмодулей»).",
-         &Brkctl::runMap, false},
+         &Brkctl::runMap,
+         false,
+         {option({QStringLiteral("csv")}, "В формате CSV.")}},
     };
     *count = int(std::size(list));
     return list;
@@ -219,9 +323,9 @@ bool Brkctl::start(const QStringList &arguments)
             m_out << "  " << QString::fromLatin1(list[i].name).leftJustified(7) << ' '
                   << text(list[i].arguments) << "\n          "
                   << text(list[i].summary).section(QStringLiteral(". "), 0, 0) << '\n';
-        m_out << text("\nЦели: tcp://ХОСТ[:ПОРТ][?unit=N] (порт 502, unit=1),\n"
-                      "      rtu:УСТРОЙСТВО[?baud=N&parity=none|even|odd&stop=1|2&unit=N].\n"
-                      "Коды выхода: 0 успех, 1 есть различия, 2 ошибка в аргументах, 3 нет "
+        m_out << text("\nЦели: ") << Target::tcpForm() << text(" (порт 502, unit=1),\n      ")
+              << Target::rtuForm()
+              << text(".\nКоды выхода: 0 успех, 1 есть различия, 2 ошибка в аргументах, 3 нет "
                       "связи или ответа,\n4 модуль отклонил запрос или файл не подходит к "
                       "модулю, 5 запись не подтверждена.\n"
                       "brkctl КОМАНДА --help — параметры команды; brkctl --version — "
@@ -254,59 +358,13 @@ void Brkctl::setUpParser(const Command &command)
     m_parser.addHelpOption();
     m_parser.addPositionalArgument(
         text(command.arguments),
-        text("ЦЕЛЬ: tcp://ХОСТ[:ПОРТ][?unit=N] или rtu:УСТРОЙСТВО[?baud=N&parity=none|even|odd&"
-             "stop=1|2&unit=N]; ФАЙЛ: конфигурация .brcf."),
+        QStringLiteral("ЦЕЛЬ: %1 или %2; ФАЙЛ: конфигурация .brcf.")
+            .arg(Target::tcpForm(), Target::rtuForm()),
         QStringLiteral("%1 %2").arg(QString::fromLatin1(command.name), text(command.arguments)));
-    m_parser.addOptions({
-        {QStringLiteral("json"), text("Один документ JSON на стандартный вывод.")},
-        {QStringLiteral("timeout"),
-         text("Время ожидания ответа, мс (TCP 500, RTU по скорости линии)."), QStringLiteral("МС")},
-        {QStringLiteral("retries"), text("Число повторов запроса (TCP 3, RTU 1)."),
-         QStringLiteral("N")},
-        {QStringLiteral("extra-delay"),
-         text("Дополнительная задержка на линии: пауза 100 мс между записями, для RTU "
-              "ожидание 1000 мс и 3 повтора.")},
-    });
-    if (command.manyTargets) {
-        m_parser.addOptions({
-            {QStringLiteral("jobs"), text("Сколько модулей TCP и линий RTU обслуживать сразу (4)."),
-             QStringLiteral("N"), QStringLiteral("4")},
-            {QStringLiteral("targets"), text("Цели из файла, по одной в строке (# — комментарий)."),
-             QStringLiteral("ФАЙЛ")},
-        });
-    }
-    const QString name = QString::fromLatin1(command.name);
-    if (name == QLatin1String("scan")) {
-        m_parser.addOptions(
-            {{QStringLiteral("from"), text("Первый адрес (unit) поиска."), QStringLiteral("N")},
-             {QStringLiteral("to"), text("Последний адрес (unit) поиска."), QStringLiteral("N")}});
-    } else if (name == QLatin1String("read")) {
-        m_parser.addOption({{QStringLiteral("o"), QStringLiteral("output")},
-                            text("Файл (один модуль) или каталог (несколько)."),
-                            QStringLiteral("ПУТЬ")});
-    } else if (name == QLatin1String("write")) {
-        m_parser.addOptions(
-            {{QStringLiteral("changed"),
-              text("Записать только регистры, которые отличаются от модуля.")},
-             {QStringLiteral("keep-link"),
-              text("Не записывать адрес, порт, IP-адрес, маску и шлюз и в один модуль.")},
-             {QStringLiteral("switch-over"),
-              text("Ожидание перед проверкой по новому адресу модуля, мс (1000)."),
-              QStringLiteral("МС"), QStringLiteral("1000")}});
-    } else if (name == QLatin1String("diff")) {
-        m_parser.addOption({QStringLiteral("ignore-link"),
-                            text("Не сравнивать адрес, порт, IP-адрес, маску и шлюз.")});
-    } else if (name == QLatin1String("get")) {
-        m_parser.addOption({QStringLiteral("value"), text("Только значения, без путей.")});
-    } else if (name == QLatin1String("set")) {
-        m_parser.addOption({QStringLiteral("switch-over"),
-                            text("Ожидание перед проверкой по новому адресу модуля, мс (1000)."),
-                            QStringLiteral("МС"), QStringLiteral("1000")});
-    } else if (name == QLatin1String("reset")) {
-        m_parser.addOption({QStringLiteral("yes"), text("Да, сбросить конфигурацию.")});
-    } else if (name == QLatin1String("map")) {
-        m_parser.addOption({QStringLiteral("csv"), text("В формате CSV.")});
-    }
+    m_parser.addOptions(sharedOptions());
+    if (command.manyTargets)
+        m_parser.addOptions(fleetOptions());
+    m_parser.addOptions(command.options);
 }
 
 bool Brkctl::usageError(const QString &message)
@@ -459,17 +517,9 @@ void Brkctl::printAndFinish()
     emit finished(m_status);
 }
 
-bool Brkctl::runScan()
+bool Brkctl::scanLines(const QStringList &texts, QVector<ScanLine> *lines)
 {
-    QStringList texts = m_parser.positionalArguments();
-    if (!readTargetsFile(&texts))
-        return false;
-    LinkOptions options;
-    if (!linkOptions(&options))
-        return false;
-    // One session per line (an RTU port, a TCP host and port) over its units.
-    QMap<QString, QPair<Target, QPair<int, int>>> lines;
-    QStringList order;
+    QMap<QString, int> index; // line key to its place in lines
     for (const QString &entry : qAsConst(texts)) {
         QVector<Target> targets;
         QString error;
@@ -479,17 +529,22 @@ bool Brkctl::runScan()
             const QString key = target.isTcp()
                                     ? target.host + QLatin1Char(':') + QString::number(target.port)
                                     : target.device;
-            if (!lines.contains(key)) {
-                order << key;
-                lines.insert(key, {target, {target.unit, target.unit}});
+            if (!index.contains(key)) {
+                index.insert(key, lines->size());
+                lines->append({target, target.unit, target.unit});
             }
-            auto &range = lines[key].second;
-            range.first = qMin(range.first, target.unit);
-            range.second = qMax(range.second, target.unit);
+            ScanLine &line = (*lines)[index.value(key)];
+            line.first = qMin(line.first, target.unit);
+            line.last = qMax(line.last, target.unit);
         }
     }
-    if (order.isEmpty())
+    if (lines->isEmpty())
         return usageError(QStringLiteral("не указана цель"));
+    return true;
+}
+
+bool Brkctl::applyScanBounds(QVector<ScanLine> *lines)
+{
     for (const QString &name : {QStringLiteral("from"), QStringLiteral("to")}) {
         if (!m_parser.isSet(name))
             continue;
@@ -497,62 +552,32 @@ bool Brkctl::runScan()
         const int unit = m_parser.value(name).toInt(&ok);
         if (!ok || unit < Target::MinUnit || unit > Target::MaxUnit)
             return usageError(QStringLiteral("--%1: нужен адрес 1…247").arg(name));
-        for (auto &line : lines)
-            (name == QLatin1String("from") ? line.second.first : line.second.second) = unit;
+        for (ScanLine &line : *lines)
+            (name == QLatin1String("from") ? line.first : line.last) = unit;
     }
-    for (const QString &key : qAsConst(order)) {
-        Target target = lines.value(key).first;
-        const int first = lines.value(key).second.first;
-        const int last = lines.value(key).second.second;
-        if (first > last)
-            return usageError(QStringLiteral("пустой диапазон адресов %1…%2").arg(first).arg(last));
-        target.unit = first;
-        m_fleet->add(target, [first, last](UnitSession *unit) {
-            unit->open([unit, first, last] {
-                unit->scan(first, last, [unit](const QMap<int, QVector<quint16>> &found) {
-                    QJsonArray json;
-                    for (auto it = found.cbegin(); it != found.cend(); ++it) {
-                        const QVector<quint16> &block = it.value();
-                        Target at = unit->target();
-                        at.unit = it.key();
-                        QStringList slotTexts;
-                        QJsonArray boards;
-                        for (int slot = 0; slot < ModuleTables::SlotCount; ++slot) {
-                            const int code = block.value(ModuleTables::FirstSlotWord + slot);
-                            const QString board = code == 0 ? QString() : submoduleTypeName(code);
-                            slotTexts << slotLetter(slot) + QLatin1Char(':')
-                                             + (board.isEmpty() ? QStringLiteral("-") : board);
-                            boards.append(board);
-                        }
-                        const QString firmware = QString::number(
-                            block.value(ModuleTables::WordFirmware) / 10.0, 'g', 6);
-                        const bool jumperKnown = block.size() > ModuleTables::WordJumper;
-                        const bool jumper = block.value(ModuleTables::WordJumper) == 1;
-                        const QString type
-                            = moduleTypeName(block.value(ModuleTables::WordModuleType));
-                        unit->result().lines
-                            << QStringLiteral("%1  %2  ПО %3  %4  перемычка XS4: %5")
-                                   .arg(at.toString(), type, firmware,
-                                        slotTexts.join(QLatin1Char(' ')),
-                                        !jumperKnown ? QStringLiteral("?")
-                                        : jumper     ? QStringLiteral("есть")
-                                                     : QStringLiteral("нет"));
-                        json.append(QJsonObject{{QStringLiteral("target"), at.toString()},
-                                                {QStringLiteral("type"), type},
-                                                {QStringLiteral("firmware"), firmware},
-                                                {QStringLiteral("slots"), boards},
-                                                {QStringLiteral("jumper"),
-                                                 jumperKnown ? QJsonValue(jumper) : QJsonValue()}});
-                    }
-                    unit->result().data.insert(QStringLiteral("found"), json);
-                    if (found.isEmpty()) {
-                        unit->finish(StatusNoAnswer,
-                                     QStringLiteral("модули не найдены: проверьте подключение, "
-                                                    "параметры линии и диапазон адресов; для "
-                                                    "медленной линии добавьте --extra-delay"));
-                    } else {
-                        unit->finish(StatusOk, QString());
-                    }
+    for (const ScanLine &line : qAsConst(*lines)) {
+        if (line.first > line.last)
+            return usageError(
+                QStringLiteral("пустой диапазон адресов %1…%2").arg(line.first).arg(line.last));
+    }
+    return true;
+}
+
+bool Brkctl::runScan()
+{
+    QStringList texts = m_parser.positionalArguments();
+    LinkOptions options;
+    QVector<ScanLine> lines;
+    if (!readTargetsFile(&texts) || !linkOptions(&options) || !scanLines(texts, &lines)
+        || !applyScanBounds(&lines))
+        return false;
+    // One session per line over its units.
+    for (ScanLine line : qAsConst(lines)) {
+        line.target.unit = line.first;
+        m_fleet->add(line.target, [line](UnitSession *unit) {
+            unit->open([unit, line] {
+                unit->scan(line.first, line.last, [unit](const QMap<int, QVector<quint16>> &found) {
+                    addFoundUnits(unit, found);
                 });
             });
         });
@@ -705,14 +730,8 @@ bool Brkctl::runDiff()
     });
 }
 
-bool Brkctl::runGet()
+bool Brkctl::runOnModule(const QString &source, const ModuleAction &apply)
 {
-    const QStringList arguments = m_parser.positionalArguments();
-    if (arguments.size() < 2)
-        return usageError(QStringLiteral("нужны цель или файл и хотя бы один путь"));
-    const QString source = arguments.first();
-    const QStringList paths = arguments.mid(1);
-    const bool valueOnly = m_parser.isSet(QStringLiteral("value"));
     LinkOptions options;
     if (!linkOptions(&options))
         return false;
@@ -725,7 +744,7 @@ bool Brkctl::runGet()
         const std::unique_ptr<Module> module = loadModule(source, &error);
         if (!module)
             return usageError(error);
-        addValues(*module, paths, valueOnly, &result);
+        apply(*module, &result);
         m_results << result;
         printAndFinish();
         return false;
@@ -733,13 +752,26 @@ bool Brkctl::runGet()
     QVector<Target> targets;
     if (!parseTargets({source}, &targets))
         return false;
-    m_fleet->add(targets.first(), [paths, valueOnly](UnitSession *unit) {
-        UnitScripts::readImage(unit, [paths, valueOnly](UnitSession *unit, const ModuleTables &t) {
-            addValues(*moduleFromTables(t), paths, valueOnly, &unit->result());
+    m_fleet->add(targets.first(), [apply](UnitSession *unit) {
+        UnitScripts::readImage(unit, [apply](UnitSession *unit, const ModuleTables &t) {
+            apply(*moduleFromTables(t), &unit->result());
             unit->finish(unit->result().status, unit->result().message);
         });
     });
     return runFleet();
+}
+
+bool Brkctl::runGet()
+{
+    const QStringList arguments = m_parser.positionalArguments();
+    if (arguments.size() < 2)
+        return usageError(QStringLiteral("нужны цель или файл и хотя бы один путь"));
+    const QStringList paths = arguments.mid(1);
+    const bool valueOnly = m_parser.isSet(QStringLiteral("value"));
+    return runOnModule(arguments.first(),
+                       [paths, valueOnly](const Module &module, UnitResult *result) {
+                           addValues(module, paths, valueOnly, result);
+                       });
 }
 
 bool Brkctl::runSet()
@@ -786,33 +818,9 @@ bool Brkctl::runMap()
     const QStringList arguments = m_parser.positionalArguments();
     if (arguments.size() != 1)
         return usageError(QStringLiteral("нужна одна цель или один файл"));
-    const QString source = arguments.first();
-    const bool csv = m_parser.isSet(QStringLiteral("csv"));
-    LinkOptions options;
-    if (!linkOptions(&options))
-        return false;
-    QString error;
-    if (!isTarget(source)) {
-        if (!isConfigurationFile(source, &error))
-            return usageError(error);
-        UnitResult result;
-        result.target = source;
-        const std::unique_ptr<Module> module = loadModule(source, &error);
-        if (!module)
-            return usageError(error);
-        addMapRows(*module, csv, &result);
-        m_results << result;
-        printAndFinish();
-        return false;
-    }
-    QVector<Target> targets;
-    if (!parseTargets({source}, &targets))
-        return false;
-    m_fleet->add(targets.first(), [csv](UnitSession *unit) {
-        UnitScripts::readImage(unit, [csv](UnitSession *unit, const ModuleTables &t) {
-            addMapRows(*moduleFromTables(t), csv, &unit->result());
-            unit->finish(StatusOk, QString());
-        });
+    // The JSON document carries the rows whatever the form.
+    const bool csv = m_parser.isSet(QStringLiteral("csv")) && !m_json;
+    return runOnModule(arguments.first(), [csv](const Module &module, UnitResult *result) {
+        addMapRows(module, csv, result);
     });
-    return runFleet();
 }

@@ -11,6 +11,8 @@
 #include <functional>
 #include <memory>
 
+class Module;
+
 // The command line: parses a command and its arguments, runs it over the
 // units (FleetRunner) or files it names, and prints the result: data on
 // standard output, messages and progress on standard error, or one JSON
@@ -38,7 +40,8 @@ private:
         const char *arguments; // synopsis after the name
         const char *summary;
         bool (Brkctl::*run)();
-        bool manyTargets; // takes --jobs and --targets
+        bool manyTargets;                  // takes --jobs and --targets
+        QList<QCommandLineOption> options; // its own, after the shared ones
     };
     static const Command *commands(int *count);
     static const Command *findCommand(const QString &name);
@@ -51,6 +54,19 @@ private:
     bool runSet();
     bool runReset();
     bool runMap();
+
+    // A file or one target: `apply` fills the result from its module.
+    using ModuleAction = std::function<void(const Module &module, UnitResult *result)>;
+    bool runOnModule(const QString &source, const ModuleAction &apply);
+    // Scan: the address range asked for on each line (RTU port, TCP host and port).
+    struct ScanLine
+    {
+        Target target;
+        int first;
+        int last;
+    };
+    bool scanLines(const QStringList &texts, QVector<ScanLine> *lines);
+    bool applyScanBounds(QVector<ScanLine> *lines);
 
     void setUpParser(const Command &command);
     bool usageError(const QString &text);

@@ -4,9 +4,10 @@
 
 namespace {
 
-const QString Usage = QStringLiteral(
-    "ожидается tcp://ХОСТ[:ПОРТ][?unit=N] или rtu:УСТРОЙСТВО[?baud=N&parity=none|even|odd&"
-    "stop=1|2&unit=N]");
+QString usage()
+{
+    return QStringLiteral("ожидается %1 или %2").arg(Target::tcpForm(), Target::rtuForm());
+}
 
 bool toNumber(const QString &text, int minimum, int maximum, int *value)
 {
@@ -44,7 +45,7 @@ bool parseParts(const QString &text, Parsed *parsed, QString *error)
         target.kind = Target::Kind::Rtu;
         rest = text.mid(4);
     } else {
-        *error = bad + Usage;
+        *error = bad + usage();
         return false;
     }
     const int question = rest.indexOf(QLatin1Char('?'));
@@ -171,6 +172,16 @@ QString Target::toString() const
         .arg(parityText)
         .arg(stopBits == QSerialPort::TwoStop ? 2 : 1)
         .arg(unit);
+}
+
+QString Target::tcpForm()
+{
+    return QStringLiteral("tcp://ХОСТ[:ПОРТ][?unit=N]");
+}
+
+QString Target::rtuForm()
+{
+    return QStringLiteral("rtu:УСТРОЙСТВО[?baud=N&parity=none|even|odd&stop=1|2&unit=N]");
 }
 
 QString Target::lineKey() const

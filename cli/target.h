@@ -30,6 +30,10 @@ struct Target
     // ("tcp://10.0.0.1-20:502?unit=1-3"); every target they name, in order.
     static bool parseRange(const QString &text, QVector<Target> *targets, QString *error);
 
+    // How each kind is written, for help and error texts.
+    static QString tcpForm();
+    static QString rtuForm();
+
     QString toString() const;
     // Units with the same key share a line and are served one after the other.
     QString lineKey() const;

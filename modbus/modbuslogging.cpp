@@ -1,3 +1,4 @@
 #include "modbuslogging.h"
 
 Q_LOGGING_CATEGORY(lcModbus, "brk.modbus")
+Q_LOGGING_CATEGORY(lcTransfer, "brk.modbus.transfer")

@@ -5,5 +5,7 @@
 
 // Debug lines of the requests to the unit ("brk.modbus"; brk.modbus.* below it).
 Q_DECLARE_LOGGING_CATEGORY(lcModbus)
+// Every request and reply of a read or write sequence ("brk.modbus.transfer").
+Q_DECLARE_LOGGING_CATEGORY(lcTransfer)
 
 #endif // MODBUSLOGGING_H

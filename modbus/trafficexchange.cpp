@@ -11,16 +11,6 @@ QString joined(const QVector<quint16> &values, bool asSwitch)
     return parts.join(QLatin1Char(' '));
 }
 
-QString csvField(const QString &text)
-{
-    if (!text.contains(QLatin1Char(';')) && !text.contains(QLatin1Char('"'))
-        && !text.contains(QLatin1Char('\n')))
-        return text;
-    QString quoted = text;
-    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
 } // namespace
 
 bool TrafficExchange::isError() const
@@ -137,19 +127,10 @@ QStringList TrafficExchange::columnTitles()
             QStringLiteral("Ответ, мс")};
 }
 
-QString TrafficExchange::csvHeader()
+QStringList TrafficExchange::columnTexts() const
 {
-    return columnTitles().join(QLatin1Char(';'));
-}
-
-QString TrafficExchange::csvLine() const
-{
-    const QStringList fields = {timeText(),     QString::number(serverAddress),
-                                functionText(), QString::number(start),
-                                requestText(),  resultText(),
-                                roundTripText()};
-    QStringList quoted;
-    for (const QString &field : fields)
-        quoted << csvField(field);
-    return quoted.join(QLatin1Char(';'));
+    return {timeText(),     QString::number(serverAddress),
+            functionText(), QString::number(start),
+            requestText(),  resultText(),
+            roundTripText()};
 }

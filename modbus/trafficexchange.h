@@ -50,9 +50,8 @@ struct TrafficExchange
 
     // Titles of the columns, in the order of the texts above.
     static QStringList columnTitles();
-    // One CSV line (fields separated by ';', quoted where needed), and the header.
-    static QString csvHeader();
-    QString csvLine() const;
+    // The texts of every column, for the export.
+    QStringList columnTexts() const;
 };
 
 #endif // TRAFFICEXCHANGE_H

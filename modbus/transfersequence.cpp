@@ -1,16 +1,14 @@
 #include "transfersequence.h"
 #include "trafficrecorder.h"
 
+#include "modbuslogging.h"
 #include "registerblocks.h"
 #include "requesterror.h"
 
 #include <codes.h>
 
-#include <QLoggingCategory>
 #include <QModbusClient>
 #include <QModbusReply>
-
-Q_LOGGING_CATEGORY(lcTransfer, "brk.modbus.transfer")
 
 namespace {
 

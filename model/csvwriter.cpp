@@ -2,7 +2,8 @@
 
 #include <QSaveFile>
 
-CsvWriter::CsvWriter(const QStringList &header)
+CsvWriter::CsvWriter(const QStringList &header, QChar delimiter)
+    : m_delimiter(delimiter)
 {
     addLine(header);
 }
@@ -18,9 +19,9 @@ QByteArray CsvWriter::document() const
     return QByteArrayLiteral("\xEF\xBB\xBF") + m_text.toUtf8();
 }
 
-QString CsvWriter::field(const QString &text)
+QString CsvWriter::field(const QString &text, QChar delimiter)
 {
-    if (!text.contains(QLatin1Char(';')) && !text.contains(QLatin1Char('"'))
+    if (!text.contains(delimiter) && !text.contains(QLatin1Char('"'))
         && !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
         return text;
     QString quoted = text;
@@ -32,8 +33,8 @@ void CsvWriter::addLine(const QStringList &fields)
 {
     for (int i = 0; i < fields.size(); ++i) {
         if (i > 0)
-            m_text += QLatin1Char(';');
-        m_text += field(fields.at(i));
+            m_text += m_delimiter;
+        m_text += field(fields.at(i), m_delimiter);
     }
     m_text += QLatin1String("\r\n");
 }

@@ -2,6 +2,7 @@
 
 #include "channel.h"
 #include "codes.h"
+#include "csvwriter.h"
 #include "module.h"
 #include "property.h"
 #include "submodule.h"
@@ -110,6 +111,14 @@ QStringList registerMapFields(const RegisterMapRow &row)
             row.plcAddress,
             row.format,
             row.units};
+}
+
+QByteArray registerMapCsv(const QVector<RegisterMapRow> &rows)
+{
+    CsvWriter csv(registerMapHeader());
+    for (const RegisterMapRow &row : rows)
+        csv.addRow(registerMapFields(row));
+    return csv.document();
 }
 
 QVector<RegisterMapRow> registerMapRows(const Module &module)

@@ -1,6 +1,7 @@
 #ifndef REGISTERMAP_H
 #define REGISTERMAP_H
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -32,6 +33,8 @@ QStringList registerMapTitles();
 // fields in that order.
 QStringList registerMapHeader();
 QStringList registerMapFields(const RegisterMapRow &row);
+// The map as the CSV file the window exports and brkctl prints.
+QByteArray registerMapCsv(const QVector<RegisterMapRow> &rows);
 
 // The rows of the register map of a module, table by table in the order of
 // registerMapTitles(), within a table by slot and then by channel. Channels

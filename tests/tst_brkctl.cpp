@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -83,6 +84,7 @@ private slots:
     void refused();
     void fleetWrite_keepsEachUnitsLinkWords();
     void rtu_writesAndFollowsAnAddressChange();
+    void mapCsv_isTheFileTheWindowExports();
 
 private:
     QTemporaryDir m_dir;
@@ -238,6 +240,18 @@ void TestBrkctl::fleetWrite_keepsEachUnitsLinkWords()
     for (const SimRequestRecord &record : sim.requests())
         slaves << QString::number(record.slave);
     QVERIFY(slaves.indexOf("7") >= 0 && slaves.indexOf("7") < slaves.lastIndexOf("3"));
+}
+
+void TestBrkctl::mapCsv_isTheFileTheWindowExports()
+{
+    UnitSimFixture sim; // AIO AI DI TMP DO6 DO4, as in the golden file
+    QVERIFY(sim.start());
+    QProcess map; // its bytes: a decoded text would lose the byte order mark
+    QSignalSpy finished(&map, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished));
+    map.start(QStringLiteral(BRKCTL_PATH), {"map", "--csv", target(sim, 1)});
+    QFile golden(QStringLiteral(BRK_TEST_DATA_DIR "/registermap_default.csv"));
+    QVERIFY(finished.wait(30000) && golden.open(QIODevice::ReadOnly));
+    QCOMPARE(map.readAllStandardOutput(), golden.readAll());
 }
 
 void TestBrkctl::rtu_writesAndFollowsAnAddressChange()

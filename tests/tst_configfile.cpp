@@ -1,5 +1,6 @@
 #include "channel.h"
 #include "configfile.h"
+#include "csvwriter.h"
 #include "module.h"
 #include "property.h"
 #include "submodule.h"
@@ -100,6 +101,7 @@ private slots:
     void failedSaveKeepsOldFile_data();
     void failedSaveKeepsOldFile();
     void unreadableFileGivesEmptyObject();
+    void csvDelimiter();
 
 private:
     QTemporaryDir m_dir;
@@ -261,4 +263,12 @@ void TestConfigFile::unreadableFileGivesEmptyObject()
 }
 
 QTEST_GUILESS_MAIN(TestConfigFile)
+// A field is quoted exactly when it holds the delimiter, a quote or a line break.
+void TestConfigFile::csvDelimiter()
+{
+    CsvWriter csv({QStringLiteral("h")}, QLatin1Char(','));
+    csv.addRow({QStringLiteral("4,25"), QStringLiteral("x;y"), QStringLiteral("1\r2")});
+    QCOMPARE(csv.text(), QStringLiteral("h\r\n\"4,25\",x;y,\"1\r2\"\r\n"));
+}
+
 #include "tst_configfile.moc"

@@ -359,7 +359,7 @@ void TestMainWindowOnline::read_showsValuesTrafficAndLink()
     QVERIFY(dock->exportCsv(csv));
     QFile file(csv);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    const QStringList lines = QString::fromUtf8(file.readAll()).split("\r\n", Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 3);
     QVERIFY(lines.first().endsWith("Время, с;Адрес;Функция;Регистр;Кол-во / значения;Результат;"
                                    "Ответ, мс"));

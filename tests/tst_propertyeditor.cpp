@@ -1,5 +1,6 @@
 #include "browseritem.h"
 #include "browserproperty.h"
+#include "ipv4address.h"
 #include "propertybrowser.h"
 #include "propertyeditorfactory.h"
 #include "propertymanager.h"
@@ -17,8 +18,7 @@ Q_DECLARE_METATYPE(BrowserItem *)
 
 namespace {
 
-const QString kOctet = QStringLiteral("(?:[0-1]?[0-9]?[0-9]|2[0-4][0-9]|25[0-5])");
-const QRegularExpression kIpv4(QStringLiteral("^%1\\.%1\\.%1\\.%1$").arg(kOctet));
+const QRegularExpression kIpv4 = ipv4AddressExpression();
 
 using Attributes = QVariantMap;
 namespace A = PropertyAttribute;
