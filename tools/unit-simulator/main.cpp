@@ -50,6 +50,7 @@ int main(int argc, char *argv[])
         err << "warning: " << error << " (factory values kept)\n";
 
     SimTcpServer tcp(&bus);
+    tcp.setGatewayDelayMs(options.gatewayDelayMs);
     if (options.tcp) {
         if (!tcp.listen(options.tcpHost, options.tcpPort, &error)) {
             err << error << '\n';
