@@ -29,6 +29,8 @@ int main(int argc, char *argv[])
         return 2;
     }
     if (options.help) {
+        // A reader that stops early (grep -q, head) is no failure of ours.
+        std::signal(SIGPIPE, SIG_IGN);
         out << help;
         return 0;
     }
