@@ -1,4 +1,5 @@
 #include "modbuscall.h"
+#include "ptypair.h"
 #include "simoptions.h"
 #include "simrequestlog.h"
 #include "unitsimfixture.h"
@@ -72,6 +73,10 @@ private slots:
     void replyFaults_data();
     void replyFaults();
     void logFile_jsonLines();
+    void serialPace_data();
+    void serialPace();
+    void tcpModes_data();
+    void tcpModes();
 };
 
 void TestUnitSim::blocks_data()
@@ -223,15 +228,9 @@ void TestUnitSim::replyFaults()
     const QString seen = row.seen;
     const QString logged = row.logged;
 
-    SimOptions parsed;
-    QString error;
-    QString help;
-    QVERIFY2(SimOptions::parse(QStringList{"brk-unit-sim"} + QString(row.options).split(' '),
-                               &parsed, &error, &help),
-             qPrintable(error));
-    UnitSimFixture::Options fixture;
-    fixture.faults = parsed.faults;
-    UnitSimFixture sim(fixture);
+    UnitSimFixture::Options options;
+    QVERIFY(UnitSimFixture::parseOptions(row.options, &options));
+    UnitSimFixture sim(options);
     QVERIFY(sim.start());
     auto client = ModbusCall::tcpClient(sim.port(), 200);
     const bool write = request.startsWith('w');
@@ -277,6 +276,87 @@ void TestUnitSim::logFile_jsonLines()
              QStringLiteral(R"({"address":2000,"count":23,"function":3,"result":"ok","slave":1}
 {"address":800,"exception":4,"function":6,"slave":1,"values":[5]}
 )"));
+}
+
+void TestUnitSim::serialPace_data()
+{
+    // A 96-register read: 8 request and 197 reply characters on the wire, module word 7 at
+    // 150 ms. Line options and the least ms until the first and the last reply byte.
+    QTest::addColumn<QString>("options");
+    QTest::addColumn<int>("firstMs");
+    QTest::addColumn<int>("lastMs");
+    QTest::newRow("1200 8N1") << "--baud 1200" << 225 << 1858;
+    // 12 bits a character.
+    QTest::newRow("9600 8E2") << "--baud 9600 --parity even --stop-bits 2" << 161 << 406;
+    QTest::newRow("no pace") << "--baud 1200 --no-pace" << 0 << 0;
+}
+
+void TestUnitSim::serialPace()
+{
+    QFETCH(QString, options);
+    QFETCH(int, firstMs);
+    QFETCH(int, lastMs);
+    PtyPair pty;
+    QVERIFY2(pty.start(), "socat is needed (scripts/setup installs it)");
+    UnitSimFixture::Options parsed;
+    QVERIFY(UnitSimFixture::parseOptions(options + " --unit 1:4,4,4,4,4,4:22", &parsed));
+    UnitSimFixture sim(parsed);
+    sim.setReg(1, H, 2007, 150);
+    QVERIFY(sim.openSerial(pty.unitEnd()));
+    QSerialPort port(pty.clientEnd());
+    QVERIFY(port.open(QIODevice::ReadWrite));
+    QElapsedTimer clock;
+    QByteArray reply;
+    qint64 first = -1;
+    connect(&port, &QSerialPort::readyRead, this, [&] {
+        first = reply.isEmpty() ? clock.elapsed() : first;
+        reply += port.readAll();
+    });
+    clock.start();
+    port.write(QByteArray::fromHex("010303200060446c"));
+    QTRY_VERIFY_WITH_TIMEOUT(reply.size() >= 197, 5000);
+    const qint64 last = clock.elapsed();
+    // At least the wire time; the slack is for a loaded machine.
+    QVERIFY2(first >= firstMs && first < firstMs + 400, qPrintable(QString::number(first)));
+    QVERIFY2(last >= lastMs && last < lastMs + 400, qPrintable(QString::number(last)));
+}
+
+void TestUnitSim::tcpModes_data()
+{
+    // Simulator options; reads of 2000.. sent at once; then requests as for ModbusCall::run,
+    // the least ms they all take and the requests logged.
+    QTest::addColumn<QString>("options");
+    QTest::addColumn<int>("burst");
+    QTest::addColumn<QString>("requests");
+    QTest::addColumn<int>("minMs");
+    QTest::addColumn<int>("logged");
+    QTest::newRow("gateway") << "--gateway-delay-ms 200" << 0 << "h2000:1@9!11 h2000:1" << 200 << 2;
+    // A foreign device: its type word, and writes taken without a service code.
+    QTest::newRow("module type") << "--module-type 1:99" << 0 << "h2000?99 h1300=5" << 0 << 2;
+    // Requests sent to a paused unit wait in the socket and are all handled after it, in
+    // order, and the connection stays.
+    QTest::newRow("pause") << "--pause-at 2 --pause-for 300" << 4 << "h2000:1" << 300 << 5;
+}
+
+void TestUnitSim::tcpModes()
+{
+    QFETCH(QString, options);
+    QFETCH(int, burst);
+    QFETCH(QString, requests);
+    QFETCH(int, minMs);
+    QFETCH(int, logged);
+    UnitSimFixture::Options fixture;
+    QVERIFY(UnitSimFixture::parseOptions(options, &fixture));
+    UnitSimFixture sim(fixture);
+    QVERIFY(sim.start());
+    auto client = ModbusCall::tcpClient(sim.port());
+    QElapsedTimer clock;
+    clock.start();
+    for (int address = 2000; address < 2000 + burst; ++address)
+        client->sendReadRequest(QModbusDataUnit(H, address, 1), 1);
+    QCOMPARE(ModbusCall::run(client.get(), requests), QString());
+    QVERIFY(clock.elapsed() >= minMs);
+    QCOMPARE(UnitSimFixture::describe(sim.requests()).size(), logged);
 }
 
 QTEST_GUILESS_MAIN(TestUnitSim)

@@ -1,5 +1,6 @@
 #include "unitsimfixture.h"
 
+#include "simoptions.h"
 #include "simrtuline.h"
 #include "simtcpserver.h"
 
@@ -14,6 +15,21 @@ SimUnitConfig UnitSimFixture::unit(int address, const QVector<int> &slotCodes, i
     config.firmware = firmware;
     config.jumper = jumper;
     return config;
+}
+
+bool UnitSimFixture::parseOptions(const QString &arguments, Options *options)
+{
+    SimOptions parsed;
+    QString error;
+    if (!SimOptions::parse(QStringList{"brk-unit-sim"} + arguments.split(' ', Qt::SkipEmptyParts),
+                           &parsed, &error, &error)) {
+        qWarning() << "UnitSimFixture:" << error;
+        return false;
+    }
+    *options = {parsed.units,         true,      parsed.lenient,
+                parsed.faults,        QString(), parsed.gatewayDelayMs,
+                parsed.serialSettings};
+    return true;
 }
 
 UnitSimFixture::UnitSimFixture()
@@ -50,6 +66,7 @@ bool UnitSimFixture::start(QString *error)
 {
     QString reason;
     m_tcp.reset(new SimTcpServer(m_bus.get()));
+    m_tcp->setGatewayDelayMs(m_options.gatewayDelayMs);
     if (!m_tcp->listen(QHostAddress::LocalHost, 0, &reason)) {
         qWarning() << "UnitSimFixture:" << reason;
         if (error)
@@ -68,7 +85,7 @@ quint16 UnitSimFixture::port() const
 bool UnitSimFixture::openSerial(const QString &path, QString *error)
 {
     QString reason;
-    SimRtuLine::Settings settings;
+    SimRtuLine::Settings settings = m_options.serial;
     settings.portName = path;
     m_rtu.reset(new SimRtuLine(m_bus.get()));
     if (!m_rtu->open(settings, &reason)) {

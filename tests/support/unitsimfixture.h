@@ -2,6 +2,7 @@
 #define UNITSIMFIXTURE_H
 
 #include "simbus.h"
+#include "simrtuline.h"
 #include "simunit.h"
 
 #include <QList>
@@ -11,7 +12,6 @@
 
 #include <memory>
 
-class SimRtuLine;
 class SimTcpServer;
 
 // Runs simulated units in the test's own process, on a free loopback TCP port
@@ -28,12 +28,19 @@ public:
     struct Options
     {
         QList<SimUnitConfig> units{
-            SimUnitConfig()}; // default: address 1, AIO AI DI TMP DO6 DO4, firmware 22
-        bool frozen = true;   // live values hold still
-        bool lenient = false; // accept unarmed configuration writes
-        SimFaults faults;     // dropped requests, delays, exceptions, bad replies, silence
-        QString statePath;    // load from and save to this file (empty: none)
+            SimUnitConfig()};        // default: address 1, AIO AI DI TMP DO6 DO4, firmware 22
+        bool frozen = true;          // live values hold still
+        bool lenient = false;        // accept unarmed configuration writes
+        SimFaults faults;            // dropped requests, delays, exceptions, bad replies, silence
+        QString statePath;           // load from and save to this file (empty: none)
+        int gatewayDelayMs = -1;     // TCP answers unanswered requests with 0x0B this late (-1: no)
+        SimRtuLine::Settings serial; // speed, framing and pacing for openSerial()
     };
+
+    // Options from the simulator's command line, e.g. "--gateway-delay-ms 200 --pause-at 2":
+    // units, faults, gateway mode, leniency, the line's settings. False (and a warning
+    // with the reason) for a bad line.
+    static bool parseOptions(const QString &arguments, Options *options);
 
     // A unit description: slot codes of slots A..F (0 = empty), firmware in tenths.
     static SimUnitConfig unit(int address, const QVector<int> &slotCodes, int firmware = 22,

@@ -29,6 +29,8 @@ int main(int argc, char *argv[])
         return 2;
     }
     if (options.help) {
+        // A reader that stops early (grep -q, head) is no failure of ours.
+        std::signal(SIGPIPE, SIG_IGN);
         out << help;
         return 0;
     }
@@ -50,6 +52,7 @@ int main(int argc, char *argv[])
         err << "warning: " << error << " (factory values kept)\n";
 
     SimTcpServer tcp(&bus);
+    tcp.setGatewayDelayMs(options.gatewayDelayMs);
     if (options.tcp) {
         if (!tcp.listen(options.tcpHost, options.tcpPort, &error)) {
             err << error << '\n';

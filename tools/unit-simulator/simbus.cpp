@@ -54,7 +54,14 @@ bool covers(const QSet<int> &addresses, int address, int count)
 
 SimBus::SimBus(QObject *parent)
     : QObject(parent)
-{}
+{
+    m_pauseTimer.setSingleShot(true);
+    m_pauseTimer.setTimerType(Qt::PreciseTimer); // a coarse timer may end the pause early
+    connect(&m_pauseTimer, &QTimer::timeout, this, [this] {
+        logEvent(0, QStringLiteral("resumed"));
+        emit resumed();
+    });
+}
 
 SimUnit *SimBus::addUnit(const SimUnitConfig &config, bool frozen)
 {
@@ -62,15 +69,19 @@ SimUnit *SimBus::addUnit(const SimUnitConfig &config, bool frozen)
     unit->setLenient(m_lenient);
     m_units.append(unit);
     connect(unit, &SimUnit::configurationChanged, this, &SimBus::saveState);
-    connect(unit, &SimUnit::event, this, [this, unit](const QString &text) {
-        SimRequestRecord record;
-        record.time = QDateTime::currentDateTime();
-        record.slave = unit->activeAddress();
-        record.result = SimRequestRecord::Event;
-        record.note = text;
-        m_log.add(record);
-    });
+    connect(unit, &SimUnit::event, this,
+            [this, unit](const QString &text) { logEvent(unit->activeAddress(), text); });
     return unit;
+}
+
+void SimBus::logEvent(int slave, const QString &text)
+{
+    SimRequestRecord record;
+    record.time = QDateTime::currentDateTime();
+    record.slave = slave;
+    record.result = SimRequestRecord::Event;
+    record.note = text;
+    m_log.add(record);
 }
 
 SimUnit *SimBus::unitAt(int slave) const
@@ -133,6 +144,11 @@ SimBus::Reply SimBus::handle(int slave, const QByteArray &request, QByteArray *r
     const bool faulty = faultsApply(slave);
     if (faulty) {
         ++m_requestCount;
+        if (m_faults.pauseAt > 0 && m_requestCount == quint64(m_faults.pauseAt)) {
+            // This request is still handled; the next ones wait in the socket or port.
+            logEvent(0, QStringLiteral("paused for %1 ms").arg(m_faults.pauseForMs));
+            m_pauseTimer.start(m_faults.pauseForMs);
+        }
         Reply unanswered = Reply::Send;
         const int count = coveredCount(record.function, request);
         const bool silentNow

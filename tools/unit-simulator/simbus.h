@@ -9,6 +9,7 @@
 #include <QMap>
 #include <QObject>
 #include <QSet>
+#include <QTimer>
 
 // Fault options for reliability tests. "At ADDR" faults hit every request whose
 // registers (or coils) cover ADDR. A request that is not answered is not carried out.
@@ -25,6 +26,8 @@ struct SimFaults
     QSet<int> ignoreWrite;       // writes are answered as done but the old value stays
     bool silent = false;         // the whole unit answers nothing
     int silentAfter = 0;         // ... from the (N+1)-th request on (0 = never)
+    int pauseAt = 0;             // after the N-th request no request is taken in ... (0 = never)
+    int pauseForMs = 1000;       // ... for this long; then all that came meanwhile is handled
 };
 
 // The transport-independent core: every unit on the line, request decoding and
@@ -57,6 +60,12 @@ public:
     Reply handle(int slave, const QByteArray &request, QByteArray *response);
     // How late the answer to this slave goes out.
     int replyDelayMs(int slave) const;
+    // While paused the transports leave requests unread, as a stopped device does.
+    bool paused() const { return m_pauseTimer.isActive(); }
+
+signals:
+    // The pause is over: the transports take in what waited.
+    void resumed();
 
 private:
     bool faultsApply(int slave) const;
@@ -65,6 +74,7 @@ private:
     void distortReply(int function, int address, int count, QByteArray *response,
                       SimRequestRecord *record) const;
     void saveState();
+    void logEvent(int slave, const QString &text);
 
     QList<SimUnit *> m_units;
     SimFaults m_faults;
@@ -72,6 +82,7 @@ private:
     QString m_statePath;
     bool m_lenient = false;
     quint64 m_requestCount = 0;
+    QTimer m_pauseTimer;
 };
 
 #endif // SIMBUS_H

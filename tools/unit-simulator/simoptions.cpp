@@ -3,6 +3,8 @@
 #include <QCommandLineParser>
 #include <QSet>
 
+#include <algorithm>
+
 namespace {
 
 bool parseHostPort(const QString &text, QHostAddress *host, quint16 *port)
@@ -34,6 +36,30 @@ bool parseAddress(const QString &text, int *value)
     return parseCount(text, value) && *value <= 0xFFFF;
 }
 
+// "ADDR:TYPE" values: the module type word of the unit at ADDR.
+bool parseModuleTypes(const QStringList &values, QList<SimUnitConfig> *units, QString *error)
+{
+    for (const QString &value : values) {
+        const QStringList parts = value.split(QLatin1Char(':'));
+        int address = -1;
+        int type = -1;
+        if (parts.size() != 2 || !parseCount(parts.at(0), &address)
+            || !parseAddress(parts.at(1), &type)) {
+            *error = QStringLiteral("bad --module-type value (ADDR:TYPE): %1").arg(value);
+            return false;
+        }
+        auto unit = std::find_if(units->begin(), units->end(), [address](const SimUnitConfig &c) {
+            return c.address == address;
+        });
+        if (unit == units->end()) {
+            *error = QStringLiteral("--module-type: no unit at address %1").arg(address);
+            return false;
+        }
+        unit->moduleType = type;
+    }
+    return true;
+}
+
 } // namespace
 
 bool SimOptions::parse(const QStringList &arguments, SimOptions *options, QString *error,
@@ -63,6 +89,15 @@ bool SimOptions::parse(const QStringList &arguments, SimOptions *options, QStrin
     const QCommandLineOption stopBits(QStringLiteral("stop-bits"),
                                       QStringLiteral("Stop bits: 1 or 2 (default 1)."),
                                       QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption noPace(
+        QStringLiteral("no-pace"),
+        QStringLiteral("Serial line: answer at once, without the bytes' wire time at the baud "
+                       "rate and the unit's response delay word (for fast tests)."));
+    const QCommandLineOption gatewayDelay(
+        QStringLiteral("gateway-delay-ms"),
+        QStringLiteral("TCP: act as a gateway: a request that no unit answers (no unit at that "
+                       "address, or a fault left it unanswered) gets exception 0x0B after N ms."),
+        QStringLiteral("N"));
     const QCommandLineOption unit(
         QStringLiteral("unit"),
         QStringLiteral("A unit ADDR:SLOTS:FIRMWARE[:jumper], repeatable. SLOTS are the board codes "
@@ -71,6 +106,12 @@ bool SimOptions::parse(const QStringList &arguments, SimOptions *options, QStrin
                        "DI6), FIRMWARE is in tenths, "
                        "jumper sets word 2024 to 1. Default: 1:5,4,6,7,8,1:22."),
         QStringLiteral("UNIT"));
+    const QCommandLineOption moduleType(
+        QStringLiteral("module-type"),
+        QStringLiteral("Give the unit at ADDR the module type word TYPE (1 is a BRK-40; another "
+                       "code makes a foreign device that takes writes without the service "
+                       "code), repeatable."),
+        QStringLiteral("ADDR:TYPE"));
     const QCommandLineOption frozen(QStringLiteral("frozen"),
                                     QStringLiteral("Hold live values still (for tests)."));
     const QCommandLineOption lenient(
@@ -121,15 +162,26 @@ bool SimOptions::parse(const QStringList &arguments, SimOptions *options, QStrin
         QStringLiteral("ignore-write"),
         QStringLiteral("Answer writes to ADDR as done but keep the old value, repeatable."),
         QStringLiteral("ADDR"));
+    const QCommandLineOption pauseAt(
+        QStringLiteral("pause-at"),
+        QStringLiteral("After the N-th request (counted as for --silent-after) take in no more "
+                       "requests for --pause-for ms (connections stay open), then handle all "
+                       "that came meanwhile."),
+        QStringLiteral("N"));
+    const QCommandLineOption pauseFor(
+        QStringLiteral("pause-for"),
+        QStringLiteral("Length of the --pause-at pause in ms (default 1000)."),
+        QStringLiteral("MS"));
     const QCommandLineOption faultUnit(
         QStringLiteral("fault-unit"),
         QStringLiteral("Apply the fault options only to the unit at ADDR, repeatable (default: "
                        "every unit)."),
         QStringLiteral("ADDR"));
-    parser.addOptions({tcp,       serial,   baud,        parity,       stopBits,
-                       unit,      frozen,   lenient,     log,          state,
-                       dropEvery, delay,    exceptionAt, shortReplyAt, wrongReplyAt,
-                       closeAt,   silentAt, silentAfter, ignoreWrite,  faultUnit});
+    parser.addOptions({tcp,         serial,       baud,         parity,     stopBits,
+                       noPace,      gatewayDelay, unit,         moduleType, frozen,
+                       lenient,     log,          state,        dropEvery,  delay,
+                       exceptionAt, shortReplyAt, wrongReplyAt, closeAt,    silentAt,
+                       silentAfter, ignoreWrite,  pauseAt,      pauseFor,   faultUnit});
 
     *helpText = parser.helpText();
     if (!parser.parse(arguments)) {
@@ -182,6 +234,12 @@ bool SimOptions::parse(const QStringList &arguments, SimOptions *options, QStrin
     }
     result.serialSettings.stopBits
         = stopText == QLatin1String("2") ? QSerialPort::TwoStop : QSerialPort::OneStop;
+    result.serialSettings.pace = !parser.isSet(noPace);
+    if (parser.isSet(gatewayDelay)
+        && !parseCount(parser.value(gatewayDelay), &result.gatewayDelayMs)) {
+        *error = QStringLiteral("bad --gateway-delay-ms value: %1").arg(parser.value(gatewayDelay));
+        return false;
+    }
 
     QSet<int> addresses;
     for (const QString &unitText : parser.values(unit)) {
@@ -197,6 +255,8 @@ bool SimOptions::parse(const QStringList &arguments, SimOptions *options, QStrin
     }
     if (result.units.isEmpty())
         result.units.append(SimUnitConfig());
+    if (!parseModuleTypes(parser.values(moduleType), &result.units, error))
+        return false;
 
     result.frozen = parser.isSet(frozen);
     result.lenient = parser.isSet(lenient);
@@ -252,6 +312,12 @@ bool SimOptions::parse(const QStringList &arguments, SimOptions *options, QStrin
     if (parser.isSet(silentAfter)
         && !parseCount(parser.value(silentAfter), &result.faults.silentAfter)) {
         *error = QStringLiteral("bad --silent-after value: %1").arg(parser.value(silentAfter));
+        return false;
+    }
+    if ((parser.isSet(pauseAt) && !parseCount(parser.value(pauseAt), &result.faults.pauseAt))
+        || (parser.isSet(pauseFor)
+            && !parseCount(parser.value(pauseFor), &result.faults.pauseForMs))) {
+        *error = QStringLiteral("bad --pause-at or --pause-for value");
         return false;
     }
     *options = result;

@@ -18,6 +18,7 @@ struct SimOptions
     bool tcp = true;
     QHostAddress tcpHost = QHostAddress::LocalHost;
     quint16 tcpPort = 1502;
+    int gatewayDelayMs = -1; // the TCP listener is a gateway (-1: not)
     bool serial = false;
     SimRtuLine::Settings serialSettings;
     QList<SimUnitConfig> units;

@@ -42,10 +42,13 @@ bool crcMatches(const QByteArray &frame)
 SimRtuLine::SimRtuLine(SimBus *bus, QObject *parent)
     : QObject(parent)
     , m_bus(bus)
+    , m_pacer(&m_port)
 {
     m_silence.setSingleShot(true);
     connect(&m_silence, &QTimer::timeout, this, &SimRtuLine::onSilence);
     connect(&m_port, &QSerialPort::readyRead, this, &SimRtuLine::onReadyRead);
+    // A paused unit left what arrived in the port: take it in now.
+    connect(bus, &SimBus::resumed, this, &SimRtuLine::onReadyRead);
 }
 
 bool SimRtuLine::open(const Settings &settings, QString *error)
@@ -63,6 +66,10 @@ bool SimRtuLine::open(const Settings &settings, QString *error)
     // 3.5 characters of 11 bits, but not below what a desktop timer can tell apart.
     const int charMs = (11 * 1000 * 7 / 2) / qMax(1, settings.baudRate) + 1;
     m_silence.setInterval(qMax(5, charMs));
+    m_pace = settings.pace;
+    m_pacer.setCharacterUs(
+        SimLinePacer::characterUs(settings.baudRate, settings.parity != QSerialPort::NoParity,
+                                  settings.stopBits == QSerialPort::TwoStop ? 2 : 1));
     return true;
 }
 
@@ -79,6 +86,10 @@ quint16 SimRtuLine::crc16(const QByteArray &data)
 
 void SimRtuLine::onReadyRead()
 {
+    if (m_bus->paused() || !m_port.isOpen())
+        return;
+    if (m_buffer.isEmpty())
+        m_frameStartUs = m_pacer.nowUs();
     m_buffer.append(m_port.readAll());
     parseFrames();
     m_silence.start();
@@ -86,23 +97,31 @@ void SimRtuLine::onReadyRead()
 
 void SimRtuLine::parseFrames()
 {
-    for (;;) {
+    while (!m_bus->paused()) {
         const int length = expectedLength(m_buffer);
         if (length <= 0 || m_buffer.size() < length)
             return; // wait for more bytes or for the silence
         const QByteArray frame = m_buffer.left(length);
         if (crcMatches(frame)) {
-            m_buffer.remove(0, length);
             answer(frame);
+            consumed(length);
         } else {
             // Noise or a frame cut short: drop a byte and look for a frame start again.
-            m_buffer.remove(0, 1);
+            consumed(1);
         }
     }
 }
 
+void SimRtuLine::consumed(int bytes)
+{
+    m_buffer.remove(0, bytes);
+    m_frameStartUs += bytes * m_pacer.characterUs();
+}
+
 void SimRtuLine::onSilence()
 {
+    if (m_bus->paused())
+        return; // the rest of the buffer waits for the resume
     // A frame of a function we cannot size: the whole burst is the frame.
     if (m_buffer.size() >= 4 && expectedLength(m_buffer) == -1 && crcMatches(m_buffer))
         answer(m_buffer);
@@ -114,6 +133,10 @@ void SimRtuLine::onSilence()
 void SimRtuLine::answer(const QByteArray &frame)
 {
     const int slave = quint8(frame.at(0));
+    const qint64 arrivedUs
+        = qMax(m_pacer.nowUs(), m_frameStartUs + frame.size() * m_pacer.characterUs());
+    const SimUnit *unit = m_bus->unitAt(slave);
+    const int turnaroundMs = m_pace && unit ? unit->responseDelayMs() : 0;
     QByteArray pdu;
     // A line has no connection to close: a closing fault is silence here.
     if (m_bus->handle(slave, frame.mid(1, frame.size() - 3), &pdu) != SimBus::Reply::Send)
@@ -125,6 +148,10 @@ void SimRtuLine::answer(const QByteArray &frame)
     reply.append(char(crc & 0xFF));
     reply.append(char(crc >> 8));
     const int delay = m_bus->replyDelayMs(slave);
+    if (m_pace) {
+        m_pacer.send(reply, arrivedUs + qint64(turnaroundMs + delay) * 1000);
+        return;
+    }
     if (delay <= 0) {
         m_port.write(reply);
         return;

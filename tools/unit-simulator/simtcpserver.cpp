@@ -12,6 +12,7 @@ Q_LOGGING_CATEGORY(lcSimTcp, "brk.sim.tcp")
 namespace {
 constexpr int kHeaderSize = 7;  // transaction, protocol, length, unit identifier
 constexpr int kMaxLength = 254; // unit identifier plus the largest PDU
+constexpr char kGatewayTargetFailed = 0x0B;
 } // namespace
 
 SimTcpServer::SimTcpServer(SimBus *bus, QObject *parent)
@@ -19,6 +20,10 @@ SimTcpServer::SimTcpServer(SimBus *bus, QObject *parent)
     , m_bus(bus)
 {
     connect(&m_server, &QTcpServer::newConnection, this, &SimTcpServer::onNewConnection);
+    connect(bus, &SimBus::resumed, this, [this] {
+        for (QTcpSocket *socket : findChildren<QTcpSocket *>(QString(), Qt::FindDirectChildrenOnly))
+            onReadyRead(socket);
+    });
 }
 
 bool SimTcpServer::listen(const QHostAddress &address, quint16 port, QString *error)
@@ -45,7 +50,7 @@ void SimTcpServer::onNewConnection()
 void SimTcpServer::onReadyRead(QTcpSocket *socket)
 {
     // Unparsed bytes stay in the socket until a whole frame has arrived.
-    while (socket->state() == QAbstractSocket::ConnectedState
+    while (!m_bus->paused() && socket->state() == QAbstractSocket::ConnectedState
            && socket->bytesAvailable() >= kHeaderSize) {
         const QByteArray header = socket->peek(kHeaderSize);
         const int protocol = quint8(header.at(2)) << 8 | quint8(header.at(3));
@@ -67,23 +72,32 @@ void SimTcpServer::onReadyRead(QTcpSocket *socket)
             socket->disconnectFromHost();
             return;
         }
-        if (outcome == SimBus::Reply::None)
-            continue;
-        QByteArray reply = frame.left(4);
-        const int replyLength = pdu.size() + 1;
-        reply.append(char(replyLength >> 8));
-        reply.append(char(replyLength & 0xFF));
-        reply.append(char(unitId));
-        reply.append(pdu);
-        const int delay = m_bus->replyDelayMs(unitId);
-        if (delay <= 0) {
-            socket->write(reply);
-        } else {
-            QPointer<QTcpSocket> guard(socket);
-            QTimer::singleShot(delay, this, [guard, reply] {
-                if (guard && guard->state() == QAbstractSocket::ConnectedState)
-                    guard->write(reply);
-            });
+        if (outcome == SimBus::Reply::Send) {
+            sendReply(socket, frame, pdu, m_bus->replyDelayMs(unitId));
+        } else if (m_gatewayDelayMs >= 0) {
+            QByteArray exception(1, char(quint8(frame.at(kHeaderSize)) | 0x80));
+            exception.append(kGatewayTargetFailed);
+            sendReply(socket, frame, exception, m_gatewayDelayMs);
         }
     }
+}
+
+void SimTcpServer::sendReply(QTcpSocket *socket, const QByteArray &frame, const QByteArray &pdu,
+                             int delayMs)
+{
+    QByteArray reply = frame.left(4);
+    const int replyLength = pdu.size() + 1;
+    reply.append(char(replyLength >> 8));
+    reply.append(char(replyLength & 0xFF));
+    reply.append(frame.at(6));
+    reply.append(pdu);
+    if (delayMs <= 0) {
+        socket->write(reply);
+        return;
+    }
+    QPointer<QTcpSocket> guard(socket);
+    QTimer::singleShot(delayMs, this, [guard, reply] {
+        if (guard && guard->state() == QAbstractSocket::ConnectedState)
+            guard->write(reply);
+    });
 }

@@ -122,6 +122,7 @@ SimUnit::SimUnit(const SimUnitConfig &config, bool frozen, QObject *parent)
     connect(&m_linkTimer, &QTimer::timeout, this, &SimUnit::applyLinkChange);
     buildLayout();
     m_module.fill(0, 25);
+    setLenient(false);
     setFactoryConfiguration(false);
     m_activeAddress = m_module.at(5);
     m_activePortWord = m_module.at(6);
@@ -173,7 +174,7 @@ void SimUnit::buildLayout()
 void SimUnit::setFactoryConfiguration(bool keepLink)
 {
     static const quint16 network[6] = {0xC0A8, 0x000A, 0xFFFF, 0xFF00, 0xC0A8, 0x0001};
-    m_module[0] = 1;
+    m_module[0] = quint16(m_config.moduleType);
     m_module[1] = 0;
     m_module[2] = quint16(m_config.firmware);
     m_module[3] = 0;
@@ -509,7 +510,8 @@ int SimUnit::runCommand(quint16 code)
 
 void SimUnit::setLenient(bool lenient)
 {
-    m_lenient = lenient;
+    // A foreign device knows nothing of service codes: its registers take any write.
+    m_lenient = lenient || m_config.moduleType != 1;
 }
 
 void SimUnit::scheduleLinkChange()

@@ -28,6 +28,7 @@ struct SimUnitConfig
     QVector<int> slotCodes{5, 4, 6, 7, 8, 1};
     int firmware = 22;
     bool jumper = false;
+    int moduleType = 1; // another code makes a device that is not a unit
 
     // Parses "ADDR:SLOTS:FIRMWARE[:jumper]", e.g. "1:5,4,6,7,8,1:22". On failure returns
     // false and puts the reason into *error.
@@ -50,6 +51,8 @@ public:
     // Port word (2006) in force on the line.
     int activePortWord() const { return m_activePortWord; }
     const SimUnitConfig &config() const { return m_config; }
+    // Module word 7: how long the unit waits before it answers on a serial line.
+    int responseDelayMs() const { return m_module.at(7); }
     // Accept configuration writes that no service code armed.
     void setLenient(bool lenient);
 

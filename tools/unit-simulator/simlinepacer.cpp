@@ -1,0 +1,45 @@
+#include "simlinepacer.h"
+
+#include <QIODevice>
+
+SimLinePacer::SimLinePacer(QIODevice *device, QObject *parent)
+    : QObject(parent)
+    , m_device(device)
+{
+    m_clock.start();
+    m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &SimLinePacer::writeDue);
+}
+
+qint64 SimLinePacer::characterUs(qint32 baudRate, bool parity, int stopBits)
+{
+    const int bits = 1 + 8 + (parity ? 1 : 0) + stopBits;
+    return (qint64(bits) * 1000000 + baudRate - 1) / qMax(1, baudRate);
+}
+
+void SimLinePacer::send(const QByteArray &bytes, qint64 startUs)
+{
+    const qint64 start = qMax(startUs, m_lineFreeUs);
+    for (int i = 0; i < bytes.size(); ++i)
+        m_pending.push_back({start + (i + 1) * m_characterUs, bytes.at(i)});
+    m_lineFreeUs = start + bytes.size() * m_characterUs;
+    if (!m_timer.isActive())
+        writeDue();
+}
+
+void SimLinePacer::writeDue()
+{
+    const qint64 now = nowUs();
+    QByteArray chunk;
+    while (!m_pending.empty() && m_pending.front().dueUs <= now) {
+        chunk.append(m_pending.front().byte);
+        m_pending.pop_front();
+    }
+    if (!chunk.isEmpty())
+        m_device->write(chunk);
+    if (!m_pending.empty()) {
+        const qint64 waitUs = m_pending.front().dueUs - now;
+        m_timer.start(int((waitUs + 999) / 1000));
+    }
+}
