@@ -701,8 +701,6 @@ void MainWindow::writeToDevice()
         return;
 
     const ModuleTables before = m_tables;
-    if (editedOnly)
-        m_savedTables = m_tables;
     const ModuleTables encoded = module->toTables(m_tables);
     const TransferSequence::Start start = m_transfer->startWrite(
         encoded, before,
@@ -721,25 +719,6 @@ void MainWindow::writeToDevice()
     ui->progressBar->show();
     m_state = State::Writing;
     enableSequenceActions(false);
-}
-
-// Blocks are sent only by TransferSequence, which paces them and brackets
-// writes with the EEPROM flag; a block on its own is never put on the line.
-void MainWindow::read(TypeResponse typeResponse)
-{
-    qCDebug(lcApp) << "MainWindow: read blocks go through the transfer sequence:"
-                   << typeResponseName(typeResponse);
-}
-
-void MainWindow::write(TypeResponse typeResponse)
-{
-    qCDebug(lcApp) << "MainWindow: write blocks go through the transfer sequence:"
-                   << typeResponseName(typeResponse);
-}
-
-void MainWindow::enableEeprom(bool flag)
-{
-    qCDebug(lcApp) << "MainWindow: the EEPROM flag is set by the write sequence itself:" << flag;
 }
 
 void MainWindow::resetConfig()

@@ -79,9 +79,6 @@ private slots:
     void readFromDevice();
     void writeToDevice();
     void writeEditableToDevice();
-    void read(TypeResponse typeResponse);
-    void write(TypeResponse typeResponse);
-    void enableEeprom(bool flag);
     void save();
     void saveAs();
     void openFileJson();
@@ -149,7 +146,6 @@ private:
     int m_serverAddress = 0;
     QPointer<QModbusClient> m_client; // not owned
     ModuleTables m_tables;
-    ModuleTables m_savedTables;
     bool m_editedOnly = false;
     int m_version = 0;
     int m_mode = 0;

@@ -26,16 +26,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMessageBox>
-#include <QProgressDialog>
 #include <QRegularExpression>
 #include <QSignalBlocker>
 #include <QUndoStack>
 
-#include <cmath>
-
 namespace {
 
-const QString kModuleGroup = QStringLiteral("Модуль");
 const QString kModuleParams = QStringLiteral("Параметры модуля");
 const QString kLinkParams = QStringLiteral("Параметры связи");
 const QString kGroupKey = QStringLiteral("Group");
@@ -43,12 +39,8 @@ const QString kHelpFile = QStringLiteral("information.json");
 
 // Bits of the error word that the unit defines.
 constexpr int kErrorBits[] = {0, 1, 2, 5, 6};
-// Ranges of the editors, shared with the command line.
-constexpr int kWordMaximum = ParameterTree::WordMaximum;
-constexpr int kPwmMaximum = ParameterTree::PwmMaximum;
-constexpr double kLimitBound = ParameterTree::LimitBound;
-constexpr double kLockTimeoutMaximum = ParameterTree::LockTimeoutMaximum;
-constexpr double kBlockValueMaximum = ParameterTree::BlockValueMaximum;
+
+using Kind = ParameterTree::Entry::Kind;
 
 QList<Device *> childDevices(const Device *device)
 {
@@ -276,15 +268,14 @@ void ModuleView::valueChanged(BrowserProperty *qtproperty, const QVariant &value
     if (!parameter)
         return;
     Device *device = parameter->device();
-    if (!device)
+    const auto entry = m_entries.constFind(parameter);
+    if (!device || entry == m_entries.cend())
         return;
-    const QString name = qtproperty->propertyName();
-    if (name == ModuleParam::Address) {
-        // Edited, the row offers only the addresses a unit can have: a value
-        // outside them came from a file or the unit. Narrowing moves such a
-        // value to the nearest address, which comes back here on its own.
-        qtproperty->setAttribute(PropertyAttribute::Minimum, ParameterTree::MinAddress);
-        qtproperty->setAttribute(PropertyAttribute::Maximum, ParameterTree::MaxAddress);
+    if (entry->kind == Kind::Integer || entry->kind == Kind::Real) {
+        // Edited, the row offers only its range: a value outside came from a
+        // file or the unit. Narrowing moves such a value into the range, and
+        // that comes back here on its own.
+        setRange(qtproperty, *entry, entry->minimum, entry->maximum);
         if (qtproperty->value() != value)
             return;
     }
@@ -296,34 +287,38 @@ void ModuleView::valueChanged(BrowserProperty *qtproperty, const QVariant &value
     const auto unknown = m_unknownChoices.constFind(qtproperty);
     if (unknown != m_unknownChoices.cend() && value.toInt() == unknown->index) {
         // Back to what the unit or the file holds, unmarked.
-        device->setValue(name, unknown->value);
-        updatePortWord(parameter);
+        device->setValue(parameter->name(), unknown->value);
+        if (auto *module = qobject_cast<Module *>(device))
+            module->updatePortWord();
         for (BrowserItem *item : items)
             m_browser->setBackgroundColor(item, QColor(Qt::white));
     } else {
         parameter->setChanged(true);
+        QString error;
+        if (!ParameterTree::set(*m_module, entry->path, editedText(*entry, value), &error)) {
+            // The row goes back to what the model still holds.
+            showParameterState(before, nullptr, QColor());
+            qCWarning(lcApp) << error;
+            emit addMessage(error);
+            return;
+        }
         for (BrowserItem *item : items)
             m_browser->setBackgroundColor(item, QColor(Qt::cyan));
-        applyEdit(parameter, value);
     }
     markChanged();
     m_undoStack->push(new ParameterEditCommand(this, parameter, editText(parameter, qtproperty),
                                                before, ParameterState::capture(device), rowBefore));
 }
 
-void ModuleView::applyEdit(Property *parameter, const QVariant &value)
+QString ModuleView::editedText(const ParameterTree::Entry &entry, const QVariant &value)
 {
-    Device *device = parameter->device();
-    const QString name = parameter->name();
-    if (Module::isDottedAddress(name)) {
-        applyAddress(parameter, value.toString());
-    } else if (name == ModuleParam::BaudRate || name == ModuleParam::Parity) {
-        device->setValue(name, value.toInt() + listBase(parameter));
-        updatePortWord(parameter);
-    } else if (listBase(parameter) != 0) {
-        device->setValue(name, value.toInt() + listBase(parameter));
-    } else {
-        device->setValue(name, value);
+    switch (entry.kind) {
+    case Kind::Choice:
+        return entry.choices.value(entry.choices.keys().value(value.toInt(), -1));
+    case Kind::Real:
+        return QString::number(value.toDouble(), 'g', 17);
+    default:
+        return value.toString();
     }
 }
 
@@ -410,14 +405,6 @@ void ModuleView::revertAll()
     m_undoStack->setClean();
 }
 
-void ModuleView::initProgressDialog(int size)
-{
-    m_timer.start();
-    m_progressDialog = std::make_unique<QProgressDialog>(
-        QStringLiteral("Сохранение конфигурации..."), QStringLiteral("Отмена"), 0, size);
-    setEnabled(false);
-}
-
 void ModuleView::getInfoProperty(const QString &propertyName)
 {
     if (propertyName.isEmpty()) {
@@ -439,64 +426,36 @@ void ModuleView::clearTree()
     m_readOnlyManager->clear();
     m_ownProperties.clear();
     m_unknownChoices.clear();
+    m_entries.clear();
 }
 
 BrowserProperty *ModuleView::buildModuleProperty()
 {
-    BrowserProperty *top = addGroup(kModuleGroup);
+    const QVector<ParameterTree::Entry> entries = ParameterTree::entries(*m_module);
+    for (const ParameterTree::Entry &entry : entries) {
+        if (Property *parameter = entry.device->property(entry.name))
+            m_entries.insert(parameter, entry);
+    }
+    BrowserProperty *top = addGroup(ParameterTree::ModuleGroup);
     BrowserProperty *moduleGroup = addGroup(kModuleParams);
     BrowserProperty *linkGroup = addGroup(kLinkParams);
     top->addSubProperty(moduleGroup);
     const auto parameters = m_module->properties();
-    for (Property *parameter : parameters)
-        buildModuleRow(parameter, moduleGroup, linkGroup);
+    for (Property *parameter : parameters) {
+        const bool errors = parameter->name() == ModuleParam::Errors;
+        BrowserProperty *row = errors ? buildErrorFlags(parameter) : buildRow(parameter);
+        if (!row)
+            continue;
+        // What the unit says of itself is read-only; the rest is how it is reached.
+        const bool own = errors || m_entries.value(parameter).kind == Kind::ReadOnly;
+        (own ? moduleGroup : linkGroup)->addSubProperty(row);
+        m_browser->insertProperty(row, parameter);
+    }
     moduleGroup->addSubProperty(linkGroup);
     const auto submodules = m_module->submodules();
     for (Submodule *submodule : submodules)
         top->addSubProperty(buildSubmoduleProperty(submodule));
     return top;
-}
-
-void ModuleView::buildModuleRow(Property *parameter, BrowserProperty *moduleGroup,
-                                BrowserProperty *linkGroup)
-{
-    const QString name = parameter->name();
-    const QVariant value = parameter->value();
-    BrowserProperty *group = linkGroup;
-    BrowserProperty *row = nullptr;
-    if (name == ModuleParam::Type) {
-        row = addReadOnlyProperty(name, moduleTypeName(value.toInt()));
-        group = moduleGroup;
-    } else if (name == ModuleParam::Firmware) {
-        row = addReadOnlyProperty(name, value.toString());
-        group = moduleGroup;
-    } else if (name == ModuleParam::Errors) {
-        row = buildErrorFlags(parameter);
-        group = moduleGroup;
-    } else if (name == ModuleParam::ResponseDelay) {
-        row = addIntProperty(name, value, 0, kWordMaximum);
-    } else if (name == ModuleParam::Address) {
-        // 0 is the broadcast address and no unit answers above 247; a value
-        // outside is shown as it is, and written back unless edited.
-        const int address = value.toInt();
-        row = addIntProperty(name, value, qMin(address, ParameterTree::MinAddress),
-                             qMax(address, ParameterTree::MaxAddress));
-    } else if (name == ModuleParam::LockTimeout) {
-        row = addDoubleProperty(name, value, 0, kLockTimeoutMaximum);
-        row->setAttribute(PropertyAttribute::Decimals, 1);
-    } else if (name == ModuleParam::BaudRate || name == ModuleParam::Parity) {
-        if (m_mode & ModeTcp)
-            return;
-        row = addEnumProperty(parameter, listBase(parameter));
-    } else if (Module::isDottedAddress(name)) {
-        if (m_mode & ModeRtu)
-            return;
-        row = addAddressProperty(name, value.toString());
-    }
-    if (!row)
-        return;
-    group->addSubProperty(row);
-    m_browser->insertProperty(row, parameter);
 }
 
 BrowserProperty *ModuleView::buildErrorFlags(Property *parameter)
@@ -517,8 +476,7 @@ BrowserProperty *ModuleView::buildSubmoduleProperty(Submodule *submodule)
 {
     const int type = submodule->value(SubmoduleParam::Type).toInt();
     const int slot = submodule->value(SubmoduleParam::Slot).toInt();
-    BrowserProperty *group = addGroup(
-        QStringLiteral("Субмодуль %1 (Слот %2)").arg(submoduleTypeName(type), slotLetter(slot)));
+    BrowserProperty *group = addGroup(ParameterTree::boardName(type, slot));
     m_browser->insertProperty(group, ownProperty(kGroupKey, submodule));
     const auto children = submodule->children();
     for (QObject *child : children) {
@@ -535,11 +493,10 @@ BrowserProperty *ModuleView::buildChannelProperty(Channel *channel)
     const int number = channel->value(ChannelParam::Number).toInt();
     const int type = channel->value(ChannelParam::Type).toInt();
     // The trailing blank is part of the label.
-    BrowserProperty *group = addGroup(
-        QStringLiteral("%1 %2 ").arg(channelTypeName(type), QString::number(number + 1)));
+    BrowserProperty *group = addGroup(ParameterTree::channelName(type, number) + QLatin1Char(' '));
     const auto parameters = channel->properties();
     for (Property *parameter : parameters) {
-        if (BrowserProperty *row = buildChannelRow(parameter, type)) {
+        if (BrowserProperty *row = buildRow(parameter)) {
             group->addSubProperty(row);
             m_browser->insertProperty(row, parameter);
         }
@@ -547,69 +504,68 @@ BrowserProperty *ModuleView::buildChannelProperty(Channel *channel)
     return group;
 }
 
-BrowserProperty *ModuleView::buildChannelRow(Property *parameter, int channelType)
+BrowserProperty *ModuleView::buildRow(Property *parameter)
 {
-    const QString name = parameter->name();
-    const QVariant value = parameter->value();
-    if (name == ChannelParam::SignalType) {
-        if (channelType == TypeAnalogInput || channelType == TypeAnalogOutput)
-            return addEnumProperty(parameter, 0);
-        if (channelType == TypeTemperatureInput)
-            return addEnumProperty(parameter, FirstTemperatureSignalType);
+    const auto found = m_entries.constFind(parameter);
+    if (found == m_entries.cend())
         return nullptr;
-    }
-    if (name == ChannelParam::LowerLimit || name == ChannelParam::UpperLimit)
-        return addDoubleProperty(name, value, -kLimitBound, kLimitBound);
-    if (name == ChannelParam::Multiplier || name == ChannelParam::DataFormat
-        || name == ChannelParam::Antibounce)
-        return addEnumProperty(parameter, 0);
-    if (name == ChannelParam::Pwm)
-        return addIntProperty(name, value, 0, kPwmMaximum);
-    if (name == ChannelParam::BlockValue) {
-        if (channelType == TypeAnalogOutput)
-            return addDoubleProperty(name, value, 0, kBlockValueMaximum);
-        if (channelType == TypeDigitalOutput)
-            return addEnumProperty(parameter, 0);
+    const ParameterTree::Entry &entry = *found;
+    // Over Modbus TCP the serial line is not the unit's link, over RTU the network.
+    const bool serial = entry.name == ModuleParam::BaudRate || entry.name == ModuleParam::Parity;
+    if ((serial && (m_mode & ModeTcp)) || (entry.kind == Kind::Address && (m_mode & ModeRtu)))
+        return nullptr;
+    switch (entry.kind) {
+    case Kind::ReadOnly:
+        return addReadOnlyProperty(entry.name, entry.displayText());
+    case Kind::Integer:
+    case Kind::Real:
+        return addNumberProperty(entry, parameter->value());
+    case Kind::Choice:
+        return addEnumProperty(parameter, entry.choices);
+    case Kind::Address:
+        return addAddressProperty(entry.name, parameter->value().toString());
     }
     return nullptr;
 }
 
-BrowserProperty *ModuleView::addIntProperty(const QString &name, const QVariant &value, int minimum,
-                                            int maximum)
+BrowserProperty *ModuleView::addNumberProperty(const ParameterTree::Entry &entry,
+                                               const QVariant &value)
 {
-    BrowserProperty *row = m_manager->addProperty(BrowserProperty::Integer, name);
-    row->setAttribute(PropertyAttribute::Minimum, minimum);
-    row->setAttribute(PropertyAttribute::Maximum, maximum);
-    const int given = value.toInt();
-    row->setValue(given);
-    if (row->value().toInt() != given)
-        qCDebug(lcApp) << "Error set int property";
+    const bool real = entry.kind == Kind::Real;
+    BrowserProperty *row = m_manager->addProperty(
+        real ? BrowserProperty::Real : BrowserProperty::Integer, entry.name);
+    // A value outside the range, from a file or the unit, is shown as it is
+    // and written back unless edited.
+    const double given = real ? value.toDouble() : value.toInt();
+    setRange(row, entry, qMin(entry.minimum, given), qMax(entry.maximum, given));
+    if (real) {
+        row->setAttribute(PropertyAttribute::Decimals, entry.decimals);
+        row->setAttribute(PropertyAttribute::SingleStep, 0.1);
+        row->setValue(given);
+    } else {
+        row->setValue(int(given));
+    }
     return row;
 }
 
-BrowserProperty *ModuleView::addDoubleProperty(const QString &name, const QVariant &value,
-                                               double minimum, double maximum)
+void ModuleView::setRange(BrowserProperty *row, const ParameterTree::Entry &entry, double minimum,
+                          double maximum)
 {
-    BrowserProperty *row = m_manager->addProperty(BrowserProperty::Real, name);
-    row->setAttribute(PropertyAttribute::Minimum, minimum);
-    row->setAttribute(PropertyAttribute::Maximum, maximum);
-    row->setAttribute(PropertyAttribute::Decimals, 3);
-    row->setAttribute(PropertyAttribute::SingleStep, 0.1);
-    const double given = value.toDouble();
-    row->setValue(given);
-    // A float read from the unit is never exact in decimals; only a value
-    // that the row had to change by more than its rounding is reported.
-    if (std::abs(row->value().toDouble() - given) > 0.0005)
-        qCDebug(lcApp) << "Error set double property";
-    return row;
+    if (entry.kind == Kind::Real) {
+        row->setAttribute(PropertyAttribute::Minimum, minimum);
+        row->setAttribute(PropertyAttribute::Maximum, maximum);
+    } else {
+        row->setAttribute(PropertyAttribute::Minimum, int(minimum));
+        row->setAttribute(PropertyAttribute::Maximum, int(maximum));
+    }
 }
 
-BrowserProperty *ModuleView::addEnumProperty(Property *parameter, int base)
+BrowserProperty *ModuleView::addEnumProperty(Property *parameter, const QMap<int, QString> &choices)
 {
     BrowserProperty *row = m_manager->addProperty(BrowserProperty::Enumeration, parameter->name());
-    QStringList names = parameter->enumNames().values();
-    int index = ParameterTree::choiceCode(parameter->value()) - base;
-    if (index < 0 || index >= names.size()) {
+    QStringList names = choices.values();
+    int index = choices.keys().indexOf(ParameterTree::choiceCode(parameter->value()));
+    if (index < 0) {
         // Shown as such and kept: a write sends the unit's own value back
         // until the user picks an entry.
         index = names.size();
@@ -618,8 +574,6 @@ BrowserProperty *ModuleView::addEnumProperty(Property *parameter, int base)
     }
     row->setAttribute(PropertyAttribute::EnumNames, names);
     row->setValue(index);
-    if (row->value().toInt() != index)
-        qCDebug(lcApp) << "Error set combobox property";
     return row;
 }
 
@@ -678,26 +632,6 @@ int ModuleView::listIndex(const BrowserProperty *row, const Property *parameter)
     const auto unknown = m_unknownChoices.constFind(row);
     if (unknown != m_unknownChoices.cend() && parameter->value() == unknown->value)
         return unknown->index;
-    return ParameterTree::choiceCode(parameter->value()) - listBase(parameter);
-}
-
-int ModuleView::listBase(const Property *parameter)
-{
-    const auto *channel = qobject_cast<const Channel *>(parameter->device());
-    return Module::listCodeBase(parameter->name(),
-                                channel ? channel->value(ChannelParam::Type).toInt() : -1);
-}
-
-void ModuleView::applyAddress(Property *parameter, const QString &text)
-{
-    if (auto *module = qobject_cast<Module *>(parameter->device()))
-        module->setDottedAddress(parameter->name(), text);
-}
-
-void ModuleView::updatePortWord(Property *changed)
-{
-    auto *module = qobject_cast<Module *>(changed->device());
-    if (module
-        && (changed->name() == ModuleParam::BaudRate || changed->name() == ModuleParam::Parity))
-        module->updatePortWord();
+    return m_entries.value(parameter).choices.keys().indexOf(
+        ParameterTree::choiceCode(parameter->value()));
 }

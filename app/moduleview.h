@@ -2,8 +2,8 @@
 #define MODULEVIEW_H
 
 #include "moduletables.h"
+#include "parametertree.h"
 
-#include <QElapsedTimer>
 #include <QHash>
 #include <QMainWindow>
 #include <QVariant>
@@ -24,7 +24,6 @@ class Property;
 class PropertyEditorFactory;
 class ParameterState;
 class PropertyManager;
-class QProgressDialog;
 class QUndoStack;
 class Submodule;
 class TreePropertyBrowser;
@@ -78,7 +77,6 @@ public:
     void putBackBoard(std::unique_ptr<Submodule> board);
 
 signals:
-    void showProgressDialog();
     void addMessage(const QString &msg);
     void addInfoProperty(const QString &info);
     void enableSave(bool param);
@@ -87,7 +85,6 @@ private slots:
     void setModule(Module *module);
     void removeSubmodule(Submodule *submodule);
     void valueChanged(BrowserProperty *qtproperty, const QVariant &value);
-    void initProgressDialog(int size);
     void getInfoProperty(const QString &propertyName);
 
 private:
@@ -99,18 +96,17 @@ private:
     // nothing points into the model any more.
     void clearTree();
     BrowserProperty *buildModuleProperty();
-    void buildModuleRow(Property *parameter, BrowserProperty *moduleGroup,
-                        BrowserProperty *linkGroup);
     BrowserProperty *buildErrorFlags(Property *parameter);
     BrowserProperty *buildSubmoduleProperty(Submodule *submodule);
     BrowserProperty *buildChannelProperty(Channel *channel);
-    BrowserProperty *buildChannelRow(Property *parameter, int channelType);
+    // The row of a parameter the tree shows, as its entry says; null for
+    // one without an entry or not shown in the view's mode.
+    BrowserProperty *buildRow(Property *parameter);
 
-    BrowserProperty *addIntProperty(const QString &name, const QVariant &value, int minimum,
-                                    int maximum);
-    BrowserProperty *addDoubleProperty(const QString &name, const QVariant &value, double minimum,
-                                       double maximum);
-    BrowserProperty *addEnumProperty(Property *parameter, int base);
+    BrowserProperty *addNumberProperty(const ParameterTree::Entry &entry, const QVariant &value);
+    static void setRange(BrowserProperty *row, const ParameterTree::Entry &entry, double minimum,
+                         double maximum);
+    BrowserProperty *addEnumProperty(Property *parameter, const QMap<int, QString> &choices);
     BrowserProperty *addAddressProperty(const QString &name, const QString &text);
     BrowserProperty *addReadOnlyProperty(const QString &name, const QString &text);
     BrowserProperty *addGroup(const QString &name);
@@ -121,15 +117,12 @@ private:
     void markChanged();
     void colorItem(BrowserItem *item);
     void collapseBelow(BrowserItem *item);
-    static void applyAddress(Property *parameter, const QString &text);
-    // First code of a list parameter: its row shows entry (code - base).
     // The entry a list row shows for its parameter's value.
     int listIndex(const BrowserProperty *row, const Property *parameter) const;
-    static int listBase(const Property *parameter);
-    void applyEdit(Property *parameter, const QVariant &value);
+    // An edited row's value as the text the parameter is set from.
+    static QString editedText(const ParameterTree::Entry &entry, const QVariant &value);
     QString editText(const Property *parameter, BrowserProperty *row) const;
     void onUndoIndexChanged();
-    static void updatePortWord(Property *changed);
 
     std::unique_ptr<Ui::ModuleView> ui;
     TreePropertyBrowser *m_browser = nullptr; // child widget
@@ -141,8 +134,6 @@ private:
     // m_module when the view owns it (mode bit 32 clear).
     std::unique_ptr<Module> m_ownedModule;
     ModuleTables m_tables;
-    std::unique_ptr<QProgressDialog> m_progressDialog;
-    QElapsedTimer m_timer;
     bool m_changed = false;
     bool m_unwritten = false;
     quint32 m_mode = 0;
@@ -158,6 +149,8 @@ private:
         int index;
     };
     QHash<const BrowserProperty *, UnknownChoice> m_unknownChoices;
+    // The entry of each parameter the tree shows a row for.
+    QHash<const Property *, ParameterTree::Entry> m_entries;
 };
 
 #endif // MODULEVIEW_H

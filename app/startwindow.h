@@ -36,7 +36,6 @@ public:
 
     QModbusClient *client() const { return m_client; }
     int mode() const { return m_mode; }
-    QList<ModuleTables> foundUnits() const { return m_foundUnits; }
 
     // Puts the connection given on the command line into the fields.
     void applyCommandLine(const CommandLine &commandLine);

@@ -34,7 +34,6 @@ public:
     const TrafficExchange *exchangeAt(int row) const;
 
     void setPaused(bool paused);
-    bool isPaused() const { return m_paused; }
     // Brings the rows up to the recorder now.
     void sync();
 

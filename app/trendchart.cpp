@@ -111,11 +111,6 @@ int TrendChart::addSeries(const QString &name, bool shown)
     return id;
 }
 
-QString TrendChart::seriesName(int id) const
-{
-    return id >= 0 && id < seriesCount() ? m_series[id].name : QString();
-}
-
 void TrendChart::setSeriesShown(int id, bool shown)
 {
     if (id < 0 || id >= seriesCount() || m_series[id].shown == shown)

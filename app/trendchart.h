@@ -48,7 +48,6 @@ public:
     // A new series, unticked unless `shown`; its id is its position.
     int addSeries(const QString &name, bool shown = false);
     int seriesCount() const { return int(m_series.size()); }
-    QString seriesName(int id) const;
     void setSeriesShown(int id, bool shown);
     bool isSeriesShown(int id) const;
 
@@ -59,9 +58,7 @@ public:
 
     // 1, 5 or 15; other values are ignored.
     void setWindowMinutes(int minutes);
-    int windowMinutes() const { return m_windowMinutes; }
     void setPaused(bool paused);
-    bool isPaused() const { return m_paused; }
 
     // Redraws up to `now` (the refresh timer passes the clock's time).
     void refresh(const QDateTime &now);

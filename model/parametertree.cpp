@@ -68,9 +68,9 @@ void addChannelEntries(const QString &base, int slot, const Channel *channel,
                        QVector<Entry> *entries)
 {
     const int type = channel->value(ChannelParam::Type).toInt();
-    const QString path = base + channelTypeName(type) + QLatin1Char(' ')
-                         + QString::number(channel->value(ChannelParam::Number).toInt() + 1)
-                         + Separator;
+    const QString path
+        = base + ParameterTree::channelName(type, channel->value(ChannelParam::Number).toInt())
+          + Separator;
     const bool analog
         = type == TypeAnalogInput || type == TypeAnalogOutput || type == TypeTemperatureInput;
     for (const Property *p : channel->properties()) {
@@ -112,6 +112,16 @@ QString rangeText(const Entry &entry)
 
 const QString ParameterTree::ModuleGroup = QStringLiteral("Модуль");
 
+QString ParameterTree::boardName(int type, int slot)
+{
+    return QStringLiteral("Субмодуль %1 (Слот %2)").arg(submoduleTypeName(type), slotLetter(slot));
+}
+
+QString ParameterTree::channelName(int type, int number)
+{
+    return channelTypeName(type) + QLatin1Char(' ') + QString::number(number + 1);
+}
+
 QString ParameterTree::Entry::displayText() const
 {
     const QVariant value = device ? device->value(name) : QVariant();
@@ -141,10 +151,7 @@ QVector<ParameterTree::Entry> ParameterTree::entries(const Module &module)
     for (const Submodule *submodule : module.submodules()) {
         const int slot = submodule->value(SubmoduleParam::Slot).toInt();
         const QString base
-            = QStringLiteral("Субмодуль %1 (Слот %2)")
-                  .arg(submoduleTypeName(submodule->value(SubmoduleParam::Type).toInt()),
-                       slotLetter(slot))
-              + Separator;
+            = boardName(submodule->value(SubmoduleParam::Type).toInt(), slot) + Separator;
         for (const Channel *channel : submodule->channels())
             addChannelEntries(base, slot, channel, &list);
     }

@@ -35,6 +35,10 @@ public:
     };
 
     static const QString ModuleGroup; // "Модуль", first segment of the module's own paths
+    // Names of a board's group ("Субмодуль AI (Слот B)") and of a channel's
+    // ("Аналоговый вход 2" for channel number 1), as paths and the tree show them.
+    static QString boardName(int type, int slot);
+    static QString channelName(int type, int number);
 
     // Every parameter in tree order: the module's own, then board by board in
     // slot order, channel by channel.

@@ -248,22 +248,16 @@ void TestMainWindow::close_asksBeforeDroppingChanges_data()
     const int save = QMessageBox::Save;
     const int discard = QMessageBox::Discard;
     const int cancel = QMessageBox::Cancel;
-    QTest::newRow("nothing changed") << ""
-                                     << "sub-window" << 0 << true << false;
-    QTest::newRow("board added, sub-window, cancel") << "add board"
-                                                     << "sub-window" << cancel << false << false;
-    QTest::newRow("board removed, sub-window, discard") << "remove board"
-                                                        << "sub-window" << discard << true << false;
-    QTest::newRow("edit, main window, save") << "edit"
-                                             << "main window" << save << true << true;
-    QTest::newRow("edit, main window, cancel") << "edit"
-                                               << "main window" << cancel << false << false;
-    QTest::newRow("edit saved, main window") << "edit, save"
-                                             << "main window" << 0 << true << true;
-    QTest::newRow("edit, start window, cancel") << "edit"
-                                                << "start window" << cancel << false << false;
-    QTest::newRow("edit, start window, discard") << "edit"
-                                                 << "start window" << discard << true << false;
+    // clang-format off
+    QTest::newRow("nothing changed") << "" << "sub-window" << 0 << true << false;
+    QTest::newRow("board added, sub-window, cancel") << "add board" << "sub-window" << cancel << false << false;
+    QTest::newRow("board removed, sub-window, discard") << "remove board" << "sub-window" << discard << true << false;
+    QTest::newRow("edit, main window, save") << "edit" << "main window" << save << true << true;
+    QTest::newRow("edit, main window, cancel") << "edit" << "main window" << cancel << false << false;
+    QTest::newRow("edit saved, main window") << "edit, save" << "main window" << 0 << true << true;
+    QTest::newRow("edit, start window, cancel") << "edit" << "start window" << cancel << false << false;
+    QTest::newRow("edit, start window, discard") << "edit" << "start window" << discard << true << false;
+    // clang-format on
 }
 
 void TestMainWindow::close_asksBeforeDroppingChanges()

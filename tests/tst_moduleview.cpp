@@ -127,8 +127,6 @@ private slots:
     void initTestCase();
     void moduleRows_followMode_data();
     void moduleRows_followMode();
-    void edits_reachTheModel_data();
-    void edits_reachTheModel();
     void outOfListValue_shownAndKept_data();
     void outOfListValue_shownAndKept();
     void changeMarks_andEnableSave();
@@ -177,34 +175,6 @@ void TestModuleView::moduleRows_followMode()
                           "Watchdog reset: нет",
                           "Ошибка конфиг. в eeprom с восстановлением из резервного банка: нет",
                           "Невосст. ошибка конфиг. в eeprom: нет"}));
-}
-
-void TestModuleView::edits_reachTheModel_data()
-{
-    QTest::addColumn<QStringList>("path");
-    QTest::addColumn<QVariant>("value"); // committed through the row
-    QTest::addColumn<QString>("name");   // of the parameter stored, empty: the row's
-    QTest::addColumn<QVariant>("stored");
-    // Parity in bits 6-7 of the port word, the baud code below.
-    QTest::newRow("parity 3") << link("Четность, стоп-биты") << QVariant(3) << kPort
-                              << QVariant(3 * 64 + 3);
-    QTest::newRow("lock timeout, one decimal")
-        << link("Таймаут включения блокировки, с") << QVariant(2.46) << "" << QVariant(2.5);
-    QTest::newRow("upper limit, three decimals")
-        << kAo1 + "Верхний предел" << QVariant(12.3456) << "" << QVariant(12.346);
-}
-
-void TestModuleView::edits_reachTheModel()
-{
-    QFETCH(QStringList, path);
-    QFETCH(QVariant, value);
-    QFETCH(QString, name);
-    QFETCH(QVariant, stored);
-    View v(twoBoards());
-    v.row(path)->setValue(value);
-    const Property *parameter = v.parameter(path);
-    QCOMPARE(parameter->device()->value(name.isEmpty() ? parameter->name() : name).toString(),
-             stored.toString());
 }
 
 void TestModuleView::outOfListValue_shownAndKept_data()
@@ -304,19 +274,28 @@ void TestModuleView::undoRedo_restoreEditExactly_data()
     QTest::addColumn<QVariant>("earlier"); // an edit of the row before, or none
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("stored"); // a parameter of the row's device and its value after
 
-    const QStringList ip = link("IP-адрес");
-    QTest::newRow("ip and its two words")
-        << ip << QVariant() << QVariant("10.0.3.7") << "изменение «IP-адрес»";
-    QTest::newRow("baud and the port word")
-        << link("Скорость, бит/с") << QVariant() << QVariant(2) << "изменение «Скорость, бит/с»";
+    // clang-format off
+    QTest::newRow("ip and its two words") << link("IP-адрес") << QVariant() << QVariant("10.0.3.7")
+        << "изменение «IP-адрес»" << "IP-2=775";
+    QTest::newRow("baud and the port word") << link("Скорость, бит/с") << QVariant() << QVariant(2)
+        << "изменение «Скорость, бит/с»" << "Скорость, бит/с=5";
+    // Parity in bits 6-7 of the port word, the baud code below.
+    QTest::newRow("parity") << link("Четность, стоп-биты") << QVariant() << QVariant(3)
+        << "изменение «Четность, стоп-биты»" << kPort + "=195";
+    QTest::newRow("lock timeout, one decimal") << link("Таймаут включения блокировки, с")
+        << QVariant() << QVariant(2.46) << "изменение «Таймаут включения блокировки, с»"
+        << "Таймаут включения блокировки, с=2.5";
     // The row was painted by its earlier edit although the model holds no mark.
-    QTest::newRow("lower limit edited twice")
-        << kAi1 + "Нижний предел" << QVariant(-5.0) << QVariant(12.5)
-        << "изменение «Нижний предел» (Аналоговый вход 1)";
-    QTest::newRow("temperature signal type")
-        << kTmp2 + "Тип сигнала" << QVariant() << QVariant(3)
-        << "изменение «Тип сигнала» (Вход термосопротивлений 2)";
+    QTest::newRow("lower limit edited twice") << kAi1 + "Нижний предел" << QVariant(-5.0)
+        << QVariant(12.5) << "изменение «Нижний предел» (Аналоговый вход 1)" << "Нижний предел=12.5";
+    QTest::newRow("upper limit, three decimals") << kAo1 + "Верхний предел" << QVariant()
+        << QVariant(12.3456) << "изменение «Верхний предел» (Аналоговый выход 1)"
+        << "Верхний предел=12.346";
+    QTest::newRow("temperature signal type") << kTmp2 + "Тип сигнала" << QVariant() << QVariant(3)
+        << "изменение «Тип сигнала» (Вход термосопротивлений 2)" << "Тип сигнала=7";
+    // clang-format on
 }
 
 void TestModuleView::undoRedo_restoreEditExactly()
@@ -325,6 +304,7 @@ void TestModuleView::undoRedo_restoreEditExactly()
     QFETCH(QVariant, earlier);
     QFETCH(QVariant, value);
     QFETCH(QString, text);
+    QFETCH(QString, stored);
     Module *module = twoBoards();
     View v(module);
     QUndoStack *stack = v.view->undoStack();
@@ -343,6 +323,8 @@ void TestModuleView::undoRedo_restoreEditExactly()
     const QVariant shownAfter = v.row(path)->value();
     QVERIFY(after != before);
     QCOMPARE(stack->undoText(), text);
+    QCOMPARE(v.parameter(path)->device()->value(stored.section('=', 0, 0)).toString(),
+             stored.section('=', 1));
 
     stack->undo();
     QCOMPARE(dump(module), before);

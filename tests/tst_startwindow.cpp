@@ -224,7 +224,8 @@ private slots:
         QCOMPARE(status(), Idle);
         const QString names("tabWidget leLastSlave baudRateBox parityBox stopBitsBox checkBox leIp "
                             "lePort leStartUnitId");
-        const QString factory = fields(names);
+        const QString factory = QStringLiteral("0|247|115200|Нет|1|Выкл|192.168.1.99|502|1");
+        QCOMPARE(fields(names), factory);
 
         // The defaults buttons bring the factory fields back.
         fill("baudRateBox parityBox stopBitsBox leIp lePort leStartUnitId",

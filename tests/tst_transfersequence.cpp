@@ -155,7 +155,7 @@ void TestTransferSequence::read_goesOnPastFailedBlocks()
                  .remove(QRegularExpression(" refused| \\(.*?\\)")),
              QString("3 300 1, 3 400 16, 3 800 32, 3 1200 8, 3 600 4, 3 1000 8, 1 1000 10, "
                      "3 1300 10, 3 1400 2, 3 1600 4"));
-    const QString paced = pacing(*m_recorder, TransferSequence::ReadPauseMs);
+    const QString paced = pacing(*m_recorder, 50);
     QVERIFY2(paced.isEmpty(), qPrintable(paced));
 
     const ModuleTables read = m_transfer->tables();
@@ -296,7 +296,7 @@ void TestTransferSequence::fullWrite_newAddress_unitAnswersThere()
     for (int i = 1; i + 1 < log.size(); i += 2)
         QVERIFY2(log.at(i).startsWith("6 2016 6c"), qPrintable(log.at(i)));
     QCOMPARE(log.filter("refused").size(), 0);
-    const QString paced = pacing(*m_recorder, TransferSequence::TcpPauseMs);
+    const QString paced = pacing(*m_recorder, 10);
     QVERIFY2(paced.isEmpty(), qPrintable(paced));
     QTRY_VERIFY_WITH_TIMEOUT(sim.unitAt(9) != nullptr, 2000);
 }
