@@ -260,12 +260,20 @@ void Brkctl::setUpParser(const Command &command)
     m_parser.addOptions({
         {QStringLiteral("json"), text("Один документ JSON на стандартный вывод.")},
         {QStringLiteral("timeout"),
-         text("Время ожидания ответа, мс (TCP 500, RTU по скорости линии)."), QStringLiteral("МС")},
-        {QStringLiteral("retries"), text("Число повторов запроса (TCP 3, RTU 1)."),
+         text("Время ожидания ответа, мс (TCP %1, RTU по скорости линии).")
+             .arg(LinkSettings::TcpTimeoutMs),
+         QStringLiteral("МС")},
+        {QStringLiteral("retries"),
+         text("Число повторов запроса (TCP %1, RTU %2).")
+             .arg(LinkSettings::TcpRetries)
+             .arg(LinkSettings::SerialRetries),
          QStringLiteral("N")},
         {QStringLiteral("extra-delay"),
-         text("Дополнительная задержка на линии: пауза 100 мс между записями, для RTU "
-              "ожидание 1000 мс и 3 повтора.")},
+         text("Дополнительная задержка на линии: пауза %1 мс между записями, для RTU "
+              "ожидание %2 мс и %3 повтора.")
+             .arg(TransferSequence::SlowPauseMs)
+             .arg(LinkSettings::ExtraDelayTimeoutMs)
+             .arg(LinkSettings::ExtraDelayRetries)},
     });
     if (command.manyTargets) {
         m_parser.addOptions({

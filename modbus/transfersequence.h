@@ -88,6 +88,7 @@ public:
     int serverAddress() const { return m_serverAddress; }
     void setFirmwareVersion(int version) { m_version = version; }
     void setMode(int mode) { m_mode = mode; }
+    int mode() const { return m_mode; }
     // Added to the client's timeout × (retries + 1) before a missing reply
     // is given up.
     void setWatchdogMargin(int ms) { m_watchdogMarginMs = ms; }
@@ -133,6 +134,8 @@ public:
     bool lastConfirmedWrite(ModbusRequest *request) const;
     // Number of data writes (not commands or flags) the last sequence sent.
     int dataWriteCount() const;
+    // The data writes of the last sequence answered without error.
+    QVector<ModbusRequest> confirmedWrites() const;
     // The last read-back: registers that differ, and the whole result as text.
     QVector<WriteReadBack::Difference> differences() const { return m_readBack.differences(); }
     QString verifyReport(int maxLines = -1) const;
