@@ -41,13 +41,8 @@ class QModbusReply;
 //   finished(kind, result):
 //     Read:   m_tables = tables(); build the view (also on Failed: the blocks that
 //             failed kept their previous contents and are listed in the output pane)
-//     Write:  Completed   -> TCP or linkChanged(): "Конфигурация успешно записана!"
-//                            after 1000 ms and close; otherwise enable the window
-//             Unconfirmed -> enable the window (already reported and warned)
-//             Failed      -> close the window (already warned once)
+//     Write, Verify: the WriteJob's, which says how the write ended
 //     Reset:  Completed   -> startRead(m_tables)
-//     Verify: Completed (all equal) or Failed (differences or unread blocks):
-//             verifyReport() -> output pane and a box, then on as after the write
 //
 //   Read:  startRead(m_tables)                       (progress range 3..13)
 //   Write: startWrite(encoded, imageBeforeEncoding, mode) (progress range 14..26);
