@@ -18,6 +18,7 @@
 #include <module.h>
 #include <trafficrecorder.h>
 #include <transfersequence.h>
+#include <writejob.h>
 
 #include <QComboBox>
 #include <QDialog>
@@ -142,6 +143,13 @@ MainWindow::MainWindow(int mode, ModuleTables tables, QModbusClient *client, QWi
                 [this](TransferSequence::Kind kind, TransferSequence::Result result) {
                     onTransferFinished(int(kind), int(result));
                 });
+        m_writeJob = new WriteJob(m_transfer, this);
+        connect(m_writeJob, &WriteJob::message, this, &MainWindow::addMessage);
+        connect(m_writeJob, &WriteJob::verifyStarted, this, [this] {
+            ui->progressBar->setRange(rT300, rT1600 + 1);
+            ui->progressBar->setValue(rT300);
+        });
+        connect(m_writeJob, &WriteJob::finished, this, &MainWindow::finishWrite);
     }
 }
 
@@ -701,10 +709,11 @@ void MainWindow::writeToDevice()
         return;
 
     const ModuleTables before = m_tables;
-    const ModuleTables encoded = module->toTables(m_tables);
-    const TransferSequence::Start start = m_transfer->startWrite(
-        encoded, before,
-        editedOnly ? TransferSequence::WriteMode::ChangedOnly : TransferSequence::WriteMode::All);
+    WriteJob::Options options;
+    options.mode
+        = editedOnly ? TransferSequence::WriteMode::ChangedOnly : TransferSequence::WriteMode::All;
+    options.verify = ui->actionVerifyWrite->isChecked();
+    const TransferSequence::Start start = m_writeJob->start(*module, before, options);
     if (start != TransferSequence::Start::Started)
         return; // nothing differs: the window stays as it is
 
@@ -787,21 +796,14 @@ void MainWindow::onTransferFinished(int kind, int result)
         return;
     }
     case Kind::Write:
-        finishWrite(result);
-        return;
+    case Kind::Verify:
+        return; // the write job's
     case Kind::Reset:
         if (outcome == Result::Completed) {
             emit dataTransferComplete();
             return;
         }
         break; // already reported; the sub-windows stay closed
-    case Kind::Verify:
-        if (outcome == Result::Cancelled)
-            break;
-        ui->progressBar->hide();
-        showReadBackResult(outcome == Result::Completed);
-        emit dataTransferComplete(); // on as after the write itself
-        return;
     case Kind::Reboot:
     case Kind::None:
         break;
@@ -811,65 +813,43 @@ void MainWindow::onTransferFinished(int kind, int result)
     enableSequenceActions(true);
 }
 
-void MainWindow::finishWrite(int result)
+void MainWindow::finishWrite(WriteJob::Outcome outcome)
 {
-    using Result = TransferSequence::Result;
-    if (Result(result) == Result::Completed) {
-        m_tables = m_transfer->tables();
-        m_linkChanged = m_transfer->linkChanged();
-        if (!startReadBack())
-            emit dataTransferComplete();
+    using Outcome = WriteJob::Outcome;
+    if (outcome == Outcome::Completed || outcome == Outcome::VerifyFailed) {
+        m_tables = m_writeJob->written();
+        m_linkChanged = m_writeJob->linkChanged();
+        if (m_writeJob->verified() || outcome == Outcome::VerifyFailed) {
+            ui->progressBar->hide();
+            showReadBackResult(outcome == Outcome::Completed);
+        }
+        emit dataTransferComplete(); // marks cleared as for any answered write
         return;
     }
     m_state = State::Idle;
     setEnabled(true);
     ui->progressBar->hide();
     enableSequenceActions(true);
-    switch (Result(result)) {
-    case Result::Failed:
-        // The unit may hold a partly written configuration: back to the
-        // start window, after the one warning.
-        showPendingWarning();
-        closeOnOwn();
-        return;
-    case Result::Unconfirmed:
-        showPendingWarning();
-        // The unit may answer at another address or speed now: like a failed
-        // write, back to the start window to find it again.
-        if (m_transfer->linkChanged()) {
-            closeOnOwn();
-            return;
-        }
-        // Not known to be in the unit: a write of the changes sends them again.
-        m_tables = m_tablesBeforeWrite;
-        return;
-    default:
+    if (outcome == Outcome::Cancelled) {
         m_pendingWarning.clear();
         return;
     }
-}
-
-bool MainWindow::startReadBack()
-{
-    if (!ui->actionVerifyWrite->isChecked())
-        return false;
-    if (m_linkChanged) {
-        // The unit answers at its new address or speed only after a moment,
-        // and maybe not where this client looks.
-        emit addMessage(QStringLiteral(
-            "Проверка записи не выполнена: изменены адрес или параметры связи модуля."));
-        return false;
+    showPendingWarning();
+    // The unit stopped answering or refused, so it may hold a partly written
+    // configuration; or it may answer at another address or speed now: back
+    // to the start window to find it again.
+    if (m_writeJob->writeResult() == TransferSequence::Result::Failed
+        || m_writeJob->linkChanged()) {
+        closeOnOwn();
+        return;
     }
-    if (m_transfer->startVerify() != TransferSequence::Start::Started)
-        return false;
-    ui->progressBar->setRange(rT300, rT1600 + 1);
-    ui->progressBar->setValue(rT300);
-    return true;
+    // Not known to be in the unit: a write of the changes sends them again.
+    m_tables = m_tablesBeforeWrite;
 }
 
 void MainWindow::showReadBackResult(bool equal)
 {
-    const QString text = m_transfer->verifyReport(ReportBoxLines);
+    const QString text = m_writeJob->verifyReport(ReportBoxLines);
     // A box of a disabled window would be disabled too.
     setEnabled(true);
     if (equal)

@@ -4,6 +4,7 @@
 #include <codes.h>
 #include <moduletables.h>
 #include <typeresponse.h>
+#include <writejob.h>
 
 #include <QMainWindow>
 #include <QPointer>
@@ -129,12 +130,9 @@ private:
     // Read, write, reset and calibration wait while a sequence runs.
     void enableSequenceActions(bool enabled);
     void onTransferWarning(const QString &text);
-    void finishWrite(int result);
+    void finishWrite(WriteJob::Outcome outcome);
     void showPendingWarning();
     void reportWriteSuccess();
-    // Reads back a confirmed write when the user asked for it; false when
-    // nothing is read back and the write ends as it is.
-    bool startReadBack();
     void showReadBackResult(bool equal);
 
     bool m_linkChanged = false;
@@ -151,6 +149,7 @@ private:
     int m_mode = 0;
     State m_state = State::Idle;
     TransferSequence *m_transfer = nullptr; // child object, online windows only
+    WriteJob *m_writeJob = nullptr;         // child object, over m_transfer
     QUndoGroup *m_undoGroup = nullptr;      // child object; one stack per view
     bool m_closedEmitted = false;
     bool m_ownClose = false;       // the window closes views or itself, unasked

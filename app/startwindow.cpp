@@ -398,34 +398,23 @@ bool StartWindow::setTcpParameters()
         ui->labelError->setText(QStringLiteral("Ошибка подключения: неверный IP адрес или порт"));
         return false;
     }
-    m_client->setConnectionParameter(QModbusDevice::NetworkPortParameter, url.port());
-    m_client->setConnectionParameter(QModbusDevice::NetworkAddressParameter, url.host());
-    m_client->setNumberOfRetries(TcpRetries);
-    m_client->setTimeout(TcpTimeoutMs);
+    LinkSettings settings;
+    settings.host = url.host();
+    settings.port = url.port();
+    settings.applyTo(m_client);
     return true;
 }
 
 void StartWindow::setSerialParameters()
 {
-    m_client->setConnectionParameter(QModbusDevice::SerialPortNameParameter,
-                                     ui->boxPortName->currentText());
-    m_client->setConnectionParameter(QModbusDevice::SerialParityParameter,
-                                     ui->parityBox->currentData().toInt());
-    m_client->setConnectionParameter(QModbusDevice::SerialBaudRateParameter,
-                                     ui->baudRateBox->currentData().toInt());
-    m_client->setConnectionParameter(QModbusDevice::SerialDataBitsParameter, QSerialPort::Data8);
-    m_client->setConnectionParameter(QModbusDevice::SerialStopBitsParameter,
-                                     ui->stopBitsBox->currentData().toInt());
-
-    // Slower lines get longer: 100 ms per step below the fastest rate.
-    if (ui->checkBox->isChecked()) {
-        m_client->setTimeout(ExtraDelayTimeoutMs);
-        m_client->setNumberOfRetries(ExtraDelayRetries);
-    } else {
-        const int steps = ui->baudRateBox->count() - ui->baudRateBox->currentIndex();
-        m_client->setTimeout(steps * 100);
-        m_client->setNumberOfRetries(SerialRetries);
-    }
+    LinkSettings settings;
+    settings.kind = LinkSettings::Kind::Serial;
+    settings.serialPort = ui->boxPortName->currentText();
+    settings.baud = ui->baudRateBox->currentData().toInt();
+    settings.parity = QSerialPort::Parity(ui->parityBox->currentData().toInt());
+    settings.stopBits = QSerialPort::StopBits(ui->stopBitsBox->currentData().toInt());
+    settings.extraDelay = ui->checkBox->isChecked();
+    settings.applyTo(m_client);
 }
 
 void StartWindow::onStateChanged(int state)

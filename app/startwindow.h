@@ -3,6 +3,7 @@
 
 #include "discoveryscanner.h"
 #include "keepalive.h"
+#include "linksettings.h"
 #include "trafficrecorder.h"
 #include "typeresponse.h"
 
@@ -45,12 +46,7 @@ public:
 
     // Factory IPv4 address of the unit's Ethernet board.
     static const char *const DefaultIp;
-    static constexpr int DefaultTcpPort = 502;
-    static constexpr int TcpTimeoutMs = 500;
-    static constexpr int TcpRetries = 3;
-    static constexpr int ExtraDelayTimeoutMs = 1000;
-    static constexpr int ExtraDelayRetries = 3;
-    static constexpr int SerialRetries = 1;
+    static constexpr int DefaultTcpPort = LinkSettings::DefaultTcpPort;
     static constexpr int KeepAliveMs = KeepAlive::IntervalMs;
 
 public slots:

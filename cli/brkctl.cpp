@@ -5,9 +5,11 @@
 #include <codes.h>
 #include <configdiff.h>
 #include <configfile.h>
+#include <linksettings.h>
 #include <module.h>
 #include <parametertree.h>
 #include <registermap.h>
+#include <transfersequence.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -106,18 +108,31 @@ QCommandLineOption option(const QStringList &names, const char *description,
     return QCommandLineOption(names, text(description), valueName, defaultValue);
 }
 
+QCommandLineOption option(const QStringList &names, const QString &description,
+                          const QString &valueName = QString())
+{
+    return QCommandLineOption(names, description, valueName);
+}
+
 // Every command's: the link to the unit and the form of the output.
 QList<QCommandLineOption> sharedOptions()
 {
     return {option({QStringLiteral("json")}, "Один документ JSON на стандартный вывод."),
             option({QStringLiteral("timeout")},
-                   "Время ожидания ответа, мс (TCP 500, RTU по скорости линии).",
+                   QStringLiteral("Время ожидания ответа, мс (TCP %1, RTU по скорости линии).")
+                       .arg(LinkSettings::TcpTimeoutMs),
                    QStringLiteral("МС")),
-            option({QStringLiteral("retries")}, "Число повторов запроса (TCP 3, RTU 1).",
+            option({QStringLiteral("retries")},
+                   QStringLiteral("Число повторов запроса (TCP %1, RTU %2).")
+                       .arg(LinkSettings::TcpRetries)
+                       .arg(LinkSettings::SerialRetries),
                    QStringLiteral("N")),
             option({QStringLiteral("extra-delay")},
-                   "Дополнительная задержка на линии: пауза 100 мс между записями, для RTU "
-                   "ожидание 1000 мс и 3 повтора.")};
+                   QStringLiteral("Дополнительная задержка на линии: пауза %1 мс между записями, "
+                                  "для RTU ожидание %2 мс и %3 повтора.")
+                       .arg(TransferSequence::SlowPauseMs)
+                       .arg(LinkSettings::ExtraDelayTimeoutMs)
+                       .arg(LinkSettings::ExtraDelayRetries))};
 }
 
 QList<QCommandLineOption> fleetOptions()

@@ -1,7 +1,5 @@
 #include "unitlink.h"
 
-#include <codes.h>
-
 #include <QModbusRtuSerialMaster>
 #include <QModbusTcpClient>
 #include <QNetworkProxy>
@@ -9,66 +7,41 @@
 
 namespace {
 
-constexpr int TcpTimeoutMs = 500;
-constexpr int TcpRetries = 3;
-constexpr int SerialRetries = 1;
-constexpr int ExtraDelayTimeoutMs = 1000;
-constexpr int ExtraDelayRetries = 3;
-constexpr int SerialStepMs = 100;
 // A connection that has not come up by then is not coming.
 constexpr int MinConnectWaitMs = 3000;
 
 } // namespace
 
-int LinkOptions::timeoutFor(const Target &target) const
+LinkSettings LinkOptions::settingsFor(const Target &target) const
 {
-    if (timeoutMs > 0)
-        return timeoutMs;
-    if (target.isTcp())
-        return TcpTimeoutMs;
-    if (extraDelay)
-        return ExtraDelayTimeoutMs;
-    // As the start window: 100 ms per step of its baud list below the fastest.
-    int steps = baudRateList.size() + 1;
-    for (int i = 0; i < baudRateList.size(); ++i) {
-        if (target.baud >= baudRateList.at(i).toInt())
-            steps = baudRateList.size() - i;
-    }
-    return steps * SerialStepMs;
+    LinkSettings settings;
+    settings.kind = target.isTcp() ? LinkSettings::Kind::Tcp : LinkSettings::Kind::Serial;
+    settings.host = target.host;
+    settings.port = target.port;
+    settings.unitId = target.unit;
+    settings.serialPort = target.device;
+    settings.baud = target.baud;
+    settings.parity = target.parity;
+    settings.stopBits = target.stopBits;
+    settings.extraDelay = extraDelay;
+    settings.timeoutOverrideMs = timeoutMs;
+    settings.retriesOverride = retries;
+    return settings;
 }
 
-int LinkOptions::retriesFor(const Target &target) const
-{
-    if (retries >= 0)
-        return retries;
-    if (target.isTcp())
-        return TcpRetries;
-    return extraDelay ? ExtraDelayRetries : SerialRetries;
-}
-
-UnitLink::UnitLink(const Target &target, const LinkOptions &options, QObject *parent)
+UnitLink::UnitLink(const LinkSettings &settings, QObject *parent)
     : QObject(parent)
-    , m_target(target)
 {
-    if (target.isTcp()) {
+    if (settings.isTcp()) {
         auto *tcp = new QModbusTcpClient(this);
         // A system proxy must never stand between the PC and the unit.
         if (auto *socket = tcp->findChild<QTcpSocket *>())
             socket->setProxy(QNetworkProxy::NoProxy);
-        tcp->setConnectionParameter(QModbusDevice::NetworkAddressParameter, target.host);
-        tcp->setConnectionParameter(QModbusDevice::NetworkPortParameter, target.port);
         m_client = tcp;
     } else {
-        auto *rtu = new QModbusRtuSerialMaster(this);
-        rtu->setConnectionParameter(QModbusDevice::SerialPortNameParameter, target.device);
-        rtu->setConnectionParameter(QModbusDevice::SerialBaudRateParameter, target.baud);
-        rtu->setConnectionParameter(QModbusDevice::SerialParityParameter, int(target.parity));
-        rtu->setConnectionParameter(QModbusDevice::SerialDataBitsParameter, QSerialPort::Data8);
-        rtu->setConnectionParameter(QModbusDevice::SerialStopBitsParameter, int(target.stopBits));
-        m_client = rtu;
+        m_client = new QModbusRtuSerialMaster(this);
     }
-    m_client->setTimeout(options.timeoutFor(target));
-    m_client->setNumberOfRetries(options.retriesFor(target));
+    settings.applyTo(m_client);
 
     m_connectTimer.setSingleShot(true);
     m_connectTimer.setInterval(

@@ -3,32 +3,32 @@
 
 #include "target.h"
 
+#include <linksettings.h>
+
 #include <QObject>
 #include <QTimer>
 
 class QModbusClient;
 
-// Time-out and retries of a client, as the start window chooses them unless
-// given: TCP 500 ms and 3 retries; RTU 100 ms per baud step below 115200 and
-// 1 retry; the extra delay 1000 ms and 3 retries on a serial line.
+// What the command line gives beyond the target: a time-out and retries
+// that replace the derived ones, and the extra delay on a serial line.
 struct LinkOptions
 {
     int timeoutMs = -1; // -1: by the target
     int retries = -1;
     bool extraDelay = false;
 
-    int timeoutFor(const Target &target) const;
-    int retriesFor(const Target &target) const;
+    LinkSettings settingsFor(const Target &target) const;
 };
 
-// The Modbus client of one target: made with the target's parameters,
+// The Modbus client of one unit: made with its link settings,
 // connected, closed again. A TCP client never goes through a system proxy.
 class UnitLink : public QObject
 {
     Q_OBJECT
 
 public:
-    UnitLink(const Target &target, const LinkOptions &options, QObject *parent = nullptr);
+    UnitLink(const LinkSettings &settings, QObject *parent = nullptr);
     ~UnitLink() override;
 
     QModbusClient *client() const { return m_client; }
@@ -43,7 +43,6 @@ signals:
 private:
     void fail(const QString &text);
 
-    Target m_target;
     QModbusClient *m_client = nullptr; // child
     QTimer m_connectTimer;
     bool m_reported = false;

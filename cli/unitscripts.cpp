@@ -12,11 +12,6 @@ namespace {
 
 constexpr int ShownMismatches = 5;
 
-QString hex(quint16 value)
-{
-    return QStringLiteral("0x%1").arg(value, 4, 16, QLatin1Char('0'));
-}
-
 // The line settings a port word gives, in the words of a target.
 QString serialSettingsOf(quint16 portWord)
 {
@@ -101,7 +96,14 @@ void UnitScripts::writeAndVerify(UnitSession *unit, const ModuleTables &encoded,
                                  const WriteOptions &options)
 {
     unit->result().data.insert(QStringLiteral("keptLinkWords"), !kept.isEmpty());
-    unit->write(encoded, before, options.changedOnly, kept, [=](int written) {
+    WriteJob::Options job;
+    job.mode = options.changedOnly ? TransferSequence::WriteMode::ChangedOnly
+                                   : TransferSequence::WriteMode::All;
+    job.kept = kept;
+    job.verify = true;
+    job.followMs = options.switchOverMs;
+    const Target target = unit->target();
+    unit->write(encoded, before, job, [=](int written) {
         QJsonObject &data = unit->result().data;
         data.insert(QStringLiteral("written"), written);
         QString done = written == 0
@@ -113,74 +115,66 @@ void UnitScripts::writeAndVerify(UnitSession *unit, const ModuleTables &encoded,
             unit->finish(StatusOk, done);
             return;
         }
-
-        // Where the unit answers once it has taken the new link words.
-        const quint16 oldAddress = before.moduleWord(ModuleTables::WordAddress);
-        const quint16 newAddress = encoded.moduleWord(ModuleTables::WordAddress);
-        const quint16 newPort = encoded.moduleWord(ModuleTables::WordPort);
-        Target moved = unit->target();
-        moved.unit = newAddress;
-        bool reachable = true;
-        if (moved.isTcp()) {
-            const QString ip
-                = ModuleTables::wordsToDotted(encoded.moduleWord(ModuleTables::WordIp1),
-                                              encoded.moduleWord(ModuleTables::WordIp2));
-            if (ip
-                != ModuleTables::wordsToDotted(before.moduleWord(ModuleTables::WordIp1),
-                                               before.moduleWord(ModuleTables::WordIp2))) {
-                moved.host = ip;
-                reachable = false;
-            }
-        } else if (newPort != before.moduleWord(ModuleTables::WordPort)) {
-            reachable = false;
-        }
-        const bool addressChanged = newAddress != oldAddress;
-        if (!reachable || addressChanged) {
-            QString where = moved.toString();
-            if (!moved.isTcp() && !reachable)
-                where = QStringLiteral("rtu:%1?%2&unit=%3")
-                            .arg(moved.device, serialSettingsOf(newPort))
-                            .arg(newAddress);
+        const WriteJob::Move move = unit->writeJob().move();
+        if (move != WriteJob::Move::None) {
+            const QString where = movedTarget(target, encoded, move);
             data.insert(QStringLiteral("movedTo"), where);
             done += QStringLiteral("; модуль теперь отвечает по адресу %1").arg(where);
         }
-        if (!reachable) {
-            unit->finish(StatusUnconfirmed,
-                         done
-                             + QStringLiteral("; проверить запись там не удалось: проверьте её "
-                                              "командой brkctl diff с новым адресом"));
-            return;
-        }
-        if (!addressChanged) {
-            verify(unit, encoded, done);
-            return;
-        }
-        // The unit takes its new address a moment after the last module write.
-        unit->after(options.switchOverMs, [=] {
-            unit->setUnit(newAddress);
-            verify(unit, encoded, done);
-        });
+        report(unit, done);
     });
 }
 
-void UnitScripts::verify(UnitSession *unit, const ModuleTables &encoded, const QString &done)
+void UnitScripts::report(UnitSession *unit, const QString &done)
 {
-    unit->readImage(false, [unit, encoded, done](const ModuleTables &readBack) {
-        const QStringList wrong = mismatches(encoded, readBack);
-        unit->result().data.insert(QStringLiteral("verified"), wrong.isEmpty());
-        if (wrong.isEmpty()) {
-            unit->finish(StatusOk, done + QStringLiteral(", проверено чтением"));
-            return;
-        }
-        unit->result().data.insert(QStringLiteral("mismatches"), QJsonArray::fromStringList(wrong));
+    const WriteJob &job = unit->writeJob();
+    QJsonObject &data = unit->result().data;
+    if (job.outcome() == WriteJob::Outcome::Unconfirmed) {
         unit->finish(StatusUnconfirmed,
                      done
-                         + QStringLiteral("; проверка чтением не прошла, не совпадает: %1 (%2). "
-                                          "Повторите запись; если не поможет, модуль не "
-                                          "принимает эти значения")
-                               .arg(wrong.size())
-                               .arg(wrong.mid(0, ShownMismatches).join(QStringLiteral("; "))));
-    });
+                         + QStringLiteral("; проверить запись там не удалось: проверьте её "
+                                          "командой brkctl diff с новым адресом"));
+        return;
+    }
+    data.insert(QStringLiteral("verified"), job.verified());
+    if (job.verified()) {
+        unit->finish(StatusOk, done + QStringLiteral(", проверено чтением"));
+        return;
+    }
+    QStringList wrong;
+    for (const WriteReadBack::Difference &difference : job.differences())
+        wrong << WriteReadBack::differenceText(difference);
+    if (wrong.isEmpty()) {
+        unit->finish(StatusNoAnswer,
+                     done
+                         + QStringLiteral("; проверка чтением не выполнена, не считаны блоки %1: "
+                                          "проверьте её командой brkctl diff")
+                               .arg(job.unreadBlocks().join(QStringLiteral(", "))));
+        return;
+    }
+    data.insert(QStringLiteral("mismatches"), QJsonArray::fromStringList(wrong));
+    unit->finish(StatusUnconfirmed,
+                 done
+                     + QStringLiteral("; проверка чтением не прошла, не совпадает: %1 (%2). "
+                                      "Повторите запись; если не поможет, модуль не "
+                                      "принимает эти значения")
+                           .arg(wrong.size())
+                           .arg(wrong.mid(0, ShownMismatches).join(QStringLiteral("; "))));
+}
+
+QString UnitScripts::movedTarget(Target target, const ModuleTables &written, WriteJob::Move move)
+{
+    target.unit = written.moduleWord(ModuleTables::WordAddress);
+    if (move != WriteJob::Move::Elsewhere)
+        return target.toString();
+    if (target.isTcp()) {
+        target.host = ModuleTables::wordsToDotted(written.moduleWord(ModuleTables::WordIp1),
+                                                  written.moduleWord(ModuleTables::WordIp2));
+        return target.toString();
+    }
+    return QStringLiteral("rtu:%1?%2&unit=%3")
+        .arg(target.device, serialSettingsOf(written.moduleWord(ModuleTables::WordPort)))
+        .arg(target.unit);
 }
 
 ModuleTables UnitScripts::withLinkWordsOf(const ModuleTables &unit, ModuleTables encoded)
@@ -193,26 +187,4 @@ ModuleTables UnitScripts::withLinkWordsOf(const ModuleTables &unit, ModuleTables
     }
     encoded.setModuleTable(block);
     return encoded;
-}
-
-QStringList UnitScripts::mismatches(const ModuleTables &expected, const ModuleTables &readBack)
-{
-    QStringList found;
-    for (int type = wT300; type <= wT2000; ++type) {
-        if (!RegisterBlocks::isWriteBlock(type))
-            continue;
-        const QVector<quint16> wanted = RegisterBlocks::writeValues(type, expected);
-        const QVector<quint16> held = RegisterBlocks::writeValues(type, readBack);
-        const bool coils = RegisterBlocks::registerType(type) == QModbusDataUnit::Coils;
-        for (int i = 0; i < wanted.size(); ++i) {
-            if (i < held.size() && held.at(i) == wanted.at(i))
-                continue;
-            found << QStringLiteral("%1 %2: в модуле %3, записано %4")
-                         .arg(coils ? QStringLiteral("катушка") : QStringLiteral("регистр"))
-                         .arg(RegisterBlocks::startAddress(type) + i)
-                         .arg(i < held.size() ? hex(held.at(i)) : QStringLiteral("нет"))
-                         .arg(hex(wanted.at(i)));
-        }
-    }
-    return found;
 }

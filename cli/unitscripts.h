@@ -14,8 +14,8 @@
 
 // What the commands do with one unit, as scripts for a UnitSession: the
 // same steps as the windows (check the file against the unit, write with the
-// transfer sequence), then a read-back that confirms the unit holds what was
-// written.
+// write job and read back what it wrote, at the unit's new address when that
+// changes).
 class UnitScripts
 {
 public:
@@ -25,7 +25,7 @@ public:
         // Leave the unit's address, port word, IP address, mask and gateway as
         // they are: one file written to many units must not clone them.
         bool keepLink = false;
-        // Wait before verifying at a new address (the unit switches over).
+        // Wait before reading back at a new address (the unit switches over).
         int switchOverMs = 1000;
     };
 
@@ -41,15 +41,15 @@ public:
 
     // `encoded` with the link words (ModuleTables::LinkWords) as `unit` holds them.
     static ModuleTables withLinkWordsOf(const ModuleTables &unit, ModuleTables encoded);
-    // Every written register that `readBack` does not hold as `expected` has
-    // it, as "регистр 802: в модуле 0x0000, записано 0x4080".
-    static QStringList mismatches(const ModuleTables &expected, const ModuleTables &readBack);
+    // The target a unit answers at once it has taken the written link words.
+    static QString movedTarget(Target target, const ModuleTables &written, WriteJob::Move move);
 
 private:
     static void writeAndVerify(UnitSession *unit, const ModuleTables &encoded,
                                const ModuleTables &before, const QSet<int> &kept,
                                const WriteOptions &options);
-    static void verify(UnitSession *unit, const ModuleTables &encoded, const QString &done);
+    // Ends the session with what the write job's read-back came to.
+    static void report(UnitSession *unit, const QString &done);
 };
 
 #endif // UNITSCRIPTS_H

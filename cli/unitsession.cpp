@@ -23,17 +23,16 @@ const QString RefusedHint = QStringLiteral(
 UnitSession::UnitSession(const Target &target, const LinkOptions &options, QObject *parent)
     : QObject(parent)
     , m_target(target)
-    , m_link(target, options)
+    , m_link(options.settingsFor(target))
 {
     m_result.target = target.toString();
-    int mode = ModeOnline | (target.isTcp() ? ModeTcp : ModeRtu);
-    if (options.extraDelay)
-        mode |= ModeExtraDelay;
+    const int mode = ModeOnline | options.settingsFor(target).modeFlags();
 
     m_transfer = new TransferSequence(m_link.client(), this);
     m_transfer->setServerAddress(target.unit);
     m_transfer->setMode(mode);
     connect(m_transfer, &TransferSequence::finished, this, &UnitSession::onTransferFinished);
+    m_writeJob = new WriteJob(m_transfer, this);
     connect(m_transfer, &TransferSequence::errorMessage, this, [this](const QString &text) {
         if (m_firstError.isEmpty())
             m_firstError = text;
@@ -149,14 +148,17 @@ bool UnitSession::refuseIfJumper(const QVector<quint16> &block)
     return true;
 }
 
-void UnitSession::write(const ModuleTables &encoded, const ModuleTables &before, bool changedOnly,
-                        const QSet<int> &kept, const std::function<void(int)> &next)
+void UnitSession::write(const ModuleTables &encoded, const ModuleTables &before,
+                        const WriteJob::Options &options, const std::function<void(int)> &next)
 {
-    m_transfer->setKeptRegisters(kept);
     m_firstError.clear();
-    m_onTransfer = [this, next](TransferSequence::Result result) {
-        if (result == TransferSequence::Result::Completed) {
-            next(m_transfer->dataWriteCount());
+    disconnect(m_writeJob, nullptr, this, nullptr);
+    connect(m_writeJob, &WriteJob::finished, this, [this, next](WriteJob::Outcome outcome) {
+        m_target.unit = m_transfer->serverAddress(); // where the read-back followed it
+        if (m_finished || outcome == WriteJob::Outcome::Cancelled)
+            return;
+        if (m_writeJob->writeResult() == TransferSequence::Result::Completed) {
+            next(m_writeJob->writtenCount());
             return;
         }
         ModbusRequest confirmed;
@@ -166,31 +168,26 @@ void UnitSession::write(const ModuleTables &encoded, const ModuleTables &before,
                   : QStringLiteral("ни один регистр не подтверждён");
         const ModbusRequest failed = m_transfer->failedRequest();
         QString text;
-        if (m_transfer->failureError() == QModbusDevice::ProtocolError) {
+        if (outcome == WriteJob::Outcome::Refused) {
             text = QStringLiteral("модуль отклонил запись (%1, исключение 0x%2)")
                        .arg(registerName(failed))
                        .arg(m_transfer->failureException(), 0, 16);
-        } else if (result == TransferSequence::Result::Failed) {
+        } else if (m_writeJob->writeResult() == TransferSequence::Result::Failed) {
             text = QStringLiteral("модуль перестал отвечать при записи (%1)")
                        .arg(registerName(failed));
         } else {
             text = QStringLiteral("запись не подтверждена: не на все запросы получен ответ");
         }
-        finish(m_transfer->failureError() == QModbusDevice::ProtocolError ? StatusRefused
-                                                                          : StatusUnconfirmed,
+        finish(outcome == WriteJob::Outcome::Refused ? StatusRefused : StatusUnconfirmed,
                text + QStringLiteral("; ") + last
                    + QStringLiteral(". Модуль может хранить частично записанную конфигурацию: "
                                     "повторите запись"));
-    };
-    const TransferSequence::Start start = m_transfer->startWrite(
-        encoded, before,
-        changedOnly ? TransferSequence::WriteMode::ChangedOnly : TransferSequence::WriteMode::All);
-    if (start == TransferSequence::Start::Empty) {
-        m_onTransfer = nullptr;
+    });
+    const TransferSequence::Start start = m_writeJob->start(encoded, before, options);
+    if (start == TransferSequence::Start::Empty)
         next(0);
-    } else if (start != TransferSequence::Start::Started) {
+    else if (start != TransferSequence::Start::Started)
         finish(StatusNoAnswer, QStringLiteral("запись не началась: нет клиента"));
-    }
 }
 
 void UnitSession::reset(const Next &next)
@@ -267,20 +264,6 @@ void UnitSession::readJumpers(QMap<int, QVector<quint16>> found, QList<int> pend
     m_scanner.sendRequest();
 }
 
-void UnitSession::after(int ms, const Next &next)
-{
-    QTimer::singleShot(ms, this, [this, next] {
-        if (!m_finished)
-            next();
-    });
-}
-
-void UnitSession::setUnit(int unit)
-{
-    m_target.unit = unit;
-    m_transfer->setServerAddress(unit);
-}
-
 void UnitSession::onTransferFinished(TransferSequence::Kind, TransferSequence::Result result)
 {
     if (m_finished || result == TransferSequence::Result::Cancelled || !m_onTransfer)
@@ -307,6 +290,7 @@ void UnitSession::finish(int status, const QString &message)
     if (!message.isEmpty())
         m_result.message = message;
     m_watchdog.stop();
+    m_writeJob->cancel();
     m_transfer->cancel();
     disconnect(&m_scanner, nullptr, this, nullptr);
     m_scanner.clear();

@@ -7,6 +7,7 @@
 #include <discoveryscanner.h>
 #include <moduletables.h>
 #include <transfersequence.h>
+#include <writejob.h>
 
 #include <QElapsedTimer>
 #include <QJsonObject>
@@ -67,18 +68,18 @@ public:
     // The module block and every channel block. With `forWrite`, a fitted
     // configuration jumper ends the session.
     void readImage(bool forWrite, const std::function<void(ModuleTables)> &next);
-    // Writes `encoded` (all registers, or those that differ from `before`),
-    // leaving `kept` alone; `next` gets the number of registers written.
-    void write(const ModuleTables &encoded, const ModuleTables &before, bool changedOnly,
-               const QSet<int> &kept, const std::function<void(int)> &next);
+    // Writes `encoded` over `before` with the write job (and its read-back,
+    // when asked); `next` gets the number of registers written once every
+    // write was answered, and writeJob() tells the rest. A write that was
+    // refused or not answered ends the session.
+    void write(const ModuleTables &encoded, const ModuleTables &before,
+               const WriteJob::Options &options, const std::function<void(int)> &next);
+    const WriteJob &writeJob() const { return *m_writeJob; }
     void reset(const Next &next);
     // Asks the unit addresses first..last of the line, one after the other;
     // `next` gets the module block of every unit that answered, by address,
     // with the jumper word where the firmware has it.
     void scan(int first, int last, const std::function<void(QMap<int, QVector<quint16>>)> &next);
-    void after(int ms, const Next &next);
-    // Requests go to this unit address from now on.
-    void setUnit(int unit);
 
     void finish(int status, const QString &message);
 
@@ -100,6 +101,7 @@ private:
     UnitLink m_link;
     DiscoveryScanner m_scanner;
     TransferSequence *m_transfer = nullptr; // child
+    WriteJob *m_writeJob = nullptr;         // child
     QTimer m_watchdog;
     QElapsedTimer m_clock;    // from open() to finish()
     QVector<quint16> m_found; // the block the scanner reported last

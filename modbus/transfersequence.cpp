@@ -339,6 +339,16 @@ int TransferSequence::dataWriteCount() const
     return count;
 }
 
+QVector<ModbusRequest> TransferSequence::confirmedWrites() const
+{
+    QVector<ModbusRequest> confirmed;
+    for (int i = 0; i < m_requests.size(); ++i) {
+        if (m_confirmed.at(i) && RegisterBlocks::isWriteBlock(m_requests.at(i).type))
+            confirmed.append(m_requests.at(i));
+    }
+    return confirmed;
+}
+
 void TransferSequence::handleSuccess(const ModbusRequest &request, const QVector<quint16> &values)
 {
     const TypeResponse type = request.type;

@@ -41,13 +41,8 @@ class QModbusReply;
 //   finished(kind, result):
 //     Read:   m_tables = tables(); build the view (also on Failed: the blocks that
 //             failed kept their previous contents and are listed in the output pane)
-//     Write:  Completed   -> TCP or linkChanged(): "Конфигурация успешно записана!"
-//                            after 1000 ms and close; otherwise enable the window
-//             Unconfirmed -> enable the window (already reported and warned)
-//             Failed      -> close the window (already warned once)
+//     Write, Verify: the WriteJob's, which says how the write ended
 //     Reset:  Completed   -> startRead(m_tables)
-//     Verify: Completed (all equal) or Failed (differences or unread blocks):
-//             verifyReport() -> output pane and a box, then on as after the write
 //
 //   Read:  startRead(m_tables)                       (progress range 3..13)
 //   Write: startWrite(encoded, imageBeforeEncoding, mode) (progress range 14..26);
@@ -88,6 +83,7 @@ public:
     int serverAddress() const { return m_serverAddress; }
     void setFirmwareVersion(int version) { m_version = version; }
     void setMode(int mode) { m_mode = mode; }
+    int mode() const { return m_mode; }
     // Added to the client's timeout × (retries + 1) before a missing reply
     // is given up.
     void setWatchdogMargin(int ms) { m_watchdogMarginMs = ms; }
@@ -133,6 +129,8 @@ public:
     bool lastConfirmedWrite(ModbusRequest *request) const;
     // Number of data writes (not commands or flags) the last sequence sent.
     int dataWriteCount() const;
+    // The data writes of the last sequence answered without error.
+    QVector<ModbusRequest> confirmedWrites() const;
     // The last read-back: registers that differ, and the whole result as text.
     QVector<WriteReadBack::Difference> differences() const { return m_readBack.differences(); }
     QString verifyReport(int maxLines = -1) const;

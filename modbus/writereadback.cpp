@@ -96,18 +96,21 @@ QString WriteReadBack::reportText(const QVector<Difference> &differences, int ma
     QStringList lines{QStringLiteral("Проверка записи: не совпадают %1 из записанных значений:")
                           .arg(differences.size())};
     const int shown = maxLines < 0 ? differences.size() : qMin(maxLines, differences.size());
-    for (int i = 0; i < shown; ++i) {
-        const Difference &difference = differences.at(i);
-        const QString what = difference.registerType == QModbusDataUnit::Coils
-                                 ? QStringLiteral("катушка")
-                                 : QStringLiteral("регистр");
-        lines << QStringLiteral("%1 %2: записано %3, считано %4")
-                     .arg(what)
-                     .arg(difference.address)
-                     .arg(difference.written)
-                     .arg(difference.read);
-    }
+    for (int i = 0; i < shown; ++i)
+        lines << differenceText(differences.at(i));
     if (shown < differences.size())
         lines << QStringLiteral("… и ещё %1 (см. окно вывода)").arg(differences.size() - shown);
     return lines.join(QLatin1Char('\n'));
+}
+
+QString WriteReadBack::differenceText(const Difference &difference)
+{
+    const QString what = difference.registerType == QModbusDataUnit::Coils
+                             ? QStringLiteral("катушка")
+                             : QStringLiteral("регистр");
+    return QStringLiteral("%1 %2: записано %3, считано %4")
+        .arg(what)
+        .arg(difference.address)
+        .arg(difference.written)
+        .arg(difference.read);
 }

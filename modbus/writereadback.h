@@ -43,6 +43,8 @@ public:
     // heading and one line per differing register (at most `maxLines`; the
     // rest is counted).
     static QString reportText(const QVector<Difference> &differences, int maxLines = -1);
+    // One differing register, as "регистр 813: записано 16512, считано 0".
+    static QString differenceText(const Difference &difference);
 
 private:
     using Key = QPair<int, int>; // register type, address

@@ -152,7 +152,7 @@ void TestBrkctl::refused_data()
     ignoring.ignoreWrite.insert(LimitHighWord);
     QTest::newRow("write not kept")
         << Boards << ignoring << QStringList{"write", "%T", "%F", "--changed"} << 5
-        << "регистр 813: в модуле 0x0000, записано 0x4080" << true;
+        << "регистр 813: записано 16512, считано 0" << true;
     QTest::newRow("unit refuses a value")
         << Boards << SimFaults() << QStringList{"write", "%T", "%S", "--changed"} << 4
         << "модуль отклонил запись (регистр 1203, блок wT1200, исключение 0x3)" << true;

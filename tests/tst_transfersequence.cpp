@@ -7,6 +7,7 @@
 #include "transfersequence.h"
 #include "unitimage.h"
 #include "unitsimfixture.h"
+#include "writejob.h"
 
 #include <QtTest>
 
@@ -65,6 +66,7 @@ ModuleTables edited(ModuleTables tables, const QVector<Edit> &edits)
 
 Q_DECLARE_METATYPE(SimFaults)
 Q_DECLARE_METATYPE(QVector<Edit>)
+Q_DECLARE_METATYPE(WriteJob::Outcome)
 
 class TestTransferSequence : public QObject
 {
@@ -79,6 +81,8 @@ private slots:
     void verify_readsBackWhatWasWritten_data();
     void verify_readsBackWhatWasWritten();
     void oneSequenceAtATime_cancel();
+    void writeJob_outcome_data();
+    void writeJob_outcome();
 
 private:
     bool connectTo(quint16 port, int firmware, int mode = ModeTcp);
@@ -381,6 +385,71 @@ void TestTransferSequence::oneSequenceAtATime_cancel()
     QTest::qWait(150);
     QCOMPARE(sim.requests().size(), 2);
     QCOMPARE(finished.size(), 1);
+}
+
+// Edits AI limit 805 and maybe a module word; the job says how the write ended,
+// which writes the unit answered, and where the read-back went.
+void TestTransferSequence::writeJob_outcome_data()
+{
+    QTest::addColumn<SimFaults>("faults");
+    QTest::addColumn<int>("word"); // module word changed too, or -1
+    QTest::addColumn<int>("value");
+    QTest::addColumn<int>("followMs"); // WriteJob::Options::followMs
+    QTest::addColumn<WriteJob::Outcome>("outcome");
+    QTest::addColumn<bool>("verified");
+    QTest::addColumn<bool>("limitConfirmed"); // 805 among the confirmed writes
+    QTest::addColumn<int>("serverAddress");   // of the sequence afterwards
+
+    using Outcome = WriteJob::Outcome;
+    SimFaults ignore;
+    ignore.ignoreWrite = {805};
+    SimFaults refuse;
+    refuse.exceptionAt.insert(805, 3);
+    SimFaults silent;
+    silent.silentAt = {805};
+    // clang-format off
+    QTest::newRow("read back equal") << SimFaults() << -1 << 0 << -1 << Outcome::Completed << true << true << Unit;
+    QTest::newRow("write ignored") << ignore << -1 << 0 << -1 << Outcome::VerifyFailed << false << true << Unit;
+    QTest::newRow("write refused") << refuse << -1 << 0 << -1 << Outcome::Refused << false << false << Unit;
+    QTest::newRow("no answer") << silent << -1 << 0 << -1 << Outcome::Unconfirmed << false << false << Unit;
+    QTest::newRow("new address followed") << SimFaults() << 5 << 9 << 700 << Outcome::Completed << true << true << 9;
+    QTest::newRow("new IP address") << SimFaults() << 10 << 0x0B00 << 0 << Outcome::Unconfirmed << false << true << Unit;
+    // clang-format on
+}
+
+void TestTransferSequence::writeJob_outcome()
+{
+    QFETCH(SimFaults, faults);
+    QFETCH(int, word);
+    QFETCH(int, value);
+    QFETCH(int, followMs);
+
+    UnitSimFixture sim({UnitSimFixture::unit(Unit, {5, 4, 0, 0, 0, 1})});
+    QVERIFY(sim.start());
+    QVERIFY(connectTo(sim.port(), 22, ModeTcp));
+    const ModuleTables before = unitImage(sim, Unit);
+    ModuleTables encoded = edited(before, {{rT800, 5, 0x4148}});
+    QVector<quint16> module = encoded.moduleTable();
+    if (word >= 0)
+        module[word] = quint16(value);
+    encoded.setModuleTable(module);
+
+    WriteJob job(m_transfer.get());
+    QSignalSpy finished(&job, &WriteJob::finished);
+    sim.setFaults(faults);
+    WriteJob::Options options;
+    options.mode = TransferSequence::WriteMode::ChangedOnly;
+    options.verify = true;
+    options.followMs = followMs;
+    QCOMPARE(job.start(encoded, before, options), Start::Started);
+    QVERIFY(finished.wait(10000));
+    QTEST(job.outcome(), "outcome");
+    QTEST(job.verified(), "verified");
+    bool limitConfirmed = false;
+    for (const ModbusRequest &request : job.confirmedWrites())
+        limitConfirmed = limitConfirmed || request.unit.startAddress() == 805;
+    QTEST(limitConfirmed, "limitConfirmed");
+    QTEST(m_transfer->serverAddress(), "serverAddress");
 }
 
 QTEST_GUILESS_MAIN(TestTransferSequence)
