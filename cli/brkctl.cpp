@@ -1,5 +1,6 @@
 #include "brkctl.h"
 
+#include "reportcommand.h"
 #include "unitscripts.h"
 
 #include <codes.h>
@@ -167,6 +168,10 @@ const Brkctl::Command *Brkctl::commands(int *count)
         {"map", "ЦЕЛЬ|ФАЙЛ [--csv]",
          "Карта регистров: где лежит значение каждого канала (как в окне «Карта субмодулей»).",
          &Brkctl::runMap, false},
+        {"report", "ЦЕЛЬ|ФАЙЛ -o ФАЙЛ.pdf|ФАЙЛ.html|ФАЙЛ.csv",
+         "Отчёт о настройке модуля: общие сведения, субмодули, параметры каналов, карта "
+         "регистров и подписи.",
+         &Brkctl::runReport, false},
     };
     *count = int(std::size(list));
     return list;
@@ -306,6 +311,8 @@ void Brkctl::setUpParser(const Command &command)
         m_parser.addOption({QStringLiteral("yes"), text("Да, сбросить конфигурацию.")});
     } else if (name == QLatin1String("map")) {
         m_parser.addOption({QStringLiteral("csv"), text("В формате CSV.")});
+    } else if (name == QLatin1String("report")) {
+        ReportCommand::addOptions(&m_parser);
     }
 }
 

@@ -51,6 +51,7 @@ private:
     bool runSet();
     bool runReset();
     bool runMap();
+    bool runReport(); // reportcommand.cpp
 
     void setUpParser(const Command &command);
     bool usageError(const QString &text);

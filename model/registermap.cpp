@@ -65,7 +65,9 @@ QString plcAddressOf(int function, int address)
     return QString::number(base) + QStringLiteral("%1").arg(number, width, 10, QLatin1Char('0'));
 }
 
-QString unitsOfSignal(int signal)
+} // namespace
+
+QString signalUnits(int signal)
 {
     if (signal == 0)
         return QStringLiteral("В");
@@ -79,8 +81,6 @@ QString unitsOfSignal(int signal)
         return QStringLiteral("мВ");
     return QString();
 }
-
-} // namespace
 
 QStringList registerMapTitles()
 {
@@ -145,7 +145,7 @@ QVector<RegisterMapRow> registerMapRows(const Module &module)
             if (const Property *signal = channel->property(ChannelParam::SignalType)) {
                 const int code = signal->value().toInt();
                 if (signal->enumNames().contains(code))
-                    row.units = unitsOfSignal(code);
+                    row.units = signalUnits(code);
             }
             rows.append(row);
         }
