@@ -105,6 +105,7 @@ private slots:
     void pdf_hasTitleBlockBoardsAndPages();
     void pdf_cutsNoRow_data();
     void pdf_cutsNoRow();
+    void plant_contentsThenAPageForEachUnit();
     void brkctl_writesTheReport_data();
     void brkctl_writesTheReport();
 
@@ -240,6 +241,27 @@ void TestReport::pdf_cutsNoRow()
         seen += starts;
     }
     QCOMPARE(seen, rows);
+}
+
+void TestReport::plant_contentsThenAPageForEachUnit()
+{
+    const std::unique_ptr<Module> first = sixBoardUnit();
+    const std::unique_ptr<Module> second = unitWith(QVector<int>(6, SubmoduleAI));
+    const QString path = m_dir.filePath(QStringLiteral("plant.pdf"));
+    QVERIFY(ReportPrinter::writePdf(
+        plantReport("Станция", {{"Насос 1", first.get()}, {"Насос 2", second.get()}}, fixedInfo()),
+        path));
+    QVERIFY(pdfText(path, 1).contains(
+        QRegularExpression("Содержание\\s+1\\. Насос 1\\s+2\\. Насос 2")));
+    // Below the page header ("Станция — date"), the pages that open a unit begin with its name.
+    QStringList opened;
+    for (int page = 2; page <= pdfPages(path); ++page) {
+        const QStringList lines = pdfText(path, page).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.value(0).trimmed(), QStringLiteral("Станция — 02.03.2026 09:30"));
+        if (lines.value(1).startsWith("Насос"))
+            opened << lines.value(1).trimmed();
+    }
+    QCOMPARE(opened, QStringList({"Насос 1", "Насос 2"}));
 }
 
 void TestReport::brkctl_writesTheReport_data()
