@@ -793,8 +793,15 @@ bool Brkctl::runMap()
     const QStringList arguments = m_parser.positionalArguments();
     if (arguments.size() != 1)
         return usageError(QStringLiteral("нужна одна цель или один файл"));
-    const QString source = arguments.first();
     const bool csv = m_parser.isSet(QStringLiteral("csv"));
+    return runOnModule(arguments.first(), [csv](const Module &module, UnitResult *result) {
+        addMapRows(module, csv, result);
+    });
+}
+
+bool Brkctl::runOnModule(const QString &source,
+                         const std::function<void(const Module &, UnitResult *)> &use)
+{
     LinkOptions options;
     if (!linkOptions(&options))
         return false;
@@ -807,7 +814,7 @@ bool Brkctl::runMap()
         const std::unique_ptr<Module> module = loadModule(source, &error);
         if (!module)
             return usageError(error);
-        addMapRows(*module, csv, &result);
+        use(*module, &result);
         m_results << result;
         printAndFinish();
         return false;
@@ -815,10 +822,10 @@ bool Brkctl::runMap()
     QVector<Target> targets;
     if (!parseTargets({source}, &targets))
         return false;
-    m_fleet->add(targets.first(), [csv](UnitSession *unit) {
-        UnitScripts::readImage(unit, [csv](UnitSession *unit, const ModuleTables &t) {
-            addMapRows(*moduleFromTables(t), csv, &unit->result());
-            unit->finish(StatusOk, QString());
+    m_fleet->add(targets.first(), [use](UnitSession *unit) {
+        UnitScripts::readImage(unit, [use](UnitSession *unit, const ModuleTables &t) {
+            use(*moduleFromTables(t), &unit->result());
+            unit->finish(unit->result().status, unit->result().message);
         });
     });
     return runFleet();

@@ -11,6 +11,8 @@
 #include <functional>
 #include <memory>
 
+class Module;
+
 // The command line: parses a command and its arguments, runs it over the
 // units (FleetRunner) or files it names, and prints the result: data on
 // standard output, messages and progress on standard error, or one JSON
@@ -52,6 +54,9 @@ private:
     bool runReset();
     bool runMap();
     bool runReport(); // reportcommand.cpp
+    // Loads the file or reads the unit, hands its module to `use` and prints the result.
+    bool runOnModule(const QString &source,
+                     const std::function<void(const Module &, UnitResult *)> &use);
 
     void setUpParser(const Command &command);
     bool usageError(const QString &text);

@@ -1,9 +1,7 @@
 #include "reportcommand.h"
 
 #include "brkctl.h"
-#include "unitscripts.h"
 
-#include <configfile.h>
 #include <csvwriter.h>
 #include <module.h>
 #include <reportprinter.h>
@@ -77,43 +75,19 @@ bool Brkctl::runReport()
         return usageError(QStringLiteral("нужна одна цель или один файл"));
     QString error;
     const QString path = ReportCommand::outputPath(m_parser, &error);
-    LinkOptions options;
     if (path.isEmpty())
         return usageError(error);
-    if (!linkOptions(&options))
-        return false;
     const ReportInfo info = ReportCommand::info(m_parser);
     const QString name = m_parser.value(Name);
-    const QString source = arguments.first();
-    const auto make = [path, info, name](const Module &module, UnitResult *result) {
-        QString error;
-        if (!ReportCommand::write(unitReport(module, name, info), path, &error)) {
-            result->status = StatusUsage;
-            result->message = QStringLiteral("отчёт не записан: %1").arg(error);
-            return;
-        }
-        result->data.insert(QStringLiteral("file"), path);
-        result->message = QStringLiteral("отчёт сохранён в %1").arg(path);
-    };
-    if (!isTarget(source)) {
-        const std::unique_ptr<Module> module = loadModule(source, &error);
-        if (!module)
-            return usageError(error);
-        UnitResult result;
-        result.target = source;
-        make(*module, &result);
-        m_results << result;
-        printAndFinish();
-        return false;
-    }
-    QVector<Target> targets;
-    if (!parseTargets({source}, &targets))
-        return false;
-    m_fleet->add(targets.first(), [make](UnitSession *unit) {
-        UnitScripts::readImage(unit, [make](UnitSession *unit, const ModuleTables &tables) {
-            make(*moduleFromTables(tables), &unit->result());
-            unit->finish(unit->result().status, unit->result().message);
+    return runOnModule(
+        arguments.first(), [path, info, name](const Module &module, UnitResult *result) {
+            QString error;
+            if (!ReportCommand::write(unitReport(module, name, info), path, &error)) {
+                result->status = StatusUsage;
+                result->message = QStringLiteral("отчёт не записан: %1").arg(error);
+                return;
+            }
+            result->data.insert(QStringLiteral("file"), path);
+            result->message = QStringLiteral("отчёт сохранён в %1").arg(path);
         });
-    });
-    return runFleet();
 }
