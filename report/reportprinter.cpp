@@ -117,6 +117,9 @@ private:
         Page page;
         int next = 0;
         while (next < m_cuts.size() && page.top < m_cuts.last().y) {
+            // A header row that would leave less than half a page is not repeated.
+            if (page.headerBottom - page.headerTop > pageHeight / 2)
+                page.headerTop = page.headerBottom = 0;
             const qreal limit = page.top + pageHeight - (page.headerBottom - page.headerTop);
             int chosen = -1;
             for (int i = next; i < m_cuts.size() && m_cuts.at(i).y <= limit; ++i) {
@@ -171,6 +174,8 @@ int ReportPrinter::print(const Report &report, QPagedPaintDevice *device)
     const qreal width = device->width();
     const qreal band = painter.fontMetrics().height() * 2;
     const qreal bodyHeight = device->height() - 2 * band;
+    if (bodyHeight < band)
+        return 0; // no room for any text
     document.setTextWidth(width);
     const QVector<PageCutter::Page> pages = PageCutter(document, bodyHeight).pages();
     for (int i = 0; i < pages.size(); ++i) {
