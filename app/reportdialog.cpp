@@ -12,12 +12,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace {
-
-constexpr qreal MarginMm = 15;
-
-} // namespace
-
 ReportDialog::ReportDialog(const Module *module, const QString &unitName, QWidget *parent)
     : QDialog(parent)
     , m_module(module)
@@ -57,9 +51,7 @@ Report ReportDialog::report() const
 void ReportDialog::preview()
 {
     QPrinter printer(QPrinter::HighResolution);
-    printer.setPageSize(QPageSize(QPageSize::A4));
-    printer.setPageMargins(QMarginsF(MarginMm, MarginMm, MarginMm, MarginMm),
-                           QPageLayout::Millimeter);
+    ReportPrinter::setUpPage(&printer);
     const Report content = report();
     QPrintPreviewDialog dialog(&printer, this);
     dialog.setWindowTitle(content.title);

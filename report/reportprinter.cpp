@@ -195,12 +195,17 @@ int ReportPrinter::print(const Report &report, QPagedPaintDevice *device)
     return pages.size();
 }
 
+void ReportPrinter::setUpPage(QPagedPaintDevice *device)
+{
+    device->setPageSize(QPageSize(QPageSize::A4));
+    device->setPageMargins(QMarginsF(MarginMm, MarginMm, MarginMm, MarginMm),
+                           QPageLayout::Millimeter);
+}
+
 bool ReportPrinter::writePdf(const Report &report, const QString &path, QString *error)
 {
     QPdfWriter writer(path);
-    writer.setPageSize(QPageSize(QPageSize::A4));
-    writer.setPageMargins(QMarginsF(MarginMm, MarginMm, MarginMm, MarginMm),
-                          QPageLayout::Millimeter);
+    setUpPage(&writer);
     writer.setTitle(report.title);
     writer.setCreator(QStringLiteral("brk-configurator " BRK_VERSION));
     if (print(report, &writer) > 0)

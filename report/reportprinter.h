@@ -14,8 +14,10 @@ class QPagedPaintDevice;
 class ReportPrinter
 {
 public:
-    // Paints every page on the device (a QPrinter or a QPdfWriter set up by
-    // the caller) and returns the number of pages; 0 when nothing could be painted.
+    // A4 with the report's margins.
+    static void setUpPage(QPagedPaintDevice *device);
+    // Paints every page on the device (a QPrinter or a QPdfWriter, set up with
+    // setUpPage()) and returns the number of pages; 0 when nothing could be painted.
     static int print(const Report &report, QPagedPaintDevice *device);
     // A4 PDF file. False and the reason when it cannot be written.
     static bool writePdf(const Report &report, const QString &path, QString *error = nullptr);
