@@ -10,6 +10,7 @@
 #include "moduleview.h"
 #include "recentfiles.h"
 #include "registermapwindow.h"
+#include "reportdialog.h"
 #include "trafficdock.h"
 
 #include <codes.h>
@@ -215,6 +216,7 @@ void MainWindow::connectActions()
     connect(ui->actionAboutProgram, &QAction::triggered, this, &MainWindow::actionAboutProgram);
     connect(ui->actionCalibrate, &QAction::triggered, this, &MainWindow::onCalibrate);
     connect(ui->actionOpenMapRegisters, &QAction::triggered, this, &MainWindow::onOpenMapRegisters);
+    connect(ui->actionReport, &QAction::triggered, this, &MainWindow::onReport);
 
     const std::pair<QAction *, SubmoduleType> boards[] = {
         {ui->actionA1_2_2, SubmoduleAIO}, {ui->actionA2_4, SubmoduleAI},
@@ -557,6 +559,13 @@ void MainWindow::onCalibrate()
     connect(&dialog, &CalibrateDialog::notice, this, &MainWindow::addMessage);
     dialog.exec();
     setEnabled(true);
+}
+
+void MainWindow::onReport()
+{
+    ModuleView *view = currentView();
+    if (Module *module = view ? view->module() : nullptr)
+        ReportDialog(module, QString(), this).exec();
 }
 
 void MainWindow::onOpenMapRegisters()

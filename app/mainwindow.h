@@ -92,6 +92,7 @@ private slots:
     void onSubWindowActivated(QMdiSubWindow *subWindows);
     void onCalibrate();
     void onOpenMapRegisters();
+    void onReport();
     void onCreateModule();
 
 protected:

@@ -1,5 +1,6 @@
 #include "brkctl.h"
 
+#include "reportcommand.h"
 #include "unitscripts.h"
 
 #include <codes.h>
@@ -286,6 +287,10 @@ const Brkctl::Command *Brkctl::commands(int *count)
          &Brkctl::runMap,
          false,
          {option({QStringLiteral("csv")}, "В формате CSV.")}},
+        {"report", "ЦЕЛЬ|ФАЙЛ -o ФАЙЛ",
+         "Отчёт о настройке модуля: общие сведения, субмодули, параметры каналов, карта "
+         "регистров и подписи.",
+         &Brkctl::runReport, false, ReportCommand::options()},
     };
     *count = int(std::size(list));
     return list;

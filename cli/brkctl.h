@@ -54,7 +54,7 @@ private:
     bool runSet();
     bool runReset();
     bool runMap();
-
+    bool runReport(); // reportcommand.cpp
     // A file or one target: `apply` fills the result from its module.
     using ModuleAction = std::function<void(const Module &module, UnitResult *result)>;
     bool runOnModule(const QString &source, const ModuleAction &apply);

@@ -2,22 +2,41 @@
 #include "brkctl.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QTranslator>
 
 #include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// A report is laid out with Qt Gui's text layout, which needs a platform; the
+// offscreen one needs no display. Other commands keep the plain core application.
+std::unique_ptr<QCoreApplication> makeApplication(int &argc, char *argv[])
+{
+    const bool draws = argc > 1 && strcmp(argv[1], "report") == 0;
+    if (!draws)
+        return std::make_unique<QCoreApplication>(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    return std::make_unique<QGuiApplication>(argc, argv);
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("brkctl"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(BRK_VERSION));
-    // The model and the sequences keep a debug log meant for the windows; the
-    // command reports failures itself.
+    // The model and the sequences keep a debug log meant for the windows, and
+    // the platform warns about its set-up; the command reports failures itself.
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
         if (type == QtCriticalMsg || type == QtFatalMsg)
             fprintf(stderr, "%s\n", qPrintable(text));
     });
+    const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("brkctl"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(BRK_VERSION));
 
     // Qt's own texts of the help pages, in Russian where the translation is installed.
     QTranslator qtTexts;
@@ -26,8 +45,8 @@ int main(int argc, char *argv[])
         QCoreApplication::installTranslator(&qtTexts);
 
     Brkctl brkctl;
-    QObject::connect(&brkctl, &Brkctl::finished, &app, &QCoreApplication::exit);
-    if (!brkctl.start(app.arguments()))
+    QObject::connect(&brkctl, &Brkctl::finished, app.get(), &QCoreApplication::exit);
+    if (!brkctl.start(app->arguments()))
         return brkctl.exitStatus();
-    return app.exec();
+    return app->exec();
 }

@@ -112,6 +112,9 @@ inline const TextList baudRateList
 inline const TextList parityList
     = {QStringLiteral("нет / 1 стоп-бит"), QStringLiteral("нет / 2 стоп-бита"),
        QStringLiteral("четн / 1 стоп-бит"), QStringLiteral("нечет / 1 stop bit")};
+// The same settings as a frame is written: data bits, parity, stop bits; code = position
+inline const TextList frameFormatList
+    = {QStringLiteral("8N1"), QStringLiteral("8N2"), QStringLiteral("8E1"), QStringLiteral("8O1")};
 // code = position
 inline const TextList dataFormatList
     = {QStringLiteral("INT16"), QStringLiteral("FLOAT32"), QStringLiteral("INT32")};

@@ -4,6 +4,7 @@
 #include "codes.h"
 #include "module.h"
 #include "property.h"
+#include "registermap.h"
 #include "submodule.h"
 
 namespace {
@@ -142,6 +143,29 @@ QString ParameterTree::Entry::displayText() const
         return value.toString();
     }
     return QString();
+}
+
+QString ParameterTree::Entry::units() const
+{
+    if (name == ModuleParam::LockTimeout)
+        return QStringLiteral("с");
+    if (name == ModuleParam::ResponseDelay)
+        return QStringLiteral("мс");
+    if (name == ChannelParam::Pwm)
+        return QStringLiteral("%");
+    const bool signalValue = name == ChannelParam::LowerLimit || name == ChannelParam::UpperLimit
+                             || (name == ChannelParam::BlockValue && kind == Kind::Real);
+    const Property *signal = device ? device->property(ChannelParam::SignalType) : nullptr;
+    // Only a signal type the channel offers says what its values are in.
+    if (!signalValue || !signal || !signal->enumNames().contains(signal->value().toInt()))
+        return QString();
+    return signalUnits(signal->value().toInt());
+}
+
+QString ParameterTree::Entry::displayTextWithUnits() const
+{
+    const QString unit = units();
+    return unit.isEmpty() ? displayText() : displayText() + QLatin1Char(' ') + unit;
 }
 
 QVector<ParameterTree::Entry> ParameterTree::entries(const Module &module)

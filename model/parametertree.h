@@ -32,6 +32,11 @@ public:
         bool link = false; // how the unit is reached: address, port word, IP, mask, gateway
 
         QString displayText() const;
+        // Unit of the value: the channel's signal unit for its limits and an
+        // output's block value, "%" for PWM, the module's seconds and milliseconds.
+        QString units() const;
+        // The display text followed by the unit, if any.
+        QString displayTextWithUnits() const;
     };
 
     static const QString ModuleGroup; // "Модуль", first segment of the module's own paths

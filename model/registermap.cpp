@@ -66,7 +66,9 @@ QString plcAddressOf(int function, int address)
     return QString::number(base) + QStringLiteral("%1").arg(number, width, 10, QLatin1Char('0'));
 }
 
-QString unitsOfSignal(int signal)
+} // namespace
+
+QString signalUnits(int signal)
 {
     if (signal == 0)
         return QStringLiteral("В");
@@ -80,8 +82,6 @@ QString unitsOfSignal(int signal)
         return QStringLiteral("мВ");
     return QString();
 }
-
-} // namespace
 
 QStringList registerMapTitles()
 {
@@ -154,7 +154,7 @@ QVector<RegisterMapRow> registerMapRows(const Module &module)
             if (const Property *signal = channel->property(ChannelParam::SignalType)) {
                 const int code = signal->value().toInt();
                 if (signal->enumNames().contains(code))
-                    row.units = unitsOfSignal(code);
+                    row.units = signalUnits(code);
             }
             rows.append(row);
         }

@@ -26,6 +26,9 @@ struct RegisterMapRow
     QString units;       // unit of the channel's signal type ("мА", "℃" …); empty if none
 };
 
+// Unit of a signal type's values ("мА", "℃" …); empty if it has none.
+QString signalUnits(int signal);
+
 // Titles of the map's tables in display order. "Регистры антидребезга" gets no rows.
 QStringList registerMapTitles();
 

@@ -5,6 +5,7 @@
 #include "mainwindowdriver.h"
 #include "modeflags.h"
 #include "processsetup.h"
+#include "reportdialog.h"
 #include "startwindow.h"
 
 #include <channel.h>
@@ -72,6 +73,7 @@ private slots:
     void commandsWithoutView_doNothing_data();
     void commandsWithoutView_doNothing();
     void save_failedKeepsMarksThenSavedUnderName();
+    void report_ofTheViewsModuleByTheNameTyped();
     void open_refusesWhatIsNotAConfiguration_data();
     void open_refusesWhatIsNotAConfiguration();
     void close_asksBeforeDroppingChanges_data();
@@ -98,7 +100,7 @@ void TestMainWindow::commandsWithoutView_doNothing_data()
 {
     QTest::addColumn<QString>("actionName");
     QTest::addColumn<QString>("pane");
-    for (const char *name : {"actionSave", "actionSaveAs", "actionDelSubmodule"})
+    for (const char *name : {"actionSave", "actionSaveAs", "actionDelSubmodule", "actionReport"})
         QTest::newRow(name) << name << QString();
     QTest::newRow("add board") << "actionA1_2_2" << QStringLiteral("Модуль не найден");
 }
@@ -116,6 +118,23 @@ void TestMainWindow::commandsWithoutView_doNothing()
     QVERIFY(!watch.seen());
     QCOMPARE(outputPane(&window), pane);
     QVERIFY(subWindows(&window).isEmpty());
+}
+
+void TestMainWindow::report_ofTheViewsModuleByTheNameTyped()
+{
+    MainWindow window(ModeOffline);
+    window.show();
+    QVERIFY(createView(&window));
+    Report report;
+    whenModal<ReportDialog>([&](ReportDialog *dialog) {
+        auto *author = dialog->findChild<QLineEdit *>("authorEdit");
+        author->setText(" Петров ");
+        report = dialog->report();
+        dialog->reject();
+    });
+    action(&window, "actionReport")->trigger();
+    QCOMPARE(report.sections.size(), 1);
+    QCOMPARE(report.sections.first().tables.first().rows.last().value(1).text, "Петров");
 }
 
 void TestMainWindow::save_failedKeepsMarksThenSavedUnderName()
