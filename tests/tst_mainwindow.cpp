@@ -208,6 +208,14 @@ void TestMainWindow::open_refusesWhatIsNotAConfiguration_data()
         << int(ModeOffline) << QByteArray(R"({"submodules": []})") << notOurs;
     QTest::newRow("module not an object")
         << int(ModeOffline) << QByteArray(R"({"module": "1", "submodules": []})") << notOurs;
+    // Without the types it does not know, a save would write an empty file over it.
+    QTest::newRow("unknown module type")
+        << int(ModeOffline) << QByteArray(R"({"module": {"DEV_TYPE": "99"}})")
+        << notOurs + ": неизвестный тип модуля 99";
+    QTest::newRow("unknown board type")
+        << int(ModeOffline)
+        << QByteArray(R"({"module": {"DEV_TYPE": "1"}, "submodules": [{"TYPE_SUBMODULE": "77"}]})")
+        << notOurs + ": неизвестный тип субмодуля 77";
     // Online with nothing read there is nothing to check a file against.
     QTest::newRow("online, no unit read")
         << int(ModeOnline | ModeTcp)
@@ -248,22 +256,16 @@ void TestMainWindow::close_asksBeforeDroppingChanges_data()
     const int save = QMessageBox::Save;
     const int discard = QMessageBox::Discard;
     const int cancel = QMessageBox::Cancel;
-    QTest::newRow("nothing changed") << ""
-                                     << "sub-window" << 0 << true << false;
-    QTest::newRow("board added, sub-window, cancel") << "add board"
-                                                     << "sub-window" << cancel << false << false;
-    QTest::newRow("board removed, sub-window, discard") << "remove board"
-                                                        << "sub-window" << discard << true << false;
-    QTest::newRow("edit, main window, save") << "edit"
-                                             << "main window" << save << true << true;
-    QTest::newRow("edit, main window, cancel") << "edit"
-                                               << "main window" << cancel << false << false;
-    QTest::newRow("edit saved, main window") << "edit, save"
-                                             << "main window" << 0 << true << true;
-    QTest::newRow("edit, start window, cancel") << "edit"
-                                                << "start window" << cancel << false << false;
-    QTest::newRow("edit, start window, discard") << "edit"
-                                                 << "start window" << discard << true << false;
+    // clang-format off
+    QTest::newRow("nothing changed") << "" << "sub-window" << 0 << true << false;
+    QTest::newRow("board added, sub-window, cancel") << "add board" << "sub-window" << cancel << false << false;
+    QTest::newRow("board removed, sub-window, discard") << "remove board" << "sub-window" << discard << true << false;
+    QTest::newRow("edit, main window, save") << "edit" << "main window" << save << true << true;
+    QTest::newRow("edit, main window, cancel") << "edit" << "main window" << cancel << false << false;
+    QTest::newRow("edit saved, main window") << "edit, save" << "main window" << 0 << true << true;
+    QTest::newRow("edit, start window, cancel") << "edit" << "start window" << cancel << false << false;
+    QTest::newRow("edit, start window, discard") << "edit" << "start window" << discard << true << false;
+    // clang-format on
 }
 
 void TestMainWindow::close_asksBeforeDroppingChanges()
