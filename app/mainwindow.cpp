@@ -89,7 +89,7 @@ MainWindow::MainWindow(int mode, QWidget *parent)
 
     m_recentMenu = ui->menu->addMenu(QStringLiteral("Недавние файлы"));
     m_recentMenu->setObjectName(QStringLiteral("menuRecent"));
-    connect(m_recentMenu, &QMenu::aboutToShow, this, &MainWindow::fillRecentMenu);
+    connect(RecentFiles::instance(), &RecentFiles::changed, this, &MainWindow::fillRecentMenu);
     fillRecentMenu();
 
     setUpTrafficAndLink();
@@ -435,7 +435,6 @@ void MainWindow::openRecent(const QString &fileName)
 {
     if (!QFileInfo(fileName).isFile()) {
         RecentFiles::remove(fileName);
-        fillRecentMenu();
         statusBar()->showMessage(QStringLiteral("Файл не найден, убран из недавних: %1")
                                      .arg(QDir::toNativeSeparators(fileName)),
                                  StatusTimeoutMs);
