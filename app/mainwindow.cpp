@@ -279,6 +279,9 @@ QString MainWindow::defaultTitle() const
         title += m_client->connectionParameter(QModbusDevice::NetworkAddressParameter).toString();
     else if (m_mode & ModeRtu)
         title += m_client->connectionParameter(QModbusDevice::SerialPortNameParameter).toString();
+    // Units behind one gateway or on one line differ only in their address.
+    if (m_serverAddress != 1)
+        title += QStringLiteral(" (адрес %1)").arg(m_serverAddress);
     return title;
 }
 

@@ -236,7 +236,7 @@ void TestMainWindowOnline::startWindow_opensUnitBehindGatewayAndTakesItBack()
     // Its first show reads the unit over the start window's client.
     QTRY_VERIFY_WITH_TIMEOUT(window->deviceModule() != nullptr, 10000);
     QCOMPARE(window->deviceModule()->submodules().size(), 2);
-    QCOMPARE(subWindows(window).first()->windowTitle(), Title + "127.0.0.1");
+    QCOMPARE(subWindows(window).first()->windowTitle(), Title + "127.0.0.1 (адрес 7)");
     // Its traffic monitor holds the whole run: the start window's probe comes first.
     const QAbstractItemModel *traffic = window->findChild<QTableView *>("trafficTable")->model();
     QCOMPARE(rowCells(traffic, 0).at(1) + ' ' + rowCells(traffic, 0).at(3) + ' '
