@@ -53,6 +53,7 @@ public:
     static constexpr int ExtraDelayRetries = 3;
     static constexpr int SerialRetries = 1;
     static constexpr int KeepAliveMs = KeepAlive::IntervalMs;
+    static constexpr int MinUnitRows = 5; // of the found units, beside the traffic monitor
 
 public slots:
     // Discovery entry points: queue a module-block read (marker 1 = the last
