@@ -18,7 +18,8 @@ bool answeredWithoutWindow(CommandLine &commandLine, int argc, char *argv[], int
         arguments << QString::fromLocal8Bit(argv[i]);
     switch (commandLine.parse(arguments)) {
     case CommandLine::Outcome::Help: {
-        const QCoreApplication core(argc, argv); // the help text names the program from it
+        QCoreApplication core(argc, argv); // the help text names the program from it
+        ProcessSetup::loadQtTranslations(&core);
         std::fputs(qPrintable(commandLine.helpText()), stdout);
         *status = 0;
         return true;
