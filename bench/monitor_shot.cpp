@@ -3,7 +3,9 @@
 // "Вид" > "Обмен с модулем" while the main window reads the unit. The
 // simulated unit answers late and refuses one block, so the picture shows
 // answered, pending and failed requests. Saves the main window to the file
-// given. Run it under a real X server (scripts/screenshots uses Xvfb).
+// given and, with a second file, the start window with its monitor open after
+// the scan. Both monitors open at the height they take by themselves. Run it
+// under a real X server (scripts/screenshots uses Xvfb).
 
 #include "commandline.h"
 #include "mainwindow.h"
@@ -15,7 +17,6 @@
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QApplication>
-#include <QDockWidget>
 #include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QPushButton>
@@ -65,7 +66,7 @@ int main(int argc, char *argv[])
     Q_INIT_RESOURCE(icons);
     QLoggingCategory::setFilterRules(QStringLiteral("brk.*.debug=false"));
     if (argc < 2)
-        return fail("usage: monitor_shot PICTURE.png");
+        return fail("usage: monitor_shot PICTURE.png [START-PICTURE.png]");
 
     UnitSimFixture::Options options;
     options.faults.delayMs = 120;
@@ -85,14 +86,20 @@ int main(int argc, char *argv[])
     auto *online = start.findChild<QPushButton *>(QStringLiteral("btnOnline"));
     if (!waitFor([online] { return online->isEnabled(); }, 10000))
         return fail("no unit found");
+    if (argc > 2) {
+        start.findChild<TrafficDock *>()->toggleViewAction()->trigger();
+        waitFor([] { return false; }, 500);
+        const QString startPicture = QString::fromLocal8Bit(argv[2]);
+        if (!start.grab().save(startPicture))
+            return fail("could not save the start window");
+        std::printf("Saved %s\n", qPrintable(startPicture));
+    }
     online->click();
     if (!waitFor([] { return mainWindow() != nullptr; }, 10000))
         return fail("no main window");
     MainWindow *window = mainWindow();
     window->findChild<QAction *>(QStringLiteral("actionTraffic"))->trigger();
     auto *dock = window->findChild<TrafficDock *>();
-    auto *help = window->findChild<QDockWidget *>(QStringLiteral("dockWidget_3"));
-    window->resizeDocks({help, dock}, {70, 330}, Qt::Vertical);
 
     // Past the refused block, with the next ones still on the way. Polled by
     // a timer: the window's warning about the block runs its own event loop.
