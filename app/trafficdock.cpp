@@ -157,11 +157,30 @@ void TrafficDock::openAtUsefulHeight()
             window->resize(window->width(), window->height() + qBound(0, missing, room));
             growBy(window, missingHeight(window));
         }
+        // A window with no room left (a small screen) keeps its own rows;
+        // the monitor opens as a window of its own.
+        const int stillMissing = missingHeight(window);
+        if (stillMissing > 2 * m_table->verticalHeader()->defaultSectionSize())
+            floatBeside(window, height() + stillMissing);
     }
     // Rows that came while it was closed: the newest shows, unless the user
     // had scrolled away from it.
     if (m_atBottom)
         QTimer::singleShot(0, m_table, &QTableView::scrollToBottom);
+}
+
+void TrafficDock::floatBeside(QMainWindow *window, int dockHeight)
+{
+    setFloating(true);
+    const QScreen *screen = window->screen();
+    if (!screen)
+        return;
+    // Both on the screen: the window back within it, the monitor over its
+    // upper part, where the connection is set, not over the rows it found.
+    const QRect room = screen->availableGeometry();
+    window->layout()->activate();
+    window->resize(window->width(), qMin(window->height(), room.height()));
+    setGeometry(QRect(window->x(), window->y(), window->width(), dockHeight).intersected(room));
 }
 
 int TrafficDock::missingHeight(QMainWindow *window) const

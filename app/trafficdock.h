@@ -38,6 +38,7 @@ private:
     // Rows short of OpenRows, in pixels, as the window lays the dock out now.
     int missingHeight(QMainWindow *window) const;
     void growBy(QMainWindow *window, int missing);
+    void floatBeside(QMainWindow *window, int dockHeight);
 
     QPointer<TrafficRecorder> m_recorder; // not owned
     TrafficModel *m_model;

@@ -20,6 +20,7 @@
 #include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableView>
 #include <QTimer>
 
@@ -90,7 +91,8 @@ int main(int argc, char *argv[])
         start.findChild<TrafficDock *>()->toggleViewAction()->trigger();
         waitFor([] { return false; }, 500);
         const QString startPicture = QString::fromLocal8Bit(argv[2]);
-        if (!start.grab().save(startPicture))
+        // The whole screen: on one this small the monitor opens as a window of its own.
+        if (!QGuiApplication::primaryScreen()->grabWindow(0).save(startPicture))
             return fail("could not save the start window");
         std::printf("Saved %s\n", qPrintable(startPicture));
     }

@@ -233,10 +233,11 @@ void TestMainWindowOnline::startWindow_opensUnitBehindGatewayAndTakesItBack()
     QTRY_VERIFY_WITH_TIMEOUT(online->isEnabled(), 10000);
     const QModbusClient *client = start->client();
 
-    // Its traffic monitor leaves the found units five rows (the rest of a
-    // screen this small is the monitor's).
-    start->findChild<TrafficDock *>()->toggleViewAction()->trigger();
-    QTest::qWait(50);
+    // Its traffic monitor opens about ten rows tall (on a screen this small
+    // in a window of its own) and leaves the found units five.
+    auto *startDock = start->findChild<TrafficDock *>();
+    startDock->toggleViewAction()->trigger();
+    QTRY_VERIFY(rowsShown(startDock->findChild<QTableView *>()) >= TrafficDock::OpenRows - 1);
     QVERIFY(rowsShown(start->findChild<QTableWidget *>("tableWidget")) >= StartWindow::MinUnitRows);
     m_sim->clearRequests();
     QTest::mouseClick(online, Qt::LeftButton);
