@@ -29,10 +29,11 @@ QString AboutDialog::aboutHtml()
                           "<p></p>"
                           "<p>Версия программы: %1<br>Дата выпуска: 11.2023</p>"
                           "<p></p>"
-                          "<p>О программе: <a href=\"README.md\">README</a><br>"
+                          "<p>О программе: <a href=\"docs/manual.html\">руководство "
+                          "пользователя</a><br>"
                           "Описание модуля: <a href=\"docs/manual.html#unit\">БРК-40</a><br>"
-                          "Руководство по эксплуатации: <a href=\"docs/manual.html\">руководство "
-                          "пользователя</a></p>"
+                          "Работа без модуля: <a href=\"docs/manual.html#simulator\">имитатор"
+                          "</a></p>"
                           "</div>")
         .arg(QStringLiteral(BRK_VERSION));
 }

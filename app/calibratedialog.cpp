@@ -14,6 +14,7 @@
 #include <submodule.h>
 
 #include <QHeaderView>
+#include <QScrollBar>
 
 CalibrateDialog::CalibrateDialog(Module *module, QModbusClient *client, int serverAddress,
                                  QWidget *parent)
@@ -24,7 +25,6 @@ CalibrateDialog::CalibrateDialog(Module *module, QModbusClient *client, int serv
     // A title bar without close buttons: the dialog is left with "Выход".
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setWindowTitle(QStringLiteral("Режим калибровки"));
-    setFixedSize(800, DialogHeight);
     ui->labelNoAnswer->hide();
 
     m_poller = new CalibrationPoller(module, client, serverAddress, this);
@@ -67,10 +67,20 @@ void CalibrateDialog::setUpView(Module *module)
     view->setItemDelegate(new CalibrationDelegate(view));
     view->setEditTriggers(QAbstractItemView::AllEditTriggers);
     view->setSelectionBehavior(QAbstractItemView::SelectItems);
-    view->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    view->header()->resizeSection(1, 250);
-    view->header()->setStretchLastSection(true);
+    QHeaderView *header = view->header();
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setStretchLastSection(true);
     view->expandAll();
+    // The columns before the last take what their texts need; the last one
+    // gets the rest, at least its header's width, or the dialog grows.
+    header->resizeSections(QHeaderView::ResizeToContents);
+    int needed = header->sectionSizeHint(header->count() - 1);
+    for (int column = 0; column + 1 < header->count(); ++column)
+        needed += header->sectionSize(column);
+    needed += 2 * view->frameWidth() + view->verticalScrollBar()->sizeHint().width()
+              + ui->verticalLayout->contentsMargins().left()
+              + ui->verticalLayout->contentsMargins().right();
+    setFixedSize(qMax(DialogWidth, needed), DialogHeight);
 }
 
 void CalibrateDialog::setUpTrend()

@@ -43,6 +43,7 @@ public:
     int trendSeries(const Property *parameter) const { return m_trendSeries.value(parameter, -1); }
 
     // The table keeps about its old 480 pixels less the trend's share.
+    static constexpr int DialogWidth = 800; // at least
     static constexpr int DialogHeight = 760;
     static constexpr int TrendHeight = 330;
 

@@ -18,7 +18,12 @@ bool answeredWithoutWindow(CommandLine &commandLine, int argc, char *argv[], int
         arguments << QString::fromLocal8Bit(argv[i]);
     switch (commandLine.parse(arguments)) {
     case CommandLine::Outcome::Help: {
-        const QCoreApplication core(argc, argv); // the help text names the program from it
+        // The help text names the program from the arguments: the name, not its path.
+        char name[] = "brk-configurator";
+        char *arguments[] = {name, nullptr};
+        int count = 1;
+        QCoreApplication core(count, arguments);
+        ProcessSetup::loadQtTranslations(&core);
         std::fputs(qPrintable(commandLine.helpText()), stdout);
         *status = 0;
         return true;

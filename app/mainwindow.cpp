@@ -91,7 +91,7 @@ MainWindow::MainWindow(int mode, QWidget *parent)
 
     m_recentMenu = ui->menu->addMenu(QStringLiteral("Недавние файлы"));
     m_recentMenu->setObjectName(QStringLiteral("menuRecent"));
-    connect(m_recentMenu, &QMenu::aboutToShow, this, &MainWindow::fillRecentMenu);
+    connect(RecentFiles::instance(), &RecentFiles::changed, this, &MainWindow::fillRecentMenu);
     fillRecentMenu();
 
     setUpTrafficAndLink();
@@ -289,6 +289,9 @@ QString MainWindow::defaultTitle() const
         title += m_client->connectionParameter(QModbusDevice::NetworkAddressParameter).toString();
     else if (m_mode & ModeRtu)
         title += m_client->connectionParameter(QModbusDevice::SerialPortNameParameter).toString();
+    // Units behind one gateway or on one line differ only in their address.
+    if (m_serverAddress != 1)
+        title += QStringLiteral(" (адрес %1)").arg(m_serverAddress);
     return title;
 }
 
@@ -445,7 +448,6 @@ void MainWindow::openRecent(const QString &fileName)
 {
     if (!QFileInfo(fileName).isFile()) {
         RecentFiles::remove(fileName);
-        fillRecentMenu();
         statusBar()->showMessage(QStringLiteral("Файл не найден, убран из недавних: %1")
                                      .arg(QDir::toNativeSeparators(fileName)),
                                  StatusTimeoutMs);

@@ -5,6 +5,7 @@
 #include "module.h"
 #include "submodule.h"
 
+#include <QFontMetrics>
 #include <QStandardItemModel>
 
 PositionSubmoduleDialog::PositionSubmoduleDialog(Module *module, QWidget *parent)
@@ -12,6 +13,12 @@ PositionSubmoduleDialog::PositionSubmoduleDialog(Module *module, QWidget *parent
     , ui(new Ui::PositionSubmoduleDialog)
 {
     ui->setupUi(this);
+    // The window manager draws the title in a bold face beside an icon and
+    // the close button; a narrower dialog cuts it.
+    QFont titleFont = font();
+    titleFont.setBold(true);
+    const int titleWidth = QFontMetrics(titleFont).horizontalAdvance(windowTitle()) + TitleBarExtra;
+    setFixedSize(qMax(width(), titleWidth), height());
     const QStringList &letters = slotLetterList();
     for (int slot = 0; slot < letters.size(); ++slot)
         ui->comboBox->addItem(letters.at(slot), slot);

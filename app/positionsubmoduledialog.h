@@ -24,6 +24,8 @@ public:
     // The chosen slot index 0 … 5, or -1 while none is chosen.
     int position() const { return m_position; }
 
+    static constexpr int TitleBarExtra = 120; // icon, buttons and margins of a title bar
+
 private slots:
     void setPosition(int position);
 

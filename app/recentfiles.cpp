@@ -13,6 +13,7 @@ const QString FolderKey = QStringLiteral("files/lastFolder");
 void store(const QStringList &files)
 {
     AppSettings::setValue(FilesKey, files);
+    emit RecentFiles::instance()->changed();
 }
 
 } // namespace
@@ -32,8 +33,8 @@ QStringList RecentFiles::add(const QString &fileName)
     files.removeAll(path);
     files.prepend(path);
     files = files.mid(0, MaxCount);
-    store(files);
     AppSettings::setValue(FolderKey, QFileInfo(path).absolutePath());
+    store(files);
     return files;
 }
 
@@ -49,4 +50,10 @@ QString RecentFiles::lastFolder()
 {
     const QString folder = AppSettings::value(FolderKey).toString();
     return QDir(folder).exists() ? folder : QString();
+}
+
+RecentFiles *RecentFiles::instance()
+{
+    static RecentFiles notifier;
+    return &notifier;
 }

@@ -1,11 +1,15 @@
 #ifndef RECENTFILES_H
 #define RECENTFILES_H
 
+#include <QObject>
 #include <QStringList>
 
 // The configuration files used last, newest first, kept in the settings.
-class RecentFiles
+// Every change is announced, so each window's menu follows the list.
+class RecentFiles : public QObject
 {
+    Q_OBJECT
+
 public:
     static constexpr int MaxCount = 8;
 
@@ -16,6 +20,15 @@ public:
 
     // The folder of the last file opened or saved; empty before the first.
     static QString lastFolder();
+
+    // The one object that announces changes.
+    static RecentFiles *instance();
+
+signals:
+    void changed();
+
+private:
+    RecentFiles() = default;
 };
 
 #endif // RECENTFILES_H

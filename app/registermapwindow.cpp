@@ -10,12 +10,15 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
+#include <QTableWidget>
 #include <QVBoxLayout>
 
 RegisterMapWindow::RegisterMapWindow(Module *module, QWidget *parent)
@@ -110,12 +113,20 @@ void RegisterMapWindow::fitSize()
     const int spacing = qMax(0, ui->verticalLayout->spacing());
     // The export buttons sit below the tables.
     int height = BaseHeight + m_buttons->sizeHint().height() + ui->gridLayout->verticalSpacing();
+    int width = 0;
     for (RegisterTabWidget *table : qAsConst(m_tables)) {
-        if (table->rowCount() > 0)
+        if (table->rowCount() > 0) {
             height += table->minimumHeight() + spacing;
-        else
+            width = qMax(width, table->table()->width());
+        } else {
             table->hide();
+        }
     }
-    // Taller content scrolls.
-    setFixedSize(FixedWidth, qMin(height, MaxHeight));
+    // As wide as the widest table, up to the screen; taller content scrolls,
+    // and the user may resize or maximise the window.
+    width += WidthAroundTables;
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        width = qMin(width, screen->availableGeometry().width());
+    setWindowFlag(Qt::WindowMaximizeButtonHint);
+    resize(width, qMin(height, MaxHeight));
 }

@@ -34,7 +34,8 @@ public:
 
     static constexpr int BaseHeight = 36;
     static constexpr int MaxHeight = 800;
-    static constexpr int FixedWidth = 470;
+    // Layout margins, the scroll area's frame and its scroll bar beside the tables.
+    static constexpr int WidthAroundTables = 78;
 
     // What "Экспорт в CSV…" and "Печать…" hand on: the rows shown here.
     RegisterMapExport exporter() const;

@@ -26,10 +26,7 @@ RegisterTabWidget::RegisterTabWidget(const QString &title, QWidget *parent)
 {
     m_table->setHorizontalHeaderLabels({QStringLiteral("Функция"), QStringLiteral("Регистр"),
                                         QStringLiteral("Описание"), QStringLiteral("Формат")});
-    const int widths[] = {60, 60, 210, 60};
-    for (int column = 0; column < 4; ++column)
-        m_table->setColumnWidth(column, widths[column]);
-    m_table->setFixedWidth(TableWidth);
+    fitColumns();
     m_table->verticalHeader()->hide();
     // Rows, header and title take exactly the height the window sizes itself
     // by, so the table never needs scroll bars of its own.
@@ -63,6 +60,17 @@ void RegisterTabWidget::addRow(const RegisterMapRow &row)
     m_table->setItem(m_rows, 2, makeCell(row.description));
     m_table->setItem(m_rows, 3, makeCell(row.format));
     ++m_rows;
+    fitColumns();
     setMinimumHeight(m_rows * RowHeight + ExtraHeight);
     m_table->setFixedHeight(m_rows * RowHeight + HeaderHeight + 2 * m_table->frameWidth());
+}
+
+void RegisterTabWidget::fitColumns()
+{
+    m_table->resizeColumnsToContents();
+    for (int column = 0; column < m_table->columnCount(); ++column) {
+        if (m_table->columnWidth(column) < MinColumnWidths[column])
+            m_table->setColumnWidth(column, MinColumnWidths[column]);
+    }
+    m_table->setFixedWidth(m_table->horizontalHeader()->length() + 2 * m_table->frameWidth());
 }

@@ -18,7 +18,7 @@ class RegisterTabWidget : public QWidget
 public:
     explicit RegisterTabWidget(const QString &title, QWidget *parent = nullptr);
 
-    // Appends a row and grows the widget's minimum height to fit every row.
+    // Appends a row; the widget grows to show every row and every cell whole.
     void addRow(const RegisterMapRow &row);
 
     QString title() const;
@@ -28,9 +28,12 @@ public:
     static constexpr int RowHeight = 30;
     static constexpr int ExtraHeight = 62; // title and header above the rows
     static constexpr int HeaderHeight = 30;
-    static constexpr int TableWidth = 392;
+    // Narrowest column widths; each column grows to its longest text.
+    static constexpr int MinColumnWidths[] = {60, 60, 210, 60};
 
 private:
+    void fitColumns();
+
     QLabel *m_label;       // child
     QTableWidget *m_table; // child
     int m_rows = 0;

@@ -154,6 +154,10 @@ void StartWindow::fillPortParameters()
 
 void StartWindow::addTrafficMonitor()
 {
+    // The monitor opened below leaves the found units a few rows.
+    QTableWidget *units = ui->tableWidget;
+    units->setMinimumHeight(units->horizontalHeader()->sizeHint().height() + 2 * units->frameWidth()
+                            + MinUnitRows * units->verticalHeader()->defaultSectionSize());
     auto *dock = new TrafficDock(&m_recorder, this);
     addDockWidget(Qt::BottomDockWidgetArea, dock);
     dock->hide();

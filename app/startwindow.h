@@ -48,6 +48,7 @@ public:
     static const char *const DefaultIp;
     static constexpr int DefaultTcpPort = LinkSettings::DefaultTcpPort;
     static constexpr int KeepAliveMs = KeepAlive::IntervalMs;
+    static constexpr int MinUnitRows = 5; // of the found units, beside the traffic monitor
 
 public slots:
     // Discovery entry points: queue a module-block read (marker 1 = the last

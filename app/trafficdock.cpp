@@ -15,11 +15,14 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -65,6 +68,11 @@ TrafficDock::TrafficDock(TrafficRecorder *recorder, QWidget *parent)
         m_atBottom = bar->value() == bar->maximum();
     });
     connect(m_filter, &QAbstractItemModel::rowsInserted, this, &TrafficDock::followNewRows);
+    // After the window has laid the shown dock out.
+    connect(this, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        if (visible)
+            QTimer::singleShot(0, this, &TrafficDock::openAtUsefulHeight);
+    });
 }
 
 void TrafficDock::setRecorder(TrafficRecorder *recorder)
@@ -130,6 +138,73 @@ void TrafficDock::followNewRows()
 {
     if (m_atBottom)
         m_table->scrollToBottom();
+}
+
+void TrafficDock::openAtUsefulHeight()
+{
+    if (!isVisible())
+        return;
+    auto *window = qobject_cast<QMainWindow *>(parentWidget());
+    if (window && !isFloating()) {
+        growBy(window, missingHeight(window));
+        // What the window's other parts cannot give, the window grows by.
+        const int missing = missingHeight(window);
+        if (missing > 0 && !window->isMaximized() && !window->isFullScreen()) {
+            const QScreen *screen = window->screen();
+            const int room
+                = screen ? screen->availableGeometry().height() - window->frameGeometry().height()
+                         : 0;
+            window->resize(window->width(), window->height() + qBound(0, missing, room));
+            growBy(window, missingHeight(window));
+        }
+        // A window with no room left (a small screen) keeps its own rows;
+        // the monitor opens as a window of its own.
+        const int stillMissing = missingHeight(window);
+        if (stillMissing > 2 * m_table->verticalHeader()->defaultSectionSize())
+            floatBeside(window, height() + stillMissing);
+    }
+    // Rows that came while it was closed: the newest shows, unless the user
+    // had scrolled away from it.
+    if (m_atBottom)
+        QTimer::singleShot(0, m_table, &QTableView::scrollToBottom);
+}
+
+void TrafficDock::floatBeside(QMainWindow *window, int dockHeight)
+{
+    setFloating(true);
+    const QScreen *screen = window->screen();
+    if (!screen)
+        return;
+    // Both on the screen: the window back within it, the monitor over its
+    // upper part, where the connection is set, not over the rows it found.
+    const QRect room = screen->availableGeometry();
+    window->layout()->activate();
+    window->resize(window->width(), qMin(window->height(), room.height()));
+    setGeometry(QRect(window->x(), window->y(), window->width(), dockHeight).intersected(room));
+}
+
+int TrafficDock::missingHeight(QMainWindow *window) const
+{
+    window->layout()->activate();
+    return OpenRows * m_table->verticalHeader()->defaultSectionSize()
+           - m_table->viewport()->height();
+}
+
+void TrafficDock::growBy(QMainWindow *window, int missing)
+{
+    if (missing <= 0)
+        return;
+    // The panes beside it in its area give what they can spare.
+    QList<QDockWidget *> docks{this};
+    QList<int> heights{height() + missing};
+    for (QDockWidget *other : window->findChildren<QDockWidget *>()) {
+        if (other != this && other->isVisible() && !other->isFloating()
+            && window->dockWidgetArea(other) == window->dockWidgetArea(this)) {
+            docks << other;
+            heights << qMax(other->minimumSizeHint().height(), other->height() - missing);
+        }
+    }
+    window->resizeDocks(docks, heights, Qt::Vertical);
 }
 
 bool TrafficDock::exportCsv(const QString &fileName) const

@@ -4,6 +4,7 @@
 #include <QDockWidget>
 #include <QPointer>
 
+class QMainWindow;
 class QTableView;
 class TrafficFilterModel;
 class TrafficModel;
@@ -26,10 +27,18 @@ public:
     // could not be written.
     bool exportCsv(const QString &fileName) const;
 
+    // Rows a dock shows when it opens, where its window has the room.
+    static constexpr int OpenRows = 10;
+
 private:
     QWidget *buildFilters();
     void chooseExportFile();
     void followNewRows();
+    void openAtUsefulHeight();
+    // Rows short of OpenRows, in pixels, as the window lays the dock out now.
+    int missingHeight(QMainWindow *window) const;
+    void growBy(QMainWindow *window, int missing);
+    void floatBeside(QMainWindow *window, int dockHeight);
 
     QPointer<TrafficRecorder> m_recorder; // not owned
     TrafficModel *m_model;

@@ -28,6 +28,13 @@ namespace {
 
 constexpr qint64 MinuteMs = 60 * 1000;
 
+// Ticks lie a sixth of the window apart: seconds tell them apart up to 5
+// minutes, minutes at 15.
+QString timeFormat(int windowMinutes)
+{
+    return windowMinutes < 15 ? QStringLiteral("hh:mm:ss") : QStringLiteral("hh:mm");
+}
+
 QString decimal(double value)
 {
     return QString::number(value, 'g', 7).replace(QLatin1Char('.'), QLatin1Char(','));
@@ -45,6 +52,7 @@ TrendChart::TrendChart(QWidget *parent)
     m_chart->setMargins(QMargins(2, 2, 2, 2));
     m_chart->layout()->setContentsMargins(0, 0, 0, 0);
     m_timeAxis->setTickCount(7);
+    m_timeAxis->setFormat(timeFormat(m_windowMinutes));
     m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
     m_chart->addAxis(m_valueAxis, Qt::AlignLeft);
     m_view = new QChartView(m_chart, this);
@@ -174,7 +182,7 @@ void TrendChart::setWindowMinutes(int minutes)
         const QSignalBlocker blocker(m_window);
         m_window->setCurrentIndex(m_window->findData(minutes));
     }
-    m_timeAxis->setFormat(minutes == 1 ? QStringLiteral("hh:mm:ss") : QStringLiteral("hh:mm"));
+    m_timeAxis->setFormat(timeFormat(minutes));
     refresh(QDateTime::currentDateTime());
 }
 

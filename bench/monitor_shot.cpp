@@ -3,7 +3,9 @@
 // "Вид" > "Обмен с модулем" while the main window reads the unit. The
 // simulated unit answers late and refuses one block, so the picture shows
 // answered, pending and failed requests. Saves the main window to the file
-// given. Run it under a real X server (scripts/screenshots uses Xvfb).
+// given and, with a second file, the start window with its monitor open after
+// the scan. Both monitors open at the height they take by themselves. Run it
+// under a real X server (scripts/screenshots uses Xvfb).
 
 #include "benchsupport.h"
 #include "commandline.h"
@@ -15,9 +17,9 @@
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QApplication>
-#include <QDockWidget>
 #include <QElapsedTimer>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -38,7 +40,7 @@ int main(int argc, char *argv[])
 {
     BenchSupport::Application app(argc, argv);
     if (argc < 2)
-        return fail("usage: monitor_shot PICTURE.png");
+        return fail("usage: monitor_shot PICTURE.png [START-PICTURE.png]");
 
     UnitSimFixture::Options options;
     options.faults.delayMs = 120;
@@ -58,14 +60,21 @@ int main(int argc, char *argv[])
     auto *online = start.findChild<QPushButton *>(QStringLiteral("btnOnline"));
     if (!QTest::qWaitFor([online] { return online->isEnabled(); }, 10000))
         return fail("no unit found");
+    if (argc > 2) {
+        start.findChild<TrafficDock *>()->toggleViewAction()->trigger();
+        QTest::qWait(500);
+        const QString startPicture = QString::fromLocal8Bit(argv[2]);
+        // The whole screen: on one this small the monitor opens as a window of its own.
+        if (!QGuiApplication::primaryScreen()->grabWindow(0).save(startPicture))
+            return fail("could not save the start window");
+        std::printf("Saved %s\n", qPrintable(startPicture));
+    }
     online->click();
     if (!QTest::qWaitFor([] { return shownMainWindow() != nullptr; }, 10000))
         return fail("no main window");
     MainWindow *window = shownMainWindow();
     window->findChild<QAction *>(QStringLiteral("actionTraffic"))->trigger();
     auto *dock = window->findChild<TrafficDock *>();
-    auto *help = window->findChild<QDockWidget *>(QStringLiteral("dockWidget_3"));
-    window->resizeDocks({help, dock}, {70, 330}, Qt::Vertical);
 
     // Past the refused block, with the next ones still on the way. Polled by
     // a timer: the window's warning about the block runs its own event loop.

@@ -1,6 +1,6 @@
 // Pictures of the online window's three hand-on views against the default
 // six-board simulated unit (values moving): the register map with its export
-// buttons, the calibration dialog with three channels on the trend and a gap
+// buttons, the slot dialog, the calibration dialog with three channels on the trend and a gap
 // where the unit was silent, and the comparison of an edited file with the
 // unit before it is loaded.
 // Usage: online_shots OUTPUT-DIR   (run under a real X server; scripts/screenshots uses Xvfb)
@@ -10,6 +10,7 @@
 #include "configdiffdialog.h"
 #include "mainwindow.h"
 #include "modalanswer.h"
+#include "positionsubmoduledialog.h"
 #include "registermapwindow.h"
 #include "trendchart.h"
 #include "unitsimfixture.h"
@@ -83,9 +84,16 @@ int main(int argc, char *argv[])
     });
     window->findChild<QAction *>("actionOpenMapRegisters")->trigger();
 
+    {
+        PositionSubmoduleDialog slotDialog(window->deviceModule());
+        slotDialog.show();
+        QTest::qWait(200);
+        ok &= BenchSupport::savePicture(&slotDialog, out.filePath("slotdialog.png"));
+    }
+
     whenModal<CalibrateDialog>([&](CalibrateDialog *dialog) {
+        // The default 5-minute window.
         TrendChart *trend = dialog->trend();
-        trend->setWindowMinutes(1);
         for (int id : {4, 8})
             trend->setSeriesShown(id, true);
         QTimer::singleShot(20000, dialog, [&sim] { sim.setSilent(true); });

@@ -38,8 +38,12 @@ bool isConfigurationFile(const QString &path, QString *error)
         *error = QStringLiteral("нет файла «%1»").arg(path);
         return false;
     }
-    if (!loadJsonObject(path).value(QStringLiteral("module")).isObject()) {
+    const QJsonObject root = loadJsonObject(path);
+    const QString unknown = unknownContents(root);
+    if (!isConfiguration(root) || !unknown.isEmpty()) {
         *error = QStringLiteral("файл «%1» не читается как конфигурация (.brcf)").arg(path);
+        if (!unknown.isEmpty())
+            *error += QStringLiteral(": ") + unknown;
         return false;
     }
     return true;

@@ -112,7 +112,7 @@ QString signalTypeName(int type)
 
 QString moduleTypeName(int type)
 {
-    if (type == 1)
+    if (isModuleType(type))
         return QStringLiteral("ВИРАТ7100.20 БРК");
     return unknownText;
 }

@@ -34,6 +34,12 @@ inline bool isSubmoduleType(int code)
     return code > SubmoduleNone && code <= LastSubmoduleType;
 }
 
+// The one module type the program knows (word 0 of the module block).
+inline bool isModuleType(int code)
+{
+    return code == 1;
+}
+
 // Kind of a channel, the value of its "Тип канала" parameter.
 enum TypeChannel {
     TypeAnalogInput = 0,

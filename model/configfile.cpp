@@ -1,5 +1,6 @@
 #include "configfile.h"
 
+#include "codes.h"
 #include "csvwriter.h"
 #include "modellogging.h"
 #include "module.h"
@@ -8,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 
 namespace {
@@ -55,6 +57,25 @@ bool saveJsonObject(const QJsonObject &obj, const QString &path)
     return true;
 }
 
+QString unknownContents(const QJsonObject &root)
+{
+    const QString type = root.value(QStringLiteral("module"))
+                             .toObject()
+                             .value(QStringLiteral("DEV_TYPE"))
+                             .toVariant()
+                             .toString();
+    if (!type.isEmpty() && !isModuleType(type.toInt()))
+        return QStringLiteral("неизвестный тип модуля %1").arg(type);
+    const QJsonArray boards = root.value(QStringLiteral("submodules")).toArray();
+    for (const QJsonValue &board : boards) {
+        const QString code
+            = board.toObject().value(QStringLiteral("TYPE_SUBMODULE")).toVariant().toString();
+        if (!isSubmoduleType(code.toInt()))
+            return QStringLiteral("неизвестный тип субмодуля %1").arg(code);
+    }
+    return QString();
+}
+
 std::unique_ptr<Module> loadModule(const QString &path, QString *error)
 {
     const QString shown = QDir::toNativeSeparators(path);
@@ -62,15 +83,18 @@ std::unique_ptr<Module> loadModule(const QString &path, QString *error)
     if (!QFileInfo(path).isReadable()) {
         reason = QStringLiteral("Не удалось открыть файл %1").arg(shown);
     } else {
-        // Anything else would open as an empty configuration, which a save
-        // would then write over the file.
+        // Anything else would open as an empty configuration, or without the
+        // boards it does not know, which a save would then write over the file.
         const QJsonObject root = loadJsonObject(path);
-        if (isConfiguration(root)) {
+        const QString unknown = unknownContents(root);
+        if (isConfiguration(root) && unknown.isEmpty()) {
             auto module = std::make_unique<Module>(-1);
             module->fromJson(root);
             return module;
         }
         reason = QStringLiteral("Файл %1 не является файлом конфигурации модуля").arg(shown);
+        if (!unknown.isEmpty())
+            reason += QStringLiteral(": ") + unknown;
     }
     if (error)
         *error = reason;

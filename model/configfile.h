@@ -22,9 +22,15 @@ bool saveJsonObject(const QJsonObject &obj, const QString &path);
 // "module" object.
 bool isConfiguration(const QJsonObject &root);
 
+// A module or board type of the document the program does not know, as
+// "неизвестный тип модуля 99" or "неизвестный тип субмодуля 77"; empty when
+// every type is known (a module without a type is taken as it is).
+QString unknownContents(const QJsonObject &root);
+
 // A configuration file as the windows open it: a module of the file's type
 // (-1 when the file names none) built from the file. Null for a file that
-// cannot be read or is not a configuration, with the reason in *error.
+// cannot be read, is not a configuration or holds a type the program does not
+// know, with the reason in *error.
 std::unique_ptr<Module> loadModule(const QString &path, QString *error = nullptr);
 
 // A unit's register image as the windows decode it: a module of the type in

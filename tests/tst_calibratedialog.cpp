@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QDateTimeAxis>
 #include <QDoubleSpinBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeView>
@@ -139,6 +140,9 @@ void TestCalibrateDialog::display()
     QCOMPARE(bool(flags & Qt::ItemIsEditable), board == 0 && channel >= 2);
     QCOMPARE(m_rig.parameter(board, channel, kParameterOf[column])->isChanged(),
              board == 0 && channel == 3 && column == Value);
+    // The last header ("Значение в ед. изм.") whole beside the columns before it.
+    const QHeaderView *header = m_dialog->findChild<QTreeView *>("treeView")->header();
+    QVERIFY(header->sectionSize(3) >= header->sectionSizeHint(3));
 }
 
 void TestCalibrateDialog::edits_data()
@@ -289,6 +293,7 @@ void TestCalibrateDialog::trend_drawingGapBreaksLineAndWindowCuts_data()
     QTest::newRow("5 min: two pieces") << 5 << QVector<int>{20, 9};
     // The window starts at 240 s; the sample at 230 s starts the line at the edge.
     QTest::newRow("1 min: after the gap only") << 1 << QVector<int>{6};
+    QTest::newRow("15 min: all of it") << 15 << QVector<int>{20, 9};
 }
 
 void TestCalibrateDialog::trend_drawingGapBreaksLineAndWindowCuts()
@@ -313,8 +318,16 @@ void TestCalibrateDialog::trend_drawingGapBreaksLineAndWindowCuts()
     QCOMPARE(sizes, pieceSizes);
     QCOMPARE(chart.timeAxis()->max(), at(300));
     QCOMPARE(chart.timeAxis()->min(), at(300 - 60 * window));
+    // A time of day on every tick, no two alike.
+    const auto *axis = chart.timeAxis();
+    QStringList labels;
+    for (int tick = 0; tick < axis->tickCount(); ++tick)
+        labels << at(300 - 60 * window * (1 - tick / (axis->tickCount() - 1.0)))
+                      .toString(axis->format());
+    QVERIFY2(labels.removeDuplicates() == 0 && !labels.join("").contains('-'),
+             qPrintable(labels.join(' ')));
     // Autoscale: what the window shows, a margin, nothing from before the window.
-    const double low = window == 5 ? -100 : 0;
+    const double low = window >= 5 ? -100 : 0;
     const double high = 3;
     const double min = chart.valueAxis()->min(), max = chart.valueAxis()->max();
     QVERIFY2(min <= low && max >= high && max - min <= 2 * (high - low) + 2,

@@ -227,6 +227,14 @@ void TestMainWindow::open_refusesWhatIsNotAConfiguration_data()
         << int(ModeOffline) << QByteArray(R"({"submodules": []})") << notOurs;
     QTest::newRow("module not an object")
         << int(ModeOffline) << QByteArray(R"({"module": "1", "submodules": []})") << notOurs;
+    // Without the types it does not know, a save would write an empty file over it.
+    QTest::newRow("unknown module type")
+        << int(ModeOffline) << QByteArray(R"({"module": {"DEV_TYPE": "99"}})")
+        << notOurs + ": неизвестный тип модуля 99";
+    QTest::newRow("unknown board type")
+        << int(ModeOffline)
+        << QByteArray(R"({"module": {"DEV_TYPE": "1"}, "submodules": [{"TYPE_SUBMODULE": "77"}]})")
+        << notOurs + ": неизвестный тип субмодуля 77";
     // Online with nothing read there is nothing to check a file against.
     QTest::newRow("online, no unit read")
         << int(ModeOnline | ModeTcp)
@@ -533,6 +541,8 @@ void TestMainWindow::fileFromCommandLine_recentFilesAndLayoutSurviveRestart()
     QTRY_VERIFY(m_start->findChild<QMessageBox *>());
     QVERIFY(m_start->findChild<QMessageBox *>()->text().startsWith("Не удалось открыть файл"));
 
+    // Every window's menu follows the list, one opened while it was empty too.
+    MainWindow other(ModeOffline);
     // As main() does with a file on the command line; the first open is maximised.
     QVERIFY(m_start->openFile(files.at(0)));
     MainWindow *window = shownMainWindow();
@@ -542,7 +552,6 @@ void TestMainWindow::fileFromCommandLine_recentFilesAndLayoutSurviveRestart()
         QVERIFY(window->openFile(files.at(i)));
     auto *recent = window->findChild<QMenu *>(QStringLiteral("menuRecent"));
     QCOMPARE(recent->title(), QStringLiteral("Недавние файлы"));
-    emit recent->aboutToShow();
     auto recentNames = [recent]() {
         QStringList names;
         for (QAction *entry : recent->actions())
@@ -551,6 +560,9 @@ void TestMainWindow::fileFromCommandLine_recentFilesAndLayoutSurviveRestart()
     };
     QCOMPARE(recentNames(), QStringLiteral("f8.brcf f7.brcf f6.brcf f5.brcf f4.brcf f3.brcf "
                                            "f2.brcf f1.brcf"));
+    const QMenu *otherRecent = other.findChild<QMenu *>(QStringLiteral("menuRecent"));
+    QVERIFY(recent->isEnabled() && otherRecent->isEnabled()
+            && otherRecent->actions().size() == recent->actions().size());
 
     // A missing file is dropped with a line in the status bar; a present one opens.
     QVERIFY(QFile::remove(files.at(5)));

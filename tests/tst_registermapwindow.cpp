@@ -8,6 +8,8 @@
 #include "registermapwindow.h"
 #include "submodule.h"
 
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -25,17 +27,21 @@ std::unique_ptr<Module> moduleWith(const Boards &boards)
 }
 
 // "title | function | register | description | format", one line per row of
-// every table that is shown.
+// every table that is shown; a text its column cuts ends in "…".
 QStringList shownRows(const RegisterMapWindow &window)
 {
     QStringList rows;
     for (const RegisterTabWidget *table : window.tables()) {
         if (table->isHidden())
             continue;
+        const QTableWidget *view = table->table();
         for (int r = 0; r < table->rowCount(); ++r) {
             QStringList cells{table->title()};
-            for (int c = 0; c < 4; ++c)
-                cells << table->table()->item(r, c)->text();
+            for (int c = 0; c < 4; ++c) {
+                const QString text = view->item(r, c)->text();
+                const int width = view->fontMetrics().horizontalAdvance(text);
+                cells << (width < view->columnWidth(c) ? text : text + "…");
+            }
             rows << cells.join(QStringLiteral(" | "));
         }
     }
@@ -104,6 +110,11 @@ void TestRigestersMapWindow::rowsAndHeight()
     // As tall as the tables need, up to 800.
     QCOMPARE(window.height() == 800, capped);
     QVERIFY(window.height() <= 800);
+
+    // In a window wide enough for its tables, that can be maximised.
+    QVERIFY(window.windowFlags() & Qt::WindowMaximizeButtonHint);
+    window.show();
+    QTRY_VERIFY(window.findChild<QScrollArea *>()->horizontalScrollBar()->maximum() == 0);
 }
 
 QTEST_MAIN(TestRigestersMapWindow)

@@ -10,6 +10,7 @@
 #include "foundunitstable.h"
 
 #include "modbuscall.h"
+#include "processrun.h"
 #include "ptypair.h"
 #include "unitsimfixture.h"
 
@@ -330,8 +331,8 @@ private slots:
         QTest::newRow("nothing") << Args() << "0|/nonexistent|115200";
         QTest::newRow("file, tcp") << Args{"u.brcf", "--tcp", "10.0.0.2:1502"} << "1|10.0.0.2|1502";
         QTest::newRow("rtu") << Args{"--serial", "/dev/x", "--baud", "19200"} << "0|/dev/x|19200";
-        QTest::newRow("both") << Args{"--tcp", "1.2.3.4:5", "--serial", "/dev/x"} << "exclude";
-        QTest::newRow("odd baud") << Args{"--serial", "/dev/x", "--baud", "14400"} << "rate 14400";
+        QTest::newRow("both") << Args{"--tcp", "1.2.3.4:5", "--serial", "/dev/x"} << "исключают";
+        QTest::newRow("odd baud") << Args{"--serial", "/dev/x", "--baud", "14400"} << "скорость 14400";
         // clang-format on
     }
 
@@ -353,6 +354,14 @@ private slots:
         QCOMPARE(fields(shown.startsWith('1') ? "tabWidget leIp lePort"
                                               : "tabWidget boxPortName baudRateBox"),
                  shown);
+    }
+
+    void commandLine_helpInRussian()
+    {
+        const ProcessRun help = ProcessRun::run(BRK_CONFIGURATOR_PATH, {"--help"});
+        QVERIFY2(help.status == 0 && help.out.contains("Использование:")
+                     && help.out.contains("Заполнить окно поиска: Modbus TCP на ХОСТ:ПОРТ"),
+                 qPrintable(help.out));
     }
 
     void tcp_keepAliveGoesToTheUnitFound()

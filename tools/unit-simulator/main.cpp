@@ -4,7 +4,9 @@
 #include "simtcpserver.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QTextStream>
+#include <QTranslator>
 
 #include <csignal>
 
@@ -18,6 +20,11 @@ void quitOnSignal(int)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    // Qt's own texts of the help page, in Russian where the translation is installed.
+    QTranslator qtTexts;
+    if (qtTexts.load(QStringLiteral("qtbase_ru"),
+                     QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtTexts);
     QTextStream out(stdout);
     QTextStream err(stderr);
 
@@ -25,7 +32,7 @@ int main(int argc, char *argv[])
     QString error;
     QString help;
     if (!SimOptions::parse(app.arguments(), &options, &error, &help)) {
-        err << error << "\nTry --help for the options.\n";
+        err << error << QStringLiteral("\nПараметры: --help.\n");
         return 2;
     }
     if (options.help) {

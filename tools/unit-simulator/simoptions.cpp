@@ -67,116 +67,123 @@ bool SimOptions::parse(const QStringList &arguments, SimOptions *options, QStrin
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "A simulated BRK-40 I/O unit: a Modbus TCP and RTU slave with the unit's registers.\n"
-        "Without --tcp and --serial it listens on 127.0.0.1:1502; with --serial alone it serves "
-        "only the line."));
-    parser.addHelpOption();
-    parser.addVersionOption();
+        "Имитатор блока ВИРАТ БРК-40: ведомое устройство Modbus TCP и RTU с регистрами блока.\n"
+        "Без --tcp и --serial слушает 127.0.0.1:1502; с одним --serial обслуживает только "
+        "линию."));
+    parser.addOption(QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")},
+                                        QStringLiteral("Показать эту справку.")));
+    parser.addOption(QCommandLineOption({QStringLiteral("v"), QStringLiteral("version")},
+                                        QStringLiteral("Показать версию программы.")));
     const QCommandLineOption tcp(
         QStringLiteral("tcp"),
-        QStringLiteral("Modbus TCP on [HOST:]PORT (default 127.0.0.1:1502)."),
-        QStringLiteral("[HOST:]PORT"));
+        QStringLiteral("Modbus TCP на [ХОСТ:]ПОРТ (по умолчанию 127.0.0.1:1502)."),
+        QStringLiteral("[ХОСТ:]ПОРТ"));
     const QCommandLineOption serial(
         QStringLiteral("serial"),
-        QStringLiteral("Modbus RTU on the serial port PATH (e.g. one end of a socat pty pair)."),
-        QStringLiteral("PATH"));
+        QStringLiteral(
+            "Modbus RTU на последовательном порту ПУТЬ (например, конец пары pty от socat)."),
+        QStringLiteral("ПУТЬ"));
     const QCommandLineOption baud(QStringLiteral("baud"),
-                                  QStringLiteral("Baud rate of the serial port (default 9600)."),
+                                  QStringLiteral("Скорость порта, бит/с (по умолчанию 9600)."),
                                   QStringLiteral("N"), QStringLiteral("9600"));
-    const QCommandLineOption parity(QStringLiteral("parity"),
-                                    QStringLiteral("Parity: none, even or odd (default none)."),
-                                    QStringLiteral("P"), QStringLiteral("none"));
+    const QCommandLineOption parity(
+        QStringLiteral("parity"),
+        QStringLiteral("Четность: none, even или odd (по умолчанию none)."), QStringLiteral("P"),
+        QStringLiteral("none"));
     const QCommandLineOption stopBits(QStringLiteral("stop-bits"),
-                                      QStringLiteral("Stop bits: 1 or 2 (default 1)."),
+                                      QStringLiteral("Стоп-биты: 1 или 2 (по умолчанию 1)."),
                                       QStringLiteral("N"), QStringLiteral("1"));
     const QCommandLineOption noPace(
         QStringLiteral("no-pace"),
-        QStringLiteral("Serial line: answer at once, without the bytes' wire time at the baud "
-                       "rate and the unit's response delay word (for fast tests)."));
+        QStringLiteral("Линия RTU: отвечать сразу, без времени передачи байтов на скорости линии "
+                       "и без задержки ответа блока (для быстрых тестов)."));
     const QCommandLineOption gatewayDelay(
         QStringLiteral("gateway-delay-ms"),
-        QStringLiteral("TCP: act as a gateway: a request that no unit answers (no unit at that "
-                       "address, or a fault left it unanswered) gets exception 0x0B after N ms."),
+        QStringLiteral("TCP: вести себя как шлюз: на запрос, на который не ответил ни один блок "
+                       "(нет блока по адресу или сбой), через N мс отвечать исключением 0x0B."),
         QStringLiteral("N"));
     const QCommandLineOption unit(
         QStringLiteral("unit"),
-        QStringLiteral("A unit ADDR:SLOTS:FIRMWARE[:jumper], repeatable. SLOTS are the board codes "
-                       "of slots A..F "
-                       "(0 empty, 1 DO4, 2 SIM, 3 R, 4 AI, 5 AIO, 6 DI, 7 TMP, 8 DO6, 9 ENI2, 10 "
-                       "DI6), FIRMWARE is in tenths, "
-                       "jumper sets word 2024 to 1. Default: 1:5,4,6,7,8,1:22."),
-        QStringLiteral("UNIT"));
+        QStringLiteral("Блок АДРЕС:СЛОТЫ:ПО[:jumper], можно несколько. СЛОТЫ — коды субмодулей "
+                       "слотов A..F "
+                       "(0 пусто, 1 DO4, 2 SIM, 3 R, 4 AI, 5 AIO, 6 DI, 7 TMP, 8 DO6, 9 ENI2, 10 "
+                       "DI6), ПО — версия в десятых, "
+                       "jumper ставит слово 2024 в 1. По умолчанию: 1:5,4,6,7,8,1:22."),
+        QStringLiteral("БЛОК"));
     const QCommandLineOption moduleType(
         QStringLiteral("module-type"),
-        QStringLiteral("Give the unit at ADDR the module type word TYPE (1 is a BRK-40; another "
-                       "code makes a foreign device that takes writes without the service "
-                       "code), repeatable."),
-        QStringLiteral("ADDR:TYPE"));
+        QStringLiteral("Дать блоку по АДРЕСУ слово типа модуля ТИП (1 — БРК-40; другой код — "
+                       "чужое устройство, принимающее запись без служебного кода); можно "
+                       "несколько."),
+        QStringLiteral("АДРЕС:ТИП"));
     const QCommandLineOption frozen(QStringLiteral("frozen"),
-                                    QStringLiteral("Hold live values still (for tests)."));
+                                    QStringLiteral("Не менять текущие значения (для тестов)."));
     const QCommandLineOption lenient(
         QStringLiteral("lenient"),
-        QStringLiteral("Accept configuration writes without the service code before them."));
-    const QCommandLineOption log(QStringLiteral("log"),
-                                 QStringLiteral("Append one JSON line per request to FILE."),
-                                 QStringLiteral("FILE"));
-    const QCommandLineOption state(
-        QStringLiteral("state"),
-        QStringLiteral(
-            "Load the configuration from FILE at start and save it there after every change."),
-        QStringLiteral("FILE"));
+        QStringLiteral("Принимать запись конфигурации без служебного кода перед ней."));
+    const QCommandLineOption log(
+        QStringLiteral("log"), QStringLiteral("Дописывать в ФАЙЛ по строке JSON на каждый запрос."),
+        QStringLiteral("ФАЙЛ"));
+    const QCommandLineOption state(QStringLiteral("state"),
+                                   QStringLiteral("Загрузить конфигурацию из ФАЙЛА при запуске и "
+                                                  "сохранять её туда после каждого изменения."),
+                                   QStringLiteral("ФАЙЛ"));
     const QCommandLineOption dropEvery(QStringLiteral("drop-every"),
-                                       QStringLiteral("Leave every N-th request unanswered."),
+                                       QStringLiteral("Не отвечать на каждый N-й запрос."),
                                        QStringLiteral("N"));
-    const QCommandLineOption delay(QStringLiteral("delay-ms"),
-                                   QStringLiteral("Answer every request N ms late."),
-                                   QStringLiteral("N"));
+    const QCommandLineOption delay(
+        QStringLiteral("delay-ms"),
+        QStringLiteral("Отвечать на каждый запрос с опозданием на N мс."), QStringLiteral("N"));
     const QCommandLineOption exceptionAt(
         QStringLiteral("exception-at"),
         QStringLiteral(
-            "Answer any request covering register ADDR with exception CODE, repeatable."),
-        QStringLiteral("ADDR:CODE"));
+            "Отвечать на запросы, затрагивающие регистр АДРЕС, исключением КОД; можно несколько."),
+        QStringLiteral("АДРЕС:КОД"));
     const QCommandLineOption shortReplyAt(
         QStringLiteral("short-reply-at"),
-        QStringLiteral("Answer reads covering ADDR with N registers too few (default 1; bytes for "
-                       "coils and inputs), repeatable."),
-        QStringLiteral("ADDR[:N]"));
+        QStringLiteral(
+            "Отвечать на чтения, затрагивающие АДРЕС, на N регистров меньше (по умолчанию 1; "
+            "для катушек и входов — байтов); можно несколько."),
+        QStringLiteral("АДРЕС[:N]"));
     const QCommandLineOption wrongReplyAt(
         QStringLiteral("wrong-reply-at"),
-        QStringLiteral("Answer reads covering ADDR with one register too many and writes to it "
-                       "with the start address plus one, repeatable."),
-        QStringLiteral("ADDR"));
+        QStringLiteral(
+            "Отвечать на чтения, затрагивающие АДРЕС, на регистр больше, а на запись в него — "
+            "с начальным адресом плюс один; можно несколько."),
+        QStringLiteral("АДРЕС"));
     const QCommandLineOption closeAt(
         QStringLiteral("close-at"),
-        QStringLiteral("Close the TCP connection on a request covering ADDR (on a serial line: no "
-                       "answer), repeatable."),
-        QStringLiteral("ADDR"));
+        QStringLiteral(
+            "Закрывать соединение TCP на запросе, затрагивающем АДРЕС (на последовательной "
+            "линии — не отвечать); можно несколько."),
+        QStringLiteral("АДРЕС"));
     const QCommandLineOption silentAt(
         QStringLiteral("silent-at"),
-        QStringLiteral("Leave requests covering ADDR unanswered, repeatable."),
-        QStringLiteral("ADDR"));
+        QStringLiteral("Не отвечать на запросы, затрагивающие АДРЕС; можно несколько."),
+        QStringLiteral("АДРЕС"));
     const QCommandLineOption silentAfter(
         QStringLiteral("silent-after"),
-        QStringLiteral("Answer the first N requests, then nothing more."), QStringLiteral("N"));
+        QStringLiteral("Ответить на первые N запросов, затем молчать."), QStringLiteral("N"));
     const QCommandLineOption ignoreWrite(
         QStringLiteral("ignore-write"),
-        QStringLiteral("Answer writes to ADDR as done but keep the old value, repeatable."),
-        QStringLiteral("ADDR"));
+        QStringLiteral(
+            "Подтверждать запись в АДРЕС, но сохранять старое значение; можно несколько."),
+        QStringLiteral("АДРЕС"));
+    const QCommandLineOption faultUnit(
+        QStringLiteral("fault-unit"),
+        QStringLiteral(
+            "Применять параметры сбоев только к блоку с адресом АДРЕС; можно несколько (по "
+            "умолчанию — ко всем)."),
+        QStringLiteral("АДРЕС"));
     const QCommandLineOption pauseAt(
         QStringLiteral("pause-at"),
-        QStringLiteral("After the N-th request (counted as for --silent-after) take in no more "
-                       "requests for --pause-for ms (connections stay open), then handle all "
-                       "that came meanwhile."),
+        QStringLiteral("Ответив на N-й запрос, не читать запросы --pause-for мс (соединения "
+                       "остаются открытыми), затем обработать всё, что пришло."),
         QStringLiteral("N"));
     const QCommandLineOption pauseFor(
         QStringLiteral("pause-for"),
-        QStringLiteral("Length of the --pause-at pause in ms (default 1000)."),
-        QStringLiteral("MS"));
-    const QCommandLineOption faultUnit(
-        QStringLiteral("fault-unit"),
-        QStringLiteral("Apply the fault options only to the unit at ADDR, repeatable (default: "
-                       "every unit)."),
-        QStringLiteral("ADDR"));
+        QStringLiteral("Длительность паузы --pause-at, мс (по умолчанию 1000)."),
+        QStringLiteral("МС"));
     parser.addOptions({tcp,         serial,       baud,         parity,     stopBits,
                        noPace,      gatewayDelay, unit,         moduleType, frozen,
                        lenient,     log,          state,        dropEvery,  delay,
