@@ -1,5 +1,6 @@
 #include "brkctl.h"
 
+#include "plantcommand.h"
 #include "unitscripts.h"
 
 #include <codes.h>
@@ -167,6 +168,14 @@ const Brkctl::Command *Brkctl::commands(int *count)
         {"map", "ЦЕЛЬ|ФАЙЛ [--csv]",
          "Карта регистров: где лежит значение каждого канала (как в окне «Карта субмодулей»).",
          &Brkctl::runMap, false},
+        {"plant", "status|check|backup|write|history ОБЪЕКТ [ИМЯ] [--only ИМЯ]…",
+         "Модули объекта из файла .brplant: состояние, сверка с их файлами (код 1 — есть "
+         "различия), копии только изменившихся конфигураций, запись их файлов, версии модуля.",
+         &Brkctl::runPlant, false},
+        {"journal", "[ОБЪЕКТ] [--unit ИМЯ] [--since ДАТА]",
+         "Журнал изменений: каждая запись в модули, кто и когда её сделал, старые и новые "
+         "значения.",
+         &Brkctl::runJournal, false},
     };
     *count = int(std::size(list));
     return list;
@@ -307,6 +316,7 @@ void Brkctl::setUpParser(const Command &command)
     } else if (name == QLatin1String("map")) {
         m_parser.addOption({QStringLiteral("csv"), text("В формате CSV.")});
     }
+    PlantCommand::addOptions(name, &m_parser);
 }
 
 bool Brkctl::usageError(const QString &message)

@@ -51,6 +51,8 @@ private:
     bool runSet();
     bool runReset();
     bool runMap();
+    bool runPlant();   // brkctlplant.cpp
+    bool runJournal(); // brkctlplant.cpp
 
     void setUpParser(const Command &command);
     bool usageError(const QString &text);
