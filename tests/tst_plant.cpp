@@ -221,9 +221,13 @@ void TestPlant::plantCommands_againstSimulatedUnits()
         QVERIFY2(read.status == 0, qPrintable(read.err));
     }
 
+    ProcessRun run = brkctl({"plant", "status", plant, "--jobs", "3"});
+    QVERIFY2(run.status == 0, qPrintable(run.err));
+    QCOMPARE(run.out.count("  отвечает  ВИРАТ7100.20 БРК  ПО 2.2  A:AIO B:AI C:- "), 3);
+
     // Unit 2 is changed behind the plant's back.
     QVERIFY(sim.setReg(2, QModbusDataUnit::HoldingRegisters, LimitHighWord, 0x4080));
-    ProcessRun run = brkctl({"plant", "check", plant, "--jobs", "3"});
+    run = brkctl({"plant", "check", plant, "--jobs", "3"});
     QCOMPARE(run.status, 1);
     QCOMPARE(run.out, "Шкаф 2: " + LowerLimit + ": 0.000 → 4.000\n");
 
@@ -272,6 +276,14 @@ void TestPlant::plantCommands_againstSimulatedUnits()
     QCOMPARE(entry.value("target").toString(), targets.at(1));
     QCOMPARE(entry.value("changes").toArray(),
              QJsonArray({QJsonObject{{"path", LowerLimit}, {"old", "4.000"}, {"new", "0.000"}}}));
+
+    // A journal that cannot be written does not stop the write, but says so.
+    const QString journal = dir.filePath("journal.jsonl");
+    QVERIFY(QFile::remove(journal) && QDir().mkdir(journal));
+    run = brkctl({"plant", "write", plant, "--only", "Шкаф 1"});
+    QCOMPARE(run.status, 0);
+    QVERIFY2(run.err.contains("журнал изменений " + journal + " не записан"), qPrintable(run.err));
+    QCOMPARE(sim.reg(1, QModbusDataUnit::HoldingRegisters, LimitHighWord), 0);
 }
 
 void TestPlant::badPlant_writesNothing()
