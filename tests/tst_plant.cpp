@@ -284,6 +284,9 @@ void TestPlant::plantCommands_againstSimulatedUnits()
     QCOMPARE(run.status, 0);
     QVERIFY2(run.err.contains("журнал изменений " + journal + " не записан"), qPrintable(run.err));
     QCOMPARE(sim.reg(1, QModbusDataUnit::HoldingRegisters, LimitHighWord), 0);
+    run = brkctl({"plant", "history", plant, "Шкаф 1", "--diff", versions.at(0), "unit"});
+    QCOMPARE(run.status, 1);
+    QCOMPARE(run.out, LowerLimit + ": 4.000 → 0.000\n");
 }
 
 void TestPlant::badPlant_writesNothing()
