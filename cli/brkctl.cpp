@@ -1,6 +1,7 @@
 #include "brkctl.h"
 
 #include "reportcommand.h"
+#include "plantcommand.h"
 #include "unitscripts.h"
 
 #include <codes.h>
@@ -295,6 +296,14 @@ const Brkctl::Command *Brkctl::commands(int *count)
          "Отчёт о настройке модуля: общие сведения, субмодули, параметры каналов, карта "
          "регистров и подписи.",
          &Brkctl::runReport, false, ReportCommand::options()},
+        {"plant", "status|check|backup|write|history ОБЪЕКТ [ИМЯ] [--only ИМЯ]…",
+         "Модули объекта из файла .brplant: состояние, сверка с их файлами (код 1 — есть "
+         "различия), копии только изменившихся конфигураций, запись их файлов, версии модуля.",
+         &Brkctl::runPlant, false, PlantCommand::plantOptions()},
+        {"journal", "[ОБЪЕКТ] [--unit ИМЯ] [--since ДАТА]",
+         "Журнал изменений: каждая запись в модули, кто и когда её сделал, старые и новые "
+         "значения.",
+         &Brkctl::runJournal, false, PlantCommand::journalOptions()},
     };
     *count = int(std::size(list));
     return list;

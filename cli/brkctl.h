@@ -67,6 +67,8 @@ private:
     };
     bool scanLines(const QStringList &texts, QVector<ScanLine> *lines);
     bool applyScanBounds(QVector<ScanLine> *lines);
+    bool runPlant();   // brkctlplant.cpp
+    bool runJournal(); // brkctlplant.cpp
 
     void setUpParser(const Command &command);
     bool usageError(const QString &text);

@@ -74,17 +74,19 @@ void UnitScripts::setValues(UnitSession *unit, const QVector<QPair<QString, QStr
             }
             WriteOptions changed = options;
             changed.changedOnly = true;
+            changed.action = QStringLiteral("set");
             writeAndVerify(unit, module->toTables(tables), tables, {}, changed);
         });
     });
 }
 
-void UnitScripts::reset(UnitSession *unit)
+void UnitScripts::reset(UnitSession *unit, const JournalPlace &journal)
 {
-    unit->open([unit] {
-        unit->readModuleBlock(true, [unit](const QVector<quint16> &block) {
+    unit->open([unit, journal] {
+        unit->readModuleBlock(true, [unit, journal](const QVector<quint16> &block) {
             if (unit->refuseIfJumper(block))
                 return;
+            UnitJournal::watchReset(unit, block, journal);
             unit->reset(
                 [unit] { unit->finish(StatusOk, QStringLiteral("конфигурация модуля сброшена")); });
         });
@@ -96,6 +98,7 @@ void UnitScripts::writeAndVerify(UnitSession *unit, const ModuleTables &encoded,
                                  const WriteOptions &options)
 {
     unit->result().data.insert(QStringLiteral("keptLinkWords"), !kept.isEmpty());
+    UnitJournal::watchWrite(unit, before, encoded, options.action, options.journal);
     WriteJob::Options job;
     job.mode = options.changedOnly ? TransferSequence::WriteMode::ChangedOnly
                                    : TransferSequence::WriteMode::All;

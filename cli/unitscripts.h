@@ -1,6 +1,7 @@
 #ifndef UNITSCRIPTS_H
 #define UNITSCRIPTS_H
 
+#include "unitjournal.h"
 #include "unitsession.h"
 
 #include <moduletables.h>
@@ -27,6 +28,8 @@ public:
         bool keepLink = false;
         // Wait before reading back at a new address (the unit switches over).
         int switchOverMs = 1000;
+        QString action = QStringLiteral("write"); // as the journal names it
+        JournalPlace journal;
     };
 
     // Reads the whole configuration and hands it on.
@@ -37,7 +40,7 @@ public:
     // Sets parameters by path, writes the registers that change and verifies.
     static void setValues(UnitSession *unit, const QVector<QPair<QString, QString>> &assignments,
                           const WriteOptions &options);
-    static void reset(UnitSession *unit);
+    static void reset(UnitSession *unit, const JournalPlace &journal = JournalPlace());
 
     // `encoded` with the link words (ModuleTables::LinkWords) as `unit` holds them.
     static ModuleTables withLinkWordsOf(const ModuleTables &unit, ModuleTables encoded);

@@ -295,6 +295,7 @@ void UnitSession::finish(int status, const QString &message)
     disconnect(&m_scanner, nullptr, this, nullptr);
     m_scanner.clear();
     m_link.close();
+    emit ending();
     // After the step that ended it has returned.
     QMetaObject::invokeMethod(this, &UnitSession::finished, Qt::QueuedConnection);
 }

@@ -87,6 +87,8 @@ public:
 
 signals:
     void progress(double fraction);
+    // From finish(), with the result set and still open to additions.
+    void ending();
     void finished();
 
 private:

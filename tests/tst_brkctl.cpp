@@ -96,6 +96,8 @@ private:
 void TestBrkctl::initTestCase()
 {
     QVERIFY(m_dir.isValid());
+    // Writes outside a plant are journalled in the user's data folder.
+    qputenv("XDG_DATA_HOME", m_dir.filePath("data").toUtf8());
     UnitSimFixture sim({UnitSimFixture::unit(1, Boards)});
     QVERIFY(sim.start());
     m_unitFile = m_dir.filePath("unit.brcf");
@@ -125,6 +127,16 @@ void TestBrkctl::readThenWriteChanged_sendsOnlyTheChangedRegisters()
     QCOMPARE(writes(sim), (QStringList{"2023 1", "2016 6c31", "813 4080", "2023 0"}));
     QCOMPARE(sim.reg(1, HoldingRegisters, LimitHighWord), 0x4080);
     QVERIFY2(write.err.contains("проверено чтением"), qPrintable(write.err));
+
+    QFile journal(m_dir.filePath("data/virat/brk-configurator/journal.jsonl"));
+    QVERIFY(journal.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = journal.readAll().split('\n');
+    QCOMPARE(lines.size(), 2); // one line and its end
+    const QJsonObject entry = QJsonDocument::fromJson(lines.first()).object();
+    QCOMPARE(entry.value("outcome").toString(), QString("confirmed"));
+    QCOMPARE(entry.value("action").toString(), QString("write"));
+    QCOMPARE(entry.value("changes").toArray(),
+             QJsonArray({QJsonObject{{"path", LowerLimit}, {"old", "0.000"}, {"new", "4.000"}}}));
 }
 
 void TestBrkctl::refused_data()

@@ -7,12 +7,56 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+
 Q_LOGGING_CATEGORY(lcSimTcp, "brk.sim.tcp")
 
 namespace {
 constexpr int kHeaderSize = 7;  // transaction, protocol, length, unit identifier
 constexpr int kMaxLength = 254; // unit identifier plus the largest PDU
 constexpr char kGatewayTargetFailed = 0x0B;
+// Qt 5 listens with a backlog of 50: many clients connecting at once (brkctl
+// with --jobs 64 against the units of one port) would lose their SYNs and
+// retry only a second later.
+constexpr int kBacklog = 1024;
+
+// A listening socket bound to the address, or -1.
+int listeningSocket(const QHostAddress &address, quint16 port)
+{
+    sockaddr_storage storage{};
+    socklen_t length = 0;
+    if (address.protocol() == QAbstractSocket::IPv4Protocol) {
+        auto *in = reinterpret_cast<sockaddr_in *>(&storage);
+        in->sin_family = AF_INET;
+        in->sin_port = htons(port);
+        in->sin_addr.s_addr = htonl(address.toIPv4Address());
+        length = sizeof(sockaddr_in);
+    } else if (address.protocol() == QAbstractSocket::IPv6Protocol) {
+        auto *in6 = reinterpret_cast<sockaddr_in6 *>(&storage);
+        in6->sin6_family = AF_INET6;
+        in6->sin6_port = htons(port);
+        const Q_IPV6ADDR bytes = address.toIPv6Address();
+        memcpy(&in6->sin6_addr, bytes.c, sizeof(bytes.c));
+        length = sizeof(sockaddr_in6);
+    } else {
+        return -1;
+    }
+    const int fd = ::socket(storage.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int on = 1;
+    if (fd < 0 || ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on)) != 0
+        || ::bind(fd, reinterpret_cast<sockaddr *>(&storage), length) != 0
+        || ::listen(fd, kBacklog) != 0) {
+        if (fd >= 0)
+            ::close(fd);
+        return -1;
+    }
+    return fd;
+}
 } // namespace
 
 SimTcpServer::SimTcpServer(SimBus *bus, QObject *parent)
@@ -28,6 +72,12 @@ SimTcpServer::SimTcpServer(SimBus *bus, QObject *parent)
 
 bool SimTcpServer::listen(const QHostAddress &address, quint16 port, QString *error)
 {
+    const int fd = listeningSocket(address, port);
+    if (fd >= 0 && m_server.setSocketDescriptor(fd))
+        return true;
+    if (fd >= 0)
+        ::close(fd);
+    // The same bind again, for Qt's own text of what went wrong.
     if (!m_server.listen(address, port)) {
         *error = QStringLiteral("cannot listen on %1:%2: %3")
                      .arg(address.toString())

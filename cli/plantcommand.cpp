@@ -1,0 +1,459 @@
+#include "plantcommand.h"
+
+#include "unitscripts.h"
+
+#include <backuparchive.h>
+#include <codes.h>
+#include <configdiff.h>
+#include <configfile.h>
+#include <journal.h>
+#include <module.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+
+namespace {
+
+const QStringList Subcommands{QStringLiteral("status"), QStringLiteral("check"),
+                              QStringLiteral("backup"), QStringLiteral("write"),
+                              QStringLiteral("history")};
+// The unit itself as a side of a history diff.
+const QStringList UnitWords{QStringLiteral("unit"), QStringLiteral("модуль")};
+const QString Configuration = QStringLiteral("configuration");
+
+QString text(const char *utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+std::unique_ptr<Module> moduleFromJson(const QJsonObject &json)
+{
+    auto module = std::make_unique<Module>(-1);
+    module->fromJson(json);
+    return module;
+}
+
+// The unit's own file as a module; null with the reason.
+std::unique_ptr<Module> unitFile(const Plant &plant, const PlantUnit &unit, QString *error)
+{
+    if (unit.file.isEmpty()) {
+        *error = QStringLiteral("нет файла: у модуля в объекте не указан file");
+        return nullptr;
+    }
+    return loadModule(plant.filePath(unit), error);
+}
+
+void addDifferences(const QVector<ConfigDiff::Difference> &differences, const QString &prefix,
+                    UnitResult *result)
+{
+    QJsonArray json;
+    for (const ConfigDiff::Difference &d : differences) {
+        result->lines << prefix + d.toString();
+        json.append(QJsonObject{{QStringLiteral("path"), d.path},
+                                {QStringLiteral("left"), d.left},
+                                {QStringLiteral("right"), d.right}});
+    }
+    result->data.insert(QStringLiteral("differences"), json);
+}
+
+// Type, firmware and boards of a module block, into the result's data.
+void describeBlock(const QVector<quint16> &block, UnitResult *result)
+{
+    QJsonArray boards;
+    for (int slot = 0; slot < ModuleTables::SlotCount; ++slot) {
+        const int code = block.value(ModuleTables::FirstSlotWord + slot);
+        boards.append(code == 0 ? QString() : submoduleTypeName(code));
+    }
+    result->data.insert(QStringLiteral("type"),
+                        moduleTypeName(block.value(ModuleTables::WordModuleType)));
+    result->data.insert(QStringLiteral("firmware"),
+                        QString::number(block.value(ModuleTables::WordFirmware) / 10.0, 'f', 1));
+    result->data.insert(QStringLiteral("boards"), boards);
+}
+
+void readBlock(UnitSession *unit)
+{
+    unit->open([unit] {
+        unit->readModuleBlock(false, [unit](const QVector<quint16> &block) {
+            describeBlock(block, &unit->result());
+            unit->finish(StatusOk, QString());
+        });
+    });
+}
+
+void checkAgainst(UnitSession *unit, const QString &path, const QString &name)
+{
+    UnitScripts::readImage(unit, [path, name](UnitSession *unit, const ModuleTables &tables) {
+        QString error;
+        const std::unique_ptr<Module> file = loadModule(path, &error);
+        if (!file) {
+            unit->finish(StatusUsage, error);
+            return;
+        }
+        ConfigDiff::Options options;
+        // A plant write keeps each unit's link words, so they are no difference.
+        options.ignoreLink = true;
+        const auto differences = ConfigDiff::compare(*file, *moduleFromTables(tables), options);
+        addDifferences(differences, name + QStringLiteral(": "), &unit->result());
+        if (differences.isEmpty())
+            unit->finish(StatusOk, QStringLiteral("совпадает с файлом"));
+        else
+            unit->finish(StatusDiffer,
+                         QStringLiteral("отличается: %1 параметров").arg(differences.size()));
+    });
+}
+
+void backUp(UnitSession *unit, const QString &root, const QString &name)
+{
+    UnitScripts::readImage(unit, [root, name](UnitSession *unit, const ModuleTables &tables) {
+        const std::unique_ptr<Module> module = moduleFromTables(tables);
+        QString path;
+        QString error;
+        const auto added = BackupArchive(root).add(name, *module, QDateTime::currentDateTimeUtc(),
+                                                   &path, &error);
+        if (added == BackupArchive::Added::Failed) {
+            unit->finish(StatusUsage, QStringLiteral("копия не сохранена: %1").arg(error));
+            return;
+        }
+        const bool stored = added == BackupArchive::Added::Stored;
+        unit->result().data.insert(QStringLiteral("newVersion"), stored);
+        if (!stored) {
+            unit->finish(StatusOk, QStringLiteral("без изменений"));
+            return;
+        }
+        unit->result().data.insert(QStringLiteral("version"), path);
+        unit->result().lines << QStringLiteral("%1: новая версия %2").arg(name, path);
+        unit->finish(StatusOk, QString());
+    });
+}
+
+void readConfiguration(UnitSession *unit)
+{
+    UnitScripts::readImage(unit, [](UnitSession *unit, const ModuleTables &tables) {
+        unit->result().data.insert(Configuration, moduleFromTables(tables)->toJson());
+        unit->finish(StatusOk, QString());
+    });
+}
+
+QString journalLine(const JournalEntry &entry)
+{
+    static const QHash<QString, QString> outcomes{
+        {JournalEntry::Confirmed, QStringLiteral("подтверждена")},
+        {JournalEntry::Unconfirmed, QStringLiteral("не подтверждена")},
+        {JournalEntry::Refused, QStringLiteral("отклонена")}};
+    return QStringLiteral("%1  %2@%3  %4  %5  %6 ПО %7 адрес %8  %9: %10")
+        .arg(entry.time.toUTC().toString(Qt::ISODate), entry.user, entry.computer,
+             entry.unit.isEmpty() ? QStringLiteral("-") : entry.unit, entry.target, entry.unitType,
+             entry.firmware)
+        .arg(entry.address)
+        .arg(entry.action, outcomes.value(entry.outcome, entry.outcome));
+}
+
+} // namespace
+
+QList<QCommandLineOption> PlantCommand::plantOptions()
+{
+    return {
+        {QStringLiteral("only"), text("Только модуль с этим именем (можно несколько)."),
+         QStringLiteral("ИМЯ")},
+        {QStringLiteral("jobs"), text("Сколько модулей TCP и линий RTU обслуживать сразу (4)."),
+         QStringLiteral("N"), QStringLiteral("4")},
+        {QStringLiteral("dir"), text("backup: каталог копий (backups рядом с файлом объекта)."),
+         QStringLiteral("КАТАЛОГ")},
+        {QStringLiteral("diff"),
+         text("history: параметры, которые различаются между версиями A и B (unit — модуль).")},
+    };
+}
+
+QList<QCommandLineOption> PlantCommand::journalOptions()
+{
+    return {
+        {QStringLiteral("unit"), text("Только записи модуля (имя в объекте или цель)."),
+         QStringLiteral("ИМЯ")},
+        {QStringLiteral("since"), text("Только записи с этой даты (ГГГГ-ММ-ДД)."),
+         QStringLiteral("ДАТА")},
+    };
+}
+
+bool PlantCommand::checkTarget(const QString &text, QString *reason)
+{
+    Target target;
+    return Target::parse(text, &target, reason);
+}
+
+bool PlantCommand::setUp(const QCommandLineParser &parser, QString *error)
+{
+    const QStringList arguments = parser.positionalArguments();
+    m_subcommand = arguments.value(0);
+    const int kind = Subcommands.indexOf(m_subcommand);
+    if (kind < 0) {
+        *error
+            = QStringLiteral("нужна команда объекта: %1").arg(Subcommands.join(QLatin1Char('|')));
+        return false;
+    }
+    m_kind = Kind(kind);
+    m_plantPath = arguments.value(1);
+    if (m_plantPath.isEmpty()) {
+        *error = QStringLiteral("не указан файл объекта (.brplant)");
+        return false;
+    }
+    QString reason;
+    if (!Plant::load(m_plantPath, &PlantCommand::checkTarget, &m_plant, &reason)) {
+        *error = QStringLiteral("%1: %2").arg(m_plantPath, reason);
+        return false;
+    }
+    bool ok = false;
+    m_jobs = parser.value(QStringLiteral("jobs")).toInt(&ok);
+    if (!ok || m_jobs < 1) {
+        *error = QStringLiteral("--jobs: нужно число не меньше 1");
+        return false;
+    }
+    m_backupRoot = parser.isSet(QStringLiteral("dir"))
+                       ? parser.value(QStringLiteral("dir"))
+                       : BackupArchive::besidePlant(m_plant.folder());
+    if (m_kind == Kind::History)
+        return setUpHistory(arguments.mid(2), parser.isSet(QStringLiteral("diff")), error);
+    if (arguments.size() > 2 && !parser.isSet(QStringLiteral("only"))) {
+        *error = QStringLiteral("лишний аргумент «%1»").arg(arguments.at(2));
+        return false;
+    }
+    return selectUnits(parser.values(QStringLiteral("only")) + arguments.mid(2), error);
+}
+
+bool PlantCommand::selectUnits(const QStringList &names, QString *error)
+{
+    for (const QString &name : qAsConst(names)) {
+        if (!m_plant.unit(name)) {
+            *error = QStringLiteral("в объекте нет модуля «%1»").arg(name);
+            return false;
+        }
+    }
+    for (const PlantUnit &unit : m_plant.units()) {
+        if (names.isEmpty() || names.contains(unit.name))
+            m_entries.append({unit, -1, UnitResult()});
+    }
+    return true;
+}
+
+bool PlantCommand::setUpHistory(const QStringList &arguments, bool diff, QString *error)
+{
+    const PlantUnit *unit = m_plant.unit(arguments.value(0));
+    if (!unit) {
+        *error = QStringLiteral("в объекте нет модуля «%1»").arg(arguments.value(0));
+        return false;
+    }
+    m_entries.append({*unit, -1, UnitResult()});
+    if (arguments.size() != (diff ? 3 : 1)) {
+        *error = diff ? QStringLiteral("--diff: нужны две версии (или unit)")
+                      : QStringLiteral("лишний аргумент «%1»").arg(arguments.value(1));
+        return false;
+    }
+    const QStringList versions = BackupArchive(m_backupRoot).versions(unit->name);
+    for (const QString &side : arguments.mid(1)) {
+        if (UnitWords.contains(side)) {
+            m_diffSides << QString();
+            continue;
+        }
+        auto found = std::find_if(versions.cbegin(), versions.cend(), [&side](const QString &p) {
+            return BackupArchive::versionName(p) == side;
+        });
+        const QString path = found != versions.cend() ? *found : side;
+        if (!QFileInfo(path).isFile()) {
+            *error = QStringLiteral("у модуля «%1» нет версии «%2»").arg(unit->name, side);
+            return false;
+        }
+        m_diffSides << path;
+    }
+    return true;
+}
+
+void PlantCommand::schedule(FleetRunner *fleet)
+{
+    for (Entry &entry : m_entries) {
+        QString refusal;
+        const FleetRunner::Script script = scriptFor(entry.unit, &refusal);
+        if (!script) {
+            entry.preset.status = refusal.isEmpty() ? StatusOk : StatusUsage;
+            entry.preset.message = refusal;
+            continue;
+        }
+        Target target;
+        QString error;
+        Target::parse(entry.unit.target, &target, &error); // checked when the plant was read
+        entry.fleetIndex = fleet->size();
+        if (m_kind == Kind::History)
+            m_unitIndex = entry.fleetIndex;
+        fleet->add(target, script);
+    }
+}
+
+FleetRunner::Script PlantCommand::scriptFor(const PlantUnit &unit, QString *refusal) const
+{
+    const QString name = unit.name;
+    QString error;
+    switch (m_kind) {
+    case Kind::Status:
+        return readBlock;
+    case Kind::Backup: {
+        const QString root = m_backupRoot;
+        return [root, name](UnitSession *session) {
+            backUp(session, root, name);
+        };
+    }
+    case Kind::History:
+        if (!m_diffSides.contains(QString()))
+            return nullptr;
+        return readConfiguration;
+    case Kind::Check:
+    case Kind::Write:
+        break;
+    }
+    if (!unitFile(m_plant, unit, &error)) {
+        *refusal = error;
+        return nullptr;
+    }
+    const QString path = m_plant.filePath(unit);
+    if (m_kind == Kind::Check)
+        return [path, name](UnitSession *session) {
+            checkAgainst(session, path, name);
+        };
+    UnitScripts::WriteOptions write;
+    write.keepLink = true;
+    write.journal = {Journal::besidePlant(m_plant.folder()), name};
+    return [path, write](UnitSession *session) {
+        UnitScripts::writeFile(session, path, write);
+    };
+}
+
+QVector<UnitResult> PlantCommand::collect(const QVector<UnitResult> &fleet) const
+{
+    if (m_kind == Kind::History)
+        return {historyResult(fleet)};
+    QVector<UnitResult> results;
+    for (const Entry &entry : m_entries) {
+        UnitResult result = entry.fleetIndex >= 0 ? fleet.value(entry.fleetIndex) : entry.preset;
+        result.target = entry.unit.name;
+        result.data.insert(QStringLiteral("unit"), entry.unit.name);
+        result.data.insert(QStringLiteral("target"), entry.unit.target);
+        if (m_kind == Kind::Status)
+            addStatusLine(entry.unit, &result);
+        results << result;
+    }
+    return results;
+}
+
+void PlantCommand::addStatusLine(const PlantUnit &unit, UnitResult *result) const
+{
+    const bool answers = result->status == StatusOk;
+    result->data.insert(QStringLiteral("answers"), answers);
+    QStringList fields{unit.name, unit.target,
+                       answers ? QStringLiteral("отвечает") : QStringLiteral("нет ответа")};
+    if (answers) {
+        QStringList boards;
+        const QJsonArray list = result->data.value(QStringLiteral("boards")).toArray();
+        for (int slot = 0; slot < list.size(); ++slot) {
+            const QString board = list.at(slot).toString();
+            boards << slotLetter(slot) + QLatin1Char(':')
+                          + (board.isEmpty() ? QStringLiteral("-") : board);
+        }
+        fields << result->data.value(QStringLiteral("type")).toString()
+               << QStringLiteral("ПО ") + result->data.value(QStringLiteral("firmware")).toString()
+               << boards.join(QLatin1Char(' '));
+    }
+    result->lines << fields.join(QStringLiteral("  "));
+}
+
+UnitResult PlantCommand::historyResult(const QVector<UnitResult> &fleet) const
+{
+    const PlantUnit &unit = m_entries.first().unit;
+    UnitResult result;
+    if (m_unitIndex >= 0) {
+        result = fleet.value(m_unitIndex);
+        if (result.status != StatusOk)
+            return result;
+    }
+    result.target = unit.name;
+    const QJsonObject read = result.data.take(Configuration).toObject();
+    result.data.insert(QStringLiteral("unit"), unit.name);
+    if (m_diffSides.isEmpty()) {
+        QJsonArray json;
+        for (const QString &path : BackupArchive(m_backupRoot).versions(unit.name)) {
+            result.lines << BackupArchive::versionName(path);
+            json.append(QJsonObject{{QStringLiteral("version"), BackupArchive::versionName(path)},
+                                    {QStringLiteral("file"), path}});
+        }
+        result.data.insert(QStringLiteral("versions"), json);
+        if (json.isEmpty())
+            result.message = QStringLiteral("версий нет");
+        return result;
+    }
+    std::unique_ptr<Module> sides[2];
+    for (int i = 0; i < 2; ++i) {
+        QString error;
+        sides[i] = m_diffSides.at(i).isEmpty() ? moduleFromJson(read)
+                                               : loadModule(m_diffSides.at(i), &error);
+        if (!sides[i]) {
+            result.status = StatusUsage;
+            result.message = error;
+            return result;
+        }
+    }
+    const auto differences = ConfigDiff::compare(*sides[0], *sides[1]);
+    addDifferences(differences, QString(), &result);
+    result.status = differences.isEmpty() ? StatusOk : StatusDiffer;
+    result.message = differences.isEmpty()
+                         ? QStringLiteral("версии совпадают")
+                         : QStringLiteral("различаются параметров: %1").arg(differences.size());
+    return result;
+}
+
+QJsonObject PlantCommand::document() const
+{
+    return {{QStringLiteral("plant"), m_plant.name()},
+            {QStringLiteral("file"), m_plantPath},
+            {QStringLiteral("subcommand"), m_subcommand}};
+}
+
+bool PlantCommand::journal(const QCommandLineParser &parser, UnitResult *result, QString *error)
+{
+    const QStringList arguments = parser.positionalArguments();
+    if (arguments.size() > 1) {
+        *error = QStringLiteral("лишний аргумент «%1»").arg(arguments.at(1));
+        return false;
+    }
+    Journal::Filter filter;
+    filter.unit = parser.value(QStringLiteral("unit"));
+    if (parser.isSet(QStringLiteral("since"))) {
+        const QString since = parser.value(QStringLiteral("since"));
+        const QDate date = QDate::fromString(since, Qt::ISODate);
+        filter.since
+            = date.isValid() ? date.startOfDay() : QDateTime::fromString(since, Qt::ISODate);
+        if (!filter.since.isValid()) {
+            *error = QStringLiteral("--since: нужна дата ГГГГ-ММ-ДД, а не «%1»").arg(since);
+            return false;
+        }
+    }
+    const QString path = arguments.isEmpty()
+                             ? Journal::inUserData()
+                             : Journal::besidePlant(QFileInfo(arguments.first()).absolutePath());
+    const Journal::Read read = Journal::read(path, filter);
+    result->target = path;
+    QJsonArray json;
+    for (const JournalEntry &entry : read.entries) {
+        result->lines << journalLine(entry);
+        for (const JournalEntry::Change &change : entry.changes)
+            result->lines
+                << QStringLiteral("    %1: %2 → %3").arg(change.path, change.before, change.after);
+        json.append(entry.toJson());
+    }
+    result->data.insert(QStringLiteral("entries"), json);
+    if (!read.error.isEmpty()) {
+        result->status = StatusUsage;
+        result->message = QStringLiteral("журнал не читается: %1").arg(read.error);
+    } else if (read.skipped > 0) {
+        result->message
+            = QStringLiteral("пропущено строк, которые не читаются: %1").arg(read.skipped);
+    }
+    return true;
+}
