@@ -359,9 +359,10 @@ void TestMainWindowOnline::read_showsValuesTrafficAndLink()
     QCOMPARE(rowCells(rows, 2).at(5).split(' ').size(), 32); // the values read
     QCOMPARE(rowCells(rows, 7).at(5), QStringLiteral("исключение 02: недопустимый адрес данных"));
     QCOMPARE(rowCells(rows, 9).at(5), QStringLiteral("нет ответа (тайм-аут)"));
-    // A time-out takes the client's time-out (on a coarse timer: 5 % early at most).
+    // A time-out takes the client's time-out (on a coarse timer: about 5 % early at most;
+    // a loaded machine was seen at 189 ms).
     const double waited = rowCells(rows, 9).at(6).toDouble();
-    QVERIFY2(waited >= 190 && waited < 300, qPrintable(QString::number(waited)));
+    QVERIFY2(waited >= 185 && waited < 300, qPrintable(QString::number(waited)));
     QVERIFY(rowCells(rows, 7).at(6).toDouble() < 100);
 
     // Filtered to errors of function 3, and exported as shown.
