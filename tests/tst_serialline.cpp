@@ -3,6 +3,7 @@
 
 #include "calibrationpoller.h"
 #include "linksettings.h"
+#include "processrun.h"
 #include "ptypair.h"
 #include "transfersequence.h"
 #include "unitimage.h"
@@ -13,6 +14,7 @@
 #include <property.h>
 
 #include <QModbusRtuSerialMaster>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -82,6 +84,7 @@ private slots:
     void init();
     void sixAiUnit_readAndWrittenAtLowSpeeds_data();
     void sixAiUnit_readAndWrittenAtLowSpeeds();
+    void brkctl_setsALimitAt1200();
     void calibration_valuesAreThoseOfTheirRegister_data();
     void calibration_valuesAreThoseOfTheirRegister();
 };
@@ -129,6 +132,29 @@ void TestSerialLine::sixAiUnit_readAndWrittenAtLowSpeeds()
         TransferSequence::Result::Completed);
     QCOMPARE(unitImage(*line.sim, Unit).limitsAITable(), limits);
     QCOMPARE(line.client.timeout(), baseTimeout); // the sequence gave it back
+}
+
+// brkctl's link takes its time-outs from the same settings: it reads the
+// whole unit and writes the change.
+void TestSerialLine::brkctl_setsALimitAt1200()
+{
+    Line line;
+    QVERIFY(line.start(1200, QSerialPort::NoParity, SixAi));
+    line.client.disconnectDevice(); // the line is brkctl's
+    QTemporaryDir journal;
+    qputenv("XDG_DATA_HOME", journal.path().toUtf8());
+    const QString target
+        = QStringLiteral("rtu:%1?baud=1200&unit=%2").arg(line.pty.clientEnd()).arg(Unit);
+    const ProcessRun run = ProcessRun::run(
+        QStringLiteral(BRKCTL_PATH),
+        {"set", target,
+         QStringLiteral("Субмодуль AI (Слот F) / Аналоговый вход 4 / Нижний предел=3.5")},
+        240000);
+    QVERIFY2(run.status == 0, qPrintable(run.err));
+    // The last AI input's lower limit: words 800 + 4 × 23.
+    QCOMPARE(wordsToFloat(quint16(line.sim->reg(Unit, QModbusDataUnit::HoldingRegisters, 892)),
+                          quint16(line.sim->reg(Unit, QModbusDataUnit::HoldingRegisters, 893))),
+             3.5f);
 }
 
 void TestSerialLine::calibration_valuesAreThoseOfTheirRegister_data()
