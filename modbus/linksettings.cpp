@@ -115,16 +115,17 @@ bool LinkSettings::settingsOf(const QModbusClient *client, LinkSettings *setting
     return true;
 }
 
-void LinkSettings::fitTimeout(QModbusClient *client, const QVector<QModbusDataUnit> &units,
+bool LinkSettings::fitTimeout(QModbusClient *client, const QVector<QModbusDataUnit> &units,
                               bool write, int responseDelayMs, int baseMs)
 {
     LinkSettings settings;
     if (units.isEmpty() || !settingsOf(client, &settings) || settings.isTcp())
-        return;
+        return false;
     settings.responseDelayMs = responseDelayMs;
     const int base = baseMs < 0 ? settings.responseTimeoutMs() : baseMs;
     int timeout = base;
     for (const QModbusDataUnit &unit : units)
         timeout = qMax(timeout, settings.requestTimeoutMs(unit, write, base));
     client->setTimeout(timeout);
+    return true;
 }

@@ -68,8 +68,9 @@ struct LinkSettings
     static bool settingsOf(const QModbusClient *client, LinkSettings *settings);
     // Sets the client's time-out to the largest that `units` need on its
     // link with the unit's response delay, from `baseMs` (the link's base
-    // when negative). Leaves a client without link settings alone.
-    static void fitTimeout(QModbusClient *client, const QVector<QModbusDataUnit> &units, bool write,
+    // when negative). Leaves a client without link settings or on TCP alone
+    // and returns false then.
+    static bool fitTimeout(QModbusClient *client, const QVector<QModbusDataUnit> &units, bool write,
                            int responseDelayMs, int baseMs = -1);
 };
 

@@ -548,13 +548,13 @@ void TransferSequence::fitClientTimeout()
 {
     if (!m_client)
         return;
-    if (m_savedTimeoutMs < 0)
-        m_savedTimeoutMs = m_client->timeout();
     QVector<QModbusDataUnit> units;
     for (const ModbusRequest &request : qAsConst(m_requests))
         units.append(request.unit);
     const bool write = m_kind != Kind::Read && m_kind != Kind::Verify;
-    LinkSettings::fitTimeout(m_client, units, write, m_responseDelayMs);
+    const int own = m_client->timeout();
+    if (LinkSettings::fitTimeout(m_client, units, write, m_responseDelayMs) && m_savedTimeoutMs < 0)
+        m_savedTimeoutMs = own;
 }
 
 void TransferSequence::restoreClientTimeout()

@@ -36,27 +36,18 @@ struct Line
 
     bool start(int baud, QSerialPort::Parity parity, const QVector<int> &slotCodes, int delayMs = 0)
     {
-        QString error;
-        if (!pty.start(&error)) {
-            qWarning() << error;
-            return false;
-        }
         UnitSimFixture::Options options;
         options.units = {UnitSimFixture::unit(Unit, slotCodes)};
         options.faults.delayMs = delayMs;
         options.serial.baudRate = baud;
         options.serial.parity = parity;
         sim = std::make_unique<UnitSimFixture>(options);
-        if (!sim->openSerial(pty.unitEnd(), &error)) {
-            qWarning() << error;
-            return false;
-        }
         settings.kind = LinkSettings::Kind::Serial;
         settings.serialPort = pty.clientEnd();
         settings.baud = baud;
         settings.parity = parity;
         settings.applyTo(&client);
-        return client.connectDevice()
+        return pty.start() && sim->openSerial(pty.unitEnd()) && client.connectDevice()
                && QTest::qWaitFor(
                    [this] { return client.state() == QModbusDevice::ConnectedState; }, 5000);
     }
@@ -84,7 +75,8 @@ private slots:
     void init();
     void sixAiUnit_readAndWrittenAtLowSpeeds_data();
     void sixAiUnit_readAndWrittenAtLowSpeeds();
-    void brkctl_setsALimitAt1200();
+    void brkctl_data();
+    void brkctl();
     void calibration_valuesAreThoseOfTheirRegister_data();
     void calibration_valuesAreThoseOfTheirRegister();
 };
@@ -134,27 +126,41 @@ void TestSerialLine::sixAiUnit_readAndWrittenAtLowSpeeds()
     QCOMPARE(line.client.timeout(), baseTimeout); // the sequence gave it back
 }
 
-// brkctl's link takes its time-outs from the same settings: it reads the
-// whole unit and writes the change.
-void TestSerialLine::brkctl_setsALimitAt1200()
+void TestSerialLine::brkctl_data()
 {
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("error"); // empty: brkctl succeeds
+    QTest::newRow("a limit set at 1200 8N1")
+        << "rtu:%1?baud=1200&unit=1"
+        << QStringList{"set", "Субмодуль AI (Слот F) / Аналоговый вход 4 / Нижний предел=3.5"}
+        << QString();
+    QTest::newRow("a silent address at 2400 8E1")
+        << "rtu:%1?baud=2400&parity=even&unit=7" << QStringList{"read"}
+        << "нет ответа на чтение блока модуля rT2000";
+}
+
+// brkctl's link takes its time-outs from the same settings.
+void TestSerialLine::brkctl()
+{
+    QFETCH(QString, target);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, error);
     Line line;
-    QVERIFY(line.start(1200, QSerialPort::NoParity, SixAi));
+    const bool slow = target.contains("1200");
+    QVERIFY(line.start(slow ? 1200 : 2400, slow ? QSerialPort::NoParity : QSerialPort::EvenParity,
+                       SixAi));
     line.client.disconnectDevice(); // the line is brkctl's
     QTemporaryDir journal;
     qputenv("XDG_DATA_HOME", journal.path().toUtf8());
-    const QString target
-        = QStringLiteral("rtu:%1?baud=1200&unit=%2").arg(line.pty.clientEnd()).arg(Unit);
-    const ProcessRun run = ProcessRun::run(
-        QStringLiteral(BRKCTL_PATH),
-        {"set", target,
-         QStringLiteral("Субмодуль AI (Слот F) / Аналоговый вход 4 / Нижний предел=3.5")},
-        240000);
-    QVERIFY2(run.status == 0, qPrintable(run.err));
-    // The last AI input's lower limit: words 800 + 4 × 23.
-    QCOMPARE(wordsToFloat(quint16(line.sim->reg(Unit, QModbusDataUnit::HoldingRegisters, 892)),
-                          quint16(line.sim->reg(Unit, QModbusDataUnit::HoldingRegisters, 893))),
-             3.5f);
+    arguments.insert(1, target.arg(line.pty.clientEnd()));
+    const ProcessRun run = ProcessRun::run(QStringLiteral(BRKCTL_PATH), arguments, 240000);
+    QVERIFY2(run.err.contains(error) && (run.status == 0) == error.isEmpty(), qPrintable(run.err));
+    if (error.isEmpty()) { // the last AI input's lower limit: words 800 + 4 × 23
+        QCOMPARE(wordsToFloat(quint16(line.sim->reg(Unit, QModbusDataUnit::HoldingRegisters, 892)),
+                              quint16(line.sim->reg(Unit, QModbusDataUnit::HoldingRegisters, 893))),
+                 3.5f);
+    }
 }
 
 void TestSerialLine::calibration_valuesAreThoseOfTheirRegister_data()
