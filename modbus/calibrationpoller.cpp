@@ -1,4 +1,5 @@
 #include "calibrationpoller.h"
+#include "linksettings.h"
 #include "trafficrecorder.h"
 
 #include "modbuslogging.h"
@@ -12,6 +13,7 @@
 
 #include <QModbusClient>
 #include <QModbusReply>
+#include <QSerialPort>
 
 namespace {
 
@@ -61,6 +63,8 @@ CalibrationPoller::CalibrationPoller(Module *module, QModbusClient *client, int 
         qCDebug(lcModbus) << "calibration without a Modbus client: nothing is polled";
     }
     collectParameters(module);
+    fitClientTimeout(module);
+    watchLine();
 
     m_stepTimer.setSingleShot(true);
     m_stepTimer.setInterval(StepMs);
@@ -91,6 +95,55 @@ void CalibrationPoller::collectParameters(Module *module)
     }
 }
 
+// On a serial line the base time-out grows by the wire time of the longest
+// read or write of a parameter and by the unit's response delay.
+void CalibrationPoller::fitClientTimeout(Module *module)
+{
+    LinkSettings settings;
+    if (!LinkSettings::settingsOf(m_client, &settings) || settings.isTcp())
+        return;
+    m_serial = true;
+    if (module)
+        settings.responseDelayMs = module->value(ModuleParam::ResponseDelay).toInt();
+    int timeout = ClientTimeoutMs;
+    for (const Property *p : qAsConst(m_polled)) {
+        const auto type = QModbusDataUnit::RegisterType(p->registerType());
+        const int count = registerCountOfValueType(p->valueType());
+        timeout = qMax(timeout, settings.requestTimeoutMs(QModbusDataUnit(type, 0, quint16(count)),
+                                                          false, ClientTimeoutMs));
+        timeout = qMax(
+            timeout, settings.requestTimeoutMs(QModbusDataUnit(type, 0, 1), true, ClientTimeoutMs));
+    }
+    m_client->setTimeout(timeout);
+}
+
+void CalibrationPoller::watchLine()
+{
+    m_quietTimer.setSingleShot(true);
+    connect(&m_quietTimer, &QTimer::timeout, this, &CalibrationPoller::resumeAfterQuiet);
+    QSerialPort *port = m_serial ? m_client->findChild<QSerialPort *>() : nullptr;
+    if (!port)
+        return;
+    // Bytes of a late reply keep the line from being quiet.
+    connect(port, &QSerialPort::readyRead, this, [this] {
+        if (m_quietTimer.isActive())
+            m_quietTimer.start();
+    });
+}
+
+bool CalibrationPoller::lineBusy() const
+{
+    return m_serial && (!m_pendingReads.isEmpty() || m_quietTimer.isActive());
+}
+
+void CalibrationPoller::resumeAfterQuiet()
+{
+    if (m_finished)
+        return;
+    if (isPassRunning() && !m_stepTimer.isActive())
+        sendNextRead();
+}
+
 void CalibrationPoller::start()
 {
     if (!m_finished)
@@ -105,7 +158,7 @@ void CalibrationPoller::readProperty()
     if (m_stale) {
         // Each parameter in turn: one register the unit leaves unanswered
         // must not hide that it answers the others.
-        if (!m_probe) {
+        if (!m_probe && !lineBusy()) {
             m_probeIndex = (m_probeIndex + 1) % m_polled.size();
             sendRead(m_polled.at(m_probeIndex), true);
         }
@@ -123,6 +176,8 @@ void CalibrationPoller::sendNextRead()
         m_passIndex = -1;
         return;
     }
+    if (lineBusy())
+        return; // the reply or the quiet time sends the next read
     Property *p = m_polled.at(m_passIndex++);
     m_stepTimer.start();
     sendRead(p, false);
@@ -134,6 +189,7 @@ bool CalibrationPoller::sendRead(Property *p, bool probe)
         return false;
     const QModbusDataUnit unit(QModbusDataUnit::RegisterType(p->registerType()), p->address(),
                                quint16(registerCountOfValueType(p->valueType())));
+    m_readClock.start();
     QModbusReply *reply = TrafficRecorder::sendRead(m_client, unit, m_serverAddress);
     if (!reply) {
         readUnanswered(m_client->errorString(), probe);
@@ -183,6 +239,8 @@ void CalibrationPoller::handleReply(QModbusReply *reply, Property *p, bool write
         m_probe = nullptr;
 
     const QModbusDevice::Error error = reply->error();
+    if (m_serial && !write && m_client && m_readClock.elapsed() > m_client->timeout())
+        m_quietTimer.start(m_client->timeout() * LateReplyQuietFactor);
     if (error != QModbusDevice::NoError && error != QModbusDevice::ProtocolError) {
         // No answer: a timeout, a lost connection.
         if (write)
@@ -209,6 +267,8 @@ void CalibrationPoller::handleReply(QModbusReply *reply, Property *p, bool write
         }
     }
     restartPollTimer();
+    if (m_serial && !write && !m_stepTimer.isActive())
+        sendNextRead(); // a serial pass waited for this reply
 }
 
 void CalibrationPoller::readAnswered()
@@ -285,6 +345,7 @@ void CalibrationPoller::finish()
     m_finished = true;
     m_pollTimer.stop();
     m_stepTimer.stop();
+    m_quietTimer.stop();
     m_passIndex = -1;
     for (const QPointer<QModbusReply> &reply : qAsConst(m_pendingReads))
         delete reply.data();

@@ -2,6 +2,7 @@
 #define CALIBRATIONPOLLER_H
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -32,6 +33,13 @@ class QModbusReply;
 // stale: the pass stops, and each tick sends a single read (of each parameter
 // in turn) whose silence doubles the interval up to MaxBackoffMs. The first
 // answer ends it, and the passes go on at the usual pace.
+//
+// On a serial line a reply carries no register address, so a late answer to
+// one read could pass for the answer to the next: there reads go one at a
+// time, and after a read gets no answer nothing is sent until the line has
+// been quiet for LateReplyQuietFactor time-outs; a late reply then finds no
+// read waiting and is dropped by the client. A read answered only after its
+// time-out (its retry took the first attempt's reply) waits the same way.
 //
 // A dialog creates it (the client's timeout and retries change here and are
 // given back by finish()), connects the signals, calls start(), and calls
@@ -69,6 +77,7 @@ public:
     static constexpr int ClientRetries = 1;
     static constexpr int StaleAfterReads = 3;
     static constexpr int MaxBackoffMs = 4000;
+    static constexpr int LateReplyQuietFactor = 2;
 
 signals:
     // A read of the parameter was stored: its value as converted, when it came.
@@ -90,12 +99,19 @@ private:
     void readUnanswered(const QString &text, bool probe);
     void restartPollTimer();
     void restoreEdits();
+    void fitClientTimeout(Module *module);
+    bool lineBusy() const;
+    void watchLine();
+    void resumeAfterQuiet();
 
     QPointer<QModbusClient> m_client; // not owned
     int m_serverAddress;
     QList<Property *> m_polled; // not owned
     QTimer m_pollTimer;
     QTimer m_stepTimer;
+    bool m_serial = false;
+    QTimer m_quietTimer;       // runs while a late reply may still come
+    QElapsedTimer m_readClock; // since the latest read was sent
 
     int m_passIndex = -1; // next parameter of the running pass, -1: none runs
     bool m_finished = false;

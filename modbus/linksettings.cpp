@@ -2,6 +2,7 @@
 
 #include <codes.h>
 #include <modeflags.h>
+#include <moduletables.h>
 
 #include <QModbusClient>
 #include <QVariant>
@@ -20,11 +21,50 @@ int serialTimeoutMs(int baud)
     return steps * LinkSettings::SerialStepMs;
 }
 
+const char *const SettingsProperty = "brkLinkSettings";
+
+int dataBytes(const QModbusDataUnit &unit)
+{
+    const int count = int(unit.valueCount());
+    const bool bits = unit.registerType() == QModbusDataUnit::Coils
+                      || unit.registerType() == QModbusDataUnit::DiscreteInputs;
+    return bits ? (count + 7) / 8 : 2 * count;
+}
+
 } // namespace
 
-int LinkSettings::responseTimeoutMs(int replyRegisters) const
+int LinkSettings::requestBytes(const QModbusDataUnit &unit, bool write)
 {
-    Q_UNUSED(replyRegisters)
+    // address, function, start, count, CRC; a write adds a byte count and data.
+    return write ? 9 + dataBytes(unit) : 8;
+}
+
+int LinkSettings::replyBytes(const QModbusDataUnit &unit, bool write)
+{
+    // A write's reply echoes start and count; a read's carries the data.
+    return write ? 8 : 5 + dataBytes(unit);
+}
+
+qint64 LinkSettings::characterUs() const
+{
+    // In half bits, for one and a half stop bits.
+    int halfBits = 2 * (1 + 8) + (parity == QSerialPort::NoParity ? 0 : 2);
+    halfBits += stopBits == QSerialPort::TwoStop          ? 4
+                : stopBits == QSerialPort::OneAndHalfStop ? 3
+                                                          : 2;
+    return (qint64(halfBits) * 1000000 / qMax(1, baud) + 1) / 2;
+}
+
+int LinkSettings::requestTimeoutMs(const QModbusDataUnit &unit, bool write, int baseMs) const
+{
+    if (isTcp())
+        return baseMs;
+    const qint64 wireUs = (requestBytes(unit, write) + replyBytes(unit, write)) * characterUs();
+    return baseMs + int((wireUs + 999) / 1000) + qMax(0, responseDelayMs);
+}
+
+int LinkSettings::responseTimeoutMs() const
+{
     if (timeoutOverrideMs > 0)
         return timeoutOverrideMs;
     if (isTcp())
@@ -58,6 +98,34 @@ void LinkSettings::applyTo(QModbusClient *client) const
         client->setConnectionParameter(QModbusDevice::SerialDataBitsParameter, QSerialPort::Data8);
         client->setConnectionParameter(QModbusDevice::SerialStopBitsParameter, int(stopBits));
     }
-    client->setTimeout(responseTimeoutMs());
+    // The longest request before a unit is opened is its module block read.
+    const QModbusDataUnit moduleBlock(QModbusDataUnit::HoldingRegisters, 0,
+                                      quint16(ModuleTables::JumperBlockSize));
+    client->setTimeout(requestTimeoutMs(moduleBlock, false));
     client->setNumberOfRetries(retries());
+    client->setProperty(SettingsProperty, QVariant::fromValue(*this));
+}
+
+bool LinkSettings::settingsOf(const QModbusClient *client, LinkSettings *settings)
+{
+    const QVariant stored = client ? client->property(SettingsProperty) : QVariant();
+    if (!stored.canConvert<LinkSettings>())
+        return false;
+    *settings = stored.value<LinkSettings>();
+    return true;
+}
+
+bool LinkSettings::fitTimeout(QModbusClient *client, const QVector<QModbusDataUnit> &units,
+                              bool write, int responseDelayMs, int baseMs)
+{
+    LinkSettings settings;
+    if (units.isEmpty() || !settingsOf(client, &settings) || settings.isTcp())
+        return false;
+    settings.responseDelayMs = responseDelayMs;
+    const int base = baseMs < 0 ? settings.responseTimeoutMs() : baseMs;
+    int timeout = base;
+    for (const QModbusDataUnit &unit : units)
+        timeout = qMax(timeout, settings.requestTimeoutMs(unit, write, base));
+    client->setTimeout(timeout);
+    return true;
 }

@@ -1,4 +1,5 @@
 #include "transfersequence.h"
+#include "linksettings.h"
 #include "trafficrecorder.h"
 
 #include "modbuslogging.h"
@@ -74,6 +75,7 @@ TransferSequence::Start TransferSequence::startRead(const ModuleTables &tables)
     if (!m_client)
         return Start::NoClient;
     m_tables = tables;
+    m_responseDelayMs = tables.moduleWord(ModuleTables::WordResponseDelay);
     m_failedBlocks.clear();
     m_pauseMs = ReadPauseMs;
     return begin(Kind::Read, RegisterBlocks::channelReadRequests(tables, m_serverAddress), false);
@@ -96,6 +98,9 @@ TransferSequence::Start TransferSequence::startWrite(const ModuleTables &encoded
         return Start::Empty;
 
     m_tables = encoded;
+    // The unit answers with its old delay until the new one is written.
+    m_responseDelayMs = qMax(encoded.moduleWord(ModuleTables::WordResponseDelay),
+                             before.moduleWord(ModuleTables::WordResponseDelay));
     m_readBack.setWrites(requests);
     m_linkChanged = RegisterBlocks::linkChanged(before, encoded);
     m_pauseMs = writePauseMs(m_version, m_mode);
@@ -170,6 +175,7 @@ TransferSequence::Start TransferSequence::begin(Kind kind, const QVector<ModbusR
     m_outstanding = 0;
     m_unconfirmed = false;
     m_readWarned = false;
+    fitClientTimeout();
     // Everything, even the first send, happens from the timer, so no signal
     // reaches the caller before start…() has returned.
     m_pauseTimer.start(requests.isEmpty() ? 0 : pauseBefore(0));
@@ -185,6 +191,7 @@ void TransferSequence::cancel()
     m_pauseTimer.stop();
     m_watchdog.stop();
     releasePending();
+    restoreClientTimeout();
     ++m_generation; // drops notifications not yet delivered
     m_kind = Kind::None;
     notify([this, kind] { emit finished(kind, Result::Cancelled); });
@@ -498,6 +505,7 @@ void TransferSequence::finish(Result result)
     // failed stops sending altogether.
     if (kind == Kind::Write && result != Result::Failed && m_version > LastOldFirmware)
         sendEepromFlagOff();
+    restoreClientTimeout();
     // Only a confirmed write is worth reading back.
     if (kind == Kind::Write && result != Result::Completed)
         m_readBack.clear();
@@ -532,6 +540,28 @@ void TransferSequence::armWatchdog()
         return;
     const int perRequest = m_client->timeout() * (m_client->numberOfRetries() + 1);
     m_watchdog.start(perRequest + m_watchdogMarginMs);
+}
+
+// On a serial line a long block takes long on the wire: the client waits for
+// the longest request of the sequence, and gets its own time-out back after.
+void TransferSequence::fitClientTimeout()
+{
+    if (!m_client)
+        return;
+    QVector<QModbusDataUnit> units;
+    for (const ModbusRequest &request : qAsConst(m_requests))
+        units.append(request.unit);
+    const bool write = m_kind != Kind::Read && m_kind != Kind::Verify;
+    const int own = m_client->timeout();
+    if (LinkSettings::fitTimeout(m_client, units, write, m_responseDelayMs) && m_savedTimeoutMs < 0)
+        m_savedTimeoutMs = own;
+}
+
+void TransferSequence::restoreClientTimeout()
+{
+    if (m_client && m_savedTimeoutMs >= 0)
+        m_client->setTimeout(m_savedTimeoutMs);
+    m_savedTimeoutMs = -1;
 }
 
 void TransferSequence::releasePending()

@@ -159,6 +159,8 @@ private:
     void sendEepromFlagOff();
     void armWatchdog();
     void releasePending();
+    void fitClientTimeout();
+    void restoreClientTimeout();
     int pauseBefore(int index) const;
     bool isLastRequest(int index) const { return index == m_requests.size() - 1; }
     template<typename F>
@@ -169,6 +171,8 @@ private:
     int m_version = 0;
     int m_mode = 0;
     int m_watchdogMarginMs = DefaultWatchdogMarginMs;
+    int m_responseDelayMs = 0; // the unit's, from its module block
+    int m_savedTimeoutMs = -1; // the client's own while a sequence runs
 
     Kind m_kind = Kind::None;
     bool m_stopped = true;    // no more sends; further replies are ignored
