@@ -17,6 +17,7 @@
 #include <configfile.h>
 #include <linkstatus.h>
 #include <module.h>
+#include <registerblocks.h>
 #include <trafficrecorder.h>
 #include <transfersequence.h>
 #include <writejob.h>
@@ -57,6 +58,9 @@ const QString GeometryKey = QStringLiteral("main/geometry");
 const QString DockStateKey = QStringLiteral("main/state");
 const QString VerifyWriteKey = QStringLiteral("write/verify");
 const QString WrittenText = QStringLiteral("Конфигурация успешно записана!");
+const QString NothingToWriteText = QStringLiteral("Нет изменений для записи");
+const QString NotConfirmedText
+    = QStringLiteral("Запись не подтверждена: модуль хранит не то, что записано.");
 // Lines of a read-back report a box shows; the output pane gets them all.
 constexpr int ReportBoxLines = 10;
 
@@ -725,10 +729,13 @@ void MainWindow::writeToDevice()
         = editedOnly ? TransferSequence::WriteMode::ChangedOnly : TransferSequence::WriteMode::All;
     options.verify = ui->actionVerifyWrite->isChecked();
     const TransferSequence::Start start = m_writeJob->start(*module, before, options);
+    if (start == TransferSequence::Start::Empty) {
+        emit addMessage(NothingToWriteText);
+        statusBar()->showMessage(NothingToWriteText, StatusTimeoutMs);
+    }
     if (start != TransferSequence::Start::Started)
-        return; // nothing differs: the window stays as it is
+        return;
 
-    m_tablesBeforeWrite = before;
     m_writeView = view;
     m_linkChanged = false;
     m_pendingWarning.clear();
@@ -827,14 +834,15 @@ void MainWindow::onTransferFinished(int kind, int result)
 void MainWindow::finishWrite(WriteJob::Outcome outcome)
 {
     using Outcome = WriteJob::Outcome;
-    if (outcome == Outcome::Completed || outcome == Outcome::VerifyFailed) {
-        m_tables = m_writeJob->written();
+    if (outcome != Outcome::Cancelled)
+        takeWhatUnitHolds();
+    if (outcome == Outcome::Completed) {
         m_linkChanged = m_writeJob->linkChanged();
-        if (m_writeJob->verified() || outcome == Outcome::VerifyFailed) {
+        if (m_writeJob->verified()) {
             ui->progressBar->hide();
-            showReadBackResult(outcome == Outcome::Completed);
+            showReadBackResult(true);
         }
-        emit dataTransferComplete(); // marks cleared as for any answered write
+        emit dataTransferComplete();
         return;
     }
     m_state = State::Idle;
@@ -845,29 +853,52 @@ void MainWindow::finishWrite(WriteJob::Outcome outcome)
         m_pendingWarning.clear();
         return;
     }
-    showPendingWarning();
-    // The unit stopped answering or refused, so it may hold a partly written
-    // configuration; or it may answer at another address or speed now: back
-    // to the start window to find it again.
-    if (m_writeJob->writeResult() == TransferSequence::Result::Failed
-        || m_writeJob->linkChanged()) {
-        closeOnOwn();
+    if (outcome == Outcome::VerifyFailed) {
+        showReadBackResult(false);
         return;
     }
-    // Not known to be in the unit: a write of the changes sends them again.
-    m_tables = m_tablesBeforeWrite;
+    showPendingWarning();
+    // The unit may answer at another address or speed now: back to the start
+    // window to find it again. Elsewhere the marks show what it has not taken.
+    if (m_writeJob->linkChanged())
+        closeOnOwn();
+}
+
+// The view's base and marks follow what the unit confirmed, so "write
+// changed" sends again what it did not take.
+void MainWindow::takeWhatUnitHolds()
+{
+    m_tables = m_writeJob->held();
+    if (!m_writeView || !m_writeView->module())
+        return;
+    m_writeView->module()->settleMarks(m_tables);
+    m_writeView->refreshColors();
 }
 
 void MainWindow::showReadBackResult(bool equal)
 {
     const QString text = m_writeJob->verifyReport(ReportBoxLines);
     // A box of a disabled window would be disabled too.
+    const bool enabled = isEnabled();
     setEnabled(true);
-    if (equal)
+    if (equal) {
         QMessageBox::information(this, WarningTitle, text, QMessageBox::Ok);
-    else
-        warn(text);
-    setEnabled(false);
+    } else {
+        emit addMessage(NotConfirmedText);
+        warn(text + QLatin1Char('\n') + NotConfirmedText);
+    }
+    setEnabled(enabled);
+}
+
+// Blocks never read from the unit were not written: that is no success.
+QString MainWindow::writtenText() const
+{
+    QStringList unread;
+    for (const int type : RegisterBlocks::unreadBlocks(m_tables))
+        unread << typeResponseName(type);
+    if (unread.isEmpty())
+        return WrittenText;
+    return QStringLiteral("Не записаны блоки, не считанные из модуля: %1").arg(unread.join(", "));
 }
 
 void MainWindow::reportWriteSuccess()
@@ -875,7 +906,7 @@ void MainWindow::reportWriteSuccess()
     if (m_closedEmitted)
         return;
     setEnabled(true);
-    warn(WrittenText);
+    warn(writtenText());
     closeOnOwn();
 }
 
@@ -903,11 +934,8 @@ void MainWindow::onCreateModule()
         readFromDevice();
         return;
     case State::Writing:
-        if (m_writeView && m_writeView->module()) {
-            m_writeView->module()->setChanged(false);
-            m_writeView->refreshColors();
+        if (m_writeView && m_writeView->module() && !m_writeView->module()->isChanged())
             m_writeView->markWritten(m_tables);
-        }
         ui->progressBar->hide();
         if ((m_mode & ModeTcp) || m_linkChanged) {
             // The unit may answer elsewhere now: the start window reconnects.
@@ -916,7 +944,7 @@ void MainWindow::onCreateModule()
         }
         setEnabled(true);
         enableSequenceActions(true);
-        statusBar()->showMessage(WrittenText, StatusTimeoutMs);
+        statusBar()->showMessage(writtenText(), StatusTimeoutMs);
         return;
     default:
         return;

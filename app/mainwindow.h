@@ -135,6 +135,8 @@ private:
     void showPendingWarning();
     void reportWriteSuccess();
     void showReadBackResult(bool equal);
+    void takeWhatUnitHolds();
+    QString writtenText() const;
 
     bool m_linkChanged = false;
     bool m_firstShow = true;
@@ -155,10 +157,9 @@ private:
     bool m_closedEmitted = false;
     bool m_ownClose = false;       // the window closes views or itself, unasked
     bool m_readAfterReset = false; // the running read follows a reset
-    // The running write: its view, the image before encoding, and the warning
+    // The running write: its view and the warning
     // held back until the write has ended.
     QPointer<ModuleView> m_writeView;
-    ModuleTables m_tablesBeforeWrite;
     QString m_pendingWarning;
     QMenu *m_recentMenu = nullptr; // child of the file menu
     // The run's recorder, found on the client (or the window's own child).

@@ -17,6 +17,7 @@
 #include "positionsubmoduledialog.h"
 #include "property.h"
 #include "propertyeditorfactory.h"
+#include "registerblocks.h"
 #include "propertymanager.h"
 #include "submodule.h"
 #include "treepropertybrowser.h"
@@ -36,6 +37,7 @@ const QString kModuleParams = QStringLiteral("Параметры модуля");
 const QString kLinkParams = QStringLiteral("Параметры связи");
 const QString kGroupKey = QStringLiteral("Group");
 const QString kHelpFile = QStringLiteral("information.json");
+const QString UnreadToolTip = QStringLiteral("Не считано из модуля");
 
 // Bits of the error word that the unit defines.
 constexpr int kErrorBits[] = {0, 1, 2, 5, 6};
@@ -86,6 +88,10 @@ ModuleView::ModuleView(int mode, const ModuleTables &tables, QWidget *parent)
 {
     setupView();
     Module *module = moduleFromTables(m_tables).release();
+    // Registers the read did not bring show no value rather than a default.
+    if (m_mode & ModeOnline)
+        module->markUnread(RegisterBlocks::withUnreadFilled(m_tables, 0),
+                           RegisterBlocks::withUnreadFilled(m_tables, 0xFFFF));
     adopt(module);
     setModule(module);
 }
@@ -293,7 +299,6 @@ void ModuleView::valueChanged(BrowserProperty *qtproperty, const QVariant &value
         for (BrowserItem *item : items)
             m_browser->setBackgroundColor(item, QColor(Qt::white));
     } else {
-        parameter->setChanged(true);
         QString error;
         if (!ParameterTree::set(*m_module, entry->path, editedText(*entry, value), &error)) {
             // The row goes back to what the model still holds.
@@ -302,6 +307,8 @@ void ModuleView::valueChanged(BrowserProperty *qtproperty, const QVariant &value
             emit addMessage(error);
             return;
         }
+        // Setting a value from text is no edit to the model: the mark is the view's.
+        parameter->setChanged(true);
         for (BrowserItem *item : items)
             m_browser->setBackgroundColor(item, QColor(Qt::cyan));
     }
@@ -514,6 +521,8 @@ BrowserProperty *ModuleView::buildRow(Property *parameter)
     const bool serial = entry.name == ModuleParam::BaudRate || entry.name == ModuleParam::Parity;
     if ((serial && (m_mode & ModeTcp)) || (entry.kind == Kind::Address && (m_mode & ModeRtu)))
         return nullptr;
+    if (parameter->isUnread())
+        return addReadOnlyProperty(entry.name, QString());
     switch (entry.kind) {
     case Kind::ReadOnly:
         return addReadOnlyProperty(entry.name, entry.displayText());
@@ -611,8 +620,13 @@ void ModuleView::colorItem(BrowserItem *item)
     if (!item)
         return;
     if (const Property *parameter = m_browser->findProperty(item->property())) {
-        m_browser->setBackgroundColor(item, parameter->isChanged() ? QColor(Qt::cyan)
-                                                                   : QColor(Qt::white));
+        if (parameter->isUnread()) {
+            m_browser->setBackgroundColor(item, QColor(Qt::lightGray));
+            m_browser->setValueToolTip(item, UnreadToolTip);
+        } else {
+            m_browser->setBackgroundColor(item, parameter->isChanged() ? QColor(Qt::cyan)
+                                                                       : QColor(Qt::white));
+        }
     }
     const auto children = item->children();
     for (BrowserItem *child : children)

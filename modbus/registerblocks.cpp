@@ -171,6 +171,41 @@ bool RegisterBlocks::storeReadValues(int type, const QVector<quint16> &values, M
     return true;
 }
 
+QVector<int> RegisterBlocks::unreadBlocks(const ModuleTables &tables)
+{
+    QVector<int> unread;
+    for (const Block &block : blocks) {
+        const int count = readCount(block.read, tables);
+        if (block.read != rT2000 && count > 0 && (tables.*block.table)().size() < count)
+            unread.append(block.read);
+    }
+    return unread;
+}
+
+ModuleTables RegisterBlocks::withUnreadFilled(const ModuleTables &tables, quint16 value)
+{
+    ModuleTables filled = tables;
+    for (const int type : unreadBlocks(tables))
+        storeReadValues(type, QVector<quint16>(readCount(type, tables), value), &filled);
+    return filled;
+}
+
+bool RegisterBlocks::storeRegister(QModbusDataUnit::RegisterType type, int address, quint16 value,
+                                   ModuleTables *tables)
+{
+    for (const Block &block : blocks) {
+        QVector<quint16> values = (tables->*block.table)();
+        const int index = address - block.start;
+        if (block.registerType != type || index < 0 || index >= values.size())
+            continue;
+        // Any non-zero coil is on, as the unit reads it back.
+        values[index] = type == QModbusDataUnit::Coils ? quint16(value != 0) : value;
+        (tables->*block.store)(values);
+        return true;
+    }
+    return false;
+}
+
 QVector<quint16> RegisterBlocks::writeValues(int type, const ModuleTables &tables)
 {
     const Block *block = writeBlock(type);

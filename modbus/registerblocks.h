@@ -61,6 +61,15 @@ public:
     // (the module block through setModuleTable). False for non-read types.
     static bool storeReadValues(int type, const QVector<quint16> &values, ModuleTables *tables);
 
+    // Channel read blocks the unit has whose table in `tables` holds fewer
+    // registers than the block: never read from the unit.
+    static QVector<int> unreadBlocks(const ModuleTables &tables);
+    // `tables` with the tables of its unread blocks filled with `value`.
+    static ModuleTables withUnreadFilled(const ModuleTables &tables, quint16 value);
+    // Stores one register's value into the table that holds it (a coil as 0
+    // or 1). False for a register no table of `tables` holds.
+    static bool storeRegister(QModbusDataUnit::RegisterType type, int address, quint16 value,
+                              ModuleTables *tables);
     // The values a write block sends, in register order: its source table
     // (words 4..15 of the module block for wT2000), coils encoded as
     // CoilOn for 1 and CoilOff for anything else.

@@ -15,6 +15,7 @@ namespace {
 
 const char *const FailedBlocksText = "Не считаны блоки: %1";
 const char *const UnreadText = "Проверка записи: не считаны блоки: %1";
+const char *const NoReplyText = "Нет ответа от модуля.";
 const char *const UnconfirmedText
     = "Не удалось подтвердить запись: не на все запросы получен ответ модуля.";
 
@@ -213,14 +214,29 @@ void TransferSequence::sendNext()
         // The next pause runs from the start of this send, so the time the
         // send takes does not add to it.
         m_sendClock.start();
-        if (m_next < m_requests.size())
-            m_pauseTimer.start(qMax(0, pauseBefore(m_next) - EarlyWakeMs));
         send(index);
-        if (m_stopped || m_next < m_requests.size())
+        if (m_stopped)
             return;
+        if (m_outstanding > 0) {
+            armWatchdog();
+            return;
+        }
     }
-    armWatchdog();
-    finishIfDone();
+    goOn();
+}
+
+// One request at a time: a unit that stops answering gets nothing more, and
+// nothing is left in a socket or queue to reach it later.
+void TransferSequence::goOn()
+{
+    if (m_stopped)
+        return;
+    if (m_next >= m_requests.size()) {
+        finishIfDone();
+        return;
+    }
+    const qint64 elapsed = m_sendClock.isValid() ? m_sendClock.elapsed() : 0;
+    m_pauseTimer.start(int(qMax<qint64>(0, pauseBefore(m_next) - EarlyWakeMs - elapsed)));
 }
 
 bool TransferSequence::waitOutPause()
@@ -310,11 +326,8 @@ void TransferSequence::onReplyFinished(QModbusReply *reply, int index, quint64 g
         m_confirmed[index] = true;
         handleSuccess(request, reply->result().values());
     }
-    if (m_stopped)
-        return;
-    if (m_next >= m_requests.size())
-        armWatchdog(); // measured from the latest reply
-    finishIfDone();
+    m_watchdog.stop();
+    goOn();
 }
 
 void TransferSequence::noteFailure(int index, QModbusDevice::Error error, int exception)
@@ -380,6 +393,8 @@ void TransferSequence::handleFailure(int index, const QString &text, QModbusDevi
     switch (m_kind) {
     case Kind::Read: {
         m_failedBlocks << typeResponseName(m_requests.at(index).type);
+        if (error == QModbusDevice::TimeoutError)
+            skipRest();
         notify([this, text] { emit errorMessage(text); });
         // One box per read is enough; every failure is in the output pane.
         if (!aborted && !m_readWarned) {
@@ -391,6 +406,8 @@ void TransferSequence::handleFailure(int index, const QString &text, QModbusDevi
     case Kind::Verify:
         // The write is done; a block not read back is named in the report.
         m_failedBlocks << typeResponseName(m_requests.at(index).type);
+        if (error == QModbusDevice::TimeoutError)
+            skipRest();
         notify([this, text] { emit errorMessage(text); });
         return;
     case Kind::Write:
@@ -464,24 +481,13 @@ void TransferSequence::finishIfDone()
 
 void TransferSequence::onWatchdog()
 {
-    if (m_stopped)
+    if (m_stopped || m_next == 0)
         return;
     qCWarning(lcTransfer) << "no reply within the client's time-out";
-    for (int i = 0; i < m_requests.size(); ++i) {
-        if (!m_answered.at(i)) {
-            noteFailure(i, QModbusDevice::TimeoutError, 0);
-            break;
-        }
-    }
-    if (m_kind == Kind::Read || m_kind == Kind::Verify) {
-        for (int i = 0; i < m_requests.size(); ++i) {
-            if (!m_answered.at(i))
-                m_failedBlocks << typeResponseName(m_requests.at(i).type);
-        }
-    } else {
-        m_unconfirmed = true;
-    }
-    m_outstanding = 0; // the missing replies are given up
+    const int index = m_next - 1; // the one request in flight
+    releasePending();
+    m_answered[index] = true;
+    noteFailure(index, QModbusDevice::TimeoutError, 0);
     if (m_kind == Kind::Reset || m_kind == Kind::Reboot) {
         const QString text = QString::fromUtf8(UnconfirmedText);
         notify([this, text] {
@@ -491,7 +497,16 @@ void TransferSequence::onWatchdog()
         finish(Result::Unconfirmed);
         return;
     }
-    finishIfDone();
+    const QString text = QString::fromUtf8(NoReplyText);
+    handleFailure(index, text, QModbusDevice::TimeoutError);
+    goOn();
+}
+
+// The unit stopped answering: the blocks still to read are not asked for.
+void TransferSequence::skipRest()
+{
+    for (; m_next < m_requests.size(); ++m_next)
+        m_failedBlocks << typeResponseName(m_requests.at(m_next).type);
 }
 
 void TransferSequence::finish(Result result)
@@ -501,9 +516,12 @@ void TransferSequence::finish(Result result)
     m_pauseTimer.stop();
     m_watchdog.stop();
     releasePending();
-    // The flag is cleared after the sequence's own last reply; a write that
-    // failed stops sending altogether.
-    if (kind == Kind::Write && result != Result::Failed && m_version > LastOldFirmware)
+    // The flag is cleared after the sequence's own last reply, also after a
+    // refused write; a unit that stopped answering mid-write is sent nothing
+    // more (the next complete write clears it).
+    const bool answering
+        = result != Result::Failed || m_failureError == QModbusDevice::ProtocolError;
+    if (kind == Kind::Write && m_version > LastOldFirmware && answering)
         sendEepromFlagOff();
     restoreClientTimeout();
     // Only a confirmed write is worth reading back.

@@ -133,6 +133,7 @@ public:
     QVector<ModbusRequest> confirmedWrites() const;
     // The last read-back: registers that differ, and the whole result as text.
     QVector<WriteReadBack::Difference> differences() const { return m_readBack.differences(); }
+    const WriteReadBack &readBack() const { return m_readBack; }
     QString verifyReport(int maxLines = -1) const;
 
 signals:
@@ -146,6 +147,8 @@ signals:
 private:
     Start begin(Kind kind, const QVector<ModbusRequest> &requests, bool leadingFlag);
     void sendNext();
+    void goOn();
+    void skipRest();
     bool waitOutPause();
     void send(int index);
     void onReplyFinished(QModbusReply *reply, int index, quint64 generation);

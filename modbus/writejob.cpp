@@ -1,5 +1,7 @@
 #include "writejob.h"
 
+#include "registerblocks.h"
+
 #include <module.h>
 
 namespace {
@@ -25,7 +27,7 @@ WriteJob::WriteJob(TransferSequence *transfer, QObject *parent)
     connect(m_transfer, &TransferSequence::finished, this, &WriteJob::onTransferFinished);
 }
 
-TransferSequence::Start WriteJob::start(Module &module, const ModuleTables &image,
+TransferSequence::Start WriteJob::start(const Module &module, const ModuleTables &image,
                                         const Options &options)
 {
     return start(module.toTables(image), image, options);
@@ -43,6 +45,7 @@ TransferSequence::Start WriteJob::start(const ModuleTables &encoded, const Modul
     m_options = options;
     m_running = true;
     m_written = encoded;
+    m_before = image;
     m_writtenCount = m_transfer->dataWriteCount();
     m_confirmed.clear();
     m_writeResult = TransferSequence::Result::Completed;
@@ -177,6 +180,23 @@ QVector<WriteReadBack::Difference> WriteJob::differences() const
     return m_check == Check::Equal || m_check == Check::Differs
                ? m_transfer->differences()
                : QVector<WriteReadBack::Difference>();
+}
+
+ModuleTables WriteJob::held() const
+{
+    ModuleTables held = m_before;
+    const bool readBack = m_check == Check::Equal || m_check == Check::Differs;
+    for (const ModbusRequest &request : m_confirmed) {
+        const QModbusDataUnit &unit = request.unit;
+        if (readBack && !m_transfer->readBack().isRead(unit.registerType(), unit.startAddress()))
+            continue;
+        RegisterBlocks::storeRegister(unit.registerType(), unit.startAddress(), unit.value(0),
+                                      &held);
+    }
+    for (const WriteReadBack::Difference &difference : differences())
+        RegisterBlocks::storeRegister(difference.registerType, difference.address, difference.read,
+                                      &held);
+    return held;
 }
 
 QString WriteJob::verifyReport(int maxLines) const

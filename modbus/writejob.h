@@ -49,7 +49,7 @@ public:
 
     explicit WriteJob(TransferSequence *transfer, QObject *parent = nullptr);
 
-    TransferSequence::Start start(Module &module, const ModuleTables &image,
+    TransferSequence::Start start(const Module &module, const ModuleTables &image,
                                   const Options &options);
     // `encoded` already holds what to write; `image` is the unit as read.
     TransferSequence::Start start(const ModuleTables &encoded, const ModuleTables &image,
@@ -64,6 +64,10 @@ public:
     ModuleTables written() const { return m_written; }
     int writtenCount() const { return m_writtenCount; }
     QVector<ModbusRequest> confirmedWrites() const { return m_confirmed; }
+    // What the unit holds as far as it told: the image as read, with every
+    // write it answered and, after a read-back, what came back. A register
+    // the read-back did not reach is taken as not written.
+    ModuleTables held() const;
     Move move() const { return m_move; }
     // The address or port word changed (the window reconnects).
     bool linkChanged() const { return m_linkChanged; }
@@ -92,6 +96,7 @@ private:
     Options m_options;
     bool m_running = false;
     ModuleTables m_written;
+    ModuleTables m_before;
     int m_writtenCount = 0;
     QVector<ModbusRequest> m_confirmed;
     TransferSequence::Result m_writeResult = TransferSequence::Result::Completed;

@@ -38,6 +38,11 @@ public:
     // Written registers whose read-back value differs, in write order. A
     // register that was never read back is not listed.
     QVector<Difference> differences() const;
+    // The read-back brought this register's value.
+    bool isRead(QModbusDataUnit::RegisterType type, int address) const
+    {
+        return m_read.contains(Key(type, address));
+    }
 
     // The result as the user reads it: one line when all is equal, else a
     // heading and one line per differing register (at most `maxLines`; the

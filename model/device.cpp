@@ -81,11 +81,45 @@ void Device::setChanged(bool on)
         child->setChanged(on);
 }
 
-ModuleTables Device::toTables(ModuleTables dataModule)
+// Encoding has no side effects: a mark goes only when the unit holds the value.
+ModuleTables Device::toTables(ModuleTables dataModule) const
 {
-    for (const auto &p : m_properties)
-        p->setChanged(false);
     return dataModule;
+}
+
+namespace {
+
+// A value from a file may be text where the unit's decodes as a number.
+bool sameValue(const QVariant &mine, const QVariant &unit)
+{
+    bool mineIsNumber = false;
+    bool unitIsNumber = false;
+    const double a = mine.toDouble(&mineIsNumber);
+    const double b = unit.toDouble(&unitIsNumber);
+    if (mineIsNumber && unitIsNumber)
+        return float(a) == float(b);
+    return mine.toString() == unit.toString();
+}
+
+} // namespace
+
+int Device::settleMarks(const Device &unit)
+{
+    int marked = 0;
+    for (const auto &p : m_properties) {
+        const Property *held = unit.property(p->name());
+        if (p->isChanged() && held && sameValue(p->value(), held->value()))
+            p->setChanged(false);
+        marked += p->isChanged() ? 1 : 0;
+    }
+    const QList<Device *> mine = pairedChildren();
+    const QList<Device *> theirs = unit.pairedChildren();
+    for (int i = 0; i < mine.size(); ++i) {
+        // A device the unit lacks keeps its marks.
+        marked += i < theirs.size() ? mine.at(i)->settleMarks(*theirs.at(i))
+                                    : int(mine.at(i)->isChanged());
+    }
+    return marked;
 }
 
 QList<Device *> Device::childDevices() const
@@ -96,4 +130,21 @@ QList<Device *> Device::childDevices() const
             devices.append(device);
     }
     return devices;
+}
+
+int Device::markUnread(const Device &low, const Device &high)
+{
+    int unread = 0;
+    for (const auto &p : m_properties) {
+        const Property *a = low.property(p->name());
+        const Property *b = high.property(p->name());
+        p->setUnread(a && b && !sameValue(a->value(), b->value()));
+        unread += p->isUnread() ? 1 : 0;
+    }
+    const QList<Device *> mine = pairedChildren();
+    const QList<Device *> lows = low.pairedChildren();
+    const QList<Device *> highs = high.pairedChildren();
+    for (int i = 0; i < mine.size() && i < lows.size() && i < highs.size(); ++i)
+        unread += mine.at(i)->markUnread(*lows.at(i), *highs.at(i));
+    return unread;
 }

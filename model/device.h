@@ -49,15 +49,25 @@ public:
 
     bool isChanged() const;
     void setChanged(bool on);
+    // Clears the mark of every edited parameter whose value `unit` (this
+    // device decoded from what the unit holds) has too. Returns how many
+    // parameters (or devices the unit lacks) stay marked.
+    int settleMarks(const Device &unit);
+    // Marks unread every parameter whose value differs between `low` and
+    // `high`: this device decoded with its unread registers all 0 and all
+    // 0xFFFF. Returns how many.
+    int markUnread(const Device &low, const Device &high);
 
     virtual void fromJson(const QJsonObject &obj) = 0;
     virtual void fromTables(ModuleTables dataModule) = 0;
-    virtual ModuleTables toTables(ModuleTables dataModule);
+    virtual ModuleTables toTables(ModuleTables dataModule) const;
     virtual QJsonObject toJson() const = 0;
     virtual CompareResult compare(const Device *other) const = 0;
 
 protected:
     QList<Device *> childDevices() const;
+    // The children in the order two copies of one device pair them.
+    virtual QList<Device *> pairedChildren() const { return childDevices(); }
 
 private:
     // Owned here: parameters live as long as their device.

@@ -327,7 +327,7 @@ void Module::fromTables(ModuleTables dataModule)
     }
 }
 
-ModuleTables Module::toTables(ModuleTables dataModule)
+ModuleTables Module::toTables(ModuleTables dataModule) const
 {
     dataModule = Device::toTables(dataModule);
 
@@ -348,6 +348,31 @@ ModuleTables Module::toTables(ModuleTables dataModule)
     for (Device *child : childDevices())
         dataModule = child->toTables(dataModule);
     return dataModule;
+}
+
+int Module::settleMarks(const ModuleTables &unit)
+{
+    Module held(value(ModuleParam::Type).toInt());
+    held.fromTables(unit);
+    return Device::settleMarks(held);
+}
+
+int Module::markUnread(const ModuleTables &low, const ModuleTables &high)
+{
+    Module lowModule(value(ModuleParam::Type).toInt());
+    lowModule.fromTables(low);
+    Module highModule(value(ModuleParam::Type).toInt());
+    highModule.fromTables(high);
+    return Device::markUnread(lowModule, highModule);
+}
+
+// Boards pair by slot, whatever order they were added in.
+QList<Device *> Module::pairedChildren() const
+{
+    QList<Device *> boards;
+    for (Submodule *submodule : submodules())
+        boards.append(submodule);
+    return boards;
 }
 
 QJsonObject Module::toJson() const

@@ -52,9 +52,16 @@ public:
 
     void fromJson(const QJsonObject &root) override;
     void fromTables(ModuleTables dataModule) override;
-    ModuleTables toTables(ModuleTables dataModule) override;
+    ModuleTables toTables(ModuleTables dataModule) const override;
     QJsonObject toJson() const override;
     CompareResult compare(const Device *other) const override;
+
+    // Clears the marks of the parameters `unit` (what the unit holds) has
+    // as this module has them; returns how many stay marked.
+    int settleMarks(const ModuleTables &unit);
+    // Marks unread the parameters that `low` and `high` (the image as read,
+    // its unread registers all 0 and all 0xFFFF) decode differently.
+    int markUnread(const ModuleTables &low, const ModuleTables &high);
 
     static QString dottedAddress(quint16 high, quint16 low);
     // The module-block word a module parameter is kept in (ModuleTables::ModuleWord),
@@ -69,6 +76,9 @@ public:
     bool setDottedAddress(const QString &row, const QString &text);
     // Recomputes the port word from the baud and parity codes.
     void updatePortWord();
+
+protected:
+    QList<Device *> pairedChildren() const override;
 
 private:
     int m_counters[FamilyCount] = {};

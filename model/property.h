@@ -28,6 +28,8 @@ public:
     int scale() const { return m_scale; }
     bool isEditable() const { return m_editable; }
     bool isChanged() const { return m_changed; }
+    // Its registers were not read from the unit: the value is a default.
+    bool isUnread() const { return m_unread; }
     Device *device() const { return m_device; }
 
     // Stores a different value and marks the parameter edited; the value
@@ -41,6 +43,7 @@ public:
     void setEditable(bool editable) { m_editable = editable; }
     void setEnumNames(QMap<int, QString> names) { m_enumNames = std::move(names); }
     void setChanged(bool changed) { m_changed = changed; }
+    void setUnread(bool unread) { m_unread = unread; }
 
     QVariant displayValue() const;
 
@@ -58,6 +61,7 @@ private:
     Device *m_device; // not owned
     bool m_editable = false;
     bool m_changed = false;
+    bool m_unread = false;
     int m_address = -1;
     int m_registerType = 0;
 };

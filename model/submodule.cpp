@@ -124,7 +124,7 @@ void Submodule::fromTables(ModuleTables dataModule)
         child->fromTables(dataModule);
 }
 
-ModuleTables Submodule::toTables(ModuleTables dataModule)
+ModuleTables Submodule::toTables(ModuleTables dataModule) const
 {
     dataModule = Device::toTables(dataModule);
     for (Device *child : childDevices())

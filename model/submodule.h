@@ -34,7 +34,7 @@ public:
 
     void fromJson(const QJsonObject &obj) override;
     void fromTables(ModuleTables dataModule) override;
-    ModuleTables toTables(ModuleTables dataModule) override;
+    ModuleTables toTables(ModuleTables dataModule) const override;
     QJsonObject toJson() const override;
     CompareResult compare(const Device *other) const override;
 

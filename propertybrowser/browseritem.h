@@ -40,6 +40,7 @@ private:
     QTreeWidgetItem *m_treeItem; // owned by the browser's tree widget
     std::vector<std::unique_ptr<BrowserItem>> m_children;
     QColor m_background; // invalid: the tree's own background
+    QString m_toolTip;   // empty: the value's text
 };
 
 #endif // BROWSERITEM_H

@@ -269,7 +269,16 @@ void PropertyBrowser::refreshTexts(BrowserItem *item)
     treeItem->setText(PropertyTreeWidget::NameColumn, property->propertyName());
     treeItem->setToolTip(PropertyTreeWidget::NameColumn, property->propertyName());
     treeItem->setText(PropertyTreeWidget::ValueColumn, value);
-    treeItem->setToolTip(PropertyTreeWidget::ValueColumn, value);
+    treeItem->setToolTip(PropertyTreeWidget::ValueColumn,
+                         item->m_toolTip.isEmpty() ? value : item->m_toolTip);
+}
+
+void PropertyBrowser::setValueToolTip(BrowserItem *item, const QString &text)
+{
+    if (!item || item->browser() != this)
+        return;
+    item->m_toolTip = text;
+    refreshTexts(item);
 }
 
 void PropertyBrowser::forgetSubtree(BrowserItem *item)

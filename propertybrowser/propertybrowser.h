@@ -52,6 +52,8 @@ public:
 
     // An invalid colour gives the item back the tree's own background.
     void setBackgroundColor(BrowserItem *item, const QColor &color);
+    // The value column's tooltip; empty: the value's text.
+    void setValueToolTip(BrowserItem *item, const QString &text);
     QColor backgroundColor(BrowserItem *item) const;
 
     void setExpanded(BrowserItem *item, bool expanded);

@@ -124,6 +124,7 @@ private slots:
     void writeChanged_sendsChangedWordsOnly_data();
     void writeChanged_sendsChangedWordsOnly();
     void writeAll_afterBusyCommandsEveryRegisterModuleLast();
+    void shortRead_unreadBlockNotWritten();
     void reset_readsFactoryValuesIntoNewView();
     void files_checkedAgainstTheUnit();
     void offlineFile_isWrittenBySlot();
@@ -324,6 +325,10 @@ void TestMainWindowOnline::read_showsValuesTrafficAndLink()
         QVERIFY2(shown.isValid() && qAbs(shown.toDouble() - value.shown) < 1e-6,
                  qPrintable(value.path + ": " + shown.toString()));
     }
+    // A block not read shows no value and takes no edit.
+    const QStringList pwm{"Субмодуль DO4 (Слот F)", "Дискретный выход 2 ", "Значение ШИМ"};
+    QCOMPARE(treeValue(view, pwm).toString(), QString());
+    QVERIFY(!editRow(view, pwm, 40));
     QVERIFY(!m_window->findChild<QProgressBar *>()->isVisible());
     for (const char *name : {"actionRead", "actionWrite", "actionWriteEditable",
                              "actionResetConfig", "actionCalibrate", "actionOpenMapRegisters"})
@@ -379,10 +384,11 @@ void TestMainWindowOnline::read_showsValuesTrafficAndLink()
                                    "Ответ, мс"));
     QCOMPARE(lines.at(2), rowCells(rows, 1).join(';'));
 
-    // Nothing edited: a write of the changes sends nothing and says nothing.
+    // Nothing edited: a write of the changes sends nothing and says so.
     const int boxesBefore = boxes->boxes().size();
     int before = requestCount();
     action(m_window.get(), "actionWriteEditable")->trigger();
+    QCOMPARE(m_window->statusBar()->currentMessage(), QString("Нет изменений для записи"));
     QTest::qWait(100);
     QCOMPARE(requestsSince(before), QStringList());
     QCOMPARE(boxes->boxes().size(), boxesBefore);
@@ -394,6 +400,7 @@ void TestMainWindowOnline::read_showsValuesTrafficAndLink()
     action(m_window.get(), "actionRead")->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(subWindows(m_window.get()).size(), 2, 5000);
     QCOMPARE(field->text(), connection + " — отвечает");
+    QCOMPARE(treeValue(m_window->currentView(), pwm).toInt(), m_sim->reg(Slave, Holding, 1307));
 
     // The map holds the window while open and exports what it lists: CSV as a user
     // does it, the pages to a PDF file.
@@ -480,10 +487,22 @@ void TestMainWindowOnline::rtu_writeStaysOpenReadsBackAndFollowsAddress()
     QVERIFY2(outputPane(m_window.get()).contains(report), qPrintable(outputPane(m_window.get())));
     QCOMPARE(boxes.boxes().first().title, Warning);
     QVERIFY(!boxes.boxes().first().progressShown); // the read-back has ended
-    // Over RTU the window stays and says so.
-    QCOMPARE(m_window->statusBar()->currentMessage(), Written);
+    // Not confirmed: no success, the limit stays marked, and a write of the
+    // changes sends again the word the unit did not take.
+    QVERIFY(boxes.texts().first().contains("Запись не подтверждена"));
+    QVERIFY(m_window->statusBar()->currentMessage() != Written);
     QCOMPARE(m_closed->count(), 0);
     QVERIFY(action(m_window.get(), "actionWrite")->isEnabled());
+    auto *tree = view->findChild<TreePropertyBrowser *>();
+    QCOMPARE(tree->backgroundColor(itemAt(view, LowerLimit3)), QColor(Qt::cyan));
+    m_sim->setFaults(SimFaults());
+    before = requestCount();
+    action(m_window.get(), "actionWriteEditable")->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts().size(), 2, 10000);
+    QCOMPARE(requestsSince(before),
+             (QStringList{"6 2023 1", "6 2016 6c31", "6 813 4144", "6 2023 0", "3 813 1"}));
+    QCOMPARE(tree->backgroundColor(itemAt(view, LowerLimit3)), QColor(Qt::white));
+    QCOMPARE(m_window->statusBar()->currentMessage(), Written);
 
     // A new address: no read-back, where the unit may not answer yet; the
     // window goes back to the start window after the note.
@@ -503,6 +522,24 @@ void TestMainWindowOnline::rtu_writeStaysOpenReadsBackAndFollowsAddress()
     const ModbusCallResult answer = ModbusCall::read(m_client.get(), Holding, 2005, 1, 7);
     QVERIFY(answer.ok());
     QCOMPARE(answer.values, QVector<quint16>{7});
+}
+
+// A block read short is not written, and the write says so.
+void TestMainWindowOnline::shortRead_unreadBlockNotWritten()
+{
+    QVERIFY(startUnit(Tcp, AioAi));
+    SimFaults faults;
+    faults.shortReplyAt.insert(800, 1);
+    m_sim->setFaults(faults);
+    auto boxes = std::make_unique<BoxRecorder>();
+    QVERIFY(openWindow());
+    m_sim->setFaults(SimFaults());
+    QCOMPARE(itemAt(m_window->currentView(), LowerLimit3)->property()->valueText(), QString());
+    const int before = requestCount();
+    action(m_window.get(), "actionWrite")->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(m_closed->count(), 1, 10000);
+    QCOMPARE(boxes->texts().last(), QString("Не записаны блоки, не считанные из модуля: rT800"));
+    QCOMPARE(requestsSince(before).filter(QRegularExpression("^6 8\\d\\d ")), QStringList());
 }
 
 void TestMainWindowOnline::writeChanged_sendsChangedWordsOnly_data()
@@ -600,11 +637,13 @@ void TestMainWindowOnline::writeChanged_sendsChangedWordsOnly()
     }
     QCOMPARE(m_closed->count(), 0);
     QCOMPARE(subWindows(m_window.get()).size(), 1);
-    // And a write of the changes sends it again.
+    // And a write of the changes sends again what the unit did not confirm.
     m_sim->setFaults(SimFaults());
     const int again = requestCount();
     action(m_window.get(), "actionWriteEditable")->trigger();
-    QTRY_COMPARE_WITH_TIMEOUT(requestsSince(again), LimitWrite, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        requestsSince(again),
+        QStringList{"6 2023 1"} + writeLines(6, 813, {0x4144}) + QStringList{"6 2023 0"}, 5000);
     QCOMPARE(m_sim->reg(Slave, Holding, 813), 0x4144);
 }
 
@@ -653,16 +692,17 @@ void TestMainWindowOnline::writeAll_afterBusyCommandsEveryRegisterModuleLast()
     }
     expected = expected.mid(0, expected.indexOf("6 2006 b") + 1);
     expected.last() += " refused";
+    expected << "6 2023 0";
     before = requestCount();
     action(m_window.get(), "actionWrite")->trigger();
-    QTRY_COMPARE_WITH_TIMEOUT(m_closed->count(), 1, 10000);
-    QCOMPARE(requestsSince(before), expected);
-    // A refused write stops the sequence, warns once and closes the window.
-    QCOMPARE(boxes.texts().size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(requestsSince(before), expected, 10000);
+    // A refused write stops the sequence, clears the EEPROM flag and warns
+    // once; the unit answers, so the window stays.
+    QTRY_COMPARE(boxes.texts().size(), 1);
     QVERIFY2(boxes.texts().first().startsWith("Ошибка запроса wT2000: ")
                  && boxes.texts().first().endsWith("(Mobus exception: 0x3)"),
              qPrintable(boxes.texts().first()));
-    QVERIFY(!m_window->isVisible());
+    QCOMPARE(m_closed->count(), 0);
 }
 
 void TestMainWindowOnline::reset_readsFactoryValuesIntoNewView()

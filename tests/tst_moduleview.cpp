@@ -254,15 +254,14 @@ void TestModuleView::changeMarks_andEnableSave()
     v.row(limit)->setValue(50.5);
     QCOMPARE(save.takeLast().at(0).toBool(), true);
 
-    // A rebuild colours from the model: the stored limit is unmarked, an
-    // address keeps its mark.
+    // A rebuild colours from the model: every edit keeps its mark.
     auto *edit = qobject_cast<QLineEdit *>(v.browser->openEditor(v.item(link("IP-адрес"))));
     QVERIFY(edit);
     edit->setText("10.0.3.7");
     QTest::keyClick(edit, Qt::Key_Return);
     v.addBoard(9, 5);
     QCOMPARE(v.parameter(limit)->value().toDouble(), 50.5);
-    QCOMPARE(v.color(limit), QColor(Qt::white));
+    QCOMPARE(v.color(limit), QColor(Qt::cyan));
     QCOMPARE(v.row(link("IP-адрес"))->value().toString(), QStringLiteral("10.0.3.7"));
     QCOMPARE(v.color(link("IP-адрес")), QColor(Qt::cyan));
     QVERIFY(v.view->hasChanges());

@@ -77,8 +77,13 @@ void TestProperty::changedFlagWalksTheTree()
     QVERIFY(!root.isChanged());
 
     root.setChanged(true);
-    // The base encoder clears only the device's own marks.
-    root.toTables(ModuleTables());
+    root.toTables(ModuleTables()); // encoding leaves the marks alone
+    // A mark goes where the unit holds the value, given as text from a file;
+    // a device the unit lacks keeps its marks.
+    root.property(QStringLiteral("r"))->setValue(QStringLiteral("2.5"));
+    PlainDevice unit;
+    unit.setValue(QStringLiteral("r"), 2.5f);
+    QCOMPARE(root.settleMarks(unit), 1);
     QVERIFY(!root.property(QStringLiteral("r"))->isChanged());
     QVERIFY(leaf->property(QStringLiteral("v"))->isChanged());
 }

@@ -9,6 +9,11 @@
 #include "unitsimfixture.h"
 #include "writejob.h"
 
+#include <configfile.h>
+#include <module.h>
+#include <parametertree.h>
+#include <property.h>
+
 #include <QtTest>
 
 #include <functional>
@@ -83,9 +88,12 @@ private slots:
     void oneSequenceAtATime_cancel();
     void writeJob_outcome_data();
     void writeJob_outcome();
+    void fullWrite_retriesLostRequests();
+    void writeJob_marksFollowTheUnit_data();
+    void writeJob_marksFollowTheUnit();
 
 private:
-    bool connectTo(quint16 port, int firmware, int mode = ModeTcp);
+    bool connectTo(quint16 port, int firmware, int mode = ModeTcp, int retries = 0);
     Result run(const std::function<Start()> &start);
 
     std::unique_ptr<QModbusTcpClient> m_client;
@@ -99,11 +107,11 @@ void TestTransferSequence::initTestCase()
     QLoggingCategory::setFilterRules("brk.modbus.transfer.debug=false");
 }
 
-bool TestTransferSequence::connectTo(quint16 port, int firmware, int mode)
+bool TestTransferSequence::connectTo(quint16 port, int firmware, int mode, int retries)
 {
     m_warnings.reset();
     m_transfer.reset();
-    m_client = ModbusCall::tcpClient(port, 150);
+    m_client = ModbusCall::tcpClient(port, 150, retries);
     m_recorder = std::make_unique<TrafficRecorder>();
     m_recorder->attach(m_client.get());
     m_transfer = std::make_unique<TransferSequence>(m_client.get());
@@ -200,6 +208,9 @@ void TestTransferSequence::write_data()
     drop.dropEvery = 5; // the fifth write: the completing one
     SimFaults close;
     close.closeAt.insert(805);
+    SimFaults pause; // the unit stops taking requests after the third
+    pause.pauseAt = 3;
+    pause.pauseForMs = 400;
 
     QTest::newRow("new firmware, 10 ms")
         << 22 << tcp << ai << limit << SimFaults() << Result::Completed << flagged << 10 << 1000;
@@ -217,8 +228,9 @@ void TestTransferSequence::write_data()
         << 10 << 1000;
     QTest::newRow("refused write ends it")
         << 22 << tcp << ai << limit << refuse << Result::Failed
-        << QStringList{"6 2023 1", "6 2016 6c31", "6 804 0", "6 2016 6c31", "6 805 - refused"} << 10
-        << 1000;
+        << QStringList{"6 2023 1",    "6 2016 6c31",     "6 804 0",
+                       "6 2016 6c31", "6 805 - refused", "6 2023 0"}
+        << 10 << 1000;
     QTest::newRow("completing reply lost")
         << 22 << tcp << ai << limit << drop << Result::Unconfirmed << lost << 10 << 1000;
     // Whether the unit took it is unknown: neither done nor refused.
@@ -227,6 +239,9 @@ void TestTransferSequence::write_data()
         << QStringList{"6 2023 1", "6 2016 6c31", "6 804 0", "6 2016 6c31",
                        "6 805 - dropped (closed)"}
         << 10 << 1000;
+    // Nothing more reaches it once a request timed out.
+    QTest::newRow("unit pauses") << 22 << tcp << ai << limit << pause << Result::Failed
+                                 << QStringList(flagged.mid(0, 4)) << 10 << 1000;
     // The client's own time-out comes later than the runner's watchdog.
     QTest::newRow("completing reply lost, watchdog first")
         << 22 << tcp << ai << limit << drop << Result::Unconfirmed << lost << 10 << -100;
@@ -263,7 +278,7 @@ void TestTransferSequence::write()
                                                TransferSequence::WriteMode::ChangedOnly);
              }),
              result);
-    QTest::qWait(pause + 40); // nothing may follow
+    QTest::qWait(pause + 40 + (faults.pauseAt ? faults.pauseForMs : 0)); // nothing may follow
     QCOMPARE(UnitSimFixture::describe(sim.requests()), log);
     const QString paced = pacing(*m_recorder, pause);
     QVERIFY2(paced.isEmpty(), qPrintable(paced));
@@ -450,6 +465,89 @@ void TestTransferSequence::writeJob_outcome()
         limitConfirmed = limitConfirmed || request.unit.startAddress() == 805;
     QTEST(limitConfirmed, "limitConfirmed");
     QTEST(m_transfer->serverAddress(), "serverAddress");
+}
+
+// One request on the line at a time: a lost request is retried before the
+// next goes out, so a full write completes.
+void TestTransferSequence::fullWrite_retriesLostRequests()
+{
+    UnitSimFixture sim({UnitSimFixture::unit(Unit, {5, 4, 0, 0, 0, 1})});
+    QVERIFY(sim.start());
+    QVERIFY(connectTo(sim.port(), 22, ModeTcp, 3));
+    const ModuleTables before = unitImage(sim, Unit);
+    const ModuleTables encoded = edited(before, {{rT800, 5, 0x4148}});
+    SimFaults faults;
+    faults.dropEvery = 20;
+    sim.setFaults(faults);
+    QCOMPARE(run([&] {
+                 return m_transfer->startWrite(encoded, before, TransferSequence::WriteMode::All);
+             }),
+             Result::Completed);
+    QCOMPARE(UnitSimFixture::describe(sim.requests()).filter("refused"), QStringList());
+    QCOMPARE(sim.reg(Unit, Holding, 805), 0x4148);
+}
+
+// Two edits, the second one's register refused: only the first parameter,
+// which the unit took, loses its mark.
+void TestTransferSequence::writeJob_marksFollowTheUnit_data()
+{
+    QTest::addColumn<QStringList>("taken");  // path, value
+    QTest::addColumn<QStringList>("missed"); // path, value
+    QTest::addColumn<int>("refusedAt");
+
+    const QString ai = "Субмодуль AI (Слот B)/Аналоговый вход 2/";
+    const QString ao = "Субмодуль AIO (Слот A)/Аналоговый выход 1/";
+    const QString do4 = "Субмодуль DO4 (Слот F)/Дискретный выход 2/";
+    const QStringList aiLower{ai + "Нижний предел", "12.3"};
+    const QStringList aiUpper{ai + "Верхний предел", "50"};
+    const QStringList aoLower{ao + "Нижний предел", "1.5"};
+    const QStringList aoType{ao + "Тип сигнала", "2"};
+    const QStringList aoBlock{ao + "Блокировочное значение", "7.5"};
+    // clang-format off
+    QTest::newRow("AI limits") << aiLower << aiUpper << 815;
+    QTest::newRow("AO limit, type") << aoLower << aoType << 1400;
+    QTest::newRow("AO type, block value") << aoType << aoBlock << 1601;
+    QTest::newRow("DI antibounce") << QStringList{"Субмодуль DI (Слот C)/Дискретный вход 3/Антидребезг", "1"} << aiLower << 812;
+    QTest::newRow("DO block value, PWM") << QStringList{do4 + "Блокировочное значение", "1"} << QStringList{do4 + "Значение ШИМ", "40"} << 1307;
+    QTest::newRow("TMP type") << QStringList{"Субмодуль TMP (Слот D)/Вход термосопротивлений 1/Тип сигнала", "5"} << aoLower << 1001;
+    QTest::newRow("module word") << aoBlock << QStringList{ModuleParam::LockTimeout, "2.5"} << 2004;
+    // clang-format on
+}
+
+void TestTransferSequence::writeJob_marksFollowTheUnit()
+{
+    QFETCH(QStringList, taken);
+    QFETCH(QStringList, missed);
+    QFETCH(int, refusedAt);
+    UnitSimFixture sim; // AIO AI DI TMP DO6 DO4
+    QVERIFY(sim.start());
+    QVERIFY(connectTo(sim.port(), 22, ModeTcp));
+    const ModuleTables image = unitImage(sim, Unit);
+    const std::unique_ptr<Module> module = moduleFromTables(image);
+    QVector<Property *> edited;
+    for (const QStringList &edit : {taken, missed}) {
+        QString error;
+        QVERIFY2(ParameterTree::set(*module, edit.at(0), edit.at(1), &error), qPrintable(error));
+        const QVector<ParameterTree::Entry> entries = ParameterTree::entries(*module);
+        const ParameterTree::Entry *entry = ParameterTree::find(entries, edit.at(0), &error);
+        edited << entry->device->property(entry->name);
+        edited.last()->setChanged(true); // as the tree marks an edit
+    }
+    SimFaults faults;
+    faults.exceptionAt.insert(refusedAt, 4);
+    sim.setFaults(faults);
+
+    WriteJob job(m_transfer.get());
+    QSignalSpy finished(&job, &WriteJob::finished);
+    WriteJob::Options options;
+    options.mode = TransferSequence::WriteMode::ChangedOnly;
+    QCOMPARE(job.start(*module, image, options), Start::Started);
+    QVERIFY(edited.at(0)->isChanged() && edited.at(1)->isChanged()); // encoding marks nothing
+    QVERIFY(finished.wait(10000));
+    QVERIFY(job.outcome() != WriteJob::Outcome::Completed);
+    QCOMPARE(module->settleMarks(job.held()), 1);
+    QVERIFY(!edited.at(0)->isChanged());
+    QVERIFY(edited.at(1)->isChanged());
 }
 
 QTEST_GUILESS_MAIN(TestTransferSequence)

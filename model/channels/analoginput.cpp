@@ -35,7 +35,7 @@ void AnalogInput::fromTables(ModuleTables dataModule)
                     "typesAITable().at(): ", "limitsAITable().at(): ", "flagsAITable().at(): "});
 }
 
-ModuleTables AnalogInput::toTables(ModuleTables dataModule)
+ModuleTables AnalogInput::toTables(ModuleTables dataModule) const
 {
     dataModule = Device::toTables(dataModule);
     Tables tables{dataModule.typesValueAITable(), dataModule.limitsAITable(),

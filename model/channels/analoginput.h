@@ -13,7 +13,7 @@ public:
     AnalogInput(int globalNumber, QObject *parent);
 
     void fromTables(ModuleTables dataModule) override;
-    ModuleTables toTables(ModuleTables dataModule) override;
+    ModuleTables toTables(ModuleTables dataModule) const override;
 
 protected:
     // For subclasses: the parameters without their register attributes.

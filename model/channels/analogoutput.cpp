@@ -63,7 +63,7 @@ void AnalogOutput::fromTables(ModuleTables dataModule)
         setFloatValue(ChannelParam::BlockValue, {block.at(int(2 * g)), block.at(int(2 * g + 1))});
 }
 
-ModuleTables AnalogOutput::toTables(ModuleTables dataModule)
+ModuleTables AnalogOutput::toTables(ModuleTables dataModule) const
 {
     Tables tables{dataModule.typesValueAOTable(), dataModule.limitsAOTable(),
                   dataModule.flagsAOTable()};

@@ -15,7 +15,7 @@ public:
     void fromJson(const QJsonObject &obj) override;
     QJsonObject toJson() const override;
     void fromTables(ModuleTables dataModule) override;
-    ModuleTables toTables(ModuleTables dataModule) override;
+    ModuleTables toTables(ModuleTables dataModule) const override;
 };
 
 #endif // ANALOGOUTPUT_H

@@ -71,7 +71,7 @@ void DigitalInput::fromTables(ModuleTables dataModule)
     attachAntibounceNames();
 }
 
-ModuleTables DigitalInput::toTables(ModuleTables dataModule)
+ModuleTables DigitalInput::toTables(ModuleTables dataModule) const
 {
     if (!hasAntibounce())
         return dataModule;

@@ -15,7 +15,7 @@ public:
     void fromJson(const QJsonObject &obj) override;
     QJsonObject toJson() const override;
     void fromTables(ModuleTables dataModule) override;
-    ModuleTables toTables(ModuleTables dataModule) override;
+    ModuleTables toTables(ModuleTables dataModule) const override;
 
     // Gives an input numbered 2 or 3 its contact-bounce filter, off.
     void addAntibounce();

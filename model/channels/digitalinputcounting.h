@@ -14,7 +14,7 @@ public:
 
     void fromJson(const QJsonObject &) override {}
     void fromTables(ModuleTables) override {}
-    ModuleTables toTables(ModuleTables dataModule) override { return dataModule; }
+    ModuleTables toTables(ModuleTables dataModule) const override { return dataModule; }
 };
 
 #endif // DIGITALINPUTCOUNTING_H

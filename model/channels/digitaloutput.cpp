@@ -61,7 +61,7 @@ void DigitalOutput::fromTables(ModuleTables dataModule)
         setValue(ChannelParam::BlockValue, block.at(int(g)) != 0);
 }
 
-ModuleTables DigitalOutput::toTables(ModuleTables dataModule)
+ModuleTables DigitalOutput::toTables(ModuleTables dataModule) const
 {
     const qint64 g = globalNumber();
     QVector<quint16> pwm = dataModule.pwmDOTable();

@@ -16,7 +16,7 @@ public:
     // Only PWM and BLOCK_VALUE: stored files have no channel numbers here.
     QJsonObject toJson() const override;
     void fromTables(ModuleTables dataModule) override;
-    ModuleTables toTables(ModuleTables dataModule) override;
+    ModuleTables toTables(ModuleTables dataModule) const override;
 };
 
 #endif // DIGITALOUTPUT_H
