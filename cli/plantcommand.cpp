@@ -1,5 +1,6 @@
 #include "plantcommand.h"
 
+#include "plantrunner.h"
 #include "unitscripts.h"
 
 #include <backuparchive.h>
@@ -42,90 +43,6 @@ std::unique_ptr<Module> unitFile(const Plant &plant, const PlantUnit &unit, QStr
         return nullptr;
     }
     return loadModule(plant.filePath(unit), error);
-}
-
-void addDifferences(const QVector<ConfigDiff::Difference> &differences, const QString &prefix,
-                    UnitResult *result)
-{
-    QJsonArray json;
-    for (const ConfigDiff::Difference &d : differences) {
-        result->lines << prefix + d.toString();
-        json.append(QJsonObject{{QStringLiteral("path"), d.path},
-                                {QStringLiteral("left"), d.left},
-                                {QStringLiteral("right"), d.right}});
-    }
-    result->data.insert(QStringLiteral("differences"), json);
-}
-
-// Type, firmware and boards of a module block, into the result's data.
-void describeBlock(const QVector<quint16> &block, UnitResult *result)
-{
-    QJsonArray boards;
-    for (int slot = 0; slot < ModuleTables::SlotCount; ++slot) {
-        const int code = block.value(ModuleTables::FirstSlotWord + slot);
-        boards.append(code == 0 ? QString() : submoduleTypeName(code));
-    }
-    result->data.insert(QStringLiteral("type"),
-                        moduleTypeName(block.value(ModuleTables::WordModuleType)));
-    result->data.insert(QStringLiteral("firmware"),
-                        QString::number(block.value(ModuleTables::WordFirmware) / 10.0, 'f', 1));
-    result->data.insert(QStringLiteral("boards"), boards);
-}
-
-void readBlock(UnitSession *unit)
-{
-    unit->open([unit] {
-        unit->readModuleBlock(false, [unit](const QVector<quint16> &block) {
-            describeBlock(block, &unit->result());
-            unit->finish(StatusOk, QString());
-        });
-    });
-}
-
-void checkAgainst(UnitSession *unit, const QString &path, const QString &name)
-{
-    UnitScripts::readImage(unit, [path, name](UnitSession *unit, const ModuleTables &tables) {
-        QString error;
-        const std::unique_ptr<Module> file = loadModule(path, &error);
-        if (!file) {
-            unit->finish(StatusUsage, error);
-            return;
-        }
-        ConfigDiff::Options options;
-        // A plant write keeps each unit's link words, so they are no difference.
-        options.ignoreLink = true;
-        const auto differences = ConfigDiff::compare(*file, *moduleFromTables(tables), options);
-        addDifferences(differences, name + QStringLiteral(": "), &unit->result());
-        if (differences.isEmpty())
-            unit->finish(StatusOk, QStringLiteral("совпадает с файлом"));
-        else
-            unit->finish(StatusDiffer,
-                         QStringLiteral("отличается: %1 параметров").arg(differences.size()));
-    });
-}
-
-void backUp(UnitSession *unit, const QString &root, const QString &name)
-{
-    UnitScripts::readImage(unit, [root, name](UnitSession *unit, const ModuleTables &tables) {
-        const std::unique_ptr<Module> module = moduleFromTables(tables);
-        QString path;
-        QString error;
-        const auto added = BackupArchive(root).add(name, *module, QDateTime::currentDateTimeUtc(),
-                                                   &path, &error);
-        if (added == BackupArchive::Added::Failed) {
-            unit->finish(StatusUsage, QStringLiteral("копия не сохранена: %1").arg(error));
-            return;
-        }
-        const bool stored = added == BackupArchive::Added::Stored;
-        unit->result().data.insert(QStringLiteral("newVersion"), stored);
-        if (!stored) {
-            unit->finish(StatusOk, QStringLiteral("без изменений"));
-            return;
-        }
-        unit->result().data.insert(QStringLiteral("version"), path);
-        unit->result().lines << QStringLiteral("%1: новая версия %2").arg(name, path);
-        unit->finish(StatusOk, QString());
-    });
 }
 
 void readConfiguration(UnitSession *unit)
@@ -294,11 +211,11 @@ FleetRunner::Script PlantCommand::scriptFor(const PlantUnit &unit, QString *refu
     QString error;
     switch (m_kind) {
     case Kind::Status:
-        return readBlock;
+        return PlantRunner::readStatus;
     case Kind::Backup: {
         const QString root = m_backupRoot;
         return [root, name](UnitSession *session) {
-            backUp(session, root, name);
+            PlantRunner::backUp(session, root, name);
         };
     }
     case Kind::History:
@@ -316,13 +233,11 @@ FleetRunner::Script PlantCommand::scriptFor(const PlantUnit &unit, QString *refu
     const QString path = m_plant.filePath(unit);
     if (m_kind == Kind::Check)
         return [path, name](UnitSession *session) {
-            checkAgainst(session, path, name);
+            PlantRunner::check(session, path, name);
         };
-    UnitScripts::WriteOptions write;
-    write.keepLink = true;
-    write.journal = {Journal::besidePlant(m_plant.folder()), name};
-    return [path, write](UnitSession *session) {
-        UnitScripts::writeFile(session, path, write);
+    const Plant plant = m_plant;
+    return [plant, unit](UnitSession *session) {
+        PlantRunner::writeFile(session, plant, unit);
     };
 }
 
@@ -400,7 +315,7 @@ UnitResult PlantCommand::historyResult(const QVector<UnitResult> &fleet) const
         }
     }
     const auto differences = ConfigDiff::compare(*sides[0], *sides[1]);
-    addDifferences(differences, QString(), &result);
+    PlantRunner::addDifferences(differences, QString(), &result);
     result.status = differences.isEmpty() ? StatusOk : StatusDiffer;
     result.message = differences.isEmpty()
                          ? QStringLiteral("версии совпадают")
