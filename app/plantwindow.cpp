@@ -1,0 +1,239 @@
+#include "plantwindow.h"
+
+#include "plantunitsmodel.h"
+#include "recentfiles.h"
+
+#include <backuparchive.h>
+#include <csvwriter.h>
+#include <plantrunner.h>
+
+#include <QAction>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QTableView>
+#include <QToolBar>
+
+namespace {
+
+const QString PlantFilter = QStringLiteral("Объект БРК-40 (*.brplant)");
+// TCP units and serial lines served at once.
+constexpr int Jobs = 8;
+
+bool checkTarget(const QString &text, QString *reason)
+{
+    Target target;
+    return Target::parse(text, &target, reason);
+}
+
+} // namespace
+
+PlantWindow::PlantWindow(QWidget *parent)
+    : QMainWindow(parent)
+    , m_model(new PlantUnitsModel(this))
+    , m_table(new QTableView(this))
+    , m_progress(new QProgressBar(this))
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Объект"));
+    m_table->setModel(m_model);
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->verticalHeader()->hide();
+    m_table->horizontalHeader()->setStretchLastSection(true);
+    setCentralWidget(m_table);
+    m_progress->setRange(0, 1000);
+    m_progress->hide();
+    statusBar()->addPermanentWidget(m_progress);
+    setUpActions();
+    resize(960, 480);
+}
+
+PlantWindow::~PlantWindow()
+{
+    delete m_fleet; // its sessions report into the model
+}
+
+void PlantWindow::setUpActions()
+{
+    QMenu *file = menuBar()->addMenu(QStringLiteral("Файл"));
+    addMenuEntry(file, this);
+    file->addAction(QStringLiteral("Экспорт в CSV…"), this, &PlantWindow::onExport);
+    QToolBar *bar = addToolBar(QStringLiteral("Действия"));
+    bar->setObjectName(QStringLiteral("plantActions"));
+    m_runActions << bar->addAction(QStringLiteral("Проверить"), this, &PlantWindow::check)
+                 << bar->addAction(QStringLiteral("Сделать копию"), this, &PlantWindow::backUp)
+                 << bar->addAction(QStringLiteral("Записать файлы"), this, [this] {
+                        if (QMessageBox::question(
+                                this, windowTitle(),
+                                QStringLiteral("Записать в выбранные модули их файлы? Параметры "
+                                               "связи модулей останутся прежними."))
+                            == QMessageBox::Yes)
+                            writeFiles();
+                    });
+    m_cancel = bar->addAction(QStringLiteral("Отмена"), this, &PlantWindow::cancel);
+    m_cancel->setEnabled(false);
+}
+
+void PlantWindow::addMenuEntry(QMenu *fileMenu, QWidget *parent)
+{
+    QAction *open = fileMenu->addAction(QStringLiteral("Открыть объект…"));
+    QObject::connect(open, &QAction::triggered, parent, [parent] {
+        const QString path = QFileDialog::getOpenFileName(parent, QStringLiteral("Открыть объект"),
+                                                          RecentFiles::lastFolder(), PlantFilter);
+        if (!path.isEmpty())
+            openPlant(path, parent);
+    });
+}
+
+PlantWindow *PlantWindow::openPlant(const QString &path, QWidget *parent)
+{
+    auto *window = new PlantWindow(parent);
+    window->setWindowFlag(Qt::Window);
+    QString error;
+    if (!window->load(path, &error)) {
+        QMessageBox::warning(parent, QStringLiteral("Объект"),
+                             QStringLiteral("Объект не открыт: %1").arg(error));
+        delete window;
+        return nullptr;
+    }
+    RecentFiles::add(path);
+    window->show();
+    return window;
+}
+
+bool PlantWindow::load(const QString &path, QString *error)
+{
+    Plant plant;
+    QString reason;
+    if (!Plant::load(path, &checkTarget, &plant, &reason)) {
+        *error = QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), reason);
+        return false;
+    }
+    m_path = path;
+    m_model->setPlant(plant);
+    setWindowTitle(QStringLiteral("Объект %1").arg(plant.name()));
+    return true;
+}
+
+QVector<int> PlantWindow::chosenRows() const
+{
+    QVector<int> rows;
+    for (const QModelIndex &index : m_table->selectionModel()->selectedRows())
+        rows << index.row();
+    if (rows.isEmpty()) {
+        for (int row = 0; row < m_model->rowCount(); ++row)
+            rows << row;
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void PlantWindow::check()
+{
+    const Plant &plant = m_model->plant();
+    run(
+        [&plant](UnitSession *session, int row) {
+            const PlantUnit &unit = plant.units().at(row);
+            const QString path = plant.filePath(unit);
+            if (unit.file.isEmpty() || !QFileInfo(path).isFile())
+                PlantRunner::readStatus(session);
+            else
+                PlantRunner::check(session, path, unit.name);
+        },
+        true);
+}
+
+void PlantWindow::backUp()
+{
+    const Plant &plant = m_model->plant();
+    const QString root = BackupArchive::besidePlant(plant.folder());
+    run([&plant, root](UnitSession *session,
+                       int row) { PlantRunner::backUp(session, root, plant.units().at(row).name); },
+        false);
+}
+
+void PlantWindow::writeFiles()
+{
+    const Plant &plant = m_model->plant();
+    run(
+        [&plant](UnitSession *session, int row) {
+            const PlantUnit &unit = plant.units().at(row);
+            if (unit.file.isEmpty())
+                session->finish(StatusUsage, QStringLiteral("нет файла"));
+            else
+                PlantRunner::writeFile(session, plant, unit);
+        },
+        false);
+}
+
+void PlantWindow::run(const Script &script, bool checked)
+{
+    if (m_fleet)
+        return;
+    m_fleet = new FleetRunner(LinkOptions(), Jobs, this);
+    for (int row : chosenRows()) {
+        Target target;
+        QString error;
+        Target::parse(m_model->plant().units().at(row).target, &target, &error);
+        m_fleet->add(target, [this, script, row, checked](UnitSession *session) {
+            connect(session, &UnitSession::finished, this, [this, session, row, checked] {
+                m_model->setResult(row, session->result(), checked);
+            });
+            script(session, row);
+        });
+    }
+    connect(m_fleet, &FleetRunner::progress, this, [this](double done, int total) {
+        m_progress->setValue(total > 0 ? int(1000 * done / total) : 0);
+    });
+    connect(m_fleet, &FleetRunner::finished, this, &PlantWindow::endRun);
+    for (QAction *action : qAsConst(m_runActions))
+        action->setEnabled(false);
+    m_cancel->setEnabled(true);
+    m_progress->setValue(0);
+    m_progress->show();
+    m_fleet->start();
+}
+
+void PlantWindow::cancel()
+{
+    if (!m_fleet)
+        return;
+    m_fleet->deleteLater(); // its sessions close with it; rows not reached keep their state
+    m_fleet = nullptr;
+    statusBar()->showMessage(QStringLiteral("Отменено"));
+    endRun();
+}
+
+void PlantWindow::endRun()
+{
+    if (m_fleet)
+        m_fleet->deleteLater();
+    m_fleet = nullptr;
+    for (QAction *action : qAsConst(m_runActions))
+        action->setEnabled(true);
+    m_cancel->setEnabled(false);
+    m_progress->hide();
+    emit runFinished();
+}
+
+bool PlantWindow::exportCsv(const QString &path, QString *error) const
+{
+    return writeFileAtomically(path, m_model->csv(), error);
+}
+
+void PlantWindow::onExport()
+{
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Экспорт в CSV"),
+                                                      QFileInfo(m_path).absolutePath(),
+                                                      QStringLiteral("CSV (*.csv)"));
+    QString error;
+    if (!path.isEmpty() && !exportCsv(path, &error))
+        QMessageBox::warning(this, windowTitle(), QStringLiteral("Файл не записан: %1").arg(error));
+}

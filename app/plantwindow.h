@@ -1,0 +1,66 @@
+#ifndef PLANTWINDOW_H
+#define PLANTWINDOW_H
+
+#include <fleetrunner.h>
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <functional>
+
+class PlantUnitsModel;
+class QAction;
+class QMenu;
+class QProgressBar;
+class QTableView;
+
+// "Объект": the units of a plant file in a table, and the runs over the
+// selected units (or all): check against their files, back up, write their
+// files. Runs go through the fleet runner's event-driven sessions, so the
+// window keeps answering; a run can be cancelled between requests.
+class PlantWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit PlantWindow(QWidget *parent = nullptr);
+    ~PlantWindow() override;
+
+    // Adds "Открыть объект…" to a window's Файл menu.
+    static void addMenuEntry(QMenu *fileMenu, QWidget *parent);
+    // Opens the plant in a window of its own; false (and the user told) when it cannot be read.
+    static PlantWindow *openPlant(const QString &path, QWidget *parent);
+
+    bool load(const QString &path, QString *error);
+    void check();
+    void backUp();
+    void writeFiles();
+    void cancel();
+    bool isRunning() const { return m_fleet != nullptr; }
+    bool exportCsv(const QString &path, QString *error) const;
+
+    PlantUnitsModel *model() const { return m_model; }
+    QTableView *table() const { return m_table; }
+
+signals:
+    void runFinished();
+
+private:
+    using Script = std::function<void(UnitSession *, int row)>;
+
+    void setUpActions();
+    QVector<int> chosenRows() const;
+    void run(const Script &script, bool checked);
+    void endRun();
+    void onExport();
+
+    PlantUnitsModel *m_model;      // child
+    QTableView *m_table;           // child
+    QProgressBar *m_progress;      // child
+    QAction *m_cancel = nullptr;   // child
+    QList<QAction *> m_runActions; // children
+    QPointer<FleetRunner> m_fleet; // child while a run is under way
+    QString m_path;
+};
+
+#endif // PLANTWINDOW_H
