@@ -8,6 +8,7 @@
 #include "configdiffdialog.h"
 #include "modeflags.h"
 #include "moduleview.h"
+#include "plantwindow.h"
 #include "recentfiles.h"
 #include "registermapwindow.h"
 #include "reportdialog.h"
@@ -89,6 +90,7 @@ MainWindow::MainWindow(int mode, QWidget *parent)
         ui->actionNew->setEnabled(true);
     }
 
+    PlantWindow::addMenuEntry(ui->menu, this);
     m_recentMenu = ui->menu->addMenu(QStringLiteral("Недавние файлы"));
     m_recentMenu->setObjectName(QStringLiteral("menuRecent"));
     connect(RecentFiles::instance(), &RecentFiles::changed, this, &MainWindow::fillRecentMenu);
@@ -451,6 +453,10 @@ void MainWindow::openRecent(const QString &fileName)
         statusBar()->showMessage(QStringLiteral("Файл не найден, убран из недавних: %1")
                                      .arg(QDir::toNativeSeparators(fileName)),
                                  StatusTimeoutMs);
+        return;
+    }
+    if (PlantWindow::isPlantFile(fileName)) {
+        PlantWindow::openPlant(fileName, this);
         return;
     }
     openFile(fileName);

@@ -1,11 +1,15 @@
 #include "plantwindow.h"
 
+#include "journalwindow.h"
 #include "plantunitsmodel.h"
 #include "recentfiles.h"
 
 #include <backuparchive.h>
 #include <csvwriter.h>
+#include <journal.h>
+#include <module.h>
 #include <plantrunner.h>
+#include <reportprinter.h>
 
 #include <QAction>
 #include <QFileDialog>
@@ -19,6 +23,8 @@
 #include <QStatusBar>
 #include <QTableView>
 #include <QToolBar>
+
+#include <utility>
 
 namespace {
 
@@ -65,6 +71,14 @@ void PlantWindow::setUpActions()
     QMenu *file = menuBar()->addMenu(QStringLiteral("Файл"));
     addMenuEntry(file, this);
     file->addAction(QStringLiteral("Экспорт в CSV…"), this, &PlantWindow::onExport);
+    file->addAction(QStringLiteral("Журнал изменений…"), this, &PlantWindow::showJournal);
+    m_runActions << file->addAction(QStringLiteral("Отчёт по объекту…"), this, [this] {
+        const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Отчёт по объекту"),
+                                                          QFileInfo(m_path).absolutePath(),
+                                                          QStringLiteral("PDF (*.pdf)"));
+        if (!path.isEmpty())
+            report(path);
+    });
     QToolBar *bar = addToolBar(QStringLiteral("Действия"));
     bar->setObjectName(QStringLiteral("plantActions"));
     m_runActions << bar->addAction(QStringLiteral("Проверить"), this, &PlantWindow::check)
@@ -90,6 +104,26 @@ void PlantWindow::addMenuEntry(QMenu *fileMenu, QWidget *parent)
         if (!path.isEmpty())
             openPlant(path, parent);
     });
+    QAction *create = fileMenu->addAction(QStringLiteral("Создать объект…"));
+    QObject::connect(create, &QAction::triggered, parent, [parent] {
+        const QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("Создать объект"),
+                                                          RecentFiles::lastFolder(), PlantFilter);
+        if (path.isEmpty())
+            return;
+        Plant plant;
+        plant.setName(QFileInfo(path).completeBaseName());
+        QString error;
+        if (plant.save(path, &error))
+            openPlant(path, parent);
+        else
+            QMessageBox::warning(parent, QStringLiteral("Объект"),
+                                 QStringLiteral("Объект не создан: %1").arg(error));
+    });
+}
+
+bool PlantWindow::isPlantFile(const QString &path)
+{
+    return path.endsWith(QLatin1String(".brplant"), Qt::CaseInsensitive);
 }
 
 PlantWindow *PlantWindow::openPlant(const QString &path, QWidget *parent)
@@ -173,10 +207,46 @@ void PlantWindow::writeFiles()
         false);
 }
 
-void PlantWindow::run(const Script &script, bool checked)
+void PlantWindow::report(const QString &path)
+{
+    const QVector<int> rows = chosenRows();
+    run([](UnitSession *session, int) { PlantRunner::readConfiguration(session); }, false,
+        [this, path, rows] { writeReport(path, rows); });
+}
+
+void PlantWindow::writeReport(const QString &path, const QVector<int> &rows)
+{
+    const Plant &plant = m_model->plant();
+    std::vector<std::unique_ptr<Module>> modules;
+    QVector<ReportUnit> units;
+    for (int row : rows) {
+        QString title;
+        auto module
+            = PlantRunner::reportModule(plant, plant.units().at(row), m_results.value(row), &title);
+        if (!module)
+            continue;
+        units.append({title, module.get()});
+        modules.push_back(std::move(module));
+    }
+    ReportInfo info;
+    info.author = ReportInfo::userName();
+    info.made = QDateTime::currentDateTime();
+    info.version = QStringLiteral(BRK_VERSION);
+    QString error;
+    if (ReportPrinter::writePdf(plantReport(plant.name(), units, info), path, &error))
+        statusBar()->showMessage(
+            QStringLiteral("Отчёт сохранён: модулей %1 из %2").arg(units.size()).arg(rows.size()));
+    else
+        QMessageBox::warning(this, windowTitle(),
+                             QStringLiteral("Отчёт не записан: %1").arg(error));
+}
+
+void PlantWindow::run(const Script &script, bool checked, const std::function<void()> &done)
 {
     if (m_fleet)
         return;
+    m_results.clear();
+    m_done = done;
     m_fleet = new FleetRunner(LinkOptions(), Jobs, this);
     for (int row : chosenRows()) {
         Target target;
@@ -184,6 +254,7 @@ void PlantWindow::run(const Script &script, bool checked)
         Target::parse(m_model->plant().units().at(row).target, &target, &error);
         m_fleet->add(target, [this, script, row, checked](UnitSession *session) {
             connect(session, &UnitSession::finished, this, [this, session, row, checked] {
+                m_results.insert(row, session->result());
                 m_model->setResult(row, session->result(), checked);
             });
             script(session, row);
@@ -207,6 +278,7 @@ void PlantWindow::cancel()
         return;
     m_fleet->deleteLater(); // its sessions close with it; rows not reached keep their state
     m_fleet = nullptr;
+    m_done = nullptr;
     statusBar()->showMessage(QStringLiteral("Отменено"));
     endRun();
 }
@@ -220,12 +292,24 @@ void PlantWindow::endRun()
         action->setEnabled(true);
     m_cancel->setEnabled(false);
     m_progress->hide();
+    if (m_done)
+        std::exchange(m_done, nullptr)();
     emit runFinished();
 }
 
 bool PlantWindow::exportCsv(const QString &path, QString *error) const
 {
     return writeFileAtomically(path, m_model->csv(), error);
+}
+
+void PlantWindow::showJournal()
+{
+    QStringList names;
+    for (const PlantUnit &unit : m_model->plant().units())
+        names << unit.name;
+    auto *journal = new JournalWindow(Journal::besidePlant(m_model->plant().folder()), names, this);
+    journal->setAttribute(Qt::WA_DeleteOnClose);
+    journal->show();
 }
 
 void PlantWindow::onExport()

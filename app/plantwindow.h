@@ -3,6 +3,7 @@
 
 #include <fleetrunner.h>
 
+#include <QHash>
 #include <QMainWindow>
 #include <QPointer>
 
@@ -26,8 +27,9 @@ public:
     explicit PlantWindow(QWidget *parent = nullptr);
     ~PlantWindow() override;
 
-    // Adds "Открыть объект…" to a window's Файл menu.
+    // Adds "Открыть объект…" and "Создать объект…" to a window's Файл menu.
     static void addMenuEntry(QMenu *fileMenu, QWidget *parent);
+    static bool isPlantFile(const QString &path);
     // Opens the plant in a window of its own; false (and the user told) when it cannot be read.
     static PlantWindow *openPlant(const QString &path, QWidget *parent);
 
@@ -35,6 +37,8 @@ public:
     void check();
     void backUp();
     void writeFiles();
+    // The report of the chosen units into a PDF: each as read, or its file when it does not answer.
+    void report(const QString &path);
     void cancel();
     bool isRunning() const { return m_fleet != nullptr; }
     bool exportCsv(const QString &path, QString *error) const;
@@ -50,9 +54,11 @@ private:
 
     void setUpActions();
     QVector<int> chosenRows() const;
-    void run(const Script &script, bool checked);
+    void run(const Script &script, bool checked, const std::function<void()> &done = nullptr);
+    void writeReport(const QString &path, const QVector<int> &rows);
     void endRun();
     void onExport();
+    void showJournal();
 
     PlantUnitsModel *m_model;      // child
     QTableView *m_table;           // child
@@ -61,6 +67,8 @@ private:
     QList<QAction *> m_runActions; // children
     QPointer<FleetRunner> m_fleet; // child while a run is under way
     QString m_path;
+    QHash<int, UnitResult> m_results; // of the run under way, by row
+    std::function<void()> m_done;     // once the run under way has ended, unless cancelled
 };
 
 #endif // PLANTWINDOW_H

@@ -6,6 +6,7 @@
 #include "aboutdialog.h"
 #include "mainwindow.h"
 #include "modeflags.h"
+#include "plantwindow.h"
 #include "trafficdock.h"
 
 #include <codes.h>
@@ -103,6 +104,9 @@ StartWindow::StartWindow(QWidget *parent)
 
     connect(ui->actionAboutProgram, &QAction::triggered, this, &StartWindow::onActionAboutProgram);
     addTrafficMonitor();
+    auto *fileMenu = new QMenu(QStringLiteral("Файл"), this);
+    PlantWindow::addMenuEntry(fileMenu, this);
+    menuBar()->insertMenu(menuBar()->actions().value(0), fileMenu);
     // Follows the state, not only the user's clicks, so the defaults button
     // cannot leave "Вкл" on an unchecked box.
     connect(ui->checkBox, &QCheckBox::toggled, this, [this](bool checked) {

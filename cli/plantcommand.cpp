@@ -1,6 +1,7 @@
 #include "plantcommand.h"
 
 #include "plantrunner.h"
+#include "reportcommand.h"
 #include "unitscripts.h"
 
 #include <backuparchive.h>
@@ -16,9 +17,9 @@
 
 namespace {
 
-const QStringList Subcommands{QStringLiteral("status"), QStringLiteral("check"),
-                              QStringLiteral("backup"), QStringLiteral("write"),
-                              QStringLiteral("history")};
+const QStringList Subcommands{QStringLiteral("status"),  QStringLiteral("check"),
+                              QStringLiteral("backup"),  QStringLiteral("write"),
+                              QStringLiteral("history"), QStringLiteral("report")};
 // The unit itself as a side of a history diff.
 const QStringList UnitWords{QStringLiteral("unit"), QStringLiteral("модуль")};
 const QString Configuration = QStringLiteral("configuration");
@@ -43,14 +44,6 @@ std::unique_ptr<Module> unitFile(const Plant &plant, const PlantUnit &unit, QStr
         return nullptr;
     }
     return loadModule(plant.filePath(unit), error);
-}
-
-void readConfiguration(UnitSession *unit)
-{
-    UnitScripts::readImage(unit, [](UnitSession *unit, const ModuleTables &tables) {
-        unit->result().data.insert(Configuration, moduleFromTables(tables)->toJson());
-        unit->finish(StatusOk, QString());
-    });
 }
 
 QString journalLine(const JournalEntry &entry)
@@ -129,6 +122,12 @@ bool PlantCommand::setUp(const QCommandLineParser &parser, QString *error)
     m_backupRoot = parser.isSet(QStringLiteral("dir"))
                        ? parser.value(QStringLiteral("dir"))
                        : BackupArchive::besidePlant(m_plant.folder());
+    if (m_kind == Kind::Report) {
+        m_reportPath = ReportCommand::outputPath(parser, error);
+        if (m_reportPath.isEmpty())
+            return false;
+        m_reportInfo = ReportCommand::info(parser);
+    }
     if (m_kind == Kind::History)
         return setUpHistory(arguments.mid(2), parser.isSet(QStringLiteral("diff")), error);
     if (arguments.size() > 2 && !parser.isSet(QStringLiteral("only"))) {
@@ -221,7 +220,9 @@ FleetRunner::Script PlantCommand::scriptFor(const PlantUnit &unit, QString *refu
     case Kind::History:
         if (!m_diffSides.contains(QString()))
             return nullptr;
-        return readConfiguration;
+        return PlantRunner::readConfiguration;
+    case Kind::Report:
+        return PlantRunner::readConfiguration;
     case Kind::Check:
     case Kind::Write:
         break;
@@ -255,7 +256,44 @@ QVector<UnitResult> PlantCommand::collect(const QVector<UnitResult> &fleet) cons
             addStatusLine(entry.unit, &result);
         results << result;
     }
+    if (m_kind == Kind::Report)
+        writeReport(&results);
     return results;
+}
+
+void PlantCommand::writeReport(QVector<UnitResult> *results) const
+{
+    std::vector<std::unique_ptr<Module>> modules;
+    QVector<ReportUnit> units;
+    for (int i = 0; i < m_entries.size(); ++i) {
+        UnitResult &result = (*results)[i];
+        QString title;
+        std::unique_ptr<Module> module
+            = PlantRunner::reportModule(m_plant, m_entries.at(i).unit, result, &title);
+        result.data.remove(Configuration);
+        if (!module) {
+            result.message = QStringLiteral("не ответил, файла нет: в отчёт не вошёл");
+            continue;
+        }
+        if (result.status == StatusOk) {
+            result.message = QStringLiteral("прочитан из модуля");
+        } else {
+            result.message
+                = QStringLiteral("не ответил, в отчёте его файл: %1").arg(result.message);
+            result.status = StatusOk;
+        }
+        units.append({title, module.get()});
+        modules.push_back(std::move(module));
+    }
+    QString error;
+    const Report report = plantReport(m_plant.name(), units, m_reportInfo);
+    if (!ReportCommand::write(report, m_reportPath, &error)) {
+        UnitResult failed;
+        failed.target = m_plantPath;
+        failed.status = StatusUsage;
+        failed.message = QStringLiteral("отчёт не записан: %1").arg(error);
+        *results << failed;
+    }
 }
 
 void PlantCommand::addStatusLine(const PlantUnit &unit, UnitResult *result) const

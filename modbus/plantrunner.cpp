@@ -95,6 +95,30 @@ void PlantRunner::backUp(UnitSession *unit, const QString &root, const QString &
     });
 }
 
+void PlantRunner::readConfiguration(UnitSession *unit)
+{
+    UnitScripts::readImage(unit, [](UnitSession *unit, const ModuleTables &tables) {
+        unit->result().data.insert(QStringLiteral("configuration"),
+                                   moduleFromTables(tables)->toJson());
+        unit->finish(StatusOk, QString());
+    });
+}
+
+std::unique_ptr<Module> PlantRunner::reportModule(const Plant &plant, const PlantUnit &plantUnit,
+                                                  const UnitResult &result, QString *title)
+{
+    *title = plantUnit.name;
+    if (result.status == StatusOk) {
+        auto module = std::make_unique<Module>(-1);
+        module->fromJson(result.data.value(QStringLiteral("configuration")).toObject());
+        return module;
+    }
+    *title += QStringLiteral(" (модуль не ответил, по файлу)");
+    if (plantUnit.file.isEmpty())
+        return nullptr;
+    return loadModule(plant.filePath(plantUnit));
+}
+
 void PlantRunner::writeFile(UnitSession *unit, const Plant &plant, const PlantUnit &plantUnit)
 {
     UnitScripts::WriteOptions write;

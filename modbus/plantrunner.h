@@ -9,6 +9,10 @@
 
 #include <QVector>
 
+#include <memory>
+
+class Module;
+
 // What is done with one unit of a plant, as scripts for a UnitSession that
 // brkctl's plant commands and the plant window share. Each ends the session;
 // the result's data gets the unit's type, firmware and boards when it answers.
@@ -23,6 +27,13 @@ public:
     static void backUp(UnitSession *unit, const QString &root, const QString &name);
     // The unit's file written, its link settings kept, journalled beside the plant.
     static void writeFile(UnitSession *unit, const Plant &plant, const PlantUnit &plantUnit);
+
+    // The whole configuration, into the result's data as "configuration".
+    static void readConfiguration(UnitSession *unit);
+    // What a report shows of a unit after readConfiguration(): as read, or its
+    // file when it did not answer (the title says so); null when neither.
+    static std::unique_ptr<Module> reportModule(const Plant &plant, const PlantUnit &plantUnit,
+                                                const UnitResult &result, QString *title);
 
     // Type, firmware and boards of a module block, into the result's data.
     static void describeBlock(const QVector<quint16> &block, UnitResult *result);
