@@ -40,16 +40,31 @@ void PlantUnitsModel::setPlant(const Plant &plant)
     m_plant = plant;
     m_rows.clear();
     m_rows.reserve(plant.units().size());
-    for (const PlantUnit &unit : plant.units()) {
-        Row row;
-        row.cells[Name] = unit.name;
-        row.cells[Target] = unit.target;
-        row.cells[Status] = NotChecked;
-        row.cells[File] = fileState(unit);
-        row.cells[Backup] = newestBackup(unit);
-        m_rows << row;
-    }
+    for (const PlantUnit &unit : plant.units())
+        m_rows << rowOf(unit);
     endResetModel();
+}
+
+bool PlantUnitsModel::addUnit(const PlantUnit &unit)
+{
+    if (m_plant.unit(unit.name))
+        return false;
+    beginInsertRows(QModelIndex(), m_rows.size(), m_rows.size());
+    m_plant.addUnit(unit);
+    m_rows << rowOf(unit);
+    endInsertRows();
+    return true;
+}
+
+PlantUnitsModel::Row PlantUnitsModel::rowOf(const PlantUnit &unit) const
+{
+    Row row;
+    row.cells[Name] = unit.name;
+    row.cells[Target] = unit.target;
+    row.cells[Status] = NotChecked;
+    row.cells[File] = fileState(unit);
+    row.cells[Backup] = newestBackup(unit);
+    return row;
 }
 
 QString PlantUnitsModel::fileState(const PlantUnit &unit) const

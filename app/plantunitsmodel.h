@@ -20,6 +20,8 @@ public:
     explicit PlantUnitsModel(QObject *parent = nullptr);
 
     void setPlant(const Plant &plant);
+    // False when the plant already has a unit of that name.
+    bool addUnit(const PlantUnit &unit);
     const Plant &plant() const { return m_plant; }
     // What a run over the row's unit came to; `checked` for a file check.
     void setResult(int row, const UnitResult &result, bool checked);
@@ -41,6 +43,7 @@ private:
         QStringList differences;
     };
 
+    Row rowOf(const PlantUnit &unit) const;
     QString newestBackup(const PlantUnit &unit) const;
     QString fileState(const PlantUnit &unit) const;
 

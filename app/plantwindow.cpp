@@ -1,10 +1,12 @@
 #include "plantwindow.h"
 
+#include "configdiffdialog.h"
 #include "journalwindow.h"
 #include "plantunitsmodel.h"
 #include "recentfiles.h"
 
 #include <backuparchive.h>
+#include <configfile.h>
 #include <csvwriter.h>
 #include <journal.h>
 #include <module.h>
@@ -15,6 +17,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QItemSelectionModel>
 #include <QMenu>
 #include <QMenuBar>
@@ -31,6 +35,8 @@ namespace {
 const QString PlantFilter = QStringLiteral("Объект БРК-40 (*.brplant)");
 // TCP units and serial lines served at once.
 constexpr int Jobs = 8;
+
+QPointer<PlantWindow> currentWindow;
 
 bool checkTarget(const QString &text, QString *reason)
 {
@@ -91,6 +97,7 @@ void PlantWindow::setUpActions()
                             == QMessageBox::Yes)
                             writeFiles();
                     });
+    bar->addAction(QStringLiteral("История модуля…"), this, &PlantWindow::showHistory);
     m_cancel = bar->addAction(QStringLiteral("Отмена"), this, &PlantWindow::cancel);
     m_cancel->setEnabled(false);
 }
@@ -138,8 +145,53 @@ PlantWindow *PlantWindow::openPlant(const QString &path, QWidget *parent)
         return nullptr;
     }
     RecentFiles::add(path);
+    currentWindow = window;
     window->show();
     return window;
+}
+
+PlantWindow *PlantWindow::current()
+{
+    return currentWindow;
+}
+
+void PlantWindow::addFoundUnitsAction(QAbstractItemView *view,
+                                      const std::function<QString(int)> &targetOf)
+{
+    auto *add = new QAction(QStringLiteral("Добавить в объект…"), view);
+    view->setContextMenuPolicy(Qt::ActionsContextMenu);
+    view->addAction(add);
+    QObject::connect(add, &QAction::triggered, view, [view, targetOf] {
+        const int row = view->currentIndex().row();
+        PlantWindow *plant = current();
+        if (!plant || row < 0) {
+            QMessageBox::information(view, QStringLiteral("Объект"),
+                                     QStringLiteral("Сначала откройте объект и выберите модуль."));
+            return;
+        }
+        const QString target = targetOf(row);
+        bool ok = false;
+        const QString name = QInputDialog::getText(view, QStringLiteral("Добавить в объект"),
+                                                   QStringLiteral("Имя модуля в объекте:"),
+                                                   QLineEdit::Normal, target, &ok);
+        QString error;
+        if (ok && !plant->addUnit({name.trimmed(), target, QString(), QString()}, &error))
+            QMessageBox::warning(view, QStringLiteral("Объект"), error);
+    });
+}
+
+bool PlantWindow::addUnit(const PlantUnit &unit, QString *error)
+{
+    if (unit.name.isEmpty() || !m_model->addUnit(unit)) {
+        *error = QStringLiteral("Имя «%1» пустое или уже есть в объекте").arg(unit.name);
+        return false;
+    }
+    QString reason;
+    if (!m_model->plant().save(m_path, &reason)) {
+        *error = QStringLiteral("Объект не сохранён: %1").arg(reason);
+        return false;
+    }
+    return true;
 }
 
 bool PlantWindow::load(const QString &path, QString *error)
@@ -310,6 +362,45 @@ void PlantWindow::showJournal()
     auto *journal = new JournalWindow(Journal::besidePlant(m_model->plant().folder()), names, this);
     journal->setAttribute(Qt::WA_DeleteOnClose);
     journal->show();
+}
+
+void PlantWindow::showHistory()
+{
+    const int row = m_table->currentIndex().row();
+    if (row < 0)
+        return;
+    const Plant &plant = m_model->plant();
+    const QString name = plant.units().at(row).name;
+    const QStringList paths
+        = BackupArchive(BackupArchive::besidePlant(plant.folder())).versions(name);
+    QStringList versions;
+    for (const QString &path : paths)
+        versions << BackupArchive::versionName(path);
+    if (versions.size() < 2) {
+        QMessageBox::information(this, windowTitle(),
+                                 QStringLiteral("У модуля «%1» меньше двух копий.").arg(name));
+        return;
+    }
+    bool ok = false;
+    const QString older = QInputDialog::getItem(this, name, QStringLiteral("Старая версия:"),
+                                                versions, 1, false, &ok);
+    const QString newer = ok ? QInputDialog::getItem(this, name, QStringLiteral("Новая версия:"),
+                                                     versions, 0, false, &ok)
+                             : QString();
+    if (!ok)
+        return;
+    QString error;
+    const auto left = loadModule(paths.at(versions.indexOf(older)), &error);
+    const auto right = left ? loadModule(paths.at(versions.indexOf(newer)), &error) : nullptr;
+    if (!right) {
+        QMessageBox::warning(this, windowTitle(),
+                             QStringLiteral("Копия не читается: %1").arg(error));
+        return;
+    }
+    auto *dialog = new ConfigDiffDialog(ConfigDiff::compare(*left, *right), this);
+    dialog->showAsComparison(QStringLiteral("История модуля %1").arg(name), older, newer);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
 }
 
 void PlantWindow::onExport()

@@ -2,6 +2,7 @@
 #define PLANTWINDOW_H
 
 #include <fleetrunner.h>
+#include <plant.h>
 
 #include <QHash>
 #include <QMainWindow>
@@ -10,6 +11,7 @@
 #include <functional>
 
 class PlantUnitsModel;
+class QAbstractItemView;
 class QAction;
 class QMenu;
 class QProgressBar;
@@ -33,7 +35,15 @@ public:
     // Opens the plant in a window of its own; false (and the user told) when it cannot be read.
     static PlantWindow *openPlant(const QString &path, QWidget *parent);
 
+    // The plant window opened last, while it is open; null otherwise.
+    static PlantWindow *current();
+    // "Добавить в объект" on a table of found units; `targetOf` gives a row's target.
+    static void addFoundUnitsAction(QAbstractItemView *view,
+                                    const std::function<QString(int row)> &targetOf);
+
     bool load(const QString &path, QString *error);
+    // Adds the unit and saves the plant file; false with the reason.
+    bool addUnit(const PlantUnit &unit, QString *error);
     void check();
     void backUp();
     void writeFiles();
@@ -59,6 +69,7 @@ private:
     void endRun();
     void onExport();
     void showJournal();
+    void showHistory();
 
     PlantUnitsModel *m_model;      // child
     QTableView *m_table;           // child

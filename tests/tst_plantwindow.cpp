@@ -37,7 +37,7 @@ class TestPlantWindow : public QObject
 private slots:
     void initTestCase();
     void check_showsEachUnitsStateAndDifferences();
-    void thousandUnits_loadAndShow();
+    void thousandUnits_loadAndShowAndTakeAFoundUnit();
 };
 
 void TestPlantWindow::initTestCase()
@@ -103,7 +103,7 @@ void TestPlantWindow::check_showsEachUnitsStateAndDifferences()
     QCOMPARE(text.count("\r\n\"Шкаф") + text.count("\r\nШкаф"), 4);
 }
 
-void TestPlantWindow::thousandUnits_loadAndShow()
+void TestPlantWindow::thousandUnits_loadAndShowAndTakeAFoundUnit()
 {
     QTemporaryDir dir;
     Plant plant;
@@ -126,6 +126,15 @@ void TestPlantWindow::thousandUnits_loadAndShow()
     qInfo("1000 units loaded and shown in %lld ms", clock.elapsed());
     QCOMPARE(window.model()->rowCount(), 1000);
     QCOMPARE(cell(window.model(), 999, PlantUnitsModel::File), QStringLiteral("нет файла"));
+
+    // A unit found by the start window joins the plant file; a taken name is refused.
+    QVERIFY(!window.addUnit({QStringLiteral("Шкаф 1"), "tcp://10.2.0.1?unit=1", {}, {}}, &error));
+    QVERIFY2(window.addUnit({QStringLiteral("Новый"), "tcp://10.2.0.1?unit=1", {}, {}}, &error),
+             qPrintable(error));
+    Plant saved;
+    QVERIFY2(Plant::load(path, nullptr, &saved, &error), qPrintable(error));
+    QCOMPARE(saved.units().size(), 1001);
+    QCOMPARE(saved.units().last().target, QStringLiteral("tcp://10.2.0.1?unit=1"));
 }
 
 QTEST_MAIN(TestPlantWindow)
