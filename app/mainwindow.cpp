@@ -13,6 +13,7 @@
 #include "registermapwindow.h"
 #include "reportdialog.h"
 #include "trafficdock.h"
+#include "windowjournal.h"
 
 #include <codes.h>
 #include <configfile.h>
@@ -832,6 +833,12 @@ void MainWindow::onTransferFinished(int kind, int result)
 
 void MainWindow::finishWrite(WriteJob::Outcome outcome)
 {
+    // Every write the window makes goes into the journal of changes.
+    const QString journalError = WindowJournal::writeFinished(
+        m_client, m_serverAddress, m_tablesBeforeWrite, m_writeJob->written(), outcome);
+    if (!journalError.isEmpty())
+        addMessage(journalError);
+
     using Outcome = WriteJob::Outcome;
     if (outcome == Outcome::Completed || outcome == Outcome::VerifyFailed) {
         m_tables = m_writeJob->written();

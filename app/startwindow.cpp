@@ -8,10 +8,10 @@
 #include "modeflags.h"
 #include "plantwindow.h"
 #include "trafficdock.h"
+#include "windowjournal.h"
 
 #include <codes.h>
 #include <ipv4address.h>
-#include <target.h>
 #include <typeresponse.h>
 
 #include "applogging.h"
@@ -39,27 +39,6 @@
 namespace {
 
 const QString WarningTitle = QStringLiteral("Внимание");
-
-// How a plant reaches the unit found at `serverAddress` on the client's line.
-QString targetOf(const QModbusClient *client, int serverAddress)
-{
-    Target target;
-    target.unit = serverAddress;
-    if (qobject_cast<const QModbusTcpClient *>(client)) {
-        target.host
-            = client->connectionParameter(QModbusDevice::NetworkAddressParameter).toString();
-        target.port = client->connectionParameter(QModbusDevice::NetworkPortParameter).toInt();
-        return target.toString();
-    }
-    target.kind = Target::Kind::Rtu;
-    target.device = client->connectionParameter(QModbusDevice::SerialPortNameParameter).toString();
-    target.baud = client->connectionParameter(QModbusDevice::SerialBaudRateParameter).toInt();
-    target.parity = QSerialPort::Parity(
-        client->connectionParameter(QModbusDevice::SerialParityParameter).toInt());
-    target.stopBits = QSerialPort::StopBits(
-        client->connectionParameter(QModbusDevice::SerialStopBitsParameter).toInt());
-    return target.toString();
-}
 
 // 35 blanks between the two sentences, as the unit's documentation shows it.
 const QString NoUnitsText = QStringLiteral(
@@ -130,7 +109,7 @@ StartWindow::StartWindow(QWidget *parent)
     PlantWindow::addMenuEntry(fileMenu, this);
     menuBar()->insertMenu(menuBar()->actions().value(0), fileMenu);
     PlantWindow::addFoundUnitsAction(ui->tableWidget, [this](int row) {
-        return targetOf(m_client, m_serverAddresses.value(row));
+        return WindowJournal::targetOf(m_client, m_serverAddresses.value(row));
     });
     // Follows the state, not only the user's clicks, so the defaults button
     // cannot leave "Вкл" on an unchecked box.
