@@ -15,12 +15,12 @@ ConfigDiffDialog::ConfigDiffDialog(const QVector<ConfigDiff::Difference> &differ
     setWindowTitle(QStringLiteral("Сравнение файла с модулем"));
     resize(760, 420);
 
-    auto *text = new QLabel(
+    m_text = new QLabel(
         QStringLiteral("Файл изменит в модуле параметры: %1. После загрузки они отмечены как "
                        "измененные, их записывает \"Записать измененные параметры\".")
             .arg(differences.size()),
         this);
-    text->setWordWrap(true);
+    m_text->setWordWrap(true);
 
     m_table->setHorizontalHeaderLabels(
         {QStringLiteral("Параметр"), QStringLiteral("В модуле"), QStringLiteral("В файле")});
@@ -37,16 +37,26 @@ ConfigDiffDialog::ConfigDiffDialog(const QVector<ConfigDiff::Difference> &differ
         m_table->setItem(row, 2, new QTableWidgetItem(d.right));
     }
 
-    auto *buttons = new QDialogButtonBox(this);
-    buttons->addButton(QStringLiteral("Загрузить"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(QStringLiteral("Отмена"), QDialogButtonBox::RejectRole);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    m_buttons = new QDialogButtonBox(this);
+    m_buttons->addButton(QStringLiteral("Загрузить"), QDialogButtonBox::AcceptRole);
+    m_buttons->addButton(QStringLiteral("Отмена"), QDialogButtonBox::RejectRole);
+    connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(text);
+    layout->addWidget(m_text);
     layout->addWidget(m_table);
-    layout->addWidget(buttons);
+    layout->addWidget(m_buttons);
+}
+
+void ConfigDiffDialog::showAsComparison(const QString &title, const QString &left,
+                                        const QString &right)
+{
+    setWindowTitle(title);
+    m_text->setText(QStringLiteral("Различаются параметры: %1").arg(m_table->rowCount()));
+    m_table->setHorizontalHeaderLabels({QStringLiteral("Параметр"), left, right});
+    m_buttons->clear();
+    m_buttons->addButton(QDialogButtonBox::Close);
 }
 
 QString ConfigDiffDialog::boardLines(const QVector<ConfigDiff::Difference> &differences)

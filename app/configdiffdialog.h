@@ -6,6 +6,8 @@
 #include <QDialog>
 #include <QVector>
 
+class QDialogButtonBox;
+class QLabel;
 class QTableWidget;
 
 // Shown before a file is loaded into an online window: every parameter the
@@ -23,10 +25,16 @@ public:
     // slot whose board differs.
     static QString boardLines(const QVector<ConfigDiff::Difference> &differences);
 
+    // Shows two versions side by side instead of a file to load: headers named
+    // after them, a Close button only.
+    void showAsComparison(const QString &title, const QString &left, const QString &right);
+
     QTableWidget *table() const { return m_table; }
 
 private:
-    QTableWidget *m_table; // child
+    QTableWidget *m_table;       // child
+    QLabel *m_text;              // child
+    QDialogButtonBox *m_buttons; // child
 };
 
 #endif // CONFIGDIFFDIALOG_H

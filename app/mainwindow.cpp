@@ -8,10 +8,12 @@
 #include "configdiffdialog.h"
 #include "modeflags.h"
 #include "moduleview.h"
+#include "plantwindow.h"
 #include "recentfiles.h"
 #include "registermapwindow.h"
 #include "reportdialog.h"
 #include "trafficdock.h"
+#include "windowjournal.h"
 
 #include <codes.h>
 #include <configfile.h>
@@ -93,6 +95,7 @@ MainWindow::MainWindow(int mode, QWidget *parent)
         ui->actionNew->setEnabled(true);
     }
 
+    PlantWindow::addMenuEntry(ui->menu, this);
     m_recentMenu = ui->menu->addMenu(QStringLiteral("Недавние файлы"));
     m_recentMenu->setObjectName(QStringLiteral("menuRecent"));
     connect(RecentFiles::instance(), &RecentFiles::changed, this, &MainWindow::fillRecentMenu);
@@ -455,6 +458,10 @@ void MainWindow::openRecent(const QString &fileName)
         statusBar()->showMessage(QStringLiteral("Файл не найден, убран из недавних: %1")
                                      .arg(QDir::toNativeSeparators(fileName)),
                                  StatusTimeoutMs);
+        return;
+    }
+    if (PlantWindow::isPlantFile(fileName)) {
+        PlantWindow::openPlant(fileName, this);
         return;
     }
     openFile(fileName);
@@ -833,6 +840,12 @@ void MainWindow::onTransferFinished(int kind, int result)
 
 void MainWindow::finishWrite(WriteJob::Outcome outcome)
 {
+    // Every write the window makes goes into the journal of changes.
+    const QString journalError = WindowJournal::writeFinished(
+        m_client, m_serverAddress, m_tablesBeforeWrite, m_writeJob->written(), outcome);
+    if (!journalError.isEmpty())
+        addMessage(journalError);
+
     using Outcome = WriteJob::Outcome;
     if (outcome != Outcome::Cancelled)
         takeWhatUnitHolds();

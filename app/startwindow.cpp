@@ -6,7 +6,9 @@
 #include "aboutdialog.h"
 #include "mainwindow.h"
 #include "modeflags.h"
+#include "plantwindow.h"
 #include "trafficdock.h"
+#include "windowjournal.h"
 
 #include <codes.h>
 #include <ipv4address.h>
@@ -103,6 +105,12 @@ StartWindow::StartWindow(QWidget *parent)
 
     connect(ui->actionAboutProgram, &QAction::triggered, this, &StartWindow::onActionAboutProgram);
     addTrafficMonitor();
+    auto *fileMenu = new QMenu(QStringLiteral("Файл"), this);
+    PlantWindow::addMenuEntry(fileMenu, this);
+    menuBar()->insertMenu(menuBar()->actions().value(0), fileMenu);
+    PlantWindow::addFoundUnitsAction(ui->tableWidget, [this](int row) {
+        return WindowJournal::targetOf(m_client, m_serverAddresses.value(row));
+    });
     // Follows the state, not only the user's clicks, so the defaults button
     // cannot leave "Вкл" on an unchecked box.
     connect(ui->checkBox, &QCheckBox::toggled, this, [this](bool checked) {

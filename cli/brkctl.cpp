@@ -296,10 +296,11 @@ const Brkctl::Command *Brkctl::commands(int *count)
          "Отчёт о настройке модуля: общие сведения, субмодули, параметры каналов, карта "
          "регистров и подписи.",
          &Brkctl::runReport, false, ReportCommand::options()},
-        {"plant", "status|check|backup|write|history ОБЪЕКТ [ИМЯ] [--only ИМЯ]…",
+        {"plant", "status|check|backup|write|history|report ОБЪЕКТ [ИМЯ] [--only ИМЯ]…",
          "Модули объекта из файла .brplant: состояние, сверка с их файлами (код 1 — есть "
-         "различия), копии только изменившихся конфигураций, запись их файлов, версии модуля.",
-         &Brkctl::runPlant, false, PlantCommand::plantOptions()},
+         "различия), копии только изменившихся конфигураций, запись их файлов, версии модуля, "
+         "отчёт по всем модулям (-o ФАЙЛ.pdf).",
+         &Brkctl::runPlant, false, PlantCommand::plantOptions() + ReportCommand::options()},
         {"journal", "[ОБЪЕКТ] [--unit ИМЯ] [--since ДАТА]",
          "Журнал изменений: каждая запись в модули, кто и когда её сделал, старые и новые "
          "значения.",

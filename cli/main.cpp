@@ -16,7 +16,9 @@ namespace {
 // offscreen one needs no display. Other commands keep the plain core application.
 std::unique_ptr<QCoreApplication> makeApplication(int &argc, char *argv[])
 {
-    const bool draws = argc > 1 && strcmp(argv[1], "report") == 0;
+    const bool draws
+        = (argc > 1 && strcmp(argv[1], "report") == 0)
+          || (argc > 2 && strcmp(argv[1], "plant") == 0 && strcmp(argv[2], "report") == 0);
     if (!draws)
         return std::make_unique<QCoreApplication>(argc, argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

@@ -1,5 +1,7 @@
 #include "plantcommand.h"
 
+#include "plantrunner.h"
+#include "reportcommand.h"
 #include "unitscripts.h"
 
 #include <backuparchive.h>
@@ -15,9 +17,9 @@
 
 namespace {
 
-const QStringList Subcommands{QStringLiteral("status"), QStringLiteral("check"),
-                              QStringLiteral("backup"), QStringLiteral("write"),
-                              QStringLiteral("history")};
+const QStringList Subcommands{QStringLiteral("status"),  QStringLiteral("check"),
+                              QStringLiteral("backup"),  QStringLiteral("write"),
+                              QStringLiteral("history"), QStringLiteral("report")};
 // The unit itself as a side of a history diff.
 const QStringList UnitWords{QStringLiteral("unit"), QStringLiteral("модуль")};
 const QString Configuration = QStringLiteral("configuration");
@@ -42,98 +44,6 @@ std::unique_ptr<Module> unitFile(const Plant &plant, const PlantUnit &unit, QStr
         return nullptr;
     }
     return loadModule(plant.filePath(unit), error);
-}
-
-void addDifferences(const QVector<ConfigDiff::Difference> &differences, const QString &prefix,
-                    UnitResult *result)
-{
-    QJsonArray json;
-    for (const ConfigDiff::Difference &d : differences) {
-        result->lines << prefix + d.toString();
-        json.append(QJsonObject{{QStringLiteral("path"), d.path},
-                                {QStringLiteral("left"), d.left},
-                                {QStringLiteral("right"), d.right}});
-    }
-    result->data.insert(QStringLiteral("differences"), json);
-}
-
-// Type, firmware and boards of a module block, into the result's data.
-void describeBlock(const QVector<quint16> &block, UnitResult *result)
-{
-    QJsonArray boards;
-    for (int slot = 0; slot < ModuleTables::SlotCount; ++slot) {
-        const int code = block.value(ModuleTables::FirstSlotWord + slot);
-        boards.append(code == 0 ? QString() : submoduleTypeName(code));
-    }
-    result->data.insert(QStringLiteral("type"),
-                        moduleTypeName(block.value(ModuleTables::WordModuleType)));
-    result->data.insert(QStringLiteral("firmware"),
-                        QString::number(block.value(ModuleTables::WordFirmware) / 10.0, 'f', 1));
-    result->data.insert(QStringLiteral("boards"), boards);
-}
-
-void readBlock(UnitSession *unit)
-{
-    unit->open([unit] {
-        unit->readModuleBlock(false, [unit](const QVector<quint16> &block) {
-            describeBlock(block, &unit->result());
-            unit->finish(StatusOk, QString());
-        });
-    });
-}
-
-void checkAgainst(UnitSession *unit, const QString &path, const QString &name)
-{
-    UnitScripts::readImage(unit, [path, name](UnitSession *unit, const ModuleTables &tables) {
-        QString error;
-        const std::unique_ptr<Module> file = loadModule(path, &error);
-        if (!file) {
-            unit->finish(StatusUsage, error);
-            return;
-        }
-        ConfigDiff::Options options;
-        // A plant write keeps each unit's link words, so they are no difference.
-        options.ignoreLink = true;
-        const auto differences = ConfigDiff::compare(*file, *moduleFromTables(tables), options);
-        addDifferences(differences, name + QStringLiteral(": "), &unit->result());
-        if (differences.isEmpty())
-            unit->finish(StatusOk, QStringLiteral("совпадает с файлом"));
-        else
-            unit->finish(StatusDiffer,
-                         QStringLiteral("отличается: %1 параметров").arg(differences.size()));
-    });
-}
-
-void backUp(UnitSession *unit, const QString &root, const QString &name)
-{
-    UnitScripts::readImage(unit, [root, name](UnitSession *unit, const ModuleTables &tables) {
-        const std::unique_ptr<Module> module = moduleFromTables(tables);
-        QString path;
-        QString error;
-        const auto added = BackupArchive(root).add(name, *module, QDateTime::currentDateTimeUtc(),
-                                                   &path, &error);
-        if (added == BackupArchive::Added::Failed) {
-            unit->finish(StatusUsage, QStringLiteral("копия не сохранена: %1").arg(error));
-            return;
-        }
-        const bool stored = added == BackupArchive::Added::Stored;
-        unit->result().data.insert(QStringLiteral("newVersion"), stored);
-        if (!stored) {
-            unit->finish(StatusOk, QStringLiteral("без изменений"));
-            return;
-        }
-        unit->result().data.insert(QStringLiteral("version"), path);
-        unit->result().lines << QStringLiteral("%1: новая версия %2").arg(name, path);
-        unit->finish(StatusOk, QString());
-    });
-}
-
-void readConfiguration(UnitSession *unit)
-{
-    UnitScripts::readImage(unit, [](UnitSession *unit, const ModuleTables &tables) {
-        unit->result().data.insert(Configuration, moduleFromTables(tables)->toJson());
-        unit->finish(StatusOk, QString());
-    });
 }
 
 QString journalLine(const JournalEntry &entry)
@@ -212,6 +122,12 @@ bool PlantCommand::setUp(const QCommandLineParser &parser, QString *error)
     m_backupRoot = parser.isSet(QStringLiteral("dir"))
                        ? parser.value(QStringLiteral("dir"))
                        : BackupArchive::besidePlant(m_plant.folder());
+    if (m_kind == Kind::Report) {
+        m_reportPath = ReportCommand::outputPath(parser, error);
+        if (m_reportPath.isEmpty())
+            return false;
+        m_reportInfo = ReportCommand::info(parser);
+    }
     if (m_kind == Kind::History)
         return setUpHistory(arguments.mid(2), parser.isSet(QStringLiteral("diff")), error);
     if (arguments.size() > 2 && !parser.isSet(QStringLiteral("only"))) {
@@ -294,17 +210,19 @@ FleetRunner::Script PlantCommand::scriptFor(const PlantUnit &unit, QString *refu
     QString error;
     switch (m_kind) {
     case Kind::Status:
-        return readBlock;
+        return PlantRunner::readStatus;
     case Kind::Backup: {
         const QString root = m_backupRoot;
         return [root, name](UnitSession *session) {
-            backUp(session, root, name);
+            PlantRunner::backUp(session, root, name);
         };
     }
     case Kind::History:
         if (!m_diffSides.contains(QString()))
             return nullptr;
-        return readConfiguration;
+        return PlantRunner::readConfiguration;
+    case Kind::Report:
+        return PlantRunner::readConfiguration;
     case Kind::Check:
     case Kind::Write:
         break;
@@ -316,13 +234,11 @@ FleetRunner::Script PlantCommand::scriptFor(const PlantUnit &unit, QString *refu
     const QString path = m_plant.filePath(unit);
     if (m_kind == Kind::Check)
         return [path, name](UnitSession *session) {
-            checkAgainst(session, path, name);
+            PlantRunner::check(session, path, name);
         };
-    UnitScripts::WriteOptions write;
-    write.keepLink = true;
-    write.journal = {Journal::besidePlant(m_plant.folder()), name};
-    return [path, write](UnitSession *session) {
-        UnitScripts::writeFile(session, path, write);
+    const Plant plant = m_plant;
+    return [plant, unit](UnitSession *session) {
+        PlantRunner::writeFile(session, plant, unit);
     };
 }
 
@@ -340,7 +256,44 @@ QVector<UnitResult> PlantCommand::collect(const QVector<UnitResult> &fleet) cons
             addStatusLine(entry.unit, &result);
         results << result;
     }
+    if (m_kind == Kind::Report)
+        writeReport(&results);
     return results;
+}
+
+void PlantCommand::writeReport(QVector<UnitResult> *results) const
+{
+    std::vector<std::unique_ptr<Module>> modules;
+    QVector<ReportUnit> units;
+    for (int i = 0; i < m_entries.size(); ++i) {
+        UnitResult &result = (*results)[i];
+        QString title;
+        std::unique_ptr<Module> module
+            = PlantRunner::reportModule(m_plant, m_entries.at(i).unit, result, &title);
+        result.data.remove(Configuration);
+        if (!module) {
+            result.message = QStringLiteral("не ответил, файла нет: в отчёт не вошёл");
+            continue;
+        }
+        if (result.status == StatusOk) {
+            result.message = QStringLiteral("прочитан из модуля");
+        } else {
+            result.message
+                = QStringLiteral("не ответил, в отчёте его файл: %1").arg(result.message);
+            result.status = StatusOk;
+        }
+        units.append({title, module.get()});
+        modules.push_back(std::move(module));
+    }
+    QString error;
+    const Report report = plantReport(m_plant.name(), units, m_reportInfo);
+    if (!ReportCommand::write(report, m_reportPath, &error)) {
+        UnitResult failed;
+        failed.target = m_plantPath;
+        failed.status = StatusUsage;
+        failed.message = QStringLiteral("отчёт не записан: %1").arg(error);
+        *results << failed;
+    }
 }
 
 void PlantCommand::addStatusLine(const PlantUnit &unit, UnitResult *result) const
@@ -400,7 +353,7 @@ UnitResult PlantCommand::historyResult(const QVector<UnitResult> &fleet) const
         }
     }
     const auto differences = ConfigDiff::compare(*sides[0], *sides[1]);
-    addDifferences(differences, QString(), &result);
+    PlantRunner::addDifferences(differences, QString(), &result);
     result.status = differences.isEmpty() ? StatusOk : StatusDiffer;
     result.message = differences.isEmpty()
                          ? QStringLiteral("версии совпадают")

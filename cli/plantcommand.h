@@ -5,12 +5,13 @@
 #include "unitsession.h"
 
 #include <plant.h>
+#include <report.h>
 
 #include <QCommandLineParser>
 #include <QJsonObject>
 #include <QVector>
 
-// brkctl plant status|check|backup|write|history: one command over the units
+// brkctl plant status|check|backup|write|history|report: one command over the units
 // of a plant file, through the fleet runner, with a result per unit named as
 // the plant names it. Also brkctl journal, which reads the journal of changes.
 //
@@ -38,7 +39,7 @@ public:
     static bool journal(const QCommandLineParser &parser, UnitResult *result, QString *error);
 
 private:
-    enum class Kind { Status, Check, Backup, Write, History };
+    enum class Kind { Status, Check, Backup, Write, History, Report };
     struct Entry
     {
         PlantUnit unit;
@@ -51,6 +52,8 @@ private:
     FleetRunner::Script scriptFor(const PlantUnit &unit, QString *refusal) const;
     UnitResult historyResult(const QVector<UnitResult> &fleet) const;
     void addStatusLine(const PlantUnit &unit, UnitResult *result) const;
+    // Writes the report of every unit: each as read, or its file when it did not answer.
+    void writeReport(QVector<UnitResult> *results) const;
 
     Plant m_plant;
     QString m_plantPath;
@@ -61,6 +64,8 @@ private:
     int m_jobs = 4;
     QStringList m_diffSides; // history --diff: version paths, or empty for the unit
     int m_unitIndex = -1;    // history: the fleet entry that reads the unit
+    QString m_reportPath;
+    ReportInfo m_reportInfo;
 };
 
 #endif // PLANTCOMMAND_H

@@ -160,6 +160,8 @@ private:
 void TestMainWindowOnline::initTestCase()
 {
     QVERIFY(m_dir.isValid());
+    // The window's writes go into the journal of changes in the user's data folder.
+    qputenv("XDG_DATA_HOME", m_dir.filePath("data").toUtf8());
     QLoggingCategory::setFilterRules("brk.modbus.transfer.debug=false");
 }
 

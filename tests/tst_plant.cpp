@@ -3,6 +3,7 @@
 // brkctl's plant commands against simulated units on one port and a serial line.
 
 #include "backuparchive.h"
+#include "configfile.h"
 #include "journal.h"
 #include "module.h"
 #include "parametertree.h"
@@ -73,6 +74,7 @@ private slots:
     void journal_filters();
     void plantCommands_againstSimulatedUnits();
     void badPlant_writesNothing();
+    void plantReport_unitsReadOrFromTheirFiles();
 };
 
 void TestPlant::initTestCase()
@@ -301,6 +303,34 @@ void TestPlant::badPlant_writesNothing()
     QCOMPARE(run.status, 2);
     QVERIFY2(run.err.contains("строка 11: неверная цель"), qPrintable(run.err));
     QVERIFY(sim.requests().isEmpty());
+}
+
+void TestPlant::plantReport_unitsReadOrFromTheirFiles()
+{
+    QTemporaryDir dir;
+    UnitSimFixture sim({UnitSimFixture::unit(1, Boards)});
+    QVERIFY(sim.start());
+    const QString plant = dir.filePath("plant.brplant");
+    QVERIFY(
+        writeText(plant, plantText({QStringLiteral("tcp://127.0.0.1:%1?unit=1").arg(sim.port()),
+                                    QStringLiteral("tcp://127.0.0.1:%1?unit=2").arg(sim.port()),
+                                    QStringLiteral("tcp://127.0.0.1:%1?unit=3").arg(sim.port())})));
+    QVERIFY(QDir(dir.path()).mkpath("units"));
+    QVERIFY(saveJsonObject(aiModule("4")->toJson(), dir.filePath("units/2.brcf")));
+    const QString html = dir.filePath("plant.html");
+    const ProcessRun run = brkctl({"plant", "report", plant, "-o", html, "--json"});
+    // Unit 3 neither answers nor has a file: the report is written without it, and that fails.
+    QCOMPARE(run.status, 3);
+    QFile file(html);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    QVERIFY(text.contains("Шкаф 1"));
+    QVERIFY(text.contains("Шкаф 2 (модуль не ответил, по файлу)"));
+    QVERIFY(!text.contains("Шкаф 3"));
+    const QJsonArray units
+        = QJsonDocument::fromJson(run.out.toUtf8()).object().value("units").toArray();
+    QCOMPARE(units.size(), 3);
+    QCOMPARE(units.at(0).toObject().value("message").toString(), "прочитан из модуля");
 }
 
 QTEST_MAIN(TestPlant)
