@@ -842,7 +842,7 @@ void MainWindow::finishWrite(WriteJob::Outcome outcome)
 {
     // Every write the window makes goes into the journal of changes.
     const QString journalError = WindowJournal::writeFinished(
-        m_client, m_serverAddress, m_tablesBeforeWrite, m_writeJob->written(), outcome);
+        m_client, m_serverAddress, m_writeJob->before(), m_writeJob->written(), outcome);
     if (!journalError.isEmpty())
         addMessage(journalError);
 

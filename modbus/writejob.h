@@ -62,6 +62,8 @@ public:
     // How the write itself ended (Failed: the unit stopped answering or refused).
     TransferSequence::Result writeResult() const { return m_writeResult; }
     ModuleTables written() const { return m_written; }
+    // The image the write started from (the unit as last read).
+    ModuleTables before() const { return m_before; }
     int writtenCount() const { return m_writtenCount; }
     QVector<ModbusRequest> confirmedWrites() const { return m_confirmed; }
     // What the unit holds as far as it told: the image as read, with every
