@@ -4,7 +4,7 @@
 #include "appsettings.h"
 #include "mainwindowdriver.h"
 #include "modeflags.h"
-#include "processsetup.h"
+#include "linktranslations.h"
 #include "reportdialog.h"
 #include "startwindow.h"
 
@@ -599,7 +599,7 @@ void TestMainWindow::fileFromCommandLine_recentFilesAndLayoutSurviveRestart()
 
 void TestMainWindow::qtTexts_inRussian()
 {
-    QVERIFY2(ProcessSetup::loadQtTranslations(qApp), "qttranslations5-l10n is not installed");
+    QVERIFY2(installLinkTranslations(qApp), "qttranslations5-l10n is not installed");
     QMessageBox box(QMessageBox::Question, Warning, QString(),
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
     QStringList texts;
