@@ -1,5 +1,6 @@
 #include "appsettings.h"
 #include "commandline.h"
+#include "linktranslations.h"
 #include "processsetup.h"
 #include "startwindow.h"
 
@@ -23,7 +24,7 @@ bool answeredWithoutWindow(CommandLine &commandLine, int argc, char *argv[], int
         char *arguments[] = {name, nullptr};
         int count = 1;
         QCoreApplication core(count, arguments);
-        ProcessSetup::loadQtTranslations(&core);
+        installLinkTranslations(&core);
         std::fputs(qPrintable(commandLine.helpText()), stdout);
         *status = 0;
         return true;
@@ -52,7 +53,7 @@ int main(int argc, char *argv[])
 
     ProcessSetup::beforeApplication(argv[0]);
     QApplication app(argc, argv);
-    ProcessSetup::loadQtTranslations(&app);
+    installLinkTranslations(&app);
     if (commandLine.parse(QCoreApplication::arguments()) == CommandLine::Outcome::Error) {
         std::fprintf(stderr, "brk-configurator: %s\n", qPrintable(commandLine.errorText()));
         return 2;

@@ -17,6 +17,7 @@
 
 #include <codes.h>
 #include <configfile.h>
+#include <linkreconnector.h>
 #include <linkstatus.h>
 #include <module.h>
 #include <registerblocks.h>
@@ -125,6 +126,9 @@ MainWindow::MainWindow(int mode, ModuleTables tables, QModbusClient *client, QWi
         m_linkStatus = new LinkStatus(client, m_serverAddress, m_recorder, this);
         connect(m_linkStatus, &LinkStatus::changed, this, &MainWindow::showLinkStatus);
         showLinkStatus();
+        m_reconnector = new LinkReconnector(client, this);
+        connect(m_reconnector, &LinkReconnector::reconnectingChanged, m_linkStatus,
+                &LinkStatus::setReconnecting);
     }
 
     // The structure of a connected unit is read, not edited: the board
@@ -565,7 +569,7 @@ void MainWindow::onCalibrate()
         return;
     ModuleView *view = currentView();
     Module *module = view ? view->module() : nullptr;
-    if (!module)
+    if (!module || !linkUp())
         return;
     setEnabled(false);
     CalibrateDialog dialog(module, m_client, m_serverAddress, this);
@@ -602,6 +606,14 @@ void MainWindow::warn(const QString &text)
     QMessageBox::warning(this, WarningTitle, text, QMessageBox::Ok);
 }
 
+bool MainWindow::linkUp()
+{
+    if (m_client && m_client->state() == QModbusDevice::ConnectedState)
+        return true;
+    warn(QStringLiteral("Нет связи с модулем. Дождитесь переподключения и повторите."));
+    return false;
+}
+
 void MainWindow::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
@@ -634,6 +646,8 @@ void MainWindow::closeEvent(QCloseEvent *event)
     AppSettings::setValue(DockStateKey, saveState());
     if (m_transfer)
         m_transfer->cancel();
+    if (m_reconnector)
+        m_reconnector->stop();
     // Once: the start window replaces the client when it hears it.
     if (!m_closedEmitted) {
         m_closedEmitted = true;
@@ -699,6 +713,8 @@ void MainWindow::readFromDevice()
         return;
     if (m_transfer->isRunning())
         return; // one sequence at a time
+    if (!linkUp())
+        return;
     ui->progressBar->setRange(rT300, rT1600 + 1);
     ui->progressBar->setValue(rT300);
     ui->progressBar->show();
@@ -727,7 +743,7 @@ void MainWindow::writeToDevice()
         return;
     ModuleView *view = currentView();
     Module *module = view ? view->module() : nullptr;
-    if (!module)
+    if (!module || !linkUp())
         return;
 
     const ModuleTables before = m_tables;
@@ -757,7 +773,7 @@ void MainWindow::writeToDevice()
 
 void MainWindow::resetConfig()
 {
-    if (!m_client || !m_transfer || m_transfer->isRunning())
+    if (!m_client || !m_transfer || m_transfer->isRunning() || !linkUp())
         return;
     const auto answer = QMessageBox::question(
         this, WarningTitle, QStringLiteral("Сбросить конфигурацию модуля к заводской?"),
@@ -776,7 +792,7 @@ void MainWindow::resetConfig()
 
 void MainWindow::rebootModule()
 {
-    if (!m_client || !m_transfer || m_transfer->isRunning())
+    if (!m_client || !m_transfer || m_transfer->isRunning() || !linkUp())
         return;
     if (m_transfer->startReboot() == TransferSequence::Start::Started)
         enableSequenceActions(false);

@@ -18,6 +18,7 @@ class MainWindow;
 class Module;
 class ModuleView;
 class QMdiSubWindow;
+class LinkReconnector;
 class LinkStatus;
 class QLabel;
 class QMenu;
@@ -127,6 +128,8 @@ private:
     void setUpTrafficAndLink();
     void showLinkStatus();
     void warn(const QString &text);
+    // True when the unit can be asked now; otherwise says why not.
+    bool linkUp();
     void onTransferFinished(int kind, int result);
     // Read, write, reset and calibration wait while a sequence runs.
     void enableSequenceActions(bool enabled);
@@ -164,9 +167,10 @@ private:
     QMenu *m_recentMenu = nullptr; // child of the file menu
     // The run's recorder, found on the client (or the window's own child).
     TrafficRecorder *m_recorder = nullptr;
-    TrafficDock *m_trafficDock = nullptr; // child
-    LinkStatus *m_linkStatus = nullptr;   // child, online windows only
-    QLabel *m_linkLabel = nullptr;        // in the status bar
+    TrafficDock *m_trafficDock = nullptr;     // child
+    LinkStatus *m_linkStatus = nullptr;       // child, online windows only
+    LinkReconnector *m_reconnector = nullptr; // child, online windows only
+    QLabel *m_linkLabel = nullptr;            // in the status bar
 };
 
 #endif // MAINWINDOW_H

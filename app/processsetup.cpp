@@ -2,8 +2,6 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QLibraryInfo>
-#include <QTranslator>
 
 void ProcessSetup::beforeApplication(const char *argv0)
 {
@@ -15,20 +13,4 @@ void ProcessSetup::beforeApplication(const char *argv0)
     paths.append(QFileInfo(QString::fromLocal8Bit(argv0)).absolutePath()
                  + QStringLiteral("/plugins"));
     QCoreApplication::setLibraryPaths(paths);
-}
-
-bool ProcessSetup::loadQtTranslations(QCoreApplication *app)
-{
-    const QString folder = QLibraryInfo::location(QLibraryInfo::TranslationsPath);
-    bool base = false;
-    for (const char *catalog : {"qtbase_ru", "qtserialport_ru"}) {
-        auto *translator = new QTranslator(app);
-        if (!translator->load(QLatin1String(catalog), folder)) {
-            delete translator;
-            continue;
-        }
-        QCoreApplication::installTranslator(translator);
-        base = base || qstrcmp(catalog, "qtbase_ru") == 0;
-    }
-    return base;
 }

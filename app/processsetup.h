@@ -12,12 +12,6 @@ public:
     // windows draw only with widgets, and the integration alone roughly
     // doubles the peak memory. A QT_XCB_GL_INTEGRATION set by the user wins.
     static void beforeApplication(const char *argv0);
-
-    // Qt's own texts (file dialogs, standard buttons, socket and serial port
-    // errors) in the program's language, from the translations Debian's
-    // qttranslations5-l10n installs. False when they are missing: those texts
-    // then stay English. The translators belong to `app`.
-    static bool loadQtTranslations(QCoreApplication *app);
 };
 
 #endif // PROCESSSETUP_H

@@ -12,6 +12,7 @@
 
 #include <codes.h>
 #include <ipv4address.h>
+#include <requesterror.h>
 #include <typeresponse.h>
 
 #include "applogging.h"
@@ -368,7 +369,7 @@ void StartWindow::on_tabWidget_currentChanged(int type)
     connect(m_client, &QModbusClient::errorOccurred, this, [this](QModbusDevice::Error) {
         if (!m_client)
             return;
-        ui->labelError->setText(m_client->errorString());
+        ui->labelError->setText(clientErrorText(*m_client));
         m_errorShown = true;
     });
     m_recorder.attach(m_client);
@@ -399,7 +400,8 @@ void StartWindow::on_btnConnect_clicked()
 
     // The picture in `label` stays: clearing its text would also clear it.
     if (!m_client->connectDevice()) {
-        ui->labelError->setText(QStringLiteral("Ошибка подключения: ") + m_client->errorString());
+        ui->labelError->setText(QStringLiteral("Ошибка подключения: ")
+                                + clientErrorText(*m_client));
     }
 }
 
@@ -450,6 +452,12 @@ void StartWindow::onStateChanged(int state)
         qCDebug(lcApp) << "ConnectedState";
         ui->labelError->clear();
         ui->btnConnect->setText(QStringLiteral("Отключиться"));
+        if (m_mainWindow) {
+            // The main window brought its link back: no scan under it.
+            if (m_mode & ModeTcp)
+                m_keepAlive.start(KeepAliveMs);
+            break;
+        }
         startDiscovery();
         break;
     default:

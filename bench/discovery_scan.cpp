@@ -4,7 +4,11 @@
 // longest time the event loop was kept from running (the window must stay
 // responsive during a scan).
 //
-// Usage: QT_QPA_PLATFORM=offscreen discovery_scan [addresses]
+// With --tcp: scans identifiers 1..247 behind a TCP gateway with one unit,
+// once with silent identifiers and once with a gateway that answers them with
+// exception 0x0B after 100 ms, and prints both times.
+//
+// Usage: QT_QPA_PLATFORM=offscreen discovery_scan [addresses | --tcp]
 
 #include "startwindow.h"
 
@@ -14,6 +18,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -22,6 +27,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -68,12 +74,74 @@ T *child(QObject *window, const char *name)
     return window->findChild<T *>(QLatin1String(name));
 }
 
+// Milliseconds until the progress bar reaches `last`, -1 when the scan did not end.
+qint64 timeScan(QApplication *app, StartWindow *window, int last, int limitMs)
+{
+    auto *progress = child<QProgressBar>(window, "progressBar");
+    QElapsedTimer clock;
+    qint64 endMs = -1;
+    const QMetaObject::Connection done
+        = QObject::connect(progress, &QProgressBar::valueChanged, window, [&](int value) {
+              if (value == last && endMs < 0) {
+                  endMs = clock.elapsed();
+                  QTimer::singleShot(0, app, &QCoreApplication::quit);
+              }
+          });
+    QTimer::singleShot(limitMs, app, &QCoreApplication::quit);
+    QTimer::singleShot(100, window, [&]() {
+        clock.start();
+        child<QPushButton>(window, "btnConnect")->click();
+    });
+    app->exec();
+    QObject::disconnect(done);
+    return endMs;
+}
+
+// Identifiers 1..247 with one unit (at 100), the rest silent or, behind a
+// gateway, answered with 0x0B after gatewayDelayMs.
+qint64 scanBehindGateway(QApplication *app, int gatewayDelayMs)
+{
+    constexpr int Last = 247;
+    UnitSimFixture::Options options;
+    options.units = {UnitSimFixture::unit(100, {5, 4, 0, 0, 0, 0}, 22)};
+    options.gatewayDelayMs = gatewayDelayMs;
+    UnitSimFixture sim(options);
+    if (!sim.start())
+        return -1;
+    StartWindow window;
+    window.show();
+    child<QTabWidget>(&window, "tabWidget")->setCurrentIndex(1);
+    child<QLineEdit>(&window, "leIp")->setText(sim.host());
+    child<QLineEdit>(&window, "lePort")->setText(QString::number(sim.port()));
+    child<QPushButton>(&window, "btnHideUnitId")->click();
+    child<QSpinBox>(&window, "leStartUnitId")->setValue(1);
+    child<QSpinBox>(&window, "leLastUnitId")->setValue(Last);
+    return timeScan(app, &window, Last, 10 * 60 * 1000);
+}
+
+int benchTcp(QApplication *app)
+{
+    const qint64 silent = scanBehindGateway(app, -1);
+    const qint64 gateway = scanBehindGateway(app, 100);
+    if (silent < 0 || gateway < 0) {
+        std::fprintf(stderr, "discovery_scan: a scan behind the gateway did not finish\n");
+        return 1;
+    }
+    std::printf("discovery_scan: identifiers 1..247 over TCP, one unit: %.1f s with silent "
+                "identifiers (goal 150 s), %.1f s with a gateway answering 0x0B after 100 ms "
+                "(goal 30 s)\n",
+                silent / 1000.0, gateway / 1000.0);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     Q_INIT_RESOURCE(resources);
+    if (argc > 1 && strcmp(argv[1], "--tcp") == 0)
+        return benchTcp(&app);
     const int addresses = argc > 1 ? qBound(1, atoi(argv[1]), 246) : 30;
 
     if (!PtyPair::socatAvailable()) {

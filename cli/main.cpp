@@ -1,10 +1,9 @@
 // brkctl: the configurator's commands for scripts and for many units at once.
 #include "brkctl.h"
+#include "linktranslations.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <QLibraryInfo>
-#include <QTranslator>
 
 #include <cstdio>
 #include <cstring>
@@ -40,11 +39,8 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("brkctl"));
     QCoreApplication::setApplicationVersion(QStringLiteral(BRK_VERSION));
 
-    // Qt's own texts of the help pages, in Russian where the translation is installed.
-    QTranslator qtTexts;
-    if (qtTexts.load(QStringLiteral("qtbase_ru"),
-                     QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(&qtTexts);
+    // Qt's own texts (help pages, link errors) in Russian.
+    installLinkTranslations(app.get());
 
     Brkctl brkctl;
     QObject::connect(&brkctl, &Brkctl::finished, app.get(), &QCoreApplication::exit);

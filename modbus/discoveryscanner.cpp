@@ -7,6 +7,7 @@
 
 #include <QModbusClient>
 #include <QModbusReply>
+#include <QModbusTcpClient>
 #include <QMutexLocker>
 
 DiscoveryScanner::DiscoveryScanner(QObject *parent)
@@ -79,8 +80,7 @@ void DiscoveryScanner::sendRequest()
     }
 
     const Entry entry = m_requests.takeFirst();
-    QModbusReply *reply
-        = TrafficRecorder::sendRead(m_client, entry.request.unit, entry.request.serverAddress);
+    QModbusReply *reply = sendScanRead(entry);
     if (!reply) {
         const QString text = sendErrorText(SendKind::Read, m_client->errorString());
         qCDebug(lcModbus) << text;
@@ -91,6 +91,22 @@ void DiscoveryScanner::sendRequest()
         return;
     }
     watch(reply, entry);
+}
+
+QModbusReply *DiscoveryScanner::sendScanRead(const Entry &entry)
+{
+    // Behind a gateway a silent identifier is asked once: a scan is not a
+    // read, and retries would make 1..247 take minutes. The client takes its
+    // retries when the request is queued, so the others keep theirs.
+    const bool once = qobject_cast<QModbusTcpClient *>(m_client.data()) != nullptr;
+    const int retries = m_client->numberOfRetries();
+    if (once)
+        m_client->setNumberOfRetries(0);
+    QModbusReply *reply
+        = TrafficRecorder::sendRead(m_client, entry.request.unit, entry.request.serverAddress);
+    if (once)
+        m_client->setNumberOfRetries(retries);
+    return reply;
 }
 
 bool DiscoveryScanner::probe(int serverAddress, int count)

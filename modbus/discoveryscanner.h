@@ -17,7 +17,9 @@
 
 // Searches a line for units: asks every slave address of a range for its
 // module block, one request on the line at a time, and reports each unit that
-// answers. Replies that do not answer their own request (too few values, wrong
+// answers. Over TCP each identifier is asked once; an exception reply (a
+// gateway's 0x0A "no path" or 0x0B "target did not answer") means no unit
+// there at once. Replies that do not answer their own request (too few values, wrong
 // start) count as no answer; replies of a client that was replaced or is
 // closing are dropped without a word.
 //
@@ -97,6 +99,7 @@ private:
     };
 
     static Entry moduleBlockRead(int serverAddress, bool last, int count);
+    QModbusReply *sendScanRead(const Entry &entry);
     // Keeps the reply as the one on the line and handles it when it ends.
     void watch(QModbusReply *reply, const Entry &entry);
     void onReplyFinished(QModbusReply *reply);

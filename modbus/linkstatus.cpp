@@ -71,6 +71,14 @@ void LinkStatus::setServerAddress(int serverAddress)
     emit changed();
 }
 
+void LinkStatus::setReconnecting(bool reconnecting)
+{
+    if (reconnecting == m_reconnecting)
+        return;
+    m_reconnecting = reconnecting;
+    emit changed();
+}
+
 void LinkStatus::onExchange(const TrafficExchange &exchange)
 {
     if (exchange.serverAddress != m_serverAddress || !isConnected(m_client))
@@ -139,7 +147,8 @@ QString LinkStatus::stateText() const
     case State::Offline:
         break;
     }
-    return QStringLiteral("оффлайн");
+    return m_reconnecting ? QStringLiteral("нет связи, переподключение")
+                          : QStringLiteral("оффлайн");
 }
 
 QString LinkStatus::text() const

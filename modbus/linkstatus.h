@@ -28,6 +28,9 @@ public:
     // The unit's address (its identifier behind a gateway) changed.
     void setServerAddress(int serverAddress);
 
+    // The link dropped and is being brought back: an offline state says so.
+    void setReconnecting(bool reconnecting);
+
     State state() const { return m_state; }
     // When the first unanswered request of the present silence was sent.
     QDateTime silentSince() const { return m_silentSince; }
@@ -47,6 +50,7 @@ private:
     int m_serverAddress = 0;
     QPointer<TrafficRecorder> m_recorder;
     State m_state = State::Offline;
+    bool m_reconnecting = false;
     QDateTime m_silentSince;
 };
 

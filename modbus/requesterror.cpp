@@ -3,19 +3,42 @@
 
 #include <codes.h>
 
+#include <QCoreApplication>
 #include <QModbusReply>
+#include <QSerialPort>
 
 QString sendErrorText(SendKind kind, const QString &clientError)
 {
     switch (kind) {
     case SendKind::Read:
-        return QStringLiteral("Read error: ") + clientError;
+        return QStringLiteral("Ошибка чтения: ") + clientError;
     case SendKind::Write:
-        return QStringLiteral("Write error: ") + clientError;
+        return QStringLiteral("Ошибка записи: ") + clientError;
     case SendKind::WriteAccept:
-        return QStringLiteral("Write accept error: ") + clientError;
+        return QStringLiteral("Ошибка подтверждения записи: ") + clientError;
     }
     return clientError;
+}
+
+QString clientErrorText(const QModbusDevice &client)
+{
+    const auto *port = client.findChild<QSerialPort *>();
+    const char *text = nullptr;
+    switch (port ? port->error() : QSerialPort::NoError) {
+    case QSerialPort::DeviceNotFoundError:
+        text = "Referenced serial device does not exist.";
+        break;
+    case QSerialPort::PermissionError:
+        text = "Cannot open serial device due to permissions.";
+        break;
+    case QSerialPort::OpenError:
+        text = "Cannot open serial device.";
+        break;
+    default:
+        return client.errorString();
+    }
+    // The Modbus library's own words, in its translation.
+    return QCoreApplication::translate("QModbusDevice", text);
 }
 
 int exceptionCodeOf(const QModbusResponse &response)
@@ -29,10 +52,10 @@ QString requestErrorText(int type, QModbusDevice::Error error, const QString &er
 {
     if (error == QModbusDevice::ProtocolError) {
         const int code = exceptionCodeOf(rawResult);
-        return QStringLiteral("Ошибка запроса %1: %2 (Mobus exception: 0x%3)")
+        return QStringLiteral("Ошибка запроса %1: %2 (исключение: 0x%3)")
             .arg(typeResponseName(type), errorString, QString::number(code, 16));
     }
-    return QStringLiteral("Ошибка запроса %1: %2 (code: 0x%3)")
+    return QStringLiteral("Ошибка запроса %1: %2 (код: 0x%3)")
         .arg(typeResponseName(type), errorString, QString::number(int(error), 16));
 }
 
@@ -45,10 +68,10 @@ QString parameterRequestErrorText(QModbusDevice::Error error, const QString &err
                                   const QModbusResponse &rawResult)
 {
     if (error == QModbusDevice::ProtocolError) {
-        return QStringLiteral("Ошибка запроса : %1 (Mobus exception: 0x%2)")
+        return QStringLiteral("Ошибка запроса : %1 (исключение: 0x%2)")
             .arg(errorString, QString::number(exceptionCodeOf(rawResult), 16));
     }
-    return QStringLiteral("Ошибка запроса: %1 (code: 0x%2)")
+    return QStringLiteral("Ошибка запроса: %1 (код: 0x%2)")
         .arg(errorString, QString::number(int(error), 16));
 }
 

@@ -12,11 +12,16 @@ class QModbusReply;
 
 // Prefixes of a send that could not even start; the client's error text follows.
 enum class SendKind {
-    Read,       // "Read error: "
-    Write,      // "Write error: " (data, command and flag writes)
-    WriteAccept // "Write accept error: " (reset and reboot commands)
+    Read,       // "Ошибка чтения: "
+    Write,      // "Ошибка записи: " (data, command and flag writes)
+    WriteAccept // "Ошибка подтверждения записи: " (reset and reboot commands)
 };
 QString sendErrorText(SendKind kind, const QString &clientError);
+
+// The client's last error for the user. A serial port that cannot be opened
+// leaves the system's own words there (English whatever the language); the
+// port's error tells it instead.
+QString clientErrorText(const QModbusDevice &client);
 
 // Exception code of an exception response, 0xff when it carries none. Read
 // from the data byte: Qt 5.15 keeps the function code of an exception

@@ -4,7 +4,6 @@
 #include "appsettings.h"
 #include "mainwindowdriver.h"
 #include "modeflags.h"
-#include "processsetup.h"
 #include "reportdialog.h"
 #include "startwindow.h"
 
@@ -24,7 +23,6 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
-#include <QTranslator>
 #include <QtTest>
 
 #include <memory>
@@ -80,7 +78,6 @@ private slots:
     void close_asksBeforeDroppingChanges();
     void offline_buildSaveCloseReopen();
     void fileFromCommandLine_recentFilesAndLayoutSurviveRestart();
-    void qtTexts_inRussian();
 
 private:
     // Presses "Создать конфигурацию оффлайн" and accepts the type dialog.
@@ -595,23 +592,6 @@ void TestMainWindow::fileFromCommandLine_recentFilesAndLayoutSurviveRestart()
     QCOMPARE(window->findChild<QMenu *>(QStringLiteral("menuRecent"))->actions().first()->text(),
              QDir::toNativeSeparators(files.at(2)));
     AppSettings::useFile(QString());
-}
-
-void TestMainWindow::qtTexts_inRussian()
-{
-    QVERIFY2(ProcessSetup::loadQtTranslations(qApp), "qttranslations5-l10n is not installed");
-    QMessageBox box(QMessageBox::Question, Warning, QString(),
-                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
-    QStringList texts;
-    for (QMessageBox::StandardButton button :
-         {QMessageBox::Save, QMessageBox::Discard, QMessageBox::Cancel})
-        texts << box.button(button)->text().remove(QLatin1Char('&'));
-    const auto translators = qApp->findChildren<QTranslator *>();
-    for (QTranslator *translator : translators) {
-        QCoreApplication::removeTranslator(translator);
-        delete translator;
-    }
-    QCOMPARE(texts, (QStringList{"Сохранить", "Отклонить", "Отмена"}));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -20,6 +20,7 @@
 #include <module.h>
 #include <parametertree.h>
 #include <property.h>
+#include <linkreconnector.h>
 #include <trafficrecorder.h>
 
 #include <QCheckBox>
@@ -129,6 +130,7 @@ private slots:
     void files_checkedAgainstTheUnit();
     void offlineFile_isWrittenBySlot();
     void trafficMonitor_keepsTheLastTenThousand();
+    void droppedLink_comesBackAndTheWindowCarriesOn();
 
 private:
     // Starts the unit and a connected client; false when the transport cannot be had here.
@@ -444,7 +446,7 @@ void TestMainWindowOnline::read_showsValuesTrafficAndLink()
     // Edited: closing asks, and closes when told to.
     QVERIFY(editRow(m_window->currentView(), LowerLimit3, 12.3));
     m_client->disconnectDevice();
-    QTRY_COMPARE(field->text(), connection + " — оффлайн");
+    QTRY_COMPARE(field->text(), connection + " — нет связи, переподключение");
     QString asked;
     answerNext(QMessageBox::Close, &asked);
     QVERIFY(m_window->close());
@@ -625,7 +627,7 @@ void TestMainWindowOnline::writeChanged_sendsChangedWordsOnly()
     QVERIFY(m_window->isEnabled());
     QVERIFY(!bar->isVisible());
     const QString pane = outputPane(m_window.get());
-    QVERIFY2(pane.contains("Ошибка запроса wT800: ") && pane.contains("(code: 0x5)"),
+    QVERIFY2(pane.contains("Ошибка запроса wT800: ") && pane.contains("(код: 0x5)"),
              qPrintable(pane));
     QVERIFY(pane.contains(text));
 
@@ -702,7 +704,7 @@ void TestMainWindowOnline::writeAll_afterBusyCommandsEveryRegisterModuleLast()
     // once; the unit answers, so the window stays.
     QTRY_COMPARE(boxes.texts().size(), 1);
     QVERIFY2(boxes.texts().first().startsWith("Ошибка запроса wT2000: ")
-                 && boxes.texts().first().endsWith("(Mobus exception: 0x3)"),
+                 && boxes.texts().first().endsWith("(исключение: 0x3)"),
              qPrintable(boxes.texts().first()));
     QCOMPARE(m_closed->count(), 0);
 }
@@ -983,6 +985,47 @@ void TestMainWindowOnline::trafficMonitor_keepsTheLastTenThousand()
     QCOMPARE(rows->rowCount(), 0);
     QCOMPARE(recorder.count(), 0);
     QLoggingCategory::setFilterRules("brk.modbus.transfer.debug=false");
+}
+
+void TestMainWindowOnline::droppedLink_comesBackAndTheWindowCarriesOn()
+{
+    QVERIFY(startUnit(Tcp, AioAi));
+    QVERIFY(openWindow());
+    QTRY_VERIFY(m_window->isEnabled() && action(m_window.get(), "actionRead")->isEnabled());
+    auto *field = m_window->statusBar()->findChild<QLabel *>("linkStatus");
+    const int views = subWindows(m_window.get()).size();
+    qRegisterMetaType<QModbusDevice::State>();
+    QSignalSpy states(m_client.get(), &QModbusClient::stateChanged);
+
+    // The unit restarts: its port closes and comes back a while later.
+    QElapsedTimer down;
+    down.start();
+    m_sim->stop();
+    QTRY_VERIFY_WITH_TIMEOUT(field->text().endsWith(" — нет связи, переподключение"), 5000);
+    // Without a link each command refuses with one message and builds nothing.
+    for (const char *name : {"actionRead", "actionWrite", "actionResetConfig", "actionCalibrate"}) {
+        BoxRecorder boxes;
+        action(m_window.get(), name)->trigger();
+        QTRY_COMPARE(boxes.texts(), QStringList{"Нет связи с модулем. Дождитесь "
+                                                "переподключения и повторите."});
+    }
+    QCOMPARE(subWindows(m_window.get()).size(), views);
+    QTest::qWait(2 * LinkReconnector::IntervalMs + 500 - int(down.elapsed()));
+    // At most one attempt every two seconds.
+    int attempts = 0;
+    for (const QList<QVariant> &state : states)
+        attempts += state.at(0).value<QModbusDevice::State>() == QModbusDevice::ConnectingState;
+    QVERIFY2(attempts >= 1 && attempts <= 2, qPrintable(QString::number(attempts)));
+
+    QVERIFY(m_sim->restart());
+    QTRY_VERIFY_WITH_TIMEOUT(field->text().endsWith(" — отвечает"),
+                             LinkReconnector::IntervalMs + 3000);
+    const int before = requestCount();
+    action(m_window.get(), "actionRead")->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(subWindows(m_window.get()).size(), views + 1, 10000);
+    QVERIFY(requestCount() > before);
+    QVERIFY2(!outputPane(m_window.get()).contains("Ошибка"),
+             qPrintable(outputPane(m_window.get())));
 }
 
 QTEST_MAIN(TestMainWindowOnline)

@@ -8,6 +8,8 @@
 #include "modeflags.h"
 #include "startwindow.h"
 #include "foundunitstable.h"
+#include "linksettings.h"
+#include "requesterror.h"
 
 #include "modbuscall.h"
 #include "processrun.h"
@@ -294,7 +296,7 @@ private slots:
         QCOMPARE(
             widget<QLabel>("labelError")->text(),
             "Ошибка подключения: "
-                + (tcp ? QStringLiteral("неверный IP адрес или порт") : client->errorString()));
+                + (tcp ? QStringLiteral("неверный IP адрес или порт") : clientErrorText(*client)));
         QVERIFY(!client->errorString().isEmpty() || tcp);
         QCOMPARE(client->state(), QModbusDevice::UnconnectedState);
         QCOMPARE(states.isEmpty(), tcp); // a refused address is never tried
@@ -502,6 +504,39 @@ private slots:
             const qint64 gap = requests.at(i - 1).time.msecsTo(requests.at(i).time);
             QVERIFY2(gap >= faults.delayMs + DiscoveryScanner::PacingMs - 1,
                      qPrintable(QString::number(gap)));
+        }
+    }
+
+    void tcp_scanAsksEachIdentifierOnce_data()
+    {
+        QTest::addColumn<int>("gatewayDelayMs"); // -1: identifiers without a unit stay silent
+        QTest::newRow("silent identifiers") << -1;
+        QTest::newRow("gateway: target did not answer") << 50;
+    }
+
+    void tcp_scanAsksEachIdentifierOnce()
+    {
+        QFETCH(int, gatewayDelayMs);
+        UnitSimFixture::Options options;
+        options.units = {UnitSimFixture::unit(1, {5, 4, 0, 0, 0, 0})};
+        options.gatewayDelayMs = gatewayDelayMs;
+        QVERIFY(startSim(options));
+        connectTcp(m_window.get(), 1, 3);
+        QTRY_COMPARE_WITH_TIMEOUT(wire({2, 3}), (QStringList{"2: 3 2000 0", "3: 3 2000 0"}), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(widget<QProgressBar>("progressBar")->isHidden(), 5000);
+        QCOMPARE(wire({2, 3}).size(), 2);
+        QCOMPARE(rows().size(), 1);
+        // The window's own reads keep their retries.
+        QCOMPARE(m_window->client()->numberOfRetries(), LinkSettings::TcpRetries);
+        if (gatewayDelayMs < 0)
+            return;
+        // The gateway's exception ends an identifier at once, not at the time-out.
+        QDateTime second;
+        for (const SimRequestRecord &record : m_sim->requests()) {
+            if (record.slave == 2)
+                second = record.time;
+            else if (record.slave == 3)
+                QVERIFY(second.msecsTo(record.time) < LinkSettings::TcpTimeoutMs);
         }
     }
 

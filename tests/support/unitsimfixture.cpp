@@ -67,14 +67,25 @@ bool UnitSimFixture::start(QString *error)
     QString reason;
     m_tcp.reset(new SimTcpServer(m_bus.get()));
     m_tcp->setGatewayDelayMs(m_options.gatewayDelayMs);
-    if (!m_tcp->listen(QHostAddress::LocalHost, 0, &reason)) {
+    if (!m_tcp->listen(QHostAddress::LocalHost, m_port, &reason)) {
         qWarning() << "UnitSimFixture:" << reason;
         if (error)
             *error = reason;
         m_tcp.reset();
         return false;
     }
+    m_port = m_tcp->serverPort();
     return true;
+}
+
+void UnitSimFixture::stop()
+{
+    m_tcp.reset();
+}
+
+bool UnitSimFixture::restart()
+{
+    return m_port != 0 && start();
 }
 
 quint16 UnitSimFixture::port() const

@@ -53,6 +53,10 @@ public:
 
     // Listens on 127.0.0.1 at a free port. False (with a reason) when it cannot.
     bool start(QString *error = nullptr);
+    // Closes the TCP port and every connection to it, as a unit that restarts.
+    void stop();
+    // Listens again on the port of the last start().
+    bool restart();
     QString host() const { return QStringLiteral("127.0.0.1"); }
     quint16 port() const;
 
@@ -91,6 +95,7 @@ private:
     std::unique_ptr<SimBus> m_bus;
     std::unique_ptr<SimTcpServer> m_tcp;
     std::unique_ptr<SimRtuLine> m_rtu;
+    quint16 m_port = 0;
 };
 
 #endif // UNITSIMFIXTURE_H
