@@ -11,11 +11,11 @@ QString sendErrorText(SendKind kind, const QString &clientError)
 {
     switch (kind) {
     case SendKind::Read:
-        return QStringLiteral("Ошибка чтения: ") + clientError;
+        return QStringLiteral("Read error: ") + clientError;
     case SendKind::Write:
-        return QStringLiteral("Ошибка записи: ") + clientError;
+        return QStringLiteral("Write error: ") + clientError;
     case SendKind::WriteAccept:
-        return QStringLiteral("Ошибка подтверждения записи: ") + clientError;
+        return QStringLiteral("Write accept error: ") + clientError;
     }
     return clientError;
 }
@@ -52,10 +52,10 @@ QString requestErrorText(int type, QModbusDevice::Error error, const QString &er
 {
     if (error == QModbusDevice::ProtocolError) {
         const int code = exceptionCodeOf(rawResult);
-        return QStringLiteral("Ошибка запроса %1: %2 (исключение: 0x%3)")
+        return QStringLiteral("Ошибка запроса %1: %2 (Mobus exception: 0x%3)")
             .arg(typeResponseName(type), errorString, QString::number(code, 16));
     }
-    return QStringLiteral("Ошибка запроса %1: %2 (код: 0x%3)")
+    return QStringLiteral("Ошибка запроса %1: %2 (code: 0x%3)")
         .arg(typeResponseName(type), errorString, QString::number(int(error), 16));
 }
 
@@ -68,10 +68,10 @@ QString parameterRequestErrorText(QModbusDevice::Error error, const QString &err
                                   const QModbusResponse &rawResult)
 {
     if (error == QModbusDevice::ProtocolError) {
-        return QStringLiteral("Ошибка запроса : %1 (исключение: 0x%2)")
+        return QStringLiteral("Ошибка запроса : %1 (Mobus exception: 0x%2)")
             .arg(errorString, QString::number(exceptionCodeOf(rawResult), 16));
     }
-    return QStringLiteral("Ошибка запроса: %1 (код: 0x%2)")
+    return QStringLiteral("Ошибка запроса: %1 (code: 0x%2)")
         .arg(errorString, QString::number(int(error), 16));
 }
 

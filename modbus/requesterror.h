@@ -12,9 +12,9 @@ class QModbusReply;
 
 // Prefixes of a send that could not even start; the client's error text follows.
 enum class SendKind {
-    Read,       // "Ошибка чтения: "
-    Write,      // "Ошибка записи: " (data, command and flag writes)
-    WriteAccept // "Ошибка подтверждения записи: " (reset and reboot commands)
+    Read,       // "Read error: "
+    Write,      // "Write error: " (data, command and flag writes)
+    WriteAccept // "Write accept error: " (reset and reboot commands)
 };
 QString sendErrorText(SendKind kind, const QString &clientError);
 

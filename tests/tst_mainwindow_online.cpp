@@ -627,7 +627,7 @@ void TestMainWindowOnline::writeChanged_sendsChangedWordsOnly()
     QVERIFY(m_window->isEnabled());
     QVERIFY(!bar->isVisible());
     const QString pane = outputPane(m_window.get());
-    QVERIFY2(pane.contains("Ошибка запроса wT800: ") && pane.contains("(код: 0x5)"),
+    QVERIFY2(pane.contains("Ошибка запроса wT800: ") && pane.contains("(code: 0x5)"),
              qPrintable(pane));
     QVERIFY(pane.contains(text));
 
@@ -704,7 +704,7 @@ void TestMainWindowOnline::writeAll_afterBusyCommandsEveryRegisterModuleLast()
     // once; the unit answers, so the window stays.
     QTRY_COMPARE(boxes.texts().size(), 1);
     QVERIFY2(boxes.texts().first().startsWith("Ошибка запроса wT2000: ")
-                 && boxes.texts().first().endsWith("(исключение: 0x3)"),
+                 && boxes.texts().first().endsWith("(Mobus exception: 0x3)"),
              qPrintable(boxes.texts().first()));
     QCOMPARE(m_closed->count(), 0);
 }

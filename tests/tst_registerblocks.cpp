@@ -181,7 +181,7 @@ void TestRegisterBlocks::resultMatches()
 void TestRegisterBlocks::errorText_withoutExceptionCode()
 {
     QCOMPARE(requestErrorText(rT300, QModbusDevice::ProtocolError, "x", QModbusResponse()),
-             QString("Ошибка запроса rT300: x (исключение: 0xff)"));
+             QString("Ошибка запроса rT300: x (Mobus exception: 0xff)"));
 }
 
 void TestRegisterBlocks::blockNames()
