@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+
 Q_DECLARE_METATYPE(SimFaults)
 
 namespace {
@@ -48,9 +50,10 @@ QStringList writes(const UnitSimFixture &sim, int slave = -1)
     return list;
 }
 
-// The unit's configuration file with one setting of LowerLimit's input changed.
-QString editedFile(const QString &source, const QString &path, const QString &key,
-                   const QString &value)
+// The unit's configuration file with settings changed: "KEY=VALUE" of the
+// module's own, or of LowerLimit's input when `channel` is set.
+QString editedFile(const QString &source, const QString &path, const QStringList &edits,
+                   bool channel = true)
 {
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))
@@ -60,15 +63,33 @@ QString editedFile(const QString &source, const QString &path, const QString &ke
     QJsonObject ai = boards.at(1).toObject(); // slot B
     QJsonArray channels = ai.value("channels").toArray();
     QJsonObject input = channels.at(1).toObject();
-    input.insert(key, value);
+    QJsonObject module = root.value("module").toObject();
+    for (const QString &edit : edits)
+        (channel ? input : module).insert(edit.section('=', 0, 0), edit.section('=', 1));
     channels[1] = input;
     ai.insert("channels", channels);
     boards[1] = ai;
     root.insert("submodules", boards);
+    root.insert("module", module);
     QFile out(path);
     if (!out.open(QIODevice::WriteOnly) || out.write(QJsonDocument(root).toJson()) < 0)
         return QString();
     return path;
+}
+
+QString editedFile(const QString &source, const QString &path, const QString &key,
+                   const QString &value)
+{
+    return editedFile(source, path, {key + '=' + value});
+}
+
+// Every register the requests of `sim` wrote to, in order.
+QList<int> writtenRegisters(const UnitSimFixture &sim)
+{
+    QList<int> registers;
+    for (const QString &write : writes(sim))
+        registers << write.section(' ', 0, 0).toInt();
+    return registers;
 }
 
 } // namespace
@@ -82,6 +103,16 @@ private slots:
     void readThenWriteChanged_sendsOnlyTheChangedRegisters();
     void refused_data();
     void refused();
+    void badFile_refusedBeforeAnyWrite_data();
+    void badFile_refusedBeforeAnyWrite();
+    void foreignDevice_getsOnlyTheIdentifyingRead_data();
+    void foreignDevice_getsOnlyTheIdentifyingRead();
+    void writeFile_keepsTheUnitsLinkUnlessAsked_data();
+    void writeFile_keepsTheUnitsLinkUnlessAsked();
+    void addressMove_onlyToAFreeAddress_data();
+    void addressMove_onlyToAFreeAddress();
+    void interruptedWrite_endsCleanly_data();
+    void interruptedWrite_endsCleanly();
     void fleetWrite_keepsEachUnitsLinkWords();
     void rtu_writesAndFollowsAnAddressChange();
     void mapCsv_isTheFileTheWindowExports();
@@ -90,7 +121,6 @@ private:
     QTemporaryDir m_dir;
     QString m_unitFile;   // the default unit's configuration as brkctl read it
     QString m_editedFile; // … with the lower limit of LowerLimit at 4
-    QString m_badSignalFile;
 };
 
 void TestBrkctl::initTestCase()
@@ -105,9 +135,6 @@ void TestBrkctl::initTestCase()
     QCOMPARE(read.status, 0);
     m_editedFile = editedFile(m_unitFile, m_dir.filePath("edited.brcf"), "LOWER_LIMIT", "4");
     QVERIFY(!m_editedFile.isEmpty());
-    // A signal type an analog input does not have, as a hand-edited file may hold.
-    m_badSignalFile = editedFile(m_unitFile, m_dir.filePath("signal.brcf"), "SIGNAL_TYPE", "9");
-    QVERIFY(!m_badSignalFile.isEmpty());
 }
 
 void TestBrkctl::readThenWriteChanged_sendsOnlyTheChangedRegisters()
@@ -165,9 +192,6 @@ void TestBrkctl::refused_data()
     QTest::newRow("write not kept")
         << Boards << ignoring << QStringList{"write", "%T", "%F", "--changed"} << 5
         << "регистр 813: записано 16512, считано 0" << true;
-    QTest::newRow("unit refuses a value")
-        << Boards << SimFaults() << QStringList{"write", "%T", "%S", "--changed"} << 4
-        << "модуль отклонил запись (регистр 1203, блок wT1200, исключение 0x3)" << true;
     QTest::newRow("reset without --yes")
         << Boards << SimFaults() << QStringList{"reset", "%T"} << 2 << "--yes" << false;
     // Address 0 is a broadcast: every unit on the line would take the write.
@@ -198,7 +222,6 @@ void TestBrkctl::refused()
         argument.replace("%T2", target(sim, 2));
         argument.replace("%T", target(sim, 1));
         argument.replace("%F", m_editedFile);
-        argument.replace("%S", m_badSignalFile);
     }
     const ProcessRun run = brkctl(arguments);
     QVERIFY2(run.err.contains(message), qPrintable(run.err));
@@ -292,6 +315,218 @@ void TestBrkctl::rtu_writesAndFollowsAnAddressChange()
                                   .arg(pty.clientEnd())),
              qPrintable(run.err));
     QVERIFY(sim.unitAt(6));
+}
+
+void TestBrkctl::badFile_refusedBeforeAnyWrite_data()
+{
+    QTest::addColumn<QString>("edit"); // of the unit's own file
+    QTest::addColumn<bool>("channel");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("address") << "DEV_ADDR=999" << false
+                             << "«Модуль / Адрес MODBUS»: недопустимое значение «999», "
+                                "допустимо 1 … 247";
+    QTest::newRow("limit") << "LOWER_LIMIT=4000" << true
+                           << LowerLimit
+                                  + "»: недопустимое значение «4000.000», допустимо -1000.000 "
+                                    "… 1000.000";
+    QTest::newRow("signal type") << "SIGNAL_TYPE=77" << true
+                                 << "Тип сигнала»: недопустимое значение «77», допустимо: ";
+}
+
+void TestBrkctl::badFile_refusedBeforeAnyWrite()
+{
+    QFETCH(QString, edit);
+    QFETCH(bool, channel);
+    QFETCH(QString, message);
+    // Each with a good edit too: a write would have had something to send.
+    QStringList channelEdits{"UPPER_LIMIT=7"};
+    if (channel)
+        channelEdits << edit;
+    const QString file = editedFile(m_unitFile, m_dir.filePath("bad.brcf"), channelEdits);
+    QVERIFY(channel || !editedFile(file, file, {edit}, false).isEmpty());
+    UnitSimFixture sim({UnitSimFixture::unit(1, Boards)});
+    QVERIFY(sim.start());
+
+    const ProcessRun run = brkctl({"write", target(sim, 1), file, "--link"});
+    QCOMPARE(run.status, 4);
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    QVERIFY2(run.err.contains("Ничего не записано"), qPrintable(run.err));
+    QCOMPARE(writes(sim), QStringList());
+}
+
+void TestBrkctl::foreignDevice_getsOnlyTheIdentifyingRead_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // %T: the device, %F: a unit's file
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("output"); // standard output, or standard error for a refusal
+
+    QTest::newRow("scan") << QStringList{"scan", "%T", "--from", "1", "--to", "1"} << 0
+                          << "unit=1  не модуль БРК-40 (тип 7)";
+    QTest::newRow("read") << QStringList{"read", "%T"} << 4 << "";
+    QTest::newRow("write") << QStringList{"write", "%T", "%F"} << 4 << "";
+    QTest::newRow("set") << QStringList{"set", "%T", "Адрес MODBUS=5"} << 4 << "";
+    QTest::newRow("reset") << QStringList{"reset", "%T", "--yes"} << 4 << "";
+}
+
+void TestBrkctl::foreignDevice_getsOnlyTheIdentifyingRead()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, output);
+    SimUnitConfig device = UnitSimFixture::unit(1, Boards);
+    device.moduleType = 7; // another slave that answers at 2000..2022
+    UnitSimFixture sim({device});
+    QVERIFY(sim.start());
+    for (QString &argument : arguments) {
+        argument.replace("%T", target(sim, 1));
+        argument.replace("%F", m_editedFile);
+    }
+    const ProcessRun run = brkctl(arguments);
+    QCOMPARE(run.status, status);
+    if (status == 0)
+        QVERIFY2(run.out.contains(output), qPrintable(run.out));
+    else
+        QVERIFY2(run.err.contains("не модуль БРК-40 (тип 7)"), qPrintable(run.err));
+    QCOMPARE(UnitSimFixture::describe(sim.requests()), QStringList{"3 2000 23"});
+}
+
+void TestBrkctl::writeFile_keepsTheUnitsLinkUnlessAsked_data()
+{
+    QTest::addColumn<QStringList>("moduleEdits"); // of the unit's own file
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<bool>("linkKept");
+    QTest::addColumn<QString>("message");
+
+    const QStringList offline{"DEV_ADDR=1", "PORT_CFG=3", "IP_1=0",   "IP_2=0",
+                              "MASK_1=0",   "MASK_2=0",   "GATE_1=0", "GATE_2=0"};
+    QTest::newRow("built offline")
+        << offline << QStringList() << true
+        << "оставлены параметры связи модуля: Адрес MODBUS 5 (в файле 1), ";
+    QTest::newRow("built offline, --keep-link")
+        << offline << QStringList{"--keep-link"} << true << "IP-адрес 10.0.7.50 (в файле 0.0.0.0)";
+    QTest::newRow("from another unit, --link")
+        << QStringList{"DEV_ADDR=6"} << QStringList{"--link"} << false
+        << "модуль теперь отвечает по адресу tcp://127.0.0.1:%1?unit=6, проверено чтением";
+}
+
+void TestBrkctl::writeFile_keepsTheUnitsLinkUnlessAsked()
+{
+    QFETCH(QStringList, moduleEdits);
+    QFETCH(QStringList, options);
+    QFETCH(bool, linkKept);
+    QFETCH(QString, message);
+    UnitSimFixture sim({UnitSimFixture::unit(5, Boards)});
+    QVERIFY(sim.start());
+    const QMap<int, quint16> own{{2010, 0x0A00}, {2011, 0x0732}, {2012, 0xFFFF},
+                                 {2013, 0xFF00}, {2014, 0x0A00}, {2015, 0x0701}};
+    for (auto it = own.cbegin(); it != own.cend(); ++it)
+        QVERIFY(sim.setReg(5, HoldingRegisters, it.key(), it.value()));
+    const QString read = m_dir.filePath("unit5.brcf");
+    QCOMPARE(brkctl({"read", target(sim, 5), "-o", read}).status, 0);
+    QString file = editedFile(read, m_dir.filePath("link.brcf"), "LOWER_LIMIT", "4");
+    QVERIFY(!editedFile(file, file, moduleEdits, false).isEmpty());
+    QMap<int, int> before;
+    for (int reg : {2005, 2006, 2010, 2011, 2012, 2013, 2014, 2015})
+        before[reg] = sim.reg(5, HoldingRegisters, reg);
+    sim.clearRequests();
+
+    const ProcessRun run
+        = brkctl(QStringList{"write", target(sim, 5), file, "--switch-over", "100"} + options);
+    QVERIFY2(run.status == 0, qPrintable(run.err));
+    QVERIFY2(run.err.contains(message.replace("%1", QString::number(sim.port()))),
+             qPrintable(run.err));
+    QCOMPARE(sim.reg(linkKept ? 5 : 6, HoldingRegisters, LimitHighWord), 0x4080);
+    const QList<int> written = writtenRegisters(sim);
+    for (auto it = before.cbegin(); it != before.cend(); ++it) {
+        if (linkKept) {
+            QCOMPARE(sim.reg(5, HoldingRegisters, it.key()), it.value());
+            QVERIFY2(!written.contains(it.key()), qPrintable(QString::number(it.key())));
+        }
+    }
+    QCOMPARE(!sim.unitAt(6), linkKept);
+}
+
+void TestBrkctl::addressMove_onlyToAFreeAddress_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // %T: unit 1, %A: its file with address 7
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("movedTo"); // 0: nowhere
+
+    QTest::newRow("set onto a unit") << QStringList{"set", "%T", "Адрес MODBUS=7"} << 4 << 0;
+    QTest::newRow("file onto a unit") << QStringList{"write", "%T", "%A", "--link"} << 4 << 0;
+    QTest::newRow("set onto a free address")
+        << QStringList{"set", "%T", "Адрес MODBUS=8"} << 0 << 8;
+    QTest::newRow("set onto a unit, forced")
+        << QStringList{"set", "%T", "Адрес MODBUS=7", "--force"} << 0 << 7;
+}
+
+void TestBrkctl::addressMove_onlyToAFreeAddress()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(int, movedTo);
+    UnitSimFixture sim({UnitSimFixture::unit(1, Boards), UnitSimFixture::unit(7, Boards)});
+    QVERIFY(sim.start());
+    const QString file
+        = editedFile(m_unitFile, m_dir.filePath("address7.brcf"), {"DEV_ADDR=7"}, false);
+    for (QString &argument : arguments) {
+        argument.replace("%T", target(sim, 1));
+        argument.replace("%A", file);
+    }
+    // The unit takes a new address 500 ms after the write.
+    const ProcessRun run = brkctl(
+        arguments + QStringList{"--switch-over", "600", "--timeout", "300", "--retries", "0"});
+    QVERIFY2(run.status == status, qPrintable(run.err));
+    if (movedTo == 0) {
+        QVERIFY2(run.err.contains("адрес 7 уже занят"), qPrintable(run.err));
+        QCOMPARE(writes(sim), QStringList());
+        QVERIFY(sim.unitAt(1));
+    } else {
+        QVERIFY(!writes(sim).isEmpty());
+        QTRY_VERIFY(!sim.unitAt(1));
+        QVERIFY(sim.unitAt(movedTo));
+    }
+}
+
+void TestBrkctl::interruptedWrite_endsCleanly_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("SIGINT") << int(SIGINT) << 1
+                            << "запись прервана по сигналу: подтверждено регистров";
+    QTest::newRow("SIGTERM") << int(SIGTERM) << 1 << "последний подтверждённый: регистр";
+    QTest::newRow("twice") << int(SIGINT) << 2 << "остановлено без ожидания ответа";
+}
+
+void TestBrkctl::interruptedWrite_endsCleanly()
+{
+    QFETCH(int, signalNumber);
+    QFETCH(int, count);
+    QFETCH(QString, message);
+    UnitSimFixture sim({UnitSimFixture::unit(1, Boards)});
+    QVERIFY(sim.start());
+    QProcess write;
+    QSignalSpy finished(&write, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished));
+    // Every register, so the write is still going when the signal comes.
+    write.start(QStringLiteral(BRKCTL_PATH), {"write", target(sim, 1), m_editedFile});
+    QTRY_VERIFY_WITH_TIMEOUT(writes(sim).size() >= 20, 20000);
+    const int sent = writes(sim).size();
+    for (int i = 0; i < count; ++i)
+        QCOMPARE(::kill(pid_t(write.processId()), signalNumber), 0);
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(write.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(write.exitCode(), 5);
+    const QString err = QString::fromUtf8(write.readAllStandardError());
+    QVERIFY2(err.contains(message), qPrintable(err));
+    if (count > 1)
+        return;
+    // The requests on the line when it came, then the EEPROM flag off and nothing more.
+    const QStringList after = writes(sim);
+    QVERIFY2(after.size() <= sent + 3, qPrintable(after.mid(sent).join(", ")));
+    QCOMPARE(after.constLast(), QString("2023 0"));
 }
 
 QTEST_MAIN(TestBrkctl)
