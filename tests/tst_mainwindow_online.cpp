@@ -127,13 +127,21 @@ private slots:
     void reset_readsFactoryValuesIntoNewView();
     void files_checkedAgainstTheUnit();
     void offlineFile_isWrittenBySlot();
+    void fileLink_isTheUnitsUnlessChosen_data();
+    void fileLink_isTheUnitsUnlessChosen();
+    void write_refusedBeforeAnythingIsSent_data();
+    void write_refusedBeforeAnythingIsSent();
     void trafficMonitor_keepsTheLastTenThousand();
 
 private:
     // Starts the unit and a connected client; false when the transport cannot be had here.
     bool startUnit(Transport transport, const SimUnitConfig &unit = SimUnitConfig());
     // Opens the online window and waits for its first view.
-    bool openWindow(int extraMode = 0);
+    bool openWindow(int extraMode = 0, int slave = Slave);
+    // The unit's own view saved to `name`, with module words and channel
+    // settings of AI input 2 (g = 3) changed as "KEY=VALUE", opened online.
+    void openEditedCopy(const QString &name, const QStringList &moduleEdits,
+                        const QStringList &channelEdits);
     // The requests the unit got, unit events left out.
     QVector<SimRequestRecord> records(int first = 0) const
     {
@@ -207,10 +215,10 @@ bool TestMainWindowOnline::startUnit(Transport transport, const SimUnitConfig &u
                               5000);
 }
 
-bool TestMainWindowOnline::openWindow(int extraMode)
+bool TestMainWindowOnline::openWindow(int extraMode, int slave)
 {
     const int mode = ModeOnline | (m_transport == Tcp ? ModeTcp : ModeRtu) | extraMode;
-    m_window = std::make_unique<MainWindow>(mode, moduleImage(*m_sim, Slave), m_client.get());
+    m_window = std::make_unique<MainWindow>(mode, moduleImage(*m_sim, slave), m_client.get());
     m_closed = std::make_unique<QSignalSpy>(m_window.get(), &MainWindow::closed);
     m_window->show();
     return QTest::qWaitFor([this] { return m_window->deviceModule() != nullptr; }, 10000);
@@ -889,6 +897,159 @@ void TestMainWindowOnline::offlineFile_isWrittenBySlot()
     QVERIFY2(!sent.join(", ").contains("6 1204 "), qPrintable(sent.join(", ")));
     QCOMPARE(m_sim->reg(Slave, Holding, 1200), 2);
     QCOMPARE(m_sim->reg(Slave, Holding, 1204), 0);
+}
+
+void TestMainWindowOnline::openEditedCopy(const QString &name, const QStringList &moduleEdits,
+                                          const QStringList &channelEdits)
+{
+    QJsonObject root = m_window->deviceModule()->toJson();
+    QJsonObject module = root.value("module").toObject();
+    for (const QString &edit : moduleEdits)
+        module.insert(edit.section('=', 0, 0), edit.section('=', 1));
+    root.insert("module", module);
+    QJsonArray boards = root.value("submodules").toArray();
+    QJsonObject board = boards.at(1).toObject();
+    QJsonArray channels = board.value("channels").toArray();
+    QJsonObject input = channels.at(1).toObject();
+    for (const QString &edit : channelEdits)
+        input.insert(edit.section('=', 0, 0), edit.section('=', 1));
+    channels.replace(1, input);
+    board.insert("channels", channels);
+    boards.replace(1, board);
+    root.insert("submodules", boards);
+    const QString fileName = m_dir.filePath(name);
+    QFile file(fileName);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QJsonDocument(root).toJson()) > 0);
+    file.close();
+    chooseFile(fileName,
+               [] { whenModal<ConfigDiffDialog>([](ConfigDiffDialog *diff) { diff->accept(); }); });
+    BoxRecorder boxes;
+    action(m_window.get(), "actionOpen")->trigger();
+    QTRY_COMPARE(boxes.texts(), QStringList{"Конфигурация успешно загружена"});
+}
+
+void TestMainWindowOnline::fileLink_isTheUnitsUnlessChosen_data()
+{
+    QTest::addColumn<QString>("answer"); // to the question about the link settings
+    QTest::addColumn<bool>("linkWritten");
+    QTest::addColumn<bool>("limitWritten");
+    QTest::newRow("default") << "" << false << true;
+    QTest::newRow("from the file") << "Записать из файла" << true << true;
+    QTest::newRow("cancel") << "Отмена" << false << false;
+}
+
+void TestMainWindowOnline::fileLink_isTheUnitsUnlessChosen()
+{
+    QFETCH(QString, answer);
+    QFETCH(bool, linkWritten);
+    QFETCH(bool, limitWritten);
+    // A unit at address 5 with its own IP; the file as one built offline holds them.
+    constexpr int Unit = 5;
+    QVERIFY(startUnit(Tcp, UnitSimFixture::unit(Unit, {5, 4, 0, 0, 0, 0})));
+    for (int reg : {2010, 2011})
+        QVERIFY(m_sim->setReg(Unit, Holding, reg, reg == 2010 ? 0x0A00 : 0x0732));
+    QVERIFY(openWindow(0, Unit));
+    openEditedCopy(
+        "offline.brcf",
+        {"DEV_ADDR=1", "IP_1=0", "IP_2=0", "MASK_1=0", "MASK_2=0", "GATE_1=0", "GATE_2=0"},
+        {"LOWER_LIMIT=12.3"});
+    QMap<int, int> link;
+    for (int reg : {2005, 2006, 2010, 2011, 2012, 2013, 2014, 2015})
+        link[reg] = m_sim->reg(Unit, Holding, reg);
+
+    QString asked;
+    QString listed;
+    whenModal<QMessageBox>([&](QMessageBox *box) {
+        asked = box->windowTitle() + ": " + box->defaultButton()->text();
+        listed = box->informativeText();
+        for (QAbstractButton *button : box->buttons()) {
+            if (button->text() == answer)
+                button->click();
+        }
+        if (answer.isEmpty())
+            QTest::keyClick(box, Qt::Key_Enter);
+    });
+    const int before = requestCount();
+    action(m_window.get(), "actionWrite")->trigger();
+    QTRY_COMPARE(asked, QStringLiteral("Внимание: Оставить параметры связи модуля"));
+    BoxRecorder boxes; // what the write says after
+    QVERIFY2(listed.contains("Адрес MODBUS: 5 → 1")
+                 && listed.contains("IP-адрес: 10.0.7.50 → 0.0.0.0"),
+             qPrintable(listed));
+    if (limitWritten)
+        QTRY_VERIFY_WITH_TIMEOUT(requestsSince(before).contains("6 2023 0"), 20000);
+    QTest::qWait(200);
+    const QStringList sent = requestsSince(before);
+    QCOMPARE(sent.contains("6 812 cccd"), limitWritten);
+    for (auto it = link.cbegin(); it != link.cend(); ++it) {
+        const bool reached = sent.join(',').contains(QString("6 %1 ").arg(it.key()));
+        QVERIFY2(reached == linkWritten, qPrintable(sent.join(", ")));
+        if (!linkWritten)
+            QCOMPARE(m_sim->reg(Unit, Holding, it.key()), it.value());
+    }
+    if (!linkWritten && limitWritten)
+        QCOMPARE(treeValue(m_window->currentView(), Address).toInt(), Unit);
+    if (linkWritten)
+        QTRY_VERIFY(m_sim->unitAt(1));
+}
+
+void TestMainWindowOnline::write_refusedBeforeAnythingIsSent_data()
+{
+    QTest::addColumn<QStringList>("moduleEdits");
+    QTest::addColumn<QStringList>("channelEdits");
+    QTest::addColumn<QString>("refusal");
+    QTest::newRow("limit out of range")
+        << QStringList() << QStringList{"LOWER_LIMIT=4000"}
+        << "Нижний предел»: недопустимое значение «4000.000», допустимо -1000.000 … 1000.000";
+    QTest::newRow("unknown signal type") << QStringList() << QStringList{"SIGNAL_TYPE=77"}
+                                         << "Тип сигнала»: недопустимое значение «77»";
+    QTest::newRow("address of another unit")
+        << QStringList{"DEV_ADDR=7"} << QStringList() << "Адрес 7 уже занят";
+}
+
+void TestMainWindowOnline::write_refusedBeforeAnythingIsSent()
+{
+    QFETCH(QStringList, moduleEdits);
+    QFETCH(QStringList, channelEdits);
+    QFETCH(QString, refusal);
+    QVERIFY(startUnit(Tcp));
+    // A second unit on the same line, at address 7.
+    UnitSimFixture::Options options;
+    options.units = {UnitSimFixture::unit(Slave, {5, 4, 0, 0, 0, 0}),
+                     UnitSimFixture::unit(7, {5, 4, 0, 0, 0, 0})};
+    m_sim = std::make_unique<UnitSimFixture>(options);
+    QVERIFY(m_sim->start());
+    m_client->disconnectDevice();
+    m_client->setConnectionParameter(QModbusDevice::NetworkPortParameter, m_sim->port());
+    QVERIFY(m_client->connectDevice());
+    QTRY_COMPARE(m_client->state(), QModbusDevice::ConnectedState);
+    QVERIFY(openWindow());
+    openEditedCopy("refused.brcf", moduleEdits, channelEdits + QStringList{"UPPER_LIMIT=7"});
+
+    QString shown;
+    whenModal<QMessageBox>([&](QMessageBox *box) {
+        // The link question first, where the file moves the unit: from the file.
+        for (QAbstractButton *button : box->buttons()) {
+            if (button->text() == "Записать из файла") {
+                whenModal<QMessageBox>([&](QMessageBox *next) {
+                    shown = next->text() + '\n' + next->informativeText();
+                    next->reject();
+                });
+                button->click();
+                return;
+            }
+        }
+        shown = box->text() + '\n' + box->informativeText();
+        box->reject();
+    });
+    const int before = requestCount();
+    action(m_window.get(), "actionWrite")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(!shown.isEmpty(), 10000);
+    QVERIFY2(shown.contains(refusal), qPrintable(shown));
+    QTest::qWait(200);
+    for (const QString &request : requestsSince(before))
+        QVERIFY2(request.startsWith("3 "), qPrintable(request));
+    QVERIFY(m_sim->unitAt(Slave));
 }
 
 void TestMainWindowOnline::trafficMonitor_keepsTheLastTenThousand()
