@@ -18,12 +18,12 @@ QStringList fileLinkPaths(const Module &unit, const Module &module,
                           const QMap<QString, QString> &loaded)
 {
     const QMap<QString, QString> own = PreWriteCheck::linkTexts(unit);
-    const QMap<QString, QString> now = PreWriteCheck::linkTexts(module);
-    QStringList paths;
-    for (auto it = now.cbegin(); it != now.cend(); ++it) {
-        if (own.contains(it.key()) && own.value(it.key()) != it.value()
-            && loaded.value(it.key()) == it.value())
-            paths << it.key();
+    QStringList paths; // in the tree's order
+    for (const ParameterTree::Entry &entry : ParameterTree::entries(module)) {
+        const QString now = entry.displayText();
+        if (entry.link && own.contains(entry.path) && own.value(entry.path) != now
+            && loaded.value(entry.path) == now)
+            paths << entry.path;
     }
     return paths;
 }

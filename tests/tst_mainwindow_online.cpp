@@ -129,13 +129,12 @@ private slots:
     void offlineFile_isWrittenBySlot();
     void fileLink_isTheUnitsUnlessChosen_data();
     void fileLink_isTheUnitsUnlessChosen();
-    void write_refusedBeforeAnythingIsSent_data();
-    void write_refusedBeforeAnythingIsSent();
     void trafficMonitor_keepsTheLastTenThousand();
 
 private:
     // Starts the unit and a connected client; false when the transport cannot be had here.
-    bool startUnit(Transport transport, const SimUnitConfig &unit = SimUnitConfig());
+    bool startUnit(Transport transport, const SimUnitConfig &unit = SimUnitConfig(),
+                   int secondAt = 0);
     // Opens the online window and waits for its first view.
     bool openWindow(int extraMode = 0, int slave = Slave);
     // The unit's own view saved to `name`, with module words and channel
@@ -182,11 +181,13 @@ void TestMainWindowOnline::cleanup()
     m_pty.reset();
 }
 
-bool TestMainWindowOnline::startUnit(Transport transport, const SimUnitConfig &unit)
+bool TestMainWindowOnline::startUnit(Transport transport, const SimUnitConfig &unit, int secondAt)
 {
     m_transport = transport;
     UnitSimFixture::Options options;
     options.units = {unit};
+    if (secondAt)
+        options.units << UnitSimFixture::unit(secondAt, unit.slotCodes);
     m_sim = std::make_unique<UnitSimFixture>(options);
     if (transport == Tcp) {
         if (!m_sim->start())
@@ -930,52 +931,68 @@ void TestMainWindowOnline::openEditedCopy(const QString &name, const QStringList
 
 void TestMainWindowOnline::fileLink_isTheUnitsUnlessChosen_data()
 {
-    QTest::addColumn<QString>("answer"); // to the question about the link settings
+    QTest::addColumn<QString>("limit");       // in the file
+    QTest::addColumn<QStringList>("answers"); // to the boxes before the write, in turn
+    QTest::addColumn<QString>("asked");       // the last box's text and its default button
     QTest::addColumn<bool>("linkWritten");
     QTest::addColumn<bool>("limitWritten");
-    QTest::newRow("default") << "" << false << true;
-    QTest::newRow("from the file") << "Записать из файла" << true << true;
-    QTest::newRow("cancel") << "Отмена" << false << false;
+    const QString keep = "Оставить параметры связи модуля";
+    QTest::newRow("default") << "12.3" << QStringList{""} << keep << false << true;
+    QTest::newRow("from the file")
+        << "12.3" << QStringList{"Записать из файла"} << keep << true << true;
+    QTest::newRow("cancel") << "12.3" << QStringList{"Отмена"} << keep << false << false;
+    QTest::newRow("from the file onto another unit")
+        << "12.3" << QStringList{"Записать из файла", ""} << "Адрес 1 уже занят" << false << false;
+    QTest::newRow("bad value") << "4000" << QStringList{""}
+                               << "Нижний предел»: недопустимое значение «4000.000»" << false
+                               << false;
 }
 
 void TestMainWindowOnline::fileLink_isTheUnitsUnlessChosen()
 {
-    QFETCH(QString, answer);
+    QFETCH(QString, limit);
+    QFETCH(QStringList, answers);
+    QFETCH(QString, asked);
     QFETCH(bool, linkWritten);
     QFETCH(bool, limitWritten);
-    // A unit at address 5 with its own IP; the file as one built offline holds them.
+    // A unit at address 5 with its own IP (and one more unit at 1 where the
+    // address is taken); the file, as one built offline, holds address 1 and no IP.
     constexpr int Unit = 5;
-    QVERIFY(startUnit(Tcp, UnitSimFixture::unit(Unit, {5, 4, 0, 0, 0, 0})));
+    QVERIFY(
+        startUnit(Tcp, UnitSimFixture::unit(Unit, {5, 4, 0, 0, 0, 0}), answers.size() > 1 ? 1 : 0));
     for (int reg : {2010, 2011})
         QVERIFY(m_sim->setReg(Unit, Holding, reg, reg == 2010 ? 0x0A00 : 0x0732));
     QVERIFY(openWindow(0, Unit));
     openEditedCopy(
         "offline.brcf",
         {"DEV_ADDR=1", "IP_1=0", "IP_2=0", "MASK_1=0", "MASK_2=0", "GATE_1=0", "GATE_2=0"},
-        {"LOWER_LIMIT=12.3"});
+        {"LOWER_LIMIT=" + limit});
     QMap<int, int> link;
     for (int reg : {2005, 2006, 2010, 2011, 2012, 2013, 2014, 2015})
         link[reg] = m_sim->reg(Unit, Holding, reg);
 
-    QString asked;
-    QString listed;
-    whenModal<QMessageBox>([&](QMessageBox *box) {
-        asked = box->windowTitle() + ": " + box->defaultButton()->text();
-        listed = box->informativeText();
+    QStringList shown;
+    std::function<void(QMessageBox *)> answer = [&](QMessageBox *box) {
+        shown << box->text() + '\n' + box->informativeText() + " / "
+                     + (box->defaultButton() ? box->defaultButton()->text() : QString());
+        const QString wanted = answers.value(shown.size() - 1);
+        if (shown.size() < answers.size())
+            whenModal<QMessageBox>(answer);
         for (QAbstractButton *button : box->buttons()) {
-            if (button->text() == answer)
-                button->click();
+            if (button->text() == wanted)
+                return button->click();
         }
-        if (answer.isEmpty())
-            QTest::keyClick(box, Qt::Key_Enter);
-    });
+        QTest::keyClick(box, Qt::Key_Enter);
+    };
+    whenModal<QMessageBox>(answer);
     const int before = requestCount();
     action(m_window.get(), "actionWrite")->trigger();
-    QTRY_COMPARE(asked, QStringLiteral("Внимание: Оставить параметры связи модуля"));
+    QTRY_COMPARE_WITH_TIMEOUT(shown.size(), answers.size(), 10000);
+    QVERIFY2(shown.last().contains(asked), qPrintable(shown.last()));
+    if (limit == "12.3")
+        QVERIFY2(shown.first().contains("Адрес MODBUS: 5 → 1\nIP-адрес: 10.0.7.50 → 0.0.0.0"),
+                 qPrintable(shown.first()));
     BoxRecorder boxes; // what the write says after
-    QVERIFY2(listed.contains("Адрес MODBUS: 5 → 1")
-                 && listed.contains("IP-адрес: 10.0.7.50 → 0.0.0.0"),
-             qPrintable(listed));
     if (limitWritten)
         QTRY_VERIFY_WITH_TIMEOUT(requestsSince(before).contains("6 2023 0"), 20000);
     QTest::qWait(200);
@@ -990,66 +1007,7 @@ void TestMainWindowOnline::fileLink_isTheUnitsUnlessChosen()
     if (!linkWritten && limitWritten)
         QCOMPARE(treeValue(m_window->currentView(), Address).toInt(), Unit);
     if (linkWritten)
-        QTRY_VERIFY(m_sim->unitAt(1));
-}
-
-void TestMainWindowOnline::write_refusedBeforeAnythingIsSent_data()
-{
-    QTest::addColumn<QStringList>("moduleEdits");
-    QTest::addColumn<QStringList>("channelEdits");
-    QTest::addColumn<QString>("refusal");
-    QTest::newRow("limit out of range")
-        << QStringList() << QStringList{"LOWER_LIMIT=4000"}
-        << "Нижний предел»: недопустимое значение «4000.000», допустимо -1000.000 … 1000.000";
-    QTest::newRow("unknown signal type") << QStringList() << QStringList{"SIGNAL_TYPE=77"}
-                                         << "Тип сигнала»: недопустимое значение «77»";
-    QTest::newRow("address of another unit")
-        << QStringList{"DEV_ADDR=7"} << QStringList() << "Адрес 7 уже занят";
-}
-
-void TestMainWindowOnline::write_refusedBeforeAnythingIsSent()
-{
-    QFETCH(QStringList, moduleEdits);
-    QFETCH(QStringList, channelEdits);
-    QFETCH(QString, refusal);
-    QVERIFY(startUnit(Tcp));
-    // A second unit on the same line, at address 7.
-    UnitSimFixture::Options options;
-    options.units = {UnitSimFixture::unit(Slave, {5, 4, 0, 0, 0, 0}),
-                     UnitSimFixture::unit(7, {5, 4, 0, 0, 0, 0})};
-    m_sim = std::make_unique<UnitSimFixture>(options);
-    QVERIFY(m_sim->start());
-    m_client->disconnectDevice();
-    m_client->setConnectionParameter(QModbusDevice::NetworkPortParameter, m_sim->port());
-    QVERIFY(m_client->connectDevice());
-    QTRY_COMPARE(m_client->state(), QModbusDevice::ConnectedState);
-    QVERIFY(openWindow());
-    openEditedCopy("refused.brcf", moduleEdits, channelEdits + QStringList{"UPPER_LIMIT=7"});
-
-    QString shown;
-    whenModal<QMessageBox>([&](QMessageBox *box) {
-        // The link question first, where the file moves the unit: from the file.
-        for (QAbstractButton *button : box->buttons()) {
-            if (button->text() == "Записать из файла") {
-                whenModal<QMessageBox>([&](QMessageBox *next) {
-                    shown = next->text() + '\n' + next->informativeText();
-                    next->reject();
-                });
-                button->click();
-                return;
-            }
-        }
-        shown = box->text() + '\n' + box->informativeText();
-        box->reject();
-    });
-    const int before = requestCount();
-    action(m_window.get(), "actionWrite")->trigger();
-    QTRY_VERIFY_WITH_TIMEOUT(!shown.isEmpty(), 10000);
-    QVERIFY2(shown.contains(refusal), qPrintable(shown));
-    QTest::qWait(200);
-    for (const QString &request : requestsSince(before))
-        QVERIFY2(request.startsWith("3 "), qPrintable(request));
-    QVERIFY(m_sim->unitAt(Slave));
+        QTRY_VERIFY(!m_sim->unitAt(Unit));
 }
 
 void TestMainWindowOnline::trafficMonitor_keepsTheLastTenThousand()
