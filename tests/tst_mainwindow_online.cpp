@@ -562,9 +562,10 @@ void TestMainWindowOnline::writeChanged_sendsChangedWordsOnly()
     }
     auto boxes = std::make_unique<BoxRecorder>();
     action(m_window.get(), "actionWriteEditable")->trigger();
-    // Running: the window waits, the bar shows the write blocks.
+    // Running (after a new address was asked whether it is free): the window
+    // waits, the bar shows the write blocks.
     auto *bar = m_window->findChild<QProgressBar *>();
-    QVERIFY(!m_window->isEnabled() && bar->isVisible());
+    QTRY_VERIFY(!m_window->isEnabled() && bar->isVisible());
     QCOMPARE(bar->minimum(), 14);
     QCOMPARE(bar->maximum(), 26);
 
