@@ -7,6 +7,7 @@
 #include "calibratedialog.h"
 #include "configdiffdialog.h"
 #include "modeflags.h"
+#include "prewritecheck.h"
 #include "moduleview.h"
 #include "plantwindow.h"
 #include "recentfiles.h"
@@ -17,6 +18,7 @@
 
 #include <codes.h>
 #include <configfile.h>
+#include <discoveryscanner.h>
 #include <linkreconnector.h>
 #include <linkstatus.h>
 #include <module.h>
@@ -522,6 +524,9 @@ bool MainWindow::openOnline(const QString &fileName, const QString &title)
     }
     auto *view = new ModuleView(m_mode, module.release(), this);
     view->setFileName(fileName);
+    // Link rows as the file brought them: a write asks before it moves the unit.
+    m_fileLink.insert(view, PreWriteCheck::linkTexts(*view->module()));
+    connect(view, &QObject::destroyed, this, [this, view] { m_fileLink.remove(view); });
     addView(view, title);
     QMessageBox::information(this, WarningTitle, QStringLiteral("Конфигурация успешно загружена"));
     return true;
@@ -746,12 +751,77 @@ void MainWindow::writeToDevice()
     if (!module || !linkUp())
         return;
 
-    const ModuleTables before = m_tables;
     WriteJob::Options options;
     options.mode
         = editedOnly ? TransferSequence::WriteMode::ChangedOnly : TransferSequence::WriteMode::All;
     options.verify = ui->actionVerifyWrite->isChecked();
-    const TransferSequence::Start start = m_writeJob->start(*module, before, options);
+    const QPointer<ModuleView> target(view);
+    if (!askBeforeWrite(view, &options))
+        return;
+    // The questions ran their own event loops.
+    if (!target || !m_client || m_transfer->isRunning())
+        return;
+    const int address = module->value(ModuleParam::Address).toInt();
+    if (address == m_tables.moduleWord(ModuleTables::WordAddress))
+        startWrite(view, options);
+    else
+        probeAddressThenWrite(view, options, address);
+}
+
+bool MainWindow::askBeforeWrite(ModuleView *view, WriteJob::Options *options)
+{
+    Module *module = view->module();
+    if (PreWriteCheck::refuseBadValues(this, *module))
+        return false;
+    const auto loaded = m_fileLink.constFind(view);
+    if (loaded == m_fileLink.cend())
+        return true;
+    const std::unique_ptr<Module> unit = moduleFromTables(m_tables);
+    switch (PreWriteCheck::askFileLink(this, *unit, *module, *loaded)) {
+    case PreWriteCheck::LinkAnswer::Cancel:
+        return false;
+    case PreWriteCheck::LinkAnswer::Keep:
+        options->kept = PreWriteCheck::keptRegisters(*unit, *module);
+        view->reshow();
+        return true;
+    default:
+        return true;
+    }
+}
+
+void MainWindow::probeAddressThenWrite(ModuleView *view, const WriteJob::Options &options,
+                                       int address)
+{
+    // Two units at one address collide on every request to it: ask it first.
+    auto *scanner = new DiscoveryScanner(this);
+    scanner->setClient(m_client);
+    auto answered = std::make_shared<bool>(false);
+    const QPointer<ModuleView> target(view);
+    connect(scanner, &DiscoveryScanner::unitFound, this, [answered] { *answered = true; });
+    connect(scanner, &DiscoveryScanner::addressDone, this, [=] {
+        scanner->deleteLater();
+        setEnabled(true);
+        if (!target || !m_client || m_transfer->isRunning())
+            return;
+        if (*answered
+            && QMessageBox::question(this, WarningTitle,
+                                     QStringLiteral("Адрес %1 уже занят: там отвечает другое "
+                                                    "устройство. Всё равно записать?")
+                                         .arg(address),
+                                     QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+                   != QMessageBox::Yes)
+            return;
+        startWrite(target, options);
+    });
+    setEnabled(false);
+    scanner->findModule(address, true);
+    scanner->sendRequest();
+}
+
+void MainWindow::startWrite(ModuleView *view, const WriteJob::Options &options)
+{
+    const ModuleTables before = m_tables;
+    const TransferSequence::Start start = m_writeJob->start(*view->module(), before, options);
     if (start == TransferSequence::Start::Empty) {
         emit addMessage(NothingToWriteText);
         statusBar()->showMessage(NothingToWriteText, StatusTimeoutMs);

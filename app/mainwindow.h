@@ -6,7 +6,9 @@
 #include <typeresponse.h>
 #include <writejob.h>
 
+#include <QHash>
 #include <QMainWindow>
+#include <QMap>
 #include <QPointer>
 
 #include <memory>
@@ -135,6 +137,10 @@ private:
     void enableSequenceActions(bool enabled);
     void onTransferWarning(const QString &text);
     void finishWrite(WriteJob::Outcome outcome);
+    // Bad values, link settings from a file, an occupied address: before anything is sent.
+    bool askBeforeWrite(ModuleView *view, WriteJob::Options *options);
+    void probeAddressThenWrite(ModuleView *view, const WriteJob::Options &options, int address);
+    void startWrite(ModuleView *view, const WriteJob::Options &options);
     void showPendingWarning();
     void reportWriteSuccess();
     void showReadBackResult(bool equal);
@@ -164,6 +170,8 @@ private:
     // held back until the write has ended.
     QPointer<ModuleView> m_writeView;
     QString m_pendingWarning;
+    // Link rows of the views opened from files, as the file brought them.
+    QHash<const ModuleView *, QMap<QString, QString>> m_fileLink;
     QMenu *m_recentMenu = nullptr; // child of the file menu
     // The run's recorder, found on the client (or the window's own child).
     TrafficRecorder *m_recorder = nullptr;

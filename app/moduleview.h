@@ -56,6 +56,8 @@ public:
     QString fileName() const { return m_fileName; }
     void setFileName(const QString &fileName) { m_fileName = fileName; }
 
+    // Shows the model's values anew, after they were set outside the view.
+    void reshow() { setModule(m_module); }
     // Paints every row from the model's changed flags.
     void refreshColors();
     // Asks for a free slot and adds a board of the type (1 … 10) there.

@@ -35,6 +35,8 @@
 #include <QSerialPortInfo>
 #include <QStatusBar>
 #include <QTcpSocket>
+
+#include <algorithm>
 #include <QUrl>
 
 namespace {
@@ -550,17 +552,23 @@ void StartWindow::addUnit(const QVector<quint16> &moduleBlock, int serverAddress
 {
     if (moduleBlock.size() < ModuleTables::ModuleBlockSize)
         return;
-    // The keep-alive goes to a unit that answers, not to an empty identifier.
-    if (m_foundUnits.isEmpty())
-        m_keepAlive.setServerAddress(serverAddress);
-
     ModuleTables unit;
     unit.setModuleTable(moduleBlock);
+    // The keep-alive goes to a unit that answers, not to an empty identifier
+    // nor to a device that is not a unit.
+    const int type = unit.moduleType();
+    const auto known = [](const ModuleTables &found) {
+        return isModuleType(found.moduleType());
+    };
+    if (isModuleType(type) && std::none_of(m_foundUnits.cbegin(), m_foundUnits.cend(), known))
+        m_keepAlive.setServerAddress(serverAddress);
 
     const int row = ui->tableWidget->rowCount();
     ui->tableWidget->insertRow(row);
     ui->tableWidget->setCellWidget(row, 0, cellLabel(QString::number(unit.address())));
-    ui->tableWidget->setCellWidget(row, 1, cellLabel(moduleTypeName(unit.moduleType())));
+    // Listed so the user sees that something answers there; it is never opened.
+    ui->tableWidget->setCellWidget(
+        row, 1, cellLabel(isModuleType(type) ? moduleTypeName(type) : notUnitText(type)));
     ui->tableWidget->setCellWidget(row, 2,
                                    cellLabel(QString::number(unit.firmware() / 10.0, 'g', 6)));
     ui->tableWidget->setCellWidget(row, 3, cellLabel(QString::number(unit.countSubmodules())));
@@ -611,6 +619,13 @@ void StartWindow::on_btnOnline_clicked()
 
     const ModuleTables unit = m_foundUnits.at(row);
     const int serverAddress = m_serverAddresses.at(row);
+    if (!isModuleType(unit.moduleType())) {
+        auto *box = new QMessageBox(QMessageBox::Warning, WarningTitle,
+                                    notUnitText(unit.moduleType()), QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+        return;
+    }
     if (unit.firmware() < ModuleTables::JumperWordFirmware) {
         openUnit(unit, serverAddress);
         return;

@@ -157,9 +157,23 @@ QCommandLineOption switchOverOption()
                   QStringLiteral("МС"), QStringLiteral("1000"));
 }
 
+QCommandLineOption forceOption()
+{
+    return option({QStringLiteral("force")},
+                  "Сменить адрес модуля, даже если по новому адресу кто-то отвечает.");
+}
+
 // One line of a scan: the unit's type, firmware, boards and jumper.
 QJsonObject describeFoundUnit(const Target &at, const QVector<quint16> &block, QString *line)
 {
+    // Something answers there, but nothing of a unit may be read into its words.
+    const int moduleType = block.value(ModuleTables::WordModuleType);
+    if (!isModuleType(moduleType)) {
+        *line = QStringLiteral("%1  %2").arg(at.toString(), notUnitText(moduleType));
+        return QJsonObject{{QStringLiteral("target"), at.toString()},
+                           {QStringLiteral("type"), notUnitText(moduleType)},
+                           {QStringLiteral("unit"), false}};
+    }
     QStringList slotTexts;
     QJsonArray boards;
     for (int slot = 0; slot < ModuleTables::SlotCount; ++slot) {
@@ -249,15 +263,18 @@ const Brkctl::Command *Brkctl::commands(int *count)
                  "Файл (один модуль) или каталог (несколько).", QStringLiteral("ПУТЬ"))}},
         {"write",
          "ЦЕЛЬ… ФАЙЛ",
-         "Сверяет файл с модулем, записывает его и проверяет чтением. В несколько модулей "
-         "адрес, порт, IP-адрес, маска и шлюз не записываются.",
+         "Сверяет файл с модулем, проверяет его значения, записывает его и проверяет чтением. "
+         "Адрес, порт, IP-адрес, маска и шлюз модуля остаются его (в один модуль --link "
+         "записывает их из файла).",
          &Brkctl::runWrite,
          true,
          {option({QStringLiteral("changed")},
                  "Записать только регистры, которые отличаются от модуля."),
+          option({QStringLiteral("link")},
+                 "Записать в один модуль и адрес, порт, IP-адрес, маску и шлюз из файла."),
           option({QStringLiteral("keep-link")},
-                 "Не записывать адрес, порт, IP-адрес, маску и шлюз и в один модуль."),
-          switchOverOption()}},
+                 "Оставить адрес, порт, IP-адрес, маску и шлюз модуля (так и без --link)."),
+          forceOption(), switchOverOption()}},
         {"diff",
          "A B…",
          "Сравнивает конфигурации (файлы или модули) по параметрам. Код 1, если они "
@@ -279,7 +296,7 @@ const Brkctl::Command *Brkctl::commands(int *count)
          "регистры и проверяет чтением.",
          &Brkctl::runSet,
          false,
-         {switchOverOption()}},
+         {forceOption(), switchOverOption()}},
         {"reset",
          "ЦЕЛЬ --yes",
          "Сбрасывает конфигурацию модуля.",
@@ -484,6 +501,12 @@ int Brkctl::switchOverMs()
     return ok && ms >= 0 ? ms : 1000;
 }
 
+void Brkctl::interrupt()
+{
+    if (m_fleet)
+        m_fleet->interrupt();
+}
+
 bool Brkctl::runFleet(const std::function<void()> &done)
 {
     connect(m_fleet.get(), &FleetRunner::progress, this, &Brkctl::drawProgress);
@@ -671,7 +694,8 @@ bool Brkctl::runWrite()
     UnitScripts::WriteOptions write;
     write.changedOnly = m_parser.isSet(QStringLiteral("changed"));
     // One file must not give many units one address.
-    write.keepLink = targets.size() > 1 || m_parser.isSet(QStringLiteral("keep-link"));
+    write.keepLink = targets.size() > 1 || !m_parser.isSet(QStringLiteral("link"));
+    write.force = m_parser.isSet(QStringLiteral("force"));
     write.switchOverMs = switchOverMs();
     m_document.insert(QStringLiteral("file"), path);
     m_document.insert(QStringLiteral("keptLinkWords"), write.keepLink);
@@ -826,6 +850,7 @@ bool Brkctl::runSet()
     }
     UnitScripts::WriteOptions write;
     write.switchOverMs = switchOverMs();
+    write.force = m_parser.isSet(QStringLiteral("force"));
     m_fleet->add(targets.first(), [assignments, write](UnitSession *unit) {
         UnitScripts::setValues(unit, assignments, write);
     });

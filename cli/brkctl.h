@@ -29,6 +29,9 @@ public:
     // has already ended (help, version, bad arguments): exitStatus() then.
     bool start(const QStringList &arguments);
     int exitStatus() const { return m_status; }
+    // Stops the units' sessions after the requests on the line; the results
+    // follow as usual, those cut short with exit status 5.
+    void interrupt();
 
 signals:
     void finished(int status);

@@ -1,6 +1,7 @@
 // brkctl: the configurator's commands for scripts and for many units at once.
 #include "brkctl.h"
 #include "linktranslations.h"
+#include "interruptwatch.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -44,6 +45,9 @@ int main(int argc, char *argv[])
 
     Brkctl brkctl;
     QObject::connect(&brkctl, &Brkctl::finished, app.get(), &QCoreApplication::exit);
+    // Ctrl-C mid-write: the request on the line is answered, then the command stops.
+    InterruptWatch interrupts;
+    QObject::connect(&interrupts, &InterruptWatch::interrupted, &brkctl, &Brkctl::interrupt);
     if (!brkctl.start(app->arguments()))
         return brkctl.exitStatus();
     return app->exec();

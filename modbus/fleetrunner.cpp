@@ -26,6 +26,23 @@ void FleetRunner::start()
         startNextLine();
 }
 
+void FleetRunner::interrupt()
+{
+    m_results.resize(m_entries.size());
+    for (QVector<int> &queue : m_lines) {
+        for (const int index : qAsConst(queue)) {
+            UnitResult &result = m_results[index];
+            result.target = m_entries.at(index).target.toString();
+            result.status = StatusUnconfirmed;
+            result.message = QStringLiteral("прервано: к модулю не обращались");
+        }
+        queue.clear();
+    }
+    m_lineOrder.clear();
+    for (UnitSession *session : findChildren<UnitSession *>(QString(), Qt::FindDirectChildrenOnly))
+        session->interrupt();
+}
+
 void FleetRunner::startNextLine()
 {
     const QString line = m_lineOrder.takeFirst();

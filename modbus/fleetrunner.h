@@ -30,6 +30,8 @@ public:
 
     void add(const Target &target, const Script &script);
     void start();
+    // Starts no more units and has the running ones stop after the requests on the line.
+    void interrupt();
     QVector<UnitResult> results() const { return m_results; }
     int size() const { return m_entries.size(); }
 

@@ -175,6 +175,7 @@ TransferSequence::Start TransferSequence::begin(Kind kind, const QVector<ModbusR
     m_leadingFlag = leadingFlag;
     m_outstanding = 0;
     m_unconfirmed = false;
+    m_interrupted = false;
     m_readWarned = false;
     fitClientTimeout();
     // Everything, even the first send, happens from the timer, so no signal
@@ -198,6 +199,19 @@ void TransferSequence::cancel()
     notify([this, kind] { emit finished(kind, Result::Cancelled); });
 }
 
+void TransferSequence::interrupt()
+{
+    if (m_kind != Kind::Write) {
+        cancel();
+        return;
+    }
+    if (m_stopped)
+        return;
+    m_interrupted = true;
+    m_pauseTimer.stop();
+    finishIfDone();
+}
+
 int TransferSequence::pauseBefore(int index) const
 {
     return (m_leadingFlag && index == 0) ? 0 : m_pauseMs;
@@ -205,7 +219,7 @@ int TransferSequence::pauseBefore(int index) const
 
 void TransferSequence::sendNext()
 {
-    if (m_stopped)
+    if (m_stopped || m_interrupted)
         return;
     if (m_next < m_requests.size()) {
         if (!waitOutPause())
@@ -231,7 +245,8 @@ void TransferSequence::goOn()
 {
     if (m_stopped)
         return;
-    if (m_next >= m_requests.size()) {
+    // An interrupted write ends once the request on the line is answered.
+    if (m_next >= m_requests.size() || m_interrupted) {
         finishIfDone();
         return;
     }
@@ -439,7 +454,7 @@ void TransferSequence::stopWithFailure(const QString &text, bool warn)
 
 void TransferSequence::finishIfDone()
 {
-    if (m_stopped || m_next < m_requests.size() || m_outstanding > 0)
+    if (m_stopped || (m_next < m_requests.size() && !m_interrupted) || m_outstanding > 0)
         return;
     switch (m_kind) {
     case Kind::Read:
@@ -452,7 +467,7 @@ void TransferSequence::finishIfDone()
         }
         return;
     case Kind::Write:
-        if (m_unconfirmed) {
+        if (m_unconfirmed || m_interrupted) {
             const QString text = QString::fromUtf8(UnconfirmedText);
             notify([this, text] {
                 emit message(text);

@@ -110,6 +110,10 @@ public:
     // Stops at once: nothing more is sent, replies still on the line are
     // released when they come. Emits finished(…, Cancelled) when a sequence ran.
     void cancel();
+    // A write sends nothing more; once the requests on the line are answered or
+    // given up, it finishes Unconfirmed (the EEPROM flag cleared, as after any
+    // write that did not fail). Other sequences are cancelled.
+    void interrupt();
 
     bool isRunning() const { return m_kind != Kind::None; }
     Kind kind() const { return m_kind; }
@@ -192,6 +196,7 @@ private:
     bool m_leadingFlag = false; // request 0 is the EEPROM flag, sent without pause
     int m_outstanding = 0;
     bool m_unconfirmed = false;
+    bool m_interrupted = false; // a write stopped by interrupt(): nothing more is sent
     bool m_readWarned = false;
     QVector<QPointer<QModbusReply>> m_pending;
 

@@ -1,5 +1,8 @@
 #include "unitlink.h"
 
+#include <QAbstractSocket>
+#include <QSerialPort>
+
 #include <QModbusRtuSerialMaster>
 #include <QModbusTcpClient>
 #include <QNetworkProxy>
@@ -79,6 +82,12 @@ void UnitLink::open()
 void UnitLink::close()
 {
     m_connectTimer.stop();
+    // A request just queued (the EEPROM flag off after a stopped write) goes out
+    // now: the process may end before the event loop would send it.
+    if (auto *socket = m_client->findChild<QAbstractSocket *>())
+        socket->flush();
+    if (auto *port = m_client->findChild<QSerialPort *>())
+        port->flush();
     if (m_client->state() != QModbusDevice::UnconnectedState)
         m_client->disconnectDevice();
 }

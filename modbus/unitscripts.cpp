@@ -1,6 +1,7 @@
 #include "unitscripts.h"
 
 #include <codes.h>
+#include <configdiff.h>
 #include <configfile.h>
 #include <module.h>
 #include <parametertree.h>
@@ -48,13 +49,24 @@ void UnitScripts::writeFile(UnitSession *unit, const QString &path, const WriteO
                              fileCheckWarning(code) + QStringLiteral(". Ничего не записано."));
                 return;
             }
+            // A value the unit would refuse half-way must stop the write before it starts.
+            const QStringList bad = ParameterTree::badValues(*file);
+            if (!bad.isEmpty()) {
+                unit->result().data.insert(QStringLiteral("badValues"),
+                                           QJsonArray::fromStringList(bad));
+                unit->finish(StatusRefused, bad.mid(0, ShownMismatches).join(QStringLiteral("; "))
+                                                + QStringLiteral(". Ничего не записано."));
+                return;
+            }
             ModuleTables encoded = file->toTables(tables);
             QSet<int> kept;
+            WriteOptions write = options;
             if (options.keepLink) {
                 encoded = withLinkWordsOf(tables, encoded);
                 kept = RegisterBlocks::linkRegisters();
+                write.keptText = keptLinkText(*current, *file);
             }
-            writeAndVerify(unit, encoded, tables, kept, options);
+            writeAndVerify(unit, encoded, tables, kept, write);
         });
     });
 }
@@ -97,6 +109,28 @@ void UnitScripts::writeAndVerify(UnitSession *unit, const ModuleTables &encoded,
                                  const ModuleTables &before, const QSet<int> &kept,
                                  const WriteOptions &options)
 {
+    const int address = encoded.moduleWord(ModuleTables::WordAddress);
+    if (options.force || address == before.moduleWord(ModuleTables::WordAddress)) {
+        startWrite(unit, encoded, before, kept, options);
+        return;
+    }
+    // Two units at one address collide on every request to it.
+    unit->probeAddress(address, [=](bool answered) {
+        if (!answered) {
+            startWrite(unit, encoded, before, kept, options);
+            return;
+        }
+        unit->finish(StatusRefused,
+                     QStringLiteral("адрес %1 уже занят: там отвечает другое устройство. Ничего не "
+                                    "записано; --force — записать всё равно")
+                         .arg(address));
+    });
+}
+
+void UnitScripts::startWrite(UnitSession *unit, const ModuleTables &encoded,
+                             const ModuleTables &before, const QSet<int> &kept,
+                             const WriteOptions &options)
+{
     unit->result().data.insert(QStringLiteral("keptLinkWords"), !kept.isEmpty());
     UnitJournal::watchWrite(unit, before, encoded, options.action, options.journal);
     WriteJob::Options job;
@@ -112,7 +146,9 @@ void UnitScripts::writeAndVerify(UnitSession *unit, const ModuleTables &encoded,
         QString done = written == 0
                            ? QStringLiteral("нечего записывать: модуль уже хранит эти значения")
                            : QStringLiteral("записано регистров: %1").arg(written);
-        if (!kept.isEmpty())
+        if (!options.keptText.isEmpty())
+            done += QStringLiteral("; оставлены параметры связи модуля: ") + options.keptText;
+        else if (!kept.isEmpty())
             done += QStringLiteral("; адрес, порт, IP-адрес, маска и шлюз модуля не записывались");
         if (written == 0) {
             unit->finish(StatusOk, done);
@@ -178,6 +214,17 @@ QString UnitScripts::movedTarget(Target target, const ModuleTables &written, Wri
     return QStringLiteral("rtu:%1?%2&unit=%3")
         .arg(target.device, serialSettingsOf(written.moduleWord(ModuleTables::WordPort)))
         .arg(target.unit);
+}
+
+QString UnitScripts::keptLinkText(const Module &unit, const Module &file)
+{
+    QStringList kept;
+    for (const ConfigDiff::Difference &d : ConfigDiff::compare(unit, file)) {
+        if (d.link)
+            kept << QStringLiteral("%1 %2 (в файле %3)")
+                        .arg(d.path.section(QStringLiteral(" / "), -1), d.left, d.right);
+    }
+    return kept.join(QStringLiteral(", "));
 }
 
 ModuleTables UnitScripts::withLinkWordsOf(const ModuleTables &unit, ModuleTables encoded)

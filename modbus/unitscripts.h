@@ -6,6 +6,8 @@
 
 #include <moduletables.h>
 
+class Module;
+
 #include <QPair>
 #include <QSet>
 #include <QStringList>
@@ -24,8 +26,13 @@ public:
     {
         bool changedOnly = false;
         // Leave the unit's address, port word, IP address, mask and gateway as
-        // they are: one file written to many units must not clone them.
-        bool keepLink = false;
+        // they are: one file written to many units must not clone them, nor a
+        // file made elsewhere take the unit off its link.
+        bool keepLink = true;
+        // Move the unit's address even where another device answers.
+        bool force = false;
+        // The link settings kept that the file would have changed, for the message.
+        QString keptText;
         // Wait before reading back at a new address (the unit switches over).
         int switchOverMs = 1000;
         QString action = QStringLiteral("write"); // as the journal names it
@@ -44,6 +51,8 @@ public:
 
     // `encoded` with the link words (ModuleTables::LinkWords) as `unit` holds them.
     static ModuleTables withLinkWordsOf(const ModuleTables &unit, ModuleTables encoded);
+    // The link settings in which `file` differs from `unit`, as "Адрес MODBUS 5 (в файле 1), …".
+    static QString keptLinkText(const Module &unit, const Module &file);
     // The target a unit answers at once it has taken the written link words.
     static QString movedTarget(Target target, const ModuleTables &written, WriteJob::Move move);
 
@@ -51,6 +60,9 @@ private:
     static void writeAndVerify(UnitSession *unit, const ModuleTables &encoded,
                                const ModuleTables &before, const QSet<int> &kept,
                                const WriteOptions &options);
+    static void startWrite(UnitSession *unit, const ModuleTables &encoded,
+                           const ModuleTables &before, const QSet<int> &kept,
+                           const WriteOptions &options);
     // Ends the session with what the write job's read-back came to.
     static void report(UnitSession *unit, const QString &done);
 };

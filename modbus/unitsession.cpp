@@ -78,6 +78,23 @@ void UnitSession::startWatchdog()
     m_watchdog.start(client->timeout() * (client->numberOfRetries() + 1) + WatchdogMarginMs);
 }
 
+void UnitSession::askModuleBlock(int address, int count,
+                                 const std::function<void(QVector<quint16>)> &next)
+{
+    disconnect(&m_scanner, nullptr, this, nullptr);
+    m_found.clear();
+    connect(&m_scanner, &DiscoveryScanner::unitFound, this,
+            [this](const QVector<quint16> &block) { m_found = block; });
+    connect(&m_scanner, &DiscoveryScanner::addressDone, this, [this, next](int, bool) {
+        m_watchdog.stop();
+        disconnect(&m_scanner, nullptr, this, nullptr);
+        next(m_found);
+    });
+    m_scanner.findModule(address, true, count);
+    startWatchdog();
+    m_scanner.sendRequest();
+}
+
 void UnitSession::readModuleBlock(bool withJumper,
                                   const std::function<void(QVector<quint16>)> &next)
 {
@@ -85,35 +102,38 @@ void UnitSession::readModuleBlock(bool withJumper,
         = m_block.isEmpty() || !withJumper || m_firmware < ModuleTables::JumperWordFirmware
               ? ModuleTables::ModuleBlockSize
               : ModuleTables::JumperBlockSize;
-    disconnect(&m_scanner, nullptr, this, nullptr);
-    m_found.clear();
-    connect(&m_scanner, &DiscoveryScanner::unitFound, this,
-            [this](const QVector<quint16> &block) { m_found = block; });
-    connect(&m_scanner, &DiscoveryScanner::addressDone, this,
-            [this, withJumper, count, next](int, bool) {
-                m_watchdog.stop();
-                const QVector<quint16> block = m_found;
-                disconnect(&m_scanner, nullptr, this, nullptr);
-                if (block.size() < count) {
-                    finish(StatusNoAnswer,
-                           QStringLiteral("нет ответа на чтение блока модуля rT2000 (регистры "
-                                          "2000–%1): ")
-                                   .arg(2000 + count - 1)
-                               + LineHint);
-                    return;
-                }
-                const bool first = m_block.isEmpty();
-                m_block = block;
-                m_firmware = block.at(ModuleTables::WordFirmware);
-                m_transfer->setFirmwareVersion(m_firmware);
-                if (first && withJumper && m_firmware >= ModuleTables::JumperWordFirmware)
-                    readModuleBlock(true, next); // again, with the jumper word
-                else
-                    next(block);
-            });
-    m_scanner.findModule(m_target.unit, true, count);
-    startWatchdog();
-    m_scanner.sendRequest();
+    askModuleBlock(
+        m_target.unit, count, [this, withJumper, count, next](const QVector<quint16> &block) {
+            if (block.size() < count) {
+                finish(StatusNoAnswer,
+                       QStringLiteral("нет ответа на чтение блока модуля rT2000 (регистры "
+                                      "2000–%1): ")
+                               .arg(2000 + count - 1)
+                           + LineHint);
+                return;
+            }
+            // Nothing but this read goes to a device that is not a unit.
+            const int type = block.at(ModuleTables::WordModuleType);
+            if (!isModuleType(type)) {
+                m_result.data.insert(QStringLiteral("moduleType"), type);
+                finish(StatusRefused, notUnitText(type));
+                return;
+            }
+            const bool first = m_block.isEmpty();
+            m_block = block;
+            m_firmware = block.at(ModuleTables::WordFirmware);
+            m_transfer->setFirmwareVersion(m_firmware);
+            if (first && withJumper && m_firmware >= ModuleTables::JumperWordFirmware)
+                readModuleBlock(true, next); // again, with the jumper word
+            else
+                next(block);
+        });
+}
+
+void UnitSession::probeAddress(int address, const std::function<void(bool)> &next)
+{
+    askModuleBlock(address, ModuleTables::ModuleBlockSize,
+                   [next](const QVector<quint16> &block) { next(!block.isEmpty()); });
 }
 
 void UnitSession::readImage(bool forWrite, const std::function<void(ModuleTables)> &next)
@@ -168,7 +188,11 @@ void UnitSession::write(const ModuleTables &encoded, const ModuleTables &before,
                   : QStringLiteral("ни один регистр не подтверждён");
         const ModbusRequest failed = m_transfer->failedRequest();
         QString text;
-        if (outcome == WriteJob::Outcome::Refused) {
+        if (m_interrupted) {
+            text = QStringLiteral("запись прервана по сигналу: подтверждено регистров %1, "
+                                  "остальные не записаны")
+                       .arg(m_transfer->confirmedWrites().size());
+        } else if (outcome == WriteJob::Outcome::Refused) {
             text = QStringLiteral("модуль отклонил запись (%1, исключение 0x%2)")
                        .arg(registerName(failed))
                        .arg(m_transfer->failureException(), 0, 16);
@@ -188,6 +212,30 @@ void UnitSession::write(const ModuleTables &encoded, const ModuleTables &before,
         next(0);
     else if (start != TransferSequence::Start::Started)
         finish(StatusNoAnswer, QStringLiteral("запись не началась: нет клиента"));
+}
+
+void UnitSession::interrupt()
+{
+    if (m_finished)
+        return;
+    m_interrupted = true;
+    switch (m_transfer->kind()) {
+    case TransferSequence::Kind::Write:
+        m_transfer->interrupt(); // the write's own end reports it
+        return;
+    case TransferSequence::Kind::Verify:
+        finish(StatusUnconfirmed,
+               QStringLiteral("прервано по сигналу при проверке чтением: записано регистров %1, "
+                              "запись не проверена")
+                   .arg(m_writeJob->writtenCount()));
+        return;
+    case TransferSequence::Kind::Reset:
+    case TransferSequence::Kind::Reboot:
+        finish(StatusUnconfirmed, QStringLiteral("прервано по сигналу: сброс не подтверждён"));
+        return;
+    default:
+        finish(StatusUnconfirmed, QStringLiteral("прервано по сигналу: ничего не записано"));
+    }
 }
 
 void UnitSession::reset(const Next &next)
@@ -229,8 +277,10 @@ void UnitSession::scan(int first, int last,
                 disconnect(&m_scanner, nullptr, this, nullptr);
                 QList<int> pending;
                 for (auto it = found->cbegin(); it != found->cend(); ++it) {
-                    if (it.value().value(ModuleTables::WordFirmware)
-                        >= ModuleTables::JumperWordFirmware)
+                    // A device that is not a unit gets no request beyond the scan's.
+                    if (isModuleType(it.value().value(ModuleTables::WordModuleType))
+                        && it.value().value(ModuleTables::WordFirmware)
+                               >= ModuleTables::JumperWordFirmware)
                         pending << it.key();
                 }
                 readJumpers(*found, pending, next);
@@ -247,21 +297,13 @@ void UnitSession::readJumpers(QMap<int, QVector<quint16>> found, QList<int> pend
         return;
     }
     const int address = pending.takeFirst();
-    m_found.clear();
-    connect(&m_scanner, &DiscoveryScanner::unitFound, this,
-            [this](const QVector<quint16> &block) { m_found = block; });
-    connect(&m_scanner, &DiscoveryScanner::addressDone, this,
-            [this, found, pending, address, next](int, bool) mutable {
-                m_watchdog.stop();
-                disconnect(&m_scanner, nullptr, this, nullptr);
-                // A unit that does not give the longer block is listed without its jumper.
-                if (m_found.size() > ModuleTables::WordJumper)
-                    found[address] = m_found;
-                readJumpers(found, pending, next);
-            });
-    m_scanner.findModule(address, true, ModuleTables::JumperBlockSize);
-    startWatchdog();
-    m_scanner.sendRequest();
+    askModuleBlock(address, ModuleTables::JumperBlockSize,
+                   [this, found, pending, address, next](const QVector<quint16> &block) mutable {
+                       // A unit that does not give the longer block is listed without its jumper.
+                       if (block.size() > ModuleTables::WordJumper)
+                           found[address] = block;
+                       readJumpers(found, pending, next);
+                   });
 }
 
 void UnitSession::onTransferFinished(TransferSequence::Kind, TransferSequence::Result result)

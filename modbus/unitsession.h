@@ -63,6 +63,9 @@ public:
     // The module block, with the jumper word when the firmware has it and
     // `withJumper` is set.
     void readModuleBlock(bool withJumper, const std::function<void(QVector<quint16>)> &next);
+    // Asks `address` of the line for its module block once; `next` gets whether
+    // anything answered with one (an address to be moved to must be free).
+    void probeAddress(int address, const std::function<void(bool)> &next);
     // Ends the session when the block says the configuration jumper is fitted.
     bool refuseIfJumper(const QVector<quint16> &block);
     // The module block and every channel block. With `forWrite`, a fitted
@@ -82,6 +85,9 @@ public:
     void scan(int first, int last, const std::function<void(QMap<int, QVector<quint16>>)> &next);
 
     void finish(int status, const QString &message);
+    // A write stops after the requests on the line and reports what it wrote;
+    // anything else ends at once. Either way the session ends with status 5.
+    void interrupt();
 
     static QString registerName(const ModbusRequest &request);
 
@@ -93,6 +99,9 @@ signals:
 
 private:
     void startWatchdog();
+    // One read of `count` words of the module block at `address`; `next` gets
+    // what came back (empty for no answer).
+    void askModuleBlock(int address, int count, const std::function<void(QVector<quint16>)> &next);
     void readJumpers(QMap<int, QVector<quint16>> found, QList<int> pending,
                      const std::function<void(QMap<int, QVector<quint16>>)> &next);
     void onTransferFinished(TransferSequence::Kind kind, TransferSequence::Result result);
@@ -111,6 +120,7 @@ private:
     int m_firmware = 0;
     QString m_firstError;
     bool m_finished = false;
+    bool m_interrupted = false;
     std::function<void(TransferSequence::Result)> m_onTransfer;
 };
 

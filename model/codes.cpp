@@ -117,6 +117,11 @@ QString moduleTypeName(int type)
     return unknownText;
 }
 
+QString notUnitText(int type)
+{
+    return QStringLiteral("не модуль БРК-40 (тип %1)").arg(type);
+}
+
 QString moduleErrorName(int bit)
 {
     switch (bit) {

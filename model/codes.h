@@ -77,6 +77,8 @@ QString channelTypeName(int type);
 QString valueTypeName(int type);
 QString signalTypeName(int type);
 QString moduleTypeName(int type);
+// How a device whose module type word is not a unit's is named: "не модуль БРК-40 (тип N)".
+QString notUnitText(int type);
 QString moduleErrorName(int bit);
 QString slotLetter(int slot);
 

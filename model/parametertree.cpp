@@ -109,6 +109,21 @@ QString rangeText(const Entry &entry)
                                          QString::number(entry.maximum, 'f', entry.decimals));
 }
 
+QString badValueText(const Entry &entry, const QString &value)
+{
+    return QStringLiteral("«%1»: недопустимое значение «%2»").arg(entry.path, value);
+}
+
+QString allowedText(const Entry &entry)
+{
+    if (entry.kind == Kind::Choice)
+        return QStringLiteral(", допустимо: %1")
+            .arg(entry.choices.values().join(QStringLiteral(", ")));
+    if (entry.kind == Kind::Address)
+        return QStringLiteral(", нужен адрес вида 192.168.1.99");
+    return QStringLiteral(", допустимо %1").arg(rangeText(entry));
+}
+
 } // namespace
 
 const QString ParameterTree::ModuleGroup = QStringLiteral("Модуль");
@@ -166,6 +181,44 @@ QString ParameterTree::Entry::displayTextWithUnits() const
 {
     const QString unit = units();
     return unit.isEmpty() ? displayText() : displayText() + QLatin1Char(' ') + unit;
+}
+
+QString ParameterTree::Entry::problem() const
+{
+    const QVariant value = device ? device->value(name) : QVariant();
+    bool ok = true;
+    switch (kind) {
+    case Kind::ReadOnly:
+        return QString();
+    case Kind::Integer:
+    case Kind::Real: {
+        const double number = value.toDouble(&ok);
+        ok = ok && number >= minimum && number <= maximum;
+        break;
+    }
+    case Kind::Choice:
+        // The port word's rows hold line codes that their lists do not name one
+        // to one (a unit at 19200 bit/s holds 11); the unit checks that word.
+        ok = slot < 0 || choices.contains(choiceCode(value));
+        break;
+    case Kind::Address:
+        quint16 high = 0;
+        quint16 low = 0;
+        ok = ModuleTables::dottedToWords(value.toString(), &high, &low);
+        break;
+    }
+    return ok ? QString() : badValueText(*this, displayText()) + allowedText(*this);
+}
+
+QStringList ParameterTree::badValues(const Module &module)
+{
+    QStringList problems;
+    for (const Entry &entry : entries(module)) {
+        const QString problem = entry.problem();
+        if (!problem.isEmpty())
+            problems << problem;
+    }
+    return problems;
 }
 
 QVector<ParameterTree::Entry> ParameterTree::entries(const Module &module)
@@ -228,7 +281,7 @@ bool ParameterTree::set(Module &module, const QString &path, const QString &text
     // The entries of a module we may change point into it.
     Device *device = const_cast<Device *>(entry->device);
     const QString value = text.trimmed();
-    const QString bad = QStringLiteral("«%1»: недопустимое значение «%2»").arg(entry->path, value);
+    const QString bad = badValueText(*entry, value);
     switch (entry->kind) {
     case Kind::ReadOnly:
         *error = QStringLiteral("«%1»: параметр только для чтения").arg(entry->path);
@@ -237,7 +290,7 @@ bool ParameterTree::set(Module &module, const QString &path, const QString &text
         bool ok = false;
         const int number = value.toInt(&ok);
         if (!ok || number < entry->minimum || number > entry->maximum) {
-            *error = bad + QStringLiteral(", допустимо %1").arg(rangeText(*entry));
+            *error = bad + allowedText(*entry);
             return false;
         }
         device->setValue(entry->name, number);
@@ -248,7 +301,7 @@ bool ParameterTree::set(Module &module, const QString &path, const QString &text
         const double number
             = QString(value).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
         if (!ok || !(number >= entry->minimum && number <= entry->maximum)) {
-            *error = bad + QStringLiteral(", допустимо %1").arg(rangeText(*entry));
+            *error = bad + allowedText(*entry);
             return false;
         }
         device->setValue(entry->name, number);
@@ -265,8 +318,7 @@ bool ParameterTree::set(Module &module, const QString &path, const QString &text
         if (code < 0 && ok && entry->choices.contains(number))
             code = number;
         if (code < 0) {
-            QStringList names = entry->choices.values();
-            *error = bad + QStringLiteral(", допустимо: %1").arg(names.join(QStringLiteral(", ")));
+            *error = bad + allowedText(*entry);
             return false;
         }
         device->setValue(entry->name, code);
@@ -276,7 +328,7 @@ bool ParameterTree::set(Module &module, const QString &path, const QString &text
     }
     case Kind::Address:
         if (!module.setDottedAddress(entry->name, value)) {
-            *error = bad + QStringLiteral(", нужен адрес вида 192.168.1.99");
+            *error = bad + allowedText(*entry);
             return false;
         }
         return true;

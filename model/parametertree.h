@@ -3,6 +3,7 @@
 
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <QVector>
 
@@ -37,6 +38,9 @@ public:
         QString units() const;
         // The display text followed by the unit, if any.
         QString displayTextWithUnits() const;
+        // Empty when the value is within the range or the list; otherwise
+        // "«path»: недопустимое значение «v», допустимо …".
+        QString problem() const;
     };
 
     static const QString ModuleGroup; // "Модуль", first segment of the module's own paths
@@ -60,6 +64,10 @@ public:
     // range, a list entry by its text or code, or a dotted address. False with
     // a message, and nothing changed, for anything else.
     static bool set(Module &module, const QString &path, const QString &text, QString *error);
+
+    // What problem() says of every value of `module` that is out of its range or list,
+    // e.g. of a file edited by hand: nothing of it may reach a unit.
+    static QStringList badValues(const Module &module);
 
     // Code of a list value held as a number, a bool or their texts.
     static int choiceCode(const QVariant &value);

@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+
 Q_DECLARE_METATYPE(SimFaults)
 
 namespace {
@@ -48,9 +50,10 @@ QStringList writes(const UnitSimFixture &sim, int slave = -1)
     return list;
 }
 
-// The unit's configuration file with one setting of LowerLimit's input changed.
-QString editedFile(const QString &source, const QString &path, const QString &key,
-                   const QString &value)
+// The unit's configuration file with settings changed: "KEY=VALUE" of the
+// module's own, or of LowerLimit's input when `channel` is set.
+QString editedFile(const QString &source, const QString &path, const QStringList &edits,
+                   bool channel = true)
 {
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))
@@ -60,11 +63,14 @@ QString editedFile(const QString &source, const QString &path, const QString &ke
     QJsonObject ai = boards.at(1).toObject(); // slot B
     QJsonArray channels = ai.value("channels").toArray();
     QJsonObject input = channels.at(1).toObject();
-    input.insert(key, value);
+    QJsonObject module = root.value("module").toObject();
+    for (const QString &edit : edits)
+        (channel ? input : module).insert(edit.section('=', 0, 0), edit.section('=', 1));
     channels[1] = input;
     ai.insert("channels", channels);
     boards[1] = ai;
     root.insert("submodules", boards);
+    root.insert("module", module);
     QFile out(path);
     if (!out.open(QIODevice::WriteOnly) || out.write(QJsonDocument(root).toJson()) < 0)
         return QString();
@@ -82,6 +88,12 @@ private slots:
     void readThenWriteChanged_sendsOnlyTheChangedRegisters();
     void refused_data();
     void refused();
+    void writeFile_keepsTheUnitsLinkUnlessAsked_data();
+    void writeFile_keepsTheUnitsLinkUnlessAsked();
+    void onlyUnitsAndFreeAddresses_data();
+    void onlyUnitsAndFreeAddresses();
+    void interruptedWrite_endsCleanly_data();
+    void interruptedWrite_endsCleanly();
     void fleetWrite_keepsEachUnitsLinkWords();
     void rtu_writesAndFollowsAnAddressChange();
     void mapCsv_isTheFileTheWindowExports();
@@ -90,7 +102,6 @@ private:
     QTemporaryDir m_dir;
     QString m_unitFile;   // the default unit's configuration as brkctl read it
     QString m_editedFile; // … with the lower limit of LowerLimit at 4
-    QString m_badSignalFile;
 };
 
 void TestBrkctl::initTestCase()
@@ -103,11 +114,8 @@ void TestBrkctl::initTestCase()
     m_unitFile = m_dir.filePath("unit.brcf");
     const ProcessRun read = brkctl({"read", target(sim, 1), "-o", m_unitFile});
     QCOMPARE(read.status, 0);
-    m_editedFile = editedFile(m_unitFile, m_dir.filePath("edited.brcf"), "LOWER_LIMIT", "4");
+    m_editedFile = editedFile(m_unitFile, m_dir.filePath("edited.brcf"), {"LOWER_LIMIT=4"});
     QVERIFY(!m_editedFile.isEmpty());
-    // A signal type an analog input does not have, as a hand-edited file may hold.
-    m_badSignalFile = editedFile(m_unitFile, m_dir.filePath("signal.brcf"), "SIGNAL_TYPE", "9");
-    QVERIFY(!m_badSignalFile.isEmpty());
 }
 
 void TestBrkctl::readThenWriteChanged_sendsOnlyTheChangedRegisters()
@@ -165,9 +173,16 @@ void TestBrkctl::refused_data()
     QTest::newRow("write not kept")
         << Boards << ignoring << QStringList{"write", "%T", "%F", "--changed"} << 5
         << "регистр 813: записано 16512, считано 0" << true;
-    QTest::newRow("unit refuses a value")
-        << Boards << SimFaults() << QStringList{"write", "%T", "%S", "--changed"} << 4
-        << "модуль отклонил запись (регистр 1203, блок wT1200, исключение 0x3)" << true;
+    // Every value of a file is checked before the first write.
+    QTest::newRow("file address out of range")
+        << Boards << SimFaults() << QStringList{"write", "%T", "%M:DEV_ADDR=999", "--link"} << 4
+        << "«Модуль / Адрес MODBUS»: недопустимое значение «999», допустимо 1 … 247" << false;
+    QTest::newRow("file limit out of range")
+        << Boards << SimFaults() << QStringList{"write", "%T", "%C:LOWER_LIMIT=4000"} << 4
+        << "Нижний предел»: недопустимое значение «4000.000», допустимо -1000.000" << false;
+    QTest::newRow("file signal type unknown")
+        << Boards << SimFaults() << QStringList{"write", "%T", "%C:SIGNAL_TYPE=77"} << 4
+        << "Тип сигнала»: недопустимое значение «77», допустимо: " << false;
     QTest::newRow("reset without --yes")
         << Boards << SimFaults() << QStringList{"reset", "%T"} << 2 << "--yes" << false;
     // Address 0 is a broadcast: every unit on the line would take the write.
@@ -198,7 +213,9 @@ void TestBrkctl::refused()
         argument.replace("%T2", target(sim, 2));
         argument.replace("%T", target(sim, 1));
         argument.replace("%F", m_editedFile);
-        argument.replace("%S", m_badSignalFile);
+        if (argument.startsWith("%M:") || argument.startsWith("%C:")) // the edited file, edited
+            argument = editedFile(m_editedFile, m_dir.filePath("bad.brcf"), {argument.mid(3)},
+                                  argument.at(1) == 'C');
     }
     const ProcessRun run = brkctl(arguments);
     QVERIFY2(run.err.contains(message), qPrintable(run.err));
@@ -292,6 +309,154 @@ void TestBrkctl::rtu_writesAndFollowsAnAddressChange()
                                   .arg(pty.clientEnd())),
              qPrintable(run.err));
     QVERIFY(sim.unitAt(6));
+}
+
+void TestBrkctl::writeFile_keepsTheUnitsLinkUnlessAsked_data()
+{
+    QTest::addColumn<QStringList>("moduleEdits"); // of the unit's own file
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<bool>("linkKept");
+    QTest::addColumn<QString>("message");
+
+    const QStringList offline{"DEV_ADDR=1", "PORT_CFG=3", "IP_1=0",   "IP_2=0",
+                              "MASK_1=0",   "MASK_2=0",   "GATE_1=0", "GATE_2=0"};
+    QTest::newRow("built offline")
+        << offline << QStringList() << true
+        << "оставлены параметры связи модуля: Адрес MODBUS 5 (в файле 1), Скорость, бит/с 9600 (в "
+           "файле 1200), IP-адрес 10.0.7.50 (в файле 0.0.0.0)";
+    QTest::newRow("from another unit, --link")
+        << QStringList{"DEV_ADDR=6"} << QStringList{"--link"} << false
+        << "модуль теперь отвечает по адресу tcp://127.0.0.1:%1?unit=6, проверено чтением";
+}
+
+void TestBrkctl::writeFile_keepsTheUnitsLinkUnlessAsked()
+{
+    QFETCH(QStringList, moduleEdits);
+    QFETCH(QStringList, options);
+    QFETCH(bool, linkKept);
+    QFETCH(QString, message);
+    UnitSimFixture sim({UnitSimFixture::unit(5, Boards)});
+    QVERIFY(sim.start());
+    const quint16 own[] = {0x0A00, 0x0732, 0xFFFF, 0xFF00, 0x0A00, 0x0701}; // IP, mask, gateway
+    for (int i = 0; i < 6; ++i)
+        QVERIFY(sim.setReg(5, HoldingRegisters, 2010 + i, own[i]));
+    const QString read = m_dir.filePath("unit5.brcf");
+    QCOMPARE(brkctl({"read", target(sim, 5), "-o", read}).status, 0);
+    QString file = editedFile(read, m_dir.filePath("link.brcf"), {"LOWER_LIMIT=4"});
+    QVERIFY(!editedFile(file, file, moduleEdits, false).isEmpty());
+    QMap<int, int> before;
+    for (int reg : {2005, 2006, 2010, 2011, 2012, 2013, 2014, 2015})
+        before[reg] = sim.reg(5, HoldingRegisters, reg);
+    sim.clearRequests();
+
+    const ProcessRun run
+        = brkctl(QStringList{"write", target(sim, 5), file, "--switch-over", "100"} + options);
+    QVERIFY2(run.status == 0, qPrintable(run.err));
+    QVERIFY2(run.err.contains(message.replace("%1", QString::number(sim.port()))),
+             qPrintable(run.err));
+    QCOMPARE(sim.reg(linkKept ? 5 : 6, HoldingRegisters, LimitHighWord), 0x4080);
+    const QString written = ',' + writes(sim).join(',');
+    for (auto it = before.cbegin(); linkKept && it != before.cend(); ++it) {
+        QCOMPARE(sim.reg(5, HoldingRegisters, it.key()), it.value());
+        QVERIFY2(!written.contains(QString(",%1 ").arg(it.key())), qPrintable(written));
+    }
+    QCOMPARE(!sim.unitAt(6), linkKept);
+}
+
+void TestBrkctl::onlyUnitsAndFreeAddresses_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // %T: unit 1, %X: the device at 3, %A: a file
+    QTest::addColumn<int>("status");            // moving unit 1 to address 7
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("movedTo"); // 0: nothing written
+
+    const QString notUnit = "не модуль БРК-40 (тип 7)";
+    QTest::newRow("scan") << QStringList{"scan", "%X", "--from", "3", "--to", "3"} << 0
+                          << "unit=3  " + notUnit << 0;
+    QTest::newRow("read") << QStringList{"read", "%X"} << 4 << notUnit << 0;
+    QTest::newRow("write") << QStringList{"write", "%X", "%A"} << 4 << notUnit << 0;
+    QTest::newRow("set") << QStringList{"set", "%X", "Адрес MODBUS=5"} << 4 << notUnit << 0;
+    QTest::newRow("reset") << QStringList{"reset", "%X", "--yes"} << 4 << notUnit << 0;
+    const QString taken = "адрес 7 уже занят";
+    QTest::newRow("set onto a unit")
+        << QStringList{"set", "%T", "Адрес MODBUS=7"} << 4 << taken << 0;
+    QTest::newRow("file onto a unit")
+        << QStringList{"write", "%T", "%A", "--link"} << 4 << taken << 0;
+    // The unit takes a new address 500 ms after the write.
+    QTest::newRow("set onto a free address")
+        << QStringList{"set", "%T", "Адрес MODBUS=8", "--switch-over", "600"} << 0
+        << "проверено чтением" << 8;
+    QTest::newRow("set onto a unit, forced")
+        << QStringList{"set", "%T", "Адрес MODBUS=7", "--force", "--switch-over", "600"} << 0
+        << "проверено чтением" << 7;
+}
+
+void TestBrkctl::onlyUnitsAndFreeAddresses()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, text);
+    QFETCH(int, movedTo);
+    SimUnitConfig device = UnitSimFixture::unit(3, Boards);
+    device.moduleType = 7; // another slave that answers at 2000..2022
+    UnitSimFixture sim({UnitSimFixture::unit(1, Boards), UnitSimFixture::unit(7, Boards), device});
+    QVERIFY(sim.start());
+    const bool toDevice = arguments.contains("%X");
+    for (QString &argument : arguments) {
+        argument.replace("%T", target(sim, 1)).replace("%X", target(sim, 3));
+        argument.replace("%A",
+                         editedFile(m_unitFile, m_dir.filePath("a7.brcf"), {"DEV_ADDR=7"}, false));
+    }
+    const ProcessRun run = brkctl(arguments + QStringList{"--timeout", "300", "--retries", "0"});
+    QVERIFY2(run.status == status, qPrintable(run.err));
+    QVERIFY2((run.out + run.err).contains(text), qPrintable(run.out + run.err));
+    // Nothing but the identifying read reaches a device that is not a unit.
+    QStringList seen;
+    for (const SimRequestRecord &record : sim.requests())
+        seen << (record.slave == 3 ? UnitSimFixture::describe(record) : QString());
+    seen.removeAll(QString());
+    QCOMPARE(seen, toDevice ? QStringList{"3 2000 23"} : QStringList());
+    QCOMPARE(!writes(sim).isEmpty(), movedTo != 0);
+    if (movedTo)
+        QTRY_VERIFY(!sim.unitAt(1) && sim.unitAt(movedTo));
+}
+
+void TestBrkctl::interruptedWrite_endsCleanly_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("SIGTERM") << int(SIGTERM) << 1
+                             << "запись прервана по сигналу: подтверждено регистров";
+}
+
+void TestBrkctl::interruptedWrite_endsCleanly()
+{
+    QFETCH(int, signalNumber);
+    QFETCH(int, count);
+    QFETCH(QString, message);
+    UnitSimFixture sim({UnitSimFixture::unit(1, Boards)});
+    QVERIFY(sim.start());
+    QProcess write;
+    QSignalSpy finished(&write, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished));
+    // Every register, so the write is still going when the signal comes.
+    write.start(QStringLiteral(BRKCTL_PATH), {"write", target(sim, 1), m_editedFile});
+    QTRY_VERIFY_WITH_TIMEOUT(writes(sim).size() >= 20, 20000);
+    const int sent = writes(sim).size();
+    // The unit answers only while this process spins: the request on the line waits.
+    for (int i = 0; i < count; ++i, QThread::msleep(100))
+        QCOMPARE(::kill(pid_t(write.processId()), signalNumber), 0);
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(write.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(write.exitCode(), 5);
+    const QString err = QString::fromUtf8(write.readAllStandardError());
+    QVERIFY2(err.contains(message), qPrintable(err));
+    if (count > 1)
+        return;
+    // The requests on the line when it came, then the EEPROM flag off and nothing more.
+    QTRY_COMPARE(writes(sim).constLast(), QString("2023 0"));
+    QVERIFY2(writes(sim).size() <= sent + 3, qPrintable(writes(sim).mid(sent).join(", ")));
 }
 
 QTEST_MAIN(TestBrkctl)

@@ -129,14 +129,21 @@ private slots:
     void reset_readsFactoryValuesIntoNewView();
     void files_checkedAgainstTheUnit();
     void offlineFile_isWrittenBySlot();
+    void fileLink_isTheUnitsUnlessChosen_data();
+    void fileLink_isTheUnitsUnlessChosen();
     void trafficMonitor_keepsTheLastTenThousand();
     void droppedLink_comesBackAndTheWindowCarriesOn();
 
 private:
     // Starts the unit and a connected client; false when the transport cannot be had here.
-    bool startUnit(Transport transport, const SimUnitConfig &unit = SimUnitConfig());
+    bool startUnit(Transport transport, const SimUnitConfig &unit = SimUnitConfig(),
+                   int secondAt = 0);
     // Opens the online window and waits for its first view.
-    bool openWindow(int extraMode = 0);
+    bool openWindow(int extraMode = 0, int slave = Slave);
+    // The unit's own view saved to `name`, with module words and channel
+    // settings of AI input 2 (g = 3) changed as "KEY=VALUE", opened online.
+    void openEditedCopy(const QString &name, const QStringList &moduleEdits,
+                        const QStringList &channelEdits);
     // The requests the unit got, unit events left out.
     QVector<SimRequestRecord> records(int first = 0) const
     {
@@ -179,11 +186,13 @@ void TestMainWindowOnline::cleanup()
     m_pty.reset();
 }
 
-bool TestMainWindowOnline::startUnit(Transport transport, const SimUnitConfig &unit)
+bool TestMainWindowOnline::startUnit(Transport transport, const SimUnitConfig &unit, int secondAt)
 {
     m_transport = transport;
     UnitSimFixture::Options options;
     options.units = {unit};
+    if (secondAt)
+        options.units << UnitSimFixture::unit(secondAt, unit.slotCodes);
     m_sim = std::make_unique<UnitSimFixture>(options);
     if (transport == Tcp) {
         if (!m_sim->start())
@@ -212,10 +221,10 @@ bool TestMainWindowOnline::startUnit(Transport transport, const SimUnitConfig &u
                               5000);
 }
 
-bool TestMainWindowOnline::openWindow(int extraMode)
+bool TestMainWindowOnline::openWindow(int extraMode, int slave)
 {
     const int mode = ModeOnline | (m_transport == Tcp ? ModeTcp : ModeRtu) | extraMode;
-    m_window = std::make_unique<MainWindow>(mode, moduleImage(*m_sim, Slave), m_client.get());
+    m_window = std::make_unique<MainWindow>(mode, moduleImage(*m_sim, slave), m_client.get());
     m_closed = std::make_unique<QSignalSpy>(m_window.get(), &MainWindow::closed);
     m_window->show();
     return QTest::qWaitFor([this] { return m_window->deviceModule() != nullptr; }, 10000);
@@ -595,9 +604,10 @@ void TestMainWindowOnline::writeChanged_sendsChangedWordsOnly()
     }
     auto boxes = std::make_unique<BoxRecorder>();
     action(m_window.get(), "actionWriteEditable")->trigger();
-    // Running: the window waits, the bar shows the write blocks.
+    // Running (after a new address was asked whether it is free): the window
+    // waits, the bar shows the write blocks.
     auto *bar = m_window->findChild<QProgressBar *>();
-    QVERIFY(!m_window->isEnabled() && bar->isVisible());
+    QTRY_VERIFY(!m_window->isEnabled() && bar->isVisible());
     QCOMPARE(bar->minimum(), 14);
     QCOMPARE(bar->maximum(), 26);
 
@@ -934,6 +944,116 @@ void TestMainWindowOnline::offlineFile_isWrittenBySlot()
     QVERIFY2(!sent.join(", ").contains("6 1204 "), qPrintable(sent.join(", ")));
     QCOMPARE(m_sim->reg(Slave, Holding, 1200), 2);
     QCOMPARE(m_sim->reg(Slave, Holding, 1204), 0);
+}
+
+void TestMainWindowOnline::openEditedCopy(const QString &name, const QStringList &moduleEdits,
+                                          const QStringList &channelEdits)
+{
+    QJsonObject root = m_window->deviceModule()->toJson();
+    QJsonObject module = root.value("module").toObject();
+    for (const QString &edit : moduleEdits)
+        module.insert(edit.section('=', 0, 0), edit.section('=', 1));
+    root.insert("module", module);
+    QJsonArray boards = root.value("submodules").toArray();
+    QJsonObject board = boards.at(1).toObject();
+    QJsonArray channels = board.value("channels").toArray();
+    QJsonObject input = channels.at(1).toObject();
+    for (const QString &edit : channelEdits)
+        input.insert(edit.section('=', 0, 0), edit.section('=', 1));
+    channels.replace(1, input);
+    board.insert("channels", channels);
+    boards.replace(1, board);
+    root.insert("submodules", boards);
+    const QString fileName = m_dir.filePath(name);
+    QFile file(fileName);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QJsonDocument(root).toJson()) > 0);
+    file.close();
+    chooseFile(fileName,
+               [] { whenModal<ConfigDiffDialog>([](ConfigDiffDialog *diff) { diff->accept(); }); });
+    BoxRecorder boxes;
+    action(m_window.get(), "actionOpen")->trigger();
+    QTRY_COMPARE(boxes.texts(), QStringList{"Конфигурация успешно загружена"});
+}
+
+void TestMainWindowOnline::fileLink_isTheUnitsUnlessChosen_data()
+{
+    QTest::addColumn<QString>("limit");       // in the file
+    QTest::addColumn<QStringList>("answers"); // to the boxes before the write, in turn
+    QTest::addColumn<QString>("asked");       // the last box's text and its default button
+    QTest::addColumn<bool>("linkWritten");
+    QTest::addColumn<bool>("limitWritten");
+    const QString keep = "Оставить параметры связи модуля";
+    QTest::newRow("default") << "12.3" << QStringList{""} << keep << false << true;
+    QTest::newRow("from the file")
+        << "12.3" << QStringList{"Записать из файла"} << keep << true << true;
+    QTest::newRow("cancel") << "12.3" << QStringList{"Отмена"} << keep << false << false;
+    QTest::newRow("from the file onto another unit")
+        << "12.3" << QStringList{"Записать из файла", ""} << "Адрес 1 уже занят" << false << false;
+    QTest::newRow("bad value") << "4000" << QStringList{""}
+                               << "Нижний предел»: недопустимое значение «4000.000»" << false
+                               << false;
+}
+
+void TestMainWindowOnline::fileLink_isTheUnitsUnlessChosen()
+{
+    QFETCH(QString, limit);
+    QFETCH(QStringList, answers);
+    QFETCH(QString, asked);
+    QFETCH(bool, linkWritten);
+    QFETCH(bool, limitWritten);
+    // A unit at address 5 with its own IP (and one more unit at 1 where the
+    // address is taken); the file, as one built offline, holds address 1 and no IP.
+    constexpr int Unit = 5;
+    QVERIFY(
+        startUnit(Tcp, UnitSimFixture::unit(Unit, {5, 4, 0, 0, 0, 0}), answers.size() > 1 ? 1 : 0));
+    for (int reg : {2010, 2011})
+        QVERIFY(m_sim->setReg(Unit, Holding, reg, reg == 2010 ? 0x0A00 : 0x0732));
+    QVERIFY(openWindow(0, Unit));
+    openEditedCopy(
+        "offline.brcf",
+        {"DEV_ADDR=1", "IP_1=0", "IP_2=0", "MASK_1=0", "MASK_2=0", "GATE_1=0", "GATE_2=0"},
+        {"LOWER_LIMIT=" + limit});
+    QMap<int, int> link;
+    for (int reg : {2005, 2006, 2010, 2011, 2012, 2013, 2014, 2015})
+        link[reg] = m_sim->reg(Unit, Holding, reg);
+
+    QStringList shown;
+    std::function<void(QMessageBox *)> answer = [&](QMessageBox *box) {
+        shown << box->text() + '\n' + box->informativeText() + " / "
+                     + (box->defaultButton() ? box->defaultButton()->text() : QString());
+        const QString wanted = answers.value(shown.size() - 1);
+        if (shown.size() < answers.size())
+            whenModal<QMessageBox>(answer);
+        for (QAbstractButton *button : box->buttons()) {
+            if (button->text() == wanted)
+                return button->click();
+        }
+        QTest::keyClick(box, Qt::Key_Enter);
+    };
+    whenModal<QMessageBox>(answer);
+    const int before = requestCount();
+    action(m_window.get(), "actionWrite")->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(shown.size(), answers.size(), 10000);
+    QVERIFY2(shown.last().contains(asked), qPrintable(shown.last()));
+    if (limit == "12.3")
+        QVERIFY2(shown.first().contains("Адрес MODBUS: 5 → 1\nIP-адрес: 10.0.7.50 → 0.0.0.0"),
+                 qPrintable(shown.first()));
+    BoxRecorder boxes; // what the write says after
+    if (limitWritten)
+        QTRY_VERIFY_WITH_TIMEOUT(requestsSince(before).contains("6 2023 0"), 20000);
+    QTest::qWait(200);
+    const QStringList sent = requestsSince(before);
+    QCOMPARE(sent.contains("6 812 cccd"), limitWritten);
+    for (auto it = link.cbegin(); it != link.cend(); ++it) {
+        const bool reached = sent.join(',').contains(QString("6 %1 ").arg(it.key()));
+        QVERIFY2(reached == linkWritten, qPrintable(sent.join(", ")));
+        if (!linkWritten)
+            QCOMPARE(m_sim->reg(Unit, Holding, it.key()), it.value());
+    }
+    if (!linkWritten && limitWritten)
+        QCOMPARE(treeValue(m_window->currentView(), Address).toInt(), Unit);
+    if (linkWritten)
+        QTRY_VERIFY(!m_sim->unitAt(Unit));
 }
 
 void TestMainWindowOnline::trafficMonitor_keepsTheLastTenThousand()

@@ -612,6 +612,27 @@ private slots:
         QTRY_COMPARE(wire().count(QStringLiteral("1: 3 2000 25")), reads + 1);
     }
 
+    void tcp_foreignDevice_listedButNeverOpened()
+    {
+        UnitSimFixture::Options options;
+        options.units
+            = {UnitSimFixture::unit(2, ThreeBoards), UnitSimFixture::unit(3, ThreeBoards)};
+        options.units[0].moduleType = 7; // another slave that answers at 2000..2022
+        QVERIFY(startSim(options));
+        connectTcp(m_window.get(), 2, 3);
+        QTRY_COMPARE(rows().size(), 2);
+        QCOMPARE(rows().first().section('|', 0, 1), QStringLiteral("2|не модуль БРК-40 (тип 7)"));
+        widget<FoundUnitsTable>("tableWidget")->selectRow(0);
+        click("btnOnline");
+        QMessageBox *box = visibleBox();
+        QVERIFY(box);
+        QCOMPARE(box->text(), QStringLiteral("не модуль БРК-40 (тип 7)"));
+        box->close();
+        QTest::qWait(100);
+        QCOMPARE(m_window->opened, QStringList());
+        QCOMPARE(wire({2}), QStringList{"2: 3 2000 23"}); // the scan's read alone
+    }
+
     void keepAlive_keepsOneReadOnTheLine()
     {
         QVERIFY(startSim(UnitSimFixture::Options()));
