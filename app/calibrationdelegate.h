@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef DELEGATE_H
 #define DELEGATE_H
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef EDITCOMMANDS_H
 #define EDITCOMMANDS_H
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "startwindow.h"
 #include "ui_startwindow.h"
 

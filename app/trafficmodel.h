@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef TRAFFICMODEL_H
 #define TRAFFICMODEL_H
 

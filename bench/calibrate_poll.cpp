@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The calibration dialog's poll cycle and the configurator's CPU use while it
 // is open, against the default six-board simulated unit over TCP loopback:
 // first with the trend hidden, then with the trend shown, every series ticked

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures for the manual's commissioning sections, against simulated units:
 // the start window scanning unit identifiers 1..10 behind one TCP port (units
 // at 2 and 5 found, the scan still going), and the main window with the

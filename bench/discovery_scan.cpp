@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scans 30 addresses that nobody answers through the real start window over
 // Modbus RTU on a pty pair at 115200 bit/s and prints the time per silent
 // address against the floor the client's timeout and retries set, and the

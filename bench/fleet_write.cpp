@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brkctl writing one configuration to 16 simulated units over TCP loopback
 // with --jobs 16, against the same write to one unit: the fleet should take
 // little longer than one unit. Also a read of one unit against the floor of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The configurator with a six-board configuration open, as a user gets there:
 // start window, "Создать конфигурацию оффлайн", File > Open. Prints the peak
 // resident memory of the process and, given a file name, saves a picture of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Builds the tree of a six-board module again and again and prints the
 // median build time and the peak resident memory of the process.
 #include "modeflags.h"

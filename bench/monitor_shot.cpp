@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The traffic monitor during a read, as a user gets there: the start window
 // prefilled as by "--tcp", "Подключиться", "Конфигурирование модуля", then
 // "Вид" > "Обмен с модулем" while the main window reads the unit. The

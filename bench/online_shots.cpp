@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures of the online window's three hand-on views against the default
 // six-board simulated unit (values moving): the register map with its export
 // buttons, the slot dialog, the calibration dialog with three channels on the trend and a gap

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brkctl plant check of 64 units on one simulated TCP port with --jobs 64,
 // against the check of a plant of one of them: the plant should take at most
 // 1.3 times one unit's check. Also the load of a plant of 1,000 units.

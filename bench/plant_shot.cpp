@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // For scripts/screenshots: the plant window after a check of simulated units on
 // one port (one matches its file, one differs, one has no file, one does not answer).
 // Usage: plant_shot OUTPUT.png   (run under a real X server; scripts/screenshots uses Xvfb)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times a full read and a full write of the default six-board unit (AIO AI DI
 // TMP DO6 DO4, firmware 22) against the simulated unit over TCP loopback and
 // compares each with the floor set by the fixed pauses the sequence waits.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Requests per second that one simulated unit answers over TCP loopback:
 // sequential single-register reads by Qt's own Modbus TCP client, one in flight
 // at a time. The unit runs in a thread of its own so client and server do not

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brkctl's plant and journal commands: the plant's units through the fleet.
 #include "brkctl.h"
 #include "plantcommand.h"

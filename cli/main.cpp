@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brkctl: the configurator's commands for scripts and for many units at once.
 #include "brkctl.h"
 #include "linktranslations.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "fleetrunner.h"
 
 FleetRunner::FleetRunner(const LinkOptions &options, int jobs, QObject *parent)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef MODBUSLOGGING_H
 #define MODBUSLOGGING_H
 

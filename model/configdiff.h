@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef CONFIGDIFF_H
 #define CONFIGDIFF_H
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef IPV4ADDRESS_H
 #define IPV4ADDRESS_H
 

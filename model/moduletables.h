@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef MODULETABLES_H
 #define MODULETABLES_H
 

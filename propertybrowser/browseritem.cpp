@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "browseritem.h"
 
 BrowserItem::BrowserItem(PropertyBrowser *browser, BrowserProperty *property, BrowserItem *parent,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef BROWSERITEM_H
 #define BROWSERITEM_H
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lookup of the documents the About box's links open (the package test
 // follows every link in the installed tree).
 

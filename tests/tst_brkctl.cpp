@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // brkctl run as a process against the simulated unit (in this process, over
 // TCP loopback and a pty pair): what it sends, what the unit holds afterwards,
 // what it prints and how it exits.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The calibration dialog end to end: the real widgets against a simulated
 // unit over TCP, judged by the unit's request log and register state. One
 // dialog runs through every test in turn (display, edits, a silent unit,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Calibration polling without a window, against a simulated unit over TCP,
 // judged by the unit's request log and register state.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Parameters by their tree path and the parameter-level comparison of two
 // configurations, on modules built by hand.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every error a user sees is told in Russian, the Modbus library's own texts
 // included: each kind of failure driven through brkctl and through the windows.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Run by the package test from the bin folder of the unpacked package, in a
 // working directory without data: the configurator's code must find what the
 // package installed under ../share/brk-configurator.

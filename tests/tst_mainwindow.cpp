@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window offline, through its actions and its real dialogs: from the
 // start window's button to a file on disk and back.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The online main window end to end: from the start window, and through its
 // actions and real dialogs driving the read, write and reset sequences against
 // the simulated unit (in-process over TCP, and over a virtual serial line for

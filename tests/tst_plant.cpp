@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The plant: its file refused with the line and the reason, the backup
 // archive that keeps a version only on a change, the journal's filters, and
 // brkctl's plant commands against simulated units on one port and a serial line.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The plant window: its rows and statuses after a check against simulated
 // units on one port, the check's differences in the CSV, and how long a plant
 // of 1,000 units takes to load and show.

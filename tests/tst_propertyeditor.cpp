@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "browseritem.h"
 #include "browserproperty.h"
 #include "ipv4address.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The register map window on modules built by hand: which tables show, what
 // their rows say and how tall the window gets.
 

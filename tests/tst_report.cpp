@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The commissioning report: the HTML's channel tables against the parameter
 // tree, the CSV against a golden file, the PDF through poppler's tools, and
 // brkctl writing it for a file and for the simulated unit.

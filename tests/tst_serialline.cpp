@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A serial line that passes bytes at the pace of its speed, as RS-485 does:
 // long blocks at the slowest speeds, calibration polling and late replies.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The start window: its fields, the client parameters and the command line,
 // then end to end against the simulated unit over TCP and a pty pair: discovery,
 // the replies it must not trust, the keep-alive and opening a unit.

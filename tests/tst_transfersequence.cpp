@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sequence runner against the simulated unit over TCP loopback: what
 // reaches the unit, in which order and with which pauses, what the unit holds
 // afterwards, and how each sequence ends.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef ANALOGCHANNEL_H
 #define ANALOGCHANNEL_H
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef SIMRTULINE_H
 #define SIMRTULINE_H
 

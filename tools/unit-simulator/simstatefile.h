@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef SIMSTATEFILE_H
 #define SIMSTATEFILE_H
 
