@@ -7,8 +7,16 @@
 //     transfer --record    every request through a traffic recorder, as in the configurator
 //     transfer --monitor   and the traffic monitor open (needs a display, or
 //                          QT_QPA_PLATFORM=offscreen)
-//     transfer --serial    over a pty pair against the unit paced at 1200, 9600 and
-//                          115200 bit/s 8N1; the floor adds every frame's wire time
+//     transfer --serial [BAUD…]  over a pty pair against the unit paced at 1200, 9600
+//                          and 115200 bit/s 8N1 (or the speeds given)
+//
+// The floor is what the sequence cannot go below: its pauses (reads 50 ms from
+// the previous send; writes on RTU with new firmware none) and, on a serial
+// line, every request's and reply's wire time, the unit's response delay, and
+// 3.5 characters of silence before each request (1.75 ms above 19200 bit/s).
+// The simulated unit answers as soon as a request is complete, without a
+// silence of its own. Qt's RTU master waits longer than 3.5 characters (whole
+// ms of 11-bit characters, at least 2 ms): the second ratio takes its wait.
 #include "linksettings.h"
 #include "ptypair.h"
 #include "registerblocks.h"
@@ -28,6 +36,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <functional>
 #include <memory>
 
@@ -57,17 +66,6 @@ qint64 timed(TransferSequence *transfer, const std::function<TransferSequence::S
     return result == TransferSequence::Result::Completed ? elapsed : -1;
 }
 
-bool report(const char *name, qint64 ms, qint64 floorMs)
-{
-    if (ms < 0) {
-        std::printf("%s: failed\n", name);
-        return false;
-    }
-    std::printf("%s: %lld ms, floor %lld ms, ratio %.3f\n", name, static_cast<long long>(ms),
-                static_cast<long long>(floorMs), double(ms) / double(floorMs));
-    return true;
-}
-
 bool connectClient(QModbusClient *client)
 {
     client->connectDevice();
@@ -81,26 +79,71 @@ bool connectClient(QModbusClient *client)
     return false;
 }
 
-// Time on the wire of every request and its reply; none over TCP.
-qint64 wireMs(const LinkSettings &link, const QVector<ModbusRequest> &requests, bool write)
+// The silence a frame needs before it: 3.5 characters, 1.75 ms above 19200 bit/s.
+qint64 lineSilenceUs(const LinkSettings &link)
 {
-    if (link.isTcp())
-        return 0;
-    qint64 bytes = 0;
-    for (const ModbusRequest &request : requests)
-        bytes += LinkSettings::requestBytes(request.unit, write)
-                 + LinkSettings::replyBytes(request.unit, write);
-    return bytes * link.characterUs() / 1000;
+    return link.baud > 19200 ? 1750 : link.characterUs() * 7 / 2;
+}
+
+// What Qt's RTU master waits instead: whole ms of 11-bit characters, at least 2.
+qint64 qtSilenceUs(const LinkSettings &link)
+{
+    return link.baud < 19200 ? (3500 * 11 + link.baud - 1) / link.baud * 1000 : 2000;
+}
+
+// The shortest time a sequence can take: each request goes out once its pause,
+// counted from the previous send, has passed and the line has been silent for
+// `silenceUs`; then the request, the unit's response delay and the reply take the
+// wire. Over TCP the pauses alone.
+qint64 floorMs(const LinkSettings &link, const QVector<ModbusRequest> &requests, bool write,
+               int firstPauseMs, int pauseMs, qint64 silenceUs)
+{
+    qint64 sendUs = 0;
+    qint64 lineFreeUs = std::numeric_limits<qint64>::min() / 2;
+    for (int i = 0; i < requests.size(); ++i) {
+        const qint64 pauseUs = qint64(i == 0 ? firstPauseMs : pauseMs) * 1000;
+        sendUs = link.isTcp() ? sendUs + pauseUs : qMax(sendUs + pauseUs, lineFreeUs + silenceUs);
+        const QModbusDataUnit &unit = requests.at(i).unit;
+        const int bytes
+            = LinkSettings::requestBytes(unit, write) + LinkSettings::replyBytes(unit, write);
+        lineFreeUs
+            = sendUs
+              + (link.isTcp() ? 0
+                              : bytes * link.characterUs() + qint64(link.responseDelayMs) * 1000);
+    }
+    return qMax<qint64>(1, qMax(sendUs, lineFreeUs) / 1000);
+}
+
+bool report(const char *name, qint64 ms, const LinkSettings &link,
+            const QVector<ModbusRequest> &requests, bool write, int firstPauseMs, int pauseMs)
+{
+    if (ms < 0) {
+        std::printf("%s: failed\n", name);
+        return false;
+    }
+    const qint64 floor = floorMs(link, requests, write, firstPauseMs, pauseMs, lineSilenceUs(link));
+    std::printf("%s: %d requests, %lld ms, floor %lld ms, ratio %.3f", name, requests.size(),
+                static_cast<long long>(ms), static_cast<long long>(floor),
+                double(ms) / double(floor));
+    if (!link.isTcp()) {
+        const qint64 qtFloor
+            = floorMs(link, requests, write, firstPauseMs, pauseMs, qtSilenceUs(link));
+        std::printf(" (%.3f to the floor with Qt's inter-frame delay, %lld ms)",
+                    double(ms) / double(qtFloor), static_cast<long long>(qtFloor));
+    }
+    std::printf("\n");
+    return true;
 }
 
 // A full read, then a full write of what was read, each against its floor.
-bool measure(QModbusClient *client, const UnitSimFixture &sim, const LinkSettings &link)
+bool measure(QModbusClient *client, const UnitSimFixture &sim, LinkSettings link)
 {
     QVector<quint16> module;
     for (int i = 0; i < ModuleTables::ModuleBlockSize; ++i)
         module << quint16(sim.reg(Unit, QModbusDataUnit::HoldingRegisters, 2000 + i));
     ModuleTables tables;
     tables.setModuleTable(module);
+    link.responseDelayMs = tables.moduleWord(ModuleTables::WordResponseDelay);
 
     const int mode = ModeOnline | link.modeFlags();
     TransferSequence transfer(client);
@@ -109,21 +152,20 @@ bool measure(QModbusClient *client, const UnitSimFixture &sim, const LinkSetting
     transfer.setMode(mode);
 
     const QVector<ModbusRequest> reads = RegisterBlocks::channelReadRequests(tables, Unit);
-    const qint64 readFloor
-        = qint64(reads.size()) * TransferSequence::ReadPauseMs + wireMs(link, reads, false);
     const qint64 readMs = timed(&transfer, [&] { return transfer.startRead(tables); });
-    bool ok = report("full read", readMs, readFloor);
+    const int readPause = TransferSequence::ReadPauseMs;
+    bool ok = report("full read", readMs, link, reads, false, readPause, readPause);
 
     // Every register of the image just read; the EEPROM flag goes out without a pause.
     const ModuleTables image = transfer.tables();
     QVector<ModbusRequest> writes = RegisterBlocks::allWriteRequests(image, image, false, Unit);
-    const qint64 pauses = qint64(writes.size()) * TransferSequence::writePauseMs(Firmware, mode);
     writes.prepend(RegisterBlocks::eepromFlagRequest(true, Unit));
-    const qint64 writeFloor = qMax<qint64>(1, pauses + wireMs(link, writes, true));
     const qint64 writeMs = timed(&transfer, [&] {
         return transfer.startWrite(image, image, TransferSequence::WriteMode::All);
     });
-    return report("full write", writeMs, writeFloor) && ok;
+    return report("full write", writeMs, link, writes, true, 0,
+                  TransferSequence::writePauseMs(Firmware, mode))
+           && ok;
 }
 
 bool measureSerial(int baud)
@@ -154,8 +196,16 @@ int main(int argc, char *argv[])
     if (argc > 1 && std::strcmp(argv[1], "--serial") == 0) {
         QCoreApplication app(argc, argv);
         QLoggingCategory::setFilterRules("brk.modbus.transfer.debug=false");
+        QVector<int> bauds;
+        for (int i = 2; i < argc; ++i)
+            bauds << QByteArray(argv[i]).toInt();
+        if (bauds.isEmpty())
+            bauds = {1200, 9600, 115200};
+        std::printf("floor: the pauses, every frame's wire time, the unit's response delay "
+                    "and 3.5 characters of silence before each request (1.75 ms above "
+                    "19200 bit/s)\n");
         bool ok = true;
-        for (const int baud : {1200, 9600, 115200})
+        for (const int baud : qAsConst(bauds))
             ok = measureSerial(baud) && ok;
         return ok ? 0 : 1;
     }

@@ -36,8 +36,9 @@ int dataBytes(const QModbusDataUnit &unit)
 
 int LinkSettings::requestBytes(const QModbusDataUnit &unit, bool write)
 {
-    // address, function, start, count, CRC; a write adds a byte count and data.
-    return write ? 9 + dataBytes(unit) : 8;
+    // Address, function, start, count or the one value written (functions 5
+    // and 6), CRC; a write of more values adds a byte count and the data.
+    return write && unit.valueCount() > 1 ? 9 + dataBytes(unit) : 8;
 }
 
 int LinkSettings::replyBytes(const QModbusDataUnit &unit, bool write)

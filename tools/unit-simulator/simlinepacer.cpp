@@ -2,6 +2,15 @@
 #include "simlinepacer.h"
 
 #include <QIODevice>
+#include <QThread>
+
+namespace {
+
+// Qt wakes a timer on whole milliseconds, up to one late: a wait shorter than
+// this is slept out instead, or every frame of a fast line would end late.
+constexpr qint64 SleepBelowUs = 1500;
+
+} // namespace
 
 SimLinePacer::SimLinePacer(QIODevice *device, QObject *parent)
     : QObject(parent)
@@ -31,16 +40,30 @@ void SimLinePacer::send(const QByteArray &bytes, qint64 startUs)
 
 void SimLinePacer::writeDue()
 {
-    const qint64 now = nowUs();
-    QByteArray chunk;
-    while (!m_pending.empty() && m_pending.front().dueUs <= now) {
-        chunk.append(m_pending.front().byte);
-        m_pending.pop_front();
-    }
-    if (!chunk.isEmpty())
-        m_device->write(chunk);
-    if (!m_pending.empty()) {
+    for (;;) {
+        const qint64 now = nowUs();
+        QByteArray chunk;
+        while (!m_pending.empty() && m_pending.front().dueUs <= now) {
+            chunk.append(m_pending.front().byte);
+            m_pending.pop_front();
+        }
+        if (!chunk.isEmpty())
+            m_device->write(chunk);
+        if (m_pending.empty())
+            return;
         const qint64 waitUs = m_pending.front().dueUs - now;
-        m_timer.start(int((waitUs + 999) / 1000));
+        if (waitUs >= SleepBelowUs) {
+            m_timer.start(int((waitUs - SleepBelowUs) / 1000) + 1);
+            return;
+        }
+        // One sleep up to the last byte due in the window, as a UART hands
+        // over what it has: the frame's end stays on time.
+        qint64 untilUs = m_pending.front().dueUs;
+        for (const Pending &pending : m_pending) {
+            if (pending.dueUs >= now + SleepBelowUs)
+                break;
+            untilUs = pending.dueUs;
+        }
+        QThread::usleep(quint64(untilUs - now));
     }
 }
