@@ -15,13 +15,30 @@ LinkReconnector::LinkReconnector(QModbusClient *client, QObject *parent)
     if (!client)
         return;
     connect(client, &QModbusClient::stateChanged, this, &LinkReconnector::onStateChanged);
-    connect(client, &QModbusClient::errorOccurred, this, [this](QModbusDevice::Error error) {
-        // A serial port that vanished (a USB adapter pulled) can leave the
-        // client connected to nothing: closed, it is opened again below.
-        if (error == QModbusDevice::ConnectionError && !m_stopped && m_client
-            && m_client->state() == QModbusDevice::ConnectedState)
-            m_client->disconnectDevice();
-    });
+    connect(client, &QModbusClient::errorOccurred, this, &LinkReconnector::onError);
+}
+
+void LinkReconnector::onError(QModbusDevice::Error error)
+{
+    // A serial port that vanished (a USB adapter pulled) leaves the client
+    // connected to nothing, reporting a read error on every turn of the event
+    // loop: closed, it is opened again below. Closed from the event loop, not
+    // from inside the port's own notification.
+    const bool linkFailed = error == QModbusDevice::ConnectionError
+                            || error == QModbusDevice::ReadError
+                            || error == QModbusDevice::WriteError;
+    if (!linkFailed || m_stopped || m_closing || !m_client
+        || m_client->state() != QModbusDevice::ConnectedState)
+        return;
+    m_closing = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_closing = false;
+            if (!m_stopped && m_client && m_client->state() == QModbusDevice::ConnectedState)
+                m_client->disconnectDevice();
+        },
+        Qt::QueuedConnection);
 }
 
 void LinkReconnector::stop()

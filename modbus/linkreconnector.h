@@ -32,6 +32,7 @@ signals:
 
 private:
     void onStateChanged(QModbusDevice::State state);
+    void onError(QModbusDevice::Error error);
     void tryConnect();
     void setReconnecting(bool reconnecting);
 
@@ -39,6 +40,7 @@ private:
     QTimer m_timer;
     bool m_reconnecting = false;
     bool m_stopped = false;
+    bool m_closing = false; // a close is queued
 };
 
 #endif // LINKRECONNECTOR_H

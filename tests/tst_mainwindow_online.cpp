@@ -133,6 +133,7 @@ private slots:
     void fileLink_isTheUnitsUnlessChosen_data();
     void fileLink_isTheUnitsUnlessChosen();
     void trafficMonitor_keepsTheLastTenThousand();
+    void droppedLink_comesBackAndTheWindowCarriesOn_data();
     void droppedLink_comesBackAndTheWindowCarriesOn();
 
 private:
@@ -1108,9 +1109,19 @@ void TestMainWindowOnline::trafficMonitor_keepsTheLastTenThousand()
     QLoggingCategory::setFilterRules("brk.modbus.transfer.debug=false");
 }
 
+void TestMainWindowOnline::droppedLink_comesBackAndTheWindowCarriesOn_data()
+{
+    QTest::addColumn<int>("transport");
+    QTest::newRow("tcp: the unit restarts") << int(Tcp);
+    QTest::newRow("serial: the port vanishes and comes back") << int(Rtu);
+}
+
 void TestMainWindowOnline::droppedLink_comesBackAndTheWindowCarriesOn()
 {
-    QVERIFY(startUnit(Tcp, AioAi));
+    QFETCH(int, transport);
+    if (transport == Rtu && !PtyPair::socatAvailable())
+        QSKIP("socat is not installed (scripts/setup installs it)");
+    QVERIFY(startUnit(Transport(transport), AioAi));
     QVERIFY(openWindow());
     QTRY_VERIFY(m_window->isEnabled() && action(m_window.get(), "actionRead")->isEnabled());
     auto *field = m_window->statusBar()->findChild<QLabel *>("linkStatus");
@@ -1118,10 +1129,13 @@ void TestMainWindowOnline::droppedLink_comesBackAndTheWindowCarriesOn()
     qRegisterMetaType<QModbusDevice::State>();
     QSignalSpy states(m_client.get(), &QModbusClient::stateChanged);
 
-    // The unit restarts: its port closes and comes back a while later.
+    // The unit restarts, or the serial port vanishes: back a while later.
     QElapsedTimer down;
     down.start();
-    m_sim->stop();
+    if (transport == Tcp)
+        m_sim->stop();
+    else
+        m_pty->stop();
     QTRY_VERIFY_WITH_TIMEOUT(field->text().endsWith(" — нет связи, переподключение"), 5000);
     // Without a link each command refuses with one message and builds nothing.
     for (const char *name : {"actionRead", "actionWrite", "actionResetConfig", "actionCalibrate"}) {
@@ -1138,7 +1152,10 @@ void TestMainWindowOnline::droppedLink_comesBackAndTheWindowCarriesOn()
         attempts += state.at(0).value<QModbusDevice::State>() == QModbusDevice::ConnectingState;
     QVERIFY2(attempts >= 1 && attempts <= 2, qPrintable(QString::number(attempts)));
 
-    QVERIFY(m_sim->restart());
+    if (transport == Tcp)
+        QVERIFY(m_sim->restart());
+    else
+        QVERIFY(m_pty->start() && m_sim->openSerial(m_pty->unitEnd()));
     QTRY_VERIFY_WITH_TIMEOUT(field->text().endsWith(" — отвечает"),
                              LinkReconnector::IntervalMs + 3000);
     const int before = requestCount();

@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QThread>
@@ -21,6 +22,11 @@ void PtyPair::SocatProcess::setupChildProcess()
 
 PtyPair::~PtyPair()
 {
+    stop();
+}
+
+void PtyPair::stop()
+{
     if (m_socat.state() != QProcess::NotRunning) {
         m_socat.terminate();
         if (!m_socat.waitForFinished(2000)) {
@@ -28,6 +34,9 @@ PtyPair::~PtyPair()
             m_socat.waitForFinished(2000);
         }
     }
+    // A killed socat leaves its links behind, and they would pass for new ones.
+    QFile::remove(unitEnd());
+    QFile::remove(clientEnd());
 }
 
 bool PtyPair::socatAvailable()

@@ -22,6 +22,9 @@ public:
 
     // Starts socat and waits (up to 5 s) until both ends exist.
     bool start(QString *error = nullptr);
+    // Ends socat: both ends vanish, as a USB adapter pulled; start() makes
+    // them again at the same paths.
+    void stop();
 
     QString unitEnd() const;
     QString clientEnd() const;
