@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A serial line that passes bytes at the pace of its speed, as RS-485 does:
-// long blocks at the slowest speeds, calibration polling and late replies.
+// long blocks at the slowest speeds, the window on such a line, calibration
+// polling and late replies.
 
 #include "calibrationpoller.h"
 #include "linksettings.h"
+#include "mainwindowdriver.h"
 #include "processrun.h"
 #include "ptypair.h"
 #include "transfersequence.h"
@@ -14,6 +16,7 @@
 #include <module.h>
 #include <property.h>
 
+#include <QLoggingCategory>
 #include <QModbusRtuSerialMaster>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -73,14 +76,27 @@ class TestSerialLine : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void sixAiUnit_readAndWrittenAtLowSpeeds_data();
     void sixAiUnit_readAndWrittenAtLowSpeeds();
+    void window_readsAndWritesChangedAt2400();
     void brkctl_data();
     void brkctl();
     void calibration_valuesAreThoseOfTheirRegister_data();
     void calibration_valuesAreThoseOfTheirRegister();
+
+private:
+    QTemporaryDir m_data;
 };
+
+void TestSerialLine::initTestCase()
+{
+    // The window's writes go into the journal of changes in the user's data folder.
+    QVERIFY(m_data.isValid());
+    qputenv("XDG_DATA_HOME", m_data.path().toUtf8());
+    QLoggingCategory::setFilterRules("brk.modbus.transfer.debug=false");
+}
 
 void TestSerialLine::init()
 {
@@ -93,7 +109,6 @@ void TestSerialLine::sixAiUnit_readAndWrittenAtLowSpeeds_data()
     QTest::addColumn<int>("baud");
     QTest::addColumn<QSerialPort::Parity>("parity");
     QTest::newRow("1200 8N1") << 1200 << QSerialPort::NoParity;
-    QTest::newRow("2400 8E1") << 2400 << QSerialPort::EvenParity;
 }
 
 // The 96-register blocks take longer on the wire than the speed's base time-out.
@@ -119,12 +134,41 @@ void TestSerialLine::sixAiUnit_readAndWrittenAtLowSpeeds()
     QVector<quint16> limits = edited.limitsAITable();
     limits.last() = quint16(limits.last() + 7);
     edited.setLimitsAITable(limits);
-    QCOMPARE(
-        run(sequence,
-            [&] { return sequence.startWrite(edited, read, TransferSequence::WriteMode::All); }),
-        TransferSequence::Result::Completed);
+    QCOMPARE(run(sequence,
+                 [&] {
+                     return sequence.startWrite(edited, read,
+                                                TransferSequence::WriteMode::ChangedOnly);
+                 }),
+             TransferSequence::Result::Completed);
     QCOMPARE(unitImage(*line.sim, Unit).limitsAITable(), limits);
     QCOMPARE(line.client.timeout(), baseTimeout); // the sequence gave it back
+}
+
+// What a user does on such a line: the window's first read, one limit
+// edited and the changes written, with no error on the way.
+void TestSerialLine::window_readsAndWritesChangedAt2400()
+{
+    Line line;
+    QVERIFY(line.start(2400, QSerialPort::EvenParity, SixAi));
+    MainWindow window(ModeOnline | line.settings.modeFlags(), moduleImage(*line.sim, Unit),
+                      &line.client);
+    BoxRecorder boxes;
+    window.show();
+    QTRY_VERIFY_WITH_TIMEOUT(window.deviceModule() != nullptr, 30000);
+    const QStringList limit = {"Субмодуль AI (Слот F)", "Аналоговый вход 4 ", "Нижний предел"};
+    const auto word = [&](int address) {
+        return quint16(line.sim->reg(Unit, QModbusDataUnit::HoldingRegisters, address));
+    };
+    // The last AI input's lower limit: words 800 + 4 × 23, the end of the longest block.
+    QCOMPARE(treeValue(window.currentView(), limit).toFloat(), wordsToFloat(word(892), word(893)));
+
+    QVERIFY(editRow(window.currentView(), limit, 3.5));
+    action(&window, "actionWriteEditable")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(window.isEnabled() && wordsToFloat(word(892), word(893)) == 3.5f,
+                             30000);
+    QTRY_COMPARE(line.sim->reg(Unit, QModbusDataUnit::HoldingRegisters, 2023), 0);
+    QCOMPARE(boxes.texts(), QStringList());
+    QVERIFY2(!outputPane(&window).contains("Ошибка"), qPrintable(outputPane(&window)));
 }
 
 void TestSerialLine::brkctl_data()
@@ -214,5 +258,5 @@ void TestSerialLine::calibration_valuesAreThoseOfTheirRegister()
     poller.finish();
 }
 
-QTEST_GUILESS_MAIN(TestSerialLine)
+QTEST_MAIN(TestSerialLine)
 #include "tst_serialline.moc"
