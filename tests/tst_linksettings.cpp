@@ -79,9 +79,6 @@ void TestLinkSettings::requestTimeout_data()
     // A single register goes as function 6: 8 + 8 bytes of 11 bits at 2400 bit/s, 74 ms.
     QTest::newRow("one register written, 2400 8E1, delay")
         << delayed << QModbusDataUnit(H, 0, QVector<quint16>{1}) << true << 700 + 74 + 20;
-    // 9 + 4 + 8 bytes.
-    QTest::newRow("two registers written, 2400 8E1, delay")
-        << delayed << QModbusDataUnit(H, 0, QVector<quint16>{1, 2}) << true << 700 + 97 + 20;
     QTest::newRow("16 coils, 9600 8N2")
         << serial(9600, QSerialPort::NoParity, QSerialPort::TwoStop)
         << QModbusDataUnit(QModbusDataUnit::Coils, 0, 16) << false << 500 + 18;

@@ -1132,10 +1132,7 @@ void TestMainWindowOnline::droppedLink_comesBackAndTheWindowCarriesOn()
     // The unit restarts, or the serial port vanishes: back a while later.
     QElapsedTimer down;
     down.start();
-    if (transport == Tcp)
-        m_sim->stop();
-    else
-        m_pty->stop();
+    transport == Tcp ? m_sim->stop() : m_pty->stop();
     QTRY_VERIFY_WITH_TIMEOUT(field->text().endsWith(" — нет связи, переподключение"), 5000);
     // Without a link each command refuses with one message and builds nothing.
     for (const char *name : {"actionRead", "actionWrite", "actionResetConfig", "actionCalibrate"}) {
@@ -1152,10 +1149,8 @@ void TestMainWindowOnline::droppedLink_comesBackAndTheWindowCarriesOn()
         attempts += state.at(0).value<QModbusDevice::State>() == QModbusDevice::ConnectingState;
     QVERIFY2(attempts >= 1 && attempts <= 2, qPrintable(QString::number(attempts)));
 
-    if (transport == Tcp)
-        QVERIFY(m_sim->restart());
-    else
-        QVERIFY(m_pty->start() && m_sim->openSerial(m_pty->unitEnd()));
+    QVERIFY(transport == Tcp ? m_sim->restart()
+                             : m_pty->start() && m_sim->openSerial(m_pty->unitEnd()));
     QTRY_VERIFY_WITH_TIMEOUT(field->text().endsWith(" — отвечает"),
                              LinkReconnector::IntervalMs + 3000);
     const int before = requestCount();

@@ -8,7 +8,6 @@
 #include "mainwindowdriver.h"
 #include "processrun.h"
 #include "ptypair.h"
-#include "transfersequence.h"
 #include "unitimage.h"
 #include "unitsimfixture.h"
 
@@ -57,18 +56,6 @@ struct Line
     }
 };
 
-// Runs one sequence to its end; its result.
-template<typename Start>
-TransferSequence::Result run(TransferSequence &sequence, Start start)
-{
-    QSignalSpy finished(&sequence, &TransferSequence::finished);
-    if (start() != TransferSequence::Start::Started)
-        return TransferSequence::Result::Cancelled;
-    if (!finished.wait(120000))
-        return TransferSequence::Result::Cancelled;
-    return finished.first().at(1).value<TransferSequence::Result>();
-}
-
 } // namespace
 
 class TestSerialLine : public QObject
@@ -78,8 +65,6 @@ class TestSerialLine : public QObject
 private slots:
     void initTestCase();
     void init();
-    void sixAiUnit_readAndWrittenAtLowSpeeds_data();
-    void sixAiUnit_readAndWrittenAtLowSpeeds();
     void window_readsAndWritesChangedAt2400();
     void brkctl_data();
     void brkctl();
@@ -104,52 +89,14 @@ void TestSerialLine::init()
         QSKIP("socat is not installed (scripts/setup installs it)");
 }
 
-void TestSerialLine::sixAiUnit_readAndWrittenAtLowSpeeds_data()
-{
-    QTest::addColumn<int>("baud");
-    QTest::addColumn<QSerialPort::Parity>("parity");
-    QTest::newRow("1200 8N1") << 1200 << QSerialPort::NoParity;
-}
-
-// The 96-register blocks take longer on the wire than the speed's base time-out.
-void TestSerialLine::sixAiUnit_readAndWrittenAtLowSpeeds()
-{
-    QFETCH(int, baud);
-    QFETCH(QSerialPort::Parity, parity);
-    Line line;
-    QVERIFY(line.start(baud, parity, SixAi));
-    const int baseTimeout = line.client.timeout();
-
-    TransferSequence sequence(&line.client);
-    sequence.setServerAddress(Unit);
-    sequence.setFirmwareVersion(22);
-    sequence.setMode(line.settings.modeFlags());
-    const ModuleTables before = moduleImage(*line.sim, Unit);
-    QCOMPARE(run(sequence, [&] { return sequence.startRead(before); }),
-             TransferSequence::Result::Completed);
-    const ModuleTables read = sequence.tables();
-    QCOMPARE(read.limitsAITable(), unitImage(*line.sim, Unit).limitsAITable());
-
-    ModuleTables edited = read;
-    QVector<quint16> limits = edited.limitsAITable();
-    limits.last() = quint16(limits.last() + 7);
-    edited.setLimitsAITable(limits);
-    QCOMPARE(run(sequence,
-                 [&] {
-                     return sequence.startWrite(edited, read,
-                                                TransferSequence::WriteMode::ChangedOnly);
-                 }),
-             TransferSequence::Result::Completed);
-    QCOMPARE(unitImage(*line.sim, Unit).limitsAITable(), limits);
-    QCOMPARE(line.client.timeout(), baseTimeout); // the sequence gave it back
-}
-
-// What a user does on such a line: the window's first read, one limit
+// What a user does on such a line: the window's first read, whose 96-register
+// block takes longer on the wire than the speed's base time-out, one limit
 // edited and the changes written, with no error on the way.
 void TestSerialLine::window_readsAndWritesChangedAt2400()
 {
     Line line;
     QVERIFY(line.start(2400, QSerialPort::EvenParity, SixAi));
+    const int baseTimeout = line.client.timeout();
     MainWindow window(ModeOnline | line.settings.modeFlags(), moduleImage(*line.sim, Unit),
                       &line.client);
     BoxRecorder boxes;
@@ -168,6 +115,7 @@ void TestSerialLine::window_readsAndWritesChangedAt2400()
                              30000);
     QTRY_COMPARE(line.sim->reg(Unit, QModbusDataUnit::HoldingRegisters, 2023), 0);
     QCOMPARE(boxes.texts(), QStringList());
+    QCOMPARE(line.client.timeout(), baseTimeout); // the sequences gave it back
     QVERIFY2(!outputPane(&window).contains("Ошибка"), qPrintable(outputPane(&window)));
 }
 
