@@ -18,6 +18,7 @@
 #include "unitimage.h"
 #include "unitsimfixture.h"
 
+#include <journal.h>
 #include <module.h>
 #include <parametertree.h>
 #include <property.h>
@@ -128,6 +129,7 @@ private slots:
     void writeAll_afterBusyCommandsEveryRegisterModuleLast();
     void shortRead_unreadBlockNotWritten();
     void reset_readsFactoryValuesIntoNewView();
+    void journal_oneLinePerResetAndWrite();
     void files_checkedAgainstTheUnit();
     void offlineFile_isWrittenBySlot();
     void fileLink_isTheUnitsUnlessChosen_data();
@@ -757,6 +759,51 @@ void TestMainWindowOnline::reset_readsFactoryValuesIntoNewView()
     QTest::qWait(50);
     QVERIFY(boxes.boxes().isEmpty());
     QCOMPARE(m_closed->count(), 1);
+}
+
+// Each reset and write the window makes is one line of the journal of changes.
+void TestMainWindowOnline::journal_oneLinePerResetAndWrite()
+{
+    QVERIFY(startUnit(Tcp, AioAi));
+    QVERIFY(openWindow());
+    const QString path = Journal::inUserData();
+    const int first = Journal::read(path, {}).entries.size();
+    const auto lastLine = [&path] {
+        const QVector<JournalEntry> entries = Journal::read(path, {}).entries;
+        const JournalEntry last = entries.value(entries.size() - 1);
+        QStringList changes;
+        for (const JournalEntry::Change &change : last.changes)
+            changes << QStringLiteral("%1: %2 → %3").arg(change.path, change.before, change.after);
+        return QStringList{last.action, last.outcome, changes.join("; ")};
+    };
+    QString asked;
+    for (const bool refused : {true, false}) {
+        SimFaults faults;
+        if (refused)
+            faults.exceptionAt.insert(2016, 4); // the command register
+        m_sim->setFaults(faults);
+        answerNext(QMessageBox::Yes, &asked);
+        action(m_window.get(), "actionResetConfig")->trigger();
+        BoxRecorder boxes;
+        const int lines = first + (refused ? 1 : 2);
+        QTRY_COMPARE_WITH_TIMEOUT(Journal::read(path, {}).entries.size(), lines, 5000);
+        QCOMPARE(lastLine(), (QStringList{"reset", refused ? "refused" : "confirmed", ""}));
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(subWindows(m_window.get()).size(), 1, 5000);
+    QTRY_VERIFY(m_window->isEnabled() && action(m_window.get(), "actionWrite")->isEnabled());
+
+    QVERIFY(editRow(m_window->currentView(), LowerLimit3, 12.3));
+    BoxRecorder boxes;
+    action(m_window.get(), "actionWriteEditable")->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(Journal::read(path, {}).entries.size(), first + 3, 5000);
+    QCOMPARE(m_sim->reg(Slave, Holding, 813), 0x4144);
+    QCOMPARE(
+        lastLine(),
+        (QStringList{"write", "confirmed",
+                     "Субмодуль AI (Слот B) / Аналоговый вход 2 / Нижний предел: 0.000 → 12.300"}));
+    const JournalEntry entry = Journal::read(path, {}).entries.last();
+    QCOMPARE(entry.target, QString("tcp://%1:%2?unit=1").arg(m_sim->host()).arg(m_sim->port()));
+    QCOMPARE(entry.address, Slave);
 }
 
 void TestMainWindowOnline::files_checkedAgainstTheUnit()
