@@ -68,6 +68,8 @@ QString outcomeOf(const QModbusReply &reply)
 
 QString WindowJournal::targetOf(const QModbusClient *client, int serverAddress)
 {
+    if (!client)
+        return QString();
     Target target;
     target.unit = serverAddress;
     if (qobject_cast<const QModbusTcpClient *>(client)) {
@@ -98,14 +100,18 @@ JournalEntry WindowJournal::entryFor(const QModbusClient *client, int serverAddr
     return entry;
 }
 
+JournalEntry WindowJournal::entryFor(const QModbusClient *client, int serverAddress,
+                                     const ModuleTables &tables, const QString &action)
+{
+    return entryFor(client, serverAddress, tables.moduleType(),
+                    firmwareText(tables.firmware() / 10.0), action);
+}
+
 QString WindowJournal::writeFinished(const QModbusClient *client, int serverAddress,
                                      const ModuleTables &before, const ModuleTables &after,
                                      WriteJob::Outcome outcome)
 {
-    if (!client)
-        return QString();
-    JournalEntry entry = entryFor(client, serverAddress, before.moduleType(),
-                                  firmwareText(before.firmware() / 10.0), QStringLiteral("write"));
+    JournalEntry entry = entryFor(client, serverAddress, before, QStringLiteral("write"));
     entry.address = before.address();
     entry.outcome = outcome == WriteJob::Outcome::Completed ? JournalEntry::Confirmed
                     : outcome == WriteJob::Outcome::Refused ? JournalEntry::Refused
@@ -121,10 +127,7 @@ QString WindowJournal::resetFinished(const QModbusClient *client, int serverAddr
                                      const ModuleTables &tables, const TransferSequence &sequence,
                                      TransferSequence::Result result)
 {
-    if (!client)
-        return QString();
-    JournalEntry entry = entryFor(client, serverAddress, tables.moduleType(),
-                                  firmwareText(tables.firmware() / 10.0), QStringLiteral("reset"));
+    JournalEntry entry = entryFor(client, serverAddress, tables, QStringLiteral("reset"));
     // Only an exception reply says the unit did not reset; any other failure leaves it unknown.
     entry.outcome = result == TransferSequence::Result::Completed ? JournalEntry::Confirmed
                     : sequence.failureError() == QModbusDevice::ProtocolError
@@ -157,6 +160,8 @@ void WindowJournal::watchCalibrationWrite(const QModbusClient *client, int serve
 
 QString WindowJournal::append(JournalEntry entry)
 {
+    if (entry.target.isEmpty())
+        return QString(); // an offline window: nothing went to a unit
     QString path = Journal::inUserData();
     if (const PlantWindow *plant = PlantWindow::current()) {
         for (const PlantUnit &unit : plant->model()->plant().units()) {

@@ -44,6 +44,8 @@ public:
 private:
     static JournalEntry entryFor(const QModbusClient *client, int serverAddress, int unitType,
                                  const QString &firmware, const QString &action);
+    static JournalEntry entryFor(const QModbusClient *client, int serverAddress,
+                                 const ModuleTables &tables, const QString &action);
     static QString append(JournalEntry entry);
 };
 
