@@ -7,6 +7,7 @@
 #include "calibrationdelegate.h"
 #include "calibrationmodel.h"
 #include "trendchart.h"
+#include "windowjournal.h"
 
 #include <calibrationpoller.h>
 #include <channel.h>
@@ -15,6 +16,7 @@
 #include <submodule.h>
 
 #include <QHeaderView>
+#include <QPointer>
 #include <QScrollBar>
 
 CalibrateDialog::CalibrateDialog(Module *module, QModbusClient *client, int serverAddress,
@@ -41,7 +43,25 @@ CalibrateDialog::CalibrateDialog(Module *module, QModbusClient *client, int serv
             });
     connect(m_poller, &CalibrationPoller::staleChanged, this, &CalibrateDialog::showStale);
     connect(m_poller, &CalibrationPoller::notice, this, &CalibrateDialog::notice);
+    watchWrites(module, client, serverAddress);
     m_poller->start();
+}
+
+void CalibrateDialog::watchWrites(Module *module, QModbusClient *client, int serverAddress)
+{
+    // The writes that take edits back on closing end after the dialog: a
+    // journal failure then goes to the log only.
+    const QPointer<CalibrateDialog> self(this);
+    const auto tell = [self](const QString &text) {
+        if (self)
+            emit self->notice(text);
+    };
+    connect(m_poller, &CalibrationPoller::writeSent, this,
+            [module, client, serverAddress, tell](Property *p, const QVariant &before,
+                                                  QModbusReply *reply) {
+                WindowJournal::watchCalibrationWrite(client, serverAddress, *module, *p, before,
+                                                     reply, tell);
+            });
 }
 
 CalibrateDialog::~CalibrateDialog()

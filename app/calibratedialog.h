@@ -63,6 +63,8 @@ private slots:
 private:
     void setUpView(Module *module);
     void setUpTrend();
+    // Every write to the unit goes into the journal of changes.
+    void watchWrites(Module *module, QModbusClient *client, int serverAddress);
     void showStale(bool stale);
     // Drops an open editor and ends polling. Runs once.
     void finish();

@@ -911,6 +911,10 @@ void MainWindow::onTransferFinished(int kind, int result)
     case Kind::Verify:
         return; // the write job's
     case Kind::Reset:
+        if (const QString error = WindowJournal::resetFinished(m_client, m_serverAddress, m_tables,
+                                                               *m_transfer, outcome);
+            !error.isEmpty())
+            addMessage(error);
         if (outcome == Result::Completed) {
             emit dataTransferComplete();
             return;

@@ -63,9 +63,32 @@ std::unique_ptr<MainWindow> BenchSupport::openOnline(const UnitSimFixture &sim,
     return window;
 }
 
-BenchSupport::UnitThread::UnitThread(bool frozen, bool keepLog)
+BenchSupport::StallMeter::StallMeter()
+{
+    m_timer.setTimerType(Qt::PreciseTimer);
+    m_timer.setInterval(1);
+    connect(&m_timer, &QTimer::timeout, this, [this]() {
+        const qint64 now = m_clock.nsecsElapsed();
+        if (now - m_lastNs > m_longestNs) {
+            m_longestNs = now - m_lastNs;
+            m_longestAtNs = now;
+        }
+        m_lastNs = now;
+    });
+}
+
+void BenchSupport::StallMeter::start()
+{
+    m_clock.start();
+    m_lastNs = 0;
+    m_longestNs = 0;
+    m_timer.start();
+}
+
+BenchSupport::UnitThread::UnitThread(bool frozen, bool keepLog, QList<SimUnitConfig> units)
     : m_frozen(frozen)
     , m_keepLog(keepLog)
+    , m_units(std::move(units))
 {}
 
 void BenchSupport::UnitThread::aim(QModbusTcpClient *client, int timeoutMs, int retries) const
@@ -87,7 +110,8 @@ bool BenchSupport::UnitThread::startServing()
 void BenchSupport::UnitThread::run()
 {
     SimBus bus;
-    bus.addUnit(SimUnitConfig(), m_frozen);
+    for (const SimUnitConfig &unit : m_units)
+        bus.addUnit(unit, m_frozen);
     bus.log().setKeepInMemory(m_keepLog);
     SimTcpServer server(&bus);
     QString error;

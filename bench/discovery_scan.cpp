@@ -13,6 +13,7 @@
 
 #include "startwindow.h"
 
+#include "benchsupport.h"
 #include "ptypair.h"
 #include "unitsimfixture.h"
 
@@ -31,43 +32,6 @@
 #include <cstring>
 
 namespace {
-
-// Ticks as often as it can and remembers the longest gap between two ticks.
-class StallMeter : public QObject
-{
-public:
-    StallMeter()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(1);
-        connect(&m_timer, &QTimer::timeout, this, [this]() {
-            const qint64 now = m_clock.nsecsElapsed();
-            if (now - m_lastNs > m_longestNs) {
-                m_longestNs = now - m_lastNs;
-                m_longestAtNs = now;
-            }
-            m_lastNs = now;
-        });
-    }
-    void start()
-    {
-        m_clock.start();
-        m_lastNs = 0;
-        m_timer.start();
-    }
-    void stop() { m_timer.stop(); }
-    // Longest gap beyond the timer's own interval.
-    double longestStallMs() const { return qMax(0.0, m_longestNs / 1e6 - m_timer.interval()); }
-    // When that gap ended, from start().
-    double longestStallAtMs() const { return m_longestAtNs / 1e6; }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_lastNs = 0;
-    qint64 m_longestNs = 0;
-    qint64 m_longestAtNs = 0;
-};
 
 template<typename T>
 T *child(QObject *window, const char *name)
@@ -175,7 +139,7 @@ int main(int argc, char *argv[])
     child<QSpinBox>(&window, "leLastSlave")->setValue(addresses);
 
     auto *progress = child<QProgressBar>(&window, "progressBar");
-    StallMeter meter;
+    BenchSupport::StallMeter meter;
     QElapsedTimer clock;
     qint64 endMs = -1;
     QObject::connect(progress, &QProgressBar::valueChanged, &window, [&](int value) {

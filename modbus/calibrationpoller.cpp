@@ -213,6 +213,8 @@ void CalibrationPoller::sendWrite(Property *p)
         qCDebug(lcModbus) << m_client->errorString();
         return;
     }
+    emit writeSent(p, m_held.value(p), reply);
+    m_held.insert(p, p->value());
     watch(reply, p, true);
 }
 
@@ -312,8 +314,10 @@ void CalibrationPoller::restartPollTimer()
 void CalibrationPoller::storeRead(Property *p, const QVector<quint16> &values)
 {
     const QVariant value = convertRead(p->valueType(), values);
+    const QVariant held = value.isValid() ? value : QVariant(int(values.at(0)));
     if (!m_baseline.contains(p))
-        m_baseline.insert(p, value.isValid() ? value : QVariant(int(values.at(0))));
+        m_baseline.insert(p, held);
+    m_held.insert(p, held);
     if (!value.isValid())
         return;
 

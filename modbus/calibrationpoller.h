@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QList>
+#include <QModbusReply> // a signal's argument
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -15,7 +16,6 @@
 class Module;
 class Property;
 class QModbusClient;
-class QModbusReply;
 
 // Calibration mode without a window: polls every channel parameter of a
 // module that has a register of its own, stores what the unit answers into
@@ -87,6 +87,9 @@ signals:
     void staleChanged(bool stale);
     // A note for the user, such as an edit that could not be taken back.
     void notice(const QString &text);
+    // An edit went to the unit: what the unit held before (invalid when never
+    // read) and the reply, which may end after the poller is gone.
+    void writeSent(Property *parameter, const QVariant &before, QModbusReply *reply);
 
 private:
     void collectParameters(Module *module);
@@ -126,6 +129,7 @@ private:
     QVector<QPointer<QModbusReply>> m_pendingReads;
     QPointer<QModbusReply> m_probe;         // the single read sent while stale
     QHash<Property *, QVariant> m_baseline; // first value read here
+    QHash<Property *, QVariant> m_held;     // latest value read or written here
     QHash<Property *, bool> m_markAtOpen;   // edit marks held before polling began
     QList<Property *> m_edited;             // edited here, in order of the first edit
 };

@@ -11,12 +11,15 @@
 #include "calibrationmodel.h"
 #include "trendchart.h"
 
+#include <journal.h>
+
 #include <QComboBox>
 #include <QDateTimeAxis>
 #include <QDoubleSpinBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTreeView>
 #include <QValueAxis>
 #include <QtTest>
@@ -84,6 +87,7 @@ private:
         return qobject_cast<Editor *>(view->indexWidget(index));
     }
 
+    QTemporaryDir m_data; // the user's data folder, where the journal goes
     Rig m_rig;
     int m_outputType = -1; // of AO 2 and the raw code of AO 1, as the unit held them
     int m_outputCode = -1;
@@ -93,6 +97,7 @@ private:
 
 void TestCalibrateDialog::initTestCase()
 {
+    qputenv("XDG_DATA_HOME", m_data.path().toUtf8());
     // Slot A AIO (inputs g 0-1, outputs g 0-1), slot B TMP (inputs g 2-3). AI 1: Int16 -1 and
     // a type without a name; AI 2 and AO 1: Float32, low word first; AO 2: Int16 -100; raw
     // codes 65535 of TMP 1 (Pt100, UInt16) and TMP 2 (thermocouple, Int16).
@@ -279,6 +284,21 @@ void TestCalibrateDialog::closing_restoresOnlyEditsOfThisDialog()
     QCOMPARE(m_rig.parameter(0, 2, ChannelParam::Value)->value().toFloat(), 12.7f);
     QCOMPARE(m_rig.parameter(0, 3, ChannelParam::Value)->value().toInt(), -100);
     QCOMPARE(m_rig.parameter(1, 1, ChannelParam::SignalType)->value().toInt(), 12);
+    // A line per write with the value the unit held before; closing takes each edit back.
+    QTRY_COMPARE(Journal::read(Journal::inUserData(), {}).entries.size(), 8);
+    QStringList lines;
+    for (const JournalEntry &entry : Journal::read(Journal::inUserData(), {}).entries) {
+        const JournalEntry::Change change = entry.changes.value(0);
+        QCOMPARE(entry.action + ' ' + entry.outcome, QStringLiteral("calibration confirmed"));
+        lines << change.path.section(" / ", 2) + ": " + change.before + " → " + change.after;
+    }
+    QCOMPARE(lines.mid(0, 4),
+             (QStringList{"Тип сигнала (регистр 1401): Ток 4-20мА → Ток 0-20мА",
+                          "Тип сигнала (регистр 1203): Термопара ТХА(K), ℃ → Сопротивление, Ом",
+                          "Значение канала в ед. изм. (регистр 2): -100 → 1234",
+                          "Значение канала (регистр 10004): " + QString::number(m_outputCode)
+                              + " → -100"}));
+    QVERIFY(lines.contains("Значение канала в ед. изм. (регистр 2): 1234 → -100"));
     // Only the tree's own mark remains.
     Property *marked = m_rig.parameter(0, 3, ChannelParam::Value);
     QVERIFY(marked->isChanged());

@@ -18,6 +18,7 @@
 #include "unitimage.h"
 #include "unitsimfixture.h"
 
+#include <journal.h>
 #include <module.h>
 #include <parametertree.h>
 #include <property.h>
@@ -128,6 +129,7 @@ private slots:
     void writeAll_afterBusyCommandsEveryRegisterModuleLast();
     void shortRead_unreadBlockNotWritten();
     void reset_readsFactoryValuesIntoNewView();
+    void journal_oneLinePerResetAndWrite();
     void files_checkedAgainstTheUnit();
     void offlineFile_isWrittenBySlot();
     void fileLink_isTheUnitsUnlessChosen_data();
@@ -758,6 +760,50 @@ void TestMainWindowOnline::reset_readsFactoryValuesIntoNewView()
     QTest::qWait(50);
     QVERIFY(boxes.boxes().isEmpty());
     QCOMPARE(m_closed->count(), 1);
+}
+
+// Each reset and write the window makes is one line of the journal of changes;
+// a journal that cannot be written stops nothing, and the user is told.
+void TestMainWindowOnline::journal_oneLinePerResetAndWrite()
+{
+    QVERIFY(startUnit(Tcp, AioAi));
+    QVERIFY(openWindow());
+    const QString path = Journal::inUserData();
+    QFile::remove(path);
+    const auto lastLine = [&path] {
+        const JournalEntry last = Journal::read(path, {}).entries.last();
+        const JournalEntry::Change c = last.changes.value(0);
+        return QStringList{last.action, last.outcome, c.path, c.before, c.after, last.target};
+    };
+    const QString target = QString("tcp://%1:%2?unit=1").arg(m_sim->host()).arg(m_sim->port());
+    SimFaults refusing;
+    refusing.exceptionAt.insert(2016, 4); // the command register
+    m_sim->setFaults(refusing);
+    QString asked;
+    answerNext(QMessageBox::Yes, &asked);
+    action(m_window.get(), "actionResetConfig")->trigger();
+    auto boxes = std::make_unique<BoxRecorder>();
+    QTRY_COMPARE_WITH_TIMEOUT(Journal::read(path, {}).entries.size(), 1, 5000);
+    QCOMPARE(lastLine(), (QStringList{"reset", "refused", "", "", "", target}));
+    boxes.reset();
+
+    m_sim->setFaults(SimFaults());
+    QFile blocker(m_dir.filePath("file")); // where the data folder should be made
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(blocker.fileName() + "/data"));
+    answerNext(QMessageBox::Yes, &asked);
+    action(m_window.get(), "actionResetConfig")->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(subWindows(m_window.get()).size(), 1, 5000);
+    qputenv("XDG_DATA_HOME", m_dir.filePath("data").toUtf8());
+    QVERIFY(outputPane(m_window.get()).contains("Журнал изменений " + blocker.fileName()));
+
+    QVERIFY(editRow(m_window->currentView(), LowerLimit3, 12.3));
+    boxes = std::make_unique<BoxRecorder>();
+    action(m_window.get(), "actionWriteEditable")->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(Journal::read(path, {}).entries.size(), 2, 5000);
+    QCOMPARE(lastLine(),
+             (QStringList{"write", "confirmed", AiIn2.join(" / ").trimmed() + " / Нижний предел",
+                          "0.000", "12.300", target}));
 }
 
 void TestMainWindowOnline::files_checkedAgainstTheUnit()
