@@ -181,6 +181,8 @@ void DiscoveryScanner::onReplyFinished(QModbusReply *reply)
         } else {
             qCDebug(lcModbus) << mismatchErrorText(entry.request.type, entry.request.unit, result);
         }
+    } else if (reply->error() == QModbusDevice::ProtocolError) {
+        emit unitRefused(entry.request.serverAddress, exceptionCodeOf(reply->rawResult()));
     }
     emit addressDone(entry.request.serverAddress, entry.last);
     scheduleNext();
