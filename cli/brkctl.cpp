@@ -28,6 +28,33 @@ namespace {
 
 const QString Program = QStringLiteral("brkctl");
 
+// Breaks each line at spaces to fit a terminal, continuation lines indented
+// as their line: a terminal would cut the words themselves.
+QString wrapped(const QString &text, int width = 79)
+{
+    QStringList out;
+    for (const QString &line : text.split(QLatin1Char('\n'))) {
+        if (line.size() <= width) { // as it is, columns kept
+            out << line;
+            continue;
+        }
+        int spaces = 0;
+        while (spaces < line.size() && line.at(spaces) == QLatin1Char(' '))
+            ++spaces;
+        const QString indent(spaces, QLatin1Char(' '));
+        QString current;
+        for (const QString &word : line.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            if (!current.isEmpty() && current.size() + 1 + word.size() > width) {
+                out << current;
+                current.clear();
+            }
+            current += current.isEmpty() ? indent + word : QLatin1Char(' ') + word;
+        }
+        out << current;
+    }
+    return out.join(QLatin1Char('\n'));
+}
+
 QString text(const char *utf8)
 {
     return QString::fromUtf8(utf8);
@@ -403,8 +430,10 @@ void Brkctl::setUpParser(const Command &command, QCommandLineParser *parser)
                            .arg(Target::tcpForm(), Target::rtuForm());
     if (arguments.contains(QStringLiteral("ФАЙЛ")))
         description += QStringLiteral("\nФАЙЛ: конфигурация .brcf.");
-    parser->setApplicationDescription(description);
-    parser->addHelpOption();
+    parser->setApplicationDescription(wrapped(description));
+    // Not addHelpOption(): its --help-all would offer Qt's own options here.
+    parser->addOption({{QStringLiteral("h"), QStringLiteral("help")},
+                       QStringLiteral("Показать справку по команде.")});
     parser->addOptions(sharedOptions());
     if (command.manyTargets)
         parser->addOptions(fleetOptions());
@@ -413,36 +442,40 @@ void Brkctl::setUpParser(const Command &command, QCommandLineParser *parser)
 
 void Brkctl::printHelp(bool withCommands)
 {
-    m_out << text("Использование: brkctl КОМАНДА [параметры] АРГУМЕНТЫ\n\n"
-                  "Конфигурирование модулей ВИРАТ БРК-40 из командной строки.\n\n"
-                  "Команды:\n");
+    QString help = text("Использование: brkctl КОМАНДА [параметры] АРГУМЕНТЫ\n\n"
+                        "Конфигурирование модулей ВИРАТ БРК-40 из командной строки.\n\n"
+                        "Команды:\n");
     int count = 0;
     const Command *list = commands(&count);
     for (int i = 0; i < count; ++i)
-        m_out << "  " << QString::fromLatin1(list[i].name).leftJustified(7) << ' '
-              << text(list[i].arguments) << "\n          "
-              << text(list[i].summary).section(QStringLiteral(". "), 0, 0) << '\n';
-    m_out << text("\nЦели: ") << Target::tcpForm() << text(" (порт 502, unit=1),\n      ")
-          << Target::rtuForm()
-          << text(".\nКоды выхода: 0 успех, 1 есть различия, 2 ошибка в аргументах, 3 нет "
-                  "связи или ответа,\n4 модуль отклонил запрос или файл не подходит к "
-                  "модулю, 5 запись не подтверждена.\n"
-                  "brkctl КОМАНДА --help — параметры команды; brkctl --help-all — все "
-                  "команды с их параметрами; brkctl --version — версия.\n");
-    // The manual page is made of this: every command with its options.
+        help += QStringLiteral("  ") + QString::fromLatin1(list[i].name).leftJustified(8)
+                + QLatin1Char(' ') + text(list[i].arguments) + QStringLiteral("\n           ")
+                + text(list[i].summary).section(QStringLiteral(". "), 0, 0) + QLatin1Char('\n');
+    help += text("\nЦели: ") + Target::tcpForm() + text(" (порт 502, unit=1),\n      ")
+            + Target::rtuForm()
+            + text(".\nКоды выхода: 0 успех, 1 есть различия, 2 ошибка в аргументах, 3 нет "
+                   "связи или ответа, 4 модуль отклонил запрос или файл не подходит к "
+                   "модулю, 5 запись не подтверждена.\n"
+                   "brkctl КОМАНДА --help — параметры команды; brkctl --help-all — все "
+                   "команды с их параметрами; brkctl --version — версия.");
+    m_out << wrapped(help) << '\n';
+    // The manual page is made of this: every command with its options, under
+    // a heading line of its own.
     for (int i = 0; withCommands && i < count; ++i)
-        m_out << '\n' << commandHelp(list[i]);
+        m_out << text("\nКоманда ") << list[i].name << ":\n"
+              << commandHelp(list[i], QStringLiteral("  "));
 }
 
-QString Brkctl::commandHelp(const Command &command)
+QString Brkctl::commandHelp(const Command &command, const QString &indent)
 {
     QCommandLineParser parser;
     setUpParser(command, &parser);
     // The parser's first line names the program by the path it was started with.
     const QString help = parser.helpText();
-    return QStringLiteral("Использование: %1 %2 [параметры] %3")
-               .arg(Program, QString::fromLatin1(command.name), text(command.arguments))
-           + help.mid(help.indexOf(QLatin1Char('\n')));
+    return wrapped(indent
+                   + QStringLiteral("Использование: %1 %2 [параметры] %3")
+                         .arg(Program, QString::fromLatin1(command.name), text(command.arguments)))
+           + QLatin1Char('\n') + help.mid(help.indexOf(QLatin1Char('\n')));
 }
 
 bool Brkctl::usageError(const QString &message)

@@ -75,7 +75,8 @@ private:
     bool runJournal(); // brkctlplant.cpp
 
     static void setUpParser(const Command &command, QCommandLineParser *parser);
-    static QString commandHelp(const Command &command);
+    // `indent` goes before the usage line (a heading's text in the manual page).
+    static QString commandHelp(const Command &command, const QString &indent = QString());
     void printHelp(bool withCommands);
     bool usageError(const QString &text);
     bool parseTargets(const QStringList &texts, QVector<Target> *targets);

@@ -16,6 +16,8 @@
 #include <QtTest>
 
 #include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 
 Q_DECLARE_METATYPE(SimFaults)
 
@@ -100,6 +102,7 @@ private slots:
     void mapCsv_isTheFileTheWindowExports();
     void help_data();
     void help();
+    void progress_fillsOnceOverTheWrite();
 
 private:
     QTemporaryDir m_dir;
@@ -213,6 +216,9 @@ void TestBrkctl::refused_data()
     QTest::newRow("switch-over not a number")
         << Boards << SimFaults()
         << QStringList{"set", "%T", "Адрес MODBUS=6", "--switch-over", "abc"} << 2
+        << "--switch-over: нужно число" << false;
+    QTest::newRow("switch-over negative")
+        << Boards << SimFaults() << QStringList{"write", "%T", "%F", "--switch-over", "-5"} << 2
         << "--switch-over: нужно число" << false;
     QTest::newRow("key given twice, JSON")
         << Boards << SimFaults() << QStringList{"read", "--json", "%T&unit=7"} << 2
@@ -514,6 +520,9 @@ void TestBrkctl::help_data()
     QTest::newRow("reset names no file")
         << QStringList{"reset", "--help"} << "Использование: brkctl reset"
         << "ФАЙЛ";
+    QTest::newRow("no Qt options")
+        << QStringList{"write", "--help"} << "Использование: brkctl write"
+        << "параметрами Qt";
     QTest::newRow("every option for the manual page")
         << QStringList{"--help-all"} << "Использование: brkctl КОМАНДА" << BRKCTL_PATH;
 }
@@ -529,6 +538,41 @@ void TestBrkctl::help()
     QVERIFY2(!run.out.contains(absent), qPrintable(run.out));
     if (arguments.first() == "--help-all")
         QVERIFY(run.out.contains("--changed") && run.out.contains("--targets <ФАЙЛ>"));
+    // A terminal would break a longer line inside its words.
+    for (const QString &line : run.out.split('\n'))
+        QVERIFY2(line.size() <= 79, qPrintable(line));
+}
+
+void TestBrkctl::progress_fillsOnceOverTheWrite()
+{
+    UnitSimFixture sim({UnitSimFixture::unit(1, Boards)});
+    QVERIFY(sim.start());
+    // The bar is drawn only on a terminal.
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+    QProcess write;
+    write.setStandardErrorFile(QString::fromLocal8Bit(ptsname(master)));
+    write.start(QStringLiteral(BRKCTL_PATH), {"write", target(sim, 1), m_editedFile});
+    QByteArray terminal;
+    char buffer[4096];
+    while (!write.waitForFinished(20)) {
+        QCoreApplication::processEvents();
+        for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;)
+            terminal.append(buffer, int(n));
+    }
+    ::close(master);
+    QCOMPARE(write.exitCode(), 0);
+    int shown = -1;
+    int bars = 0;
+    for (const QByteArray &piece : terminal.split('\r')) {
+        if (!piece.startsWith('['))
+            continue;
+        const int filled = piece.count('#');
+        QVERIFY2(filled >= shown, terminal.constData()); // never back to empty for the next phase
+        shown = filled;
+        ++bars;
+    }
+    QVERIFY2(bars > 10 && shown > 25, terminal.constData());
 }
 
 QTEST_MAIN(TestBrkctl)
