@@ -374,18 +374,3 @@ QString RegisterBlocks::description(const QString &blockName)
     }
     return blockName;
 }
-
-bool RegisterBlocks::setRegister(QModbusDataUnit::RegisterType type, int address, quint16 value,
-                                 ModuleTables *tables)
-{
-    for (const Block &block : blocks) {
-        QVector<quint16> values = (tables->*block.table)();
-        const int index = address - block.start;
-        if (block.registerType != type || index < 0 || index >= values.size())
-            continue;
-        values[index] = value;
-        (tables->*block.store)(values);
-        return true;
-    }
-    return false;
-}

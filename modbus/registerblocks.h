@@ -54,10 +54,6 @@ public:
     // The same for a block's name ("rT800").
     static QString description(const QString &blockName);
 
-    // Sets one register of the table that holds it; false when no table does.
-    static bool setRegister(QModbusDataUnit::RegisterType type, int address, quint16 value,
-                            ModuleTables *tables);
-
     // Number of registers a read block covers for the channel counts of
     // `tables`; 0 for a block the unit does not have (and for non-read types).
     static int readCount(int type, const ModuleTables &tables);

@@ -40,8 +40,8 @@ QString namedDifference(const WriteReadBack::Difference &difference, const Modul
 {
     ModuleTables read = written;
     QStringList paths;
-    if (RegisterBlocks::setRegister(difference.registerType, difference.address, difference.read,
-                                    &read)) {
+    if (RegisterBlocks::storeRegister(difference.registerType, difference.address, difference.read,
+                                      &read)) {
         const std::unique_ptr<Module> expected = moduleFromTables(written);
         const std::unique_ptr<Module> found = moduleFromTables(read);
         for (const ConfigDiff::Difference &d : ConfigDiff::compare(*expected, *found))
