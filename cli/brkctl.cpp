@@ -28,6 +28,33 @@ namespace {
 
 const QString Program = QStringLiteral("brkctl");
 
+// Breaks each line at spaces to fit a terminal, continuation lines indented
+// as their line: a terminal would cut the words themselves.
+QString wrapped(const QString &text, int width = 79)
+{
+    QStringList out;
+    for (const QString &line : text.split(QLatin1Char('\n'))) {
+        if (line.size() <= width) { // as it is, columns kept
+            out << line;
+            continue;
+        }
+        int spaces = 0;
+        while (spaces < line.size() && line.at(spaces) == QLatin1Char(' '))
+            ++spaces;
+        const QString indent(spaces, QLatin1Char(' '));
+        QString current;
+        for (const QString &word : line.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            if (!current.isEmpty() && current.size() + 1 + word.size() > width) {
+                out << current;
+                current.clear();
+            }
+            current += current.isEmpty() ? indent + word : QLatin1Char(' ') + word;
+        }
+        out << current;
+    }
+    return out.join(QLatin1Char('\n'));
+}
+
 QString text(const char *utf8)
 {
     return QString::fromUtf8(utf8);
@@ -353,6 +380,7 @@ Brkctl::~Brkctl() = default;
 bool Brkctl::start(const QStringList &arguments)
 {
     const QString first = arguments.value(1);
+    m_json = arguments.contains(QStringLiteral("--json"));
     if (first == QLatin1String("--version") || first == QLatin1String("-v")) {
         m_out << Program << ' ' << BRK_VERSION << '\n';
         m_status = StatusOk;
@@ -362,71 +390,113 @@ bool Brkctl::start(const QStringList &arguments)
         || first == QLatin1String("help")) {
         const Command *command = findCommand(arguments.value(2));
         if (command) {
-            setUpParser(*command);
-            m_out << m_parser.helpText();
+            m_out << commandHelp(*command);
             return false;
         }
-        m_out << text("Использование: brkctl КОМАНДА [параметры] АРГУМЕНТЫ\n\n"
-                      "Конфигурирование модулей ВИРАТ БРК-40 из командной строки.\n\n"
-                      "Команды:\n");
-        int count = 0;
-        const Command *list = commands(&count);
-        for (int i = 0; i < count; ++i)
-            m_out << "  " << QString::fromLatin1(list[i].name).leftJustified(7) << ' '
-                  << text(list[i].arguments) << "\n          "
-                  << text(list[i].summary).section(QStringLiteral(". "), 0, 0) << '\n';
-        m_out << text("\nЦели: ") << Target::tcpForm() << text(" (порт 502, unit=1),\n      ")
-              << Target::rtuForm()
-              << text(".\nКоды выхода: 0 успех, 1 есть различия, 2 ошибка в аргументах, 3 нет "
-                      "связи или ответа,\n4 модуль отклонил запрос или файл не подходит к "
-                      "модулю, 5 запись не подтверждена.\n"
-                      "brkctl КОМАНДА --help — параметры команды; brkctl --version — "
-                      "версия.\n");
+        printHelp(false);
         m_status = first.isEmpty() ? StatusUsage : StatusOk;
+        return false;
+    }
+    if (first == QLatin1String("--help-all")) {
+        printHelp(true);
         return false;
     }
     m_command = findCommand(first);
     if (!m_command)
         return usageError(QStringLiteral("неизвестная команда «%1»").arg(first));
 
-    setUpParser(*m_command);
+    setUpParser(*m_command, &m_parser);
     QStringList rest = arguments;
     rest.removeAt(1);
     rest[0] = Program; // the help pages name the program, not its path
     if (!m_parser.parse(rest))
         return usageError(m_parser.errorText());
     if (m_parser.isSet(QStringLiteral("help"))) {
-        m_out << m_parser.helpText();
+        m_out << commandHelp(*m_command);
         return false;
     }
-    m_json = m_parser.isSet(QStringLiteral("json"));
     m_progress = isatty(fileno(stderr));
     return (this->*(m_command->run))();
 }
 
-void Brkctl::setUpParser(const Command &command)
+void Brkctl::setUpParser(const Command &command, QCommandLineParser *parser)
 {
-    m_parser.setApplicationDescription(text(command.summary));
-    m_parser.addHelpOption();
-    m_parser.addPositionalArgument(
-        text(command.arguments),
-        QStringLiteral("ЦЕЛЬ: %1 или %2; ФАЙЛ: конфигурация .brcf.")
-            .arg(Target::tcpForm(), Target::rtuForm()),
-        QStringLiteral("%1 %2").arg(QString::fromLatin1(command.name), text(command.arguments)));
-    m_parser.addOptions(sharedOptions());
+    // The arguments are explained under the summary: in the parser's table of
+    // arguments a long synopsis would be broken inside its words.
+    const QString arguments = text(command.arguments);
+    QString description = text(command.summary);
+    if (arguments.contains(QStringLiteral("ЦЕЛЬ")))
+        description += QStringLiteral("\nЦЕЛЬ: %1 или\n      %2.")
+                           .arg(Target::tcpForm(), Target::rtuForm());
+    if (arguments.contains(QStringLiteral("ФАЙЛ")))
+        description += QStringLiteral("\nФАЙЛ: конфигурация .brcf.");
+    parser->setApplicationDescription(wrapped(description));
+    // Not addHelpOption(): its --help-all would offer Qt's own options here.
+    parser->addOption({{QStringLiteral("h"), QStringLiteral("help")},
+                       QStringLiteral("Показать справку по команде.")});
+    parser->addOptions(sharedOptions());
     if (command.manyTargets)
-        m_parser.addOptions(fleetOptions());
-    m_parser.addOptions(command.options);
+        parser->addOptions(fleetOptions());
+    parser->addOptions(command.options);
+}
+
+void Brkctl::printHelp(bool withCommands)
+{
+    QString help = text("Использование: brkctl КОМАНДА [параметры] АРГУМЕНТЫ\n\n"
+                        "Конфигурирование модулей ВИРАТ БРК-40 из командной строки.\n\n"
+                        "Команды:\n");
+    int count = 0;
+    const Command *list = commands(&count);
+    for (int i = 0; i < count; ++i)
+        help += QStringLiteral("  ") + QString::fromLatin1(list[i].name).leftJustified(8)
+                + QLatin1Char(' ') + text(list[i].arguments) + QStringLiteral("\n           ")
+                + text(list[i].summary).section(QStringLiteral(". "), 0, 0) + QLatin1Char('\n');
+    help += text("\nЦели: ") + Target::tcpForm() + text(" (порт 502, unit=1),\n      ")
+            + Target::rtuForm()
+            + text(".\nКоды выхода: 0 успех, 1 есть различия, 2 ошибка в аргументах, 3 нет "
+                   "связи или ответа, 4 модуль отклонил запрос или файл не подходит к "
+                   "модулю, 5 запись не подтверждена.\n"
+                   "brkctl КОМАНДА --help — параметры команды; brkctl --help-all — все "
+                   "команды с их параметрами; brkctl --version — версия.");
+    m_out << wrapped(help) << '\n';
+    // The manual page is made of this: every command with its options, under
+    // a heading line of its own.
+    for (int i = 0; withCommands && i < count; ++i)
+        m_out << text("\nКоманда ") << list[i].name << ":\n"
+              << commandHelp(list[i], QStringLiteral("  "));
+}
+
+QString Brkctl::commandHelp(const Command &command, const QString &indent)
+{
+    QCommandLineParser parser;
+    setUpParser(command, &parser);
+    // The parser's first line names the program by the path it was started with.
+    const QString help = parser.helpText();
+    return wrapped(indent
+                   + QStringLiteral("Использование: %1 %2 [параметры] %3")
+                         .arg(Program, QString::fromLatin1(command.name), text(command.arguments)))
+           + QLatin1Char('\n') + help.mid(help.indexOf(QLatin1Char('\n')));
 }
 
 bool Brkctl::usageError(const QString &message)
 {
+    m_status = StatusUsage;
+    if (m_json) {
+        // A script reading the document gets one on every run.
+        const QJsonObject document{
+            {QStringLiteral("command"),
+             m_command ? QJsonValue(QString::fromLatin1(m_command->name)) : QJsonValue()},
+            {QStringLiteral("status"), m_status},
+            {QStringLiteral("message"), message},
+            {QStringLiteral("units"), QJsonArray()}};
+        m_out << QJsonDocument(document).toJson() << Qt::flush;
+    }
     m_err << Program << ": " << message << '\n';
     if (m_command)
         m_err << text("Подробнее: brkctl ") << m_command->name << " --help\n";
     else
         m_err << text("Подробнее: brkctl --help\n");
-    m_status = StatusUsage;
+    m_err.flush();
     return false;
 }
 
@@ -444,8 +514,9 @@ bool Brkctl::readTargetsFile(QStringList *texts)
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return usageError(QStringLiteral("нет файла целей «%1»").arg(path));
     while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
-        if (!line.isEmpty() && !line.startsWith(QLatin1Char('#')))
+        const QString line
+            = QString::fromUtf8(file.readLine()).section(QLatin1Char('#'), 0, 0).trimmed();
+        if (!line.isEmpty())
             texts->append(line);
     }
     return true;
@@ -495,11 +566,13 @@ bool Brkctl::linkOptions(LinkOptions *options)
     return true;
 }
 
-int Brkctl::switchOverMs()
+bool Brkctl::switchOverMs(int *ms)
 {
     bool ok = false;
-    const int ms = m_parser.value(QStringLiteral("switch-over")).toInt(&ok);
-    return ok && ms >= 0 ? ms : 1000;
+    *ms = m_parser.value(QStringLiteral("switch-over")).toInt(&ok);
+    if (!ok || *ms < 0)
+        return usageError(QStringLiteral("--switch-over: нужно число не меньше 0"));
+    return true;
 }
 
 void Brkctl::interrupt()
@@ -693,15 +766,17 @@ bool Brkctl::runWrite()
         return usageError(error);
 
     UnitScripts::WriteOptions write;
+    if (!switchOverMs(&write.switchOverMs))
+        return false;
     write.changedOnly = m_parser.isSet(QStringLiteral("changed"));
     // One file must not give many units one address.
     write.keepLink = targets.size() > 1 || !m_parser.isSet(QStringLiteral("link"));
     write.force = m_parser.isSet(QStringLiteral("force"));
-    write.switchOverMs = switchOverMs();
     m_document.insert(QStringLiteral("file"), path);
     m_document.insert(QStringLiteral("keptLinkWords"), write.keepLink);
     for (const Target &target : qAsConst(targets))
         m_fleet->add(target, [path, write](UnitSession *unit) {
+            unit->setPhases(3);
             UnitScripts::writeFile(unit, path, write);
         });
     return runFleet();
@@ -850,9 +925,11 @@ bool Brkctl::runSet()
         assignments.append({assignment.left(equals), assignment.mid(equals + 1)});
     }
     UnitScripts::WriteOptions write;
-    write.switchOverMs = switchOverMs();
+    if (!switchOverMs(&write.switchOverMs))
+        return false;
     write.force = m_parser.isSet(QStringLiteral("force"));
     m_fleet->add(targets.first(), [assignments, write](UnitSession *unit) {
+        unit->setPhases(3);
         UnitScripts::setValues(unit, assignments, write);
     });
     return runFleet();

@@ -74,12 +74,15 @@ private:
     bool runPlant();   // brkctlplant.cpp
     bool runJournal(); // brkctlplant.cpp
 
-    void setUpParser(const Command &command);
+    static void setUpParser(const Command &command, QCommandLineParser *parser);
+    // `indent` goes before the usage line (a heading's text in the manual page).
+    static QString commandHelp(const Command &command, const QString &indent = QString());
+    void printHelp(bool withCommands);
     bool usageError(const QString &text);
     bool parseTargets(const QStringList &texts, QVector<Target> *targets);
     bool readTargetsFile(QStringList *texts);
     bool linkOptions(LinkOptions *options);
-    int switchOverMs();
+    bool switchOverMs(int *ms);
     // Starts the fleet; `done` runs when every unit has ended, before printing.
     bool runFleet(const std::function<void()> &done = nullptr);
     void printAndFinish();

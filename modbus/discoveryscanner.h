@@ -80,6 +80,9 @@ public:
 signals:
     // A unit answered at serverAddress with its module block (at least 23 words).
     void unitFound(const QVector<quint16> &moduleBlock, int serverAddress);
+    // The unit at serverAddress answered with an exception (before addressDone);
+    // not for a gateway's exceptions, which mean that no unit answered.
+    void unitRefused(int serverAddress, int exceptionCode);
     // An address was asked and has answered, stayed silent or failed.
     void addressDone(int serverAddress, bool last);
     // The scan saw the stop flag and dropped what was left.

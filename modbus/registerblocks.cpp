@@ -26,23 +26,35 @@ struct Block
     int perChannel;
     Table table;
     Store store;
+    const char *what; // what it holds, for the user
 };
 
 // Every block the unit has, the channel blocks in the order they are read
 // and written, the module block last (written after the channels).
 // clang-format off
 const Block blocks[] = {
-    {rT300, wT300, Holding, 300, DIBits, 1, &T::antibounceDITable, &T::setAntibounceDITable},
-    {rT400, wT400, Holding, 400, PerAI, 2, &T::flagsAITable, &T::setFlagsAITable},
-    {rT800, wT800, Holding, 800, PerAI, 4, &T::limitsAITable, &T::setLimitsAITable},
-    {rT1200AI, wT1200, Holding, 1200, PerAI, 1, &T::typesValueAITable, &T::setTypesValueAITable},
-    {rT600AO, wT600, Holding, 600, PerAO, 2, &T::flagsAOTable, &T::setFlagsAOTable},
-    {rT1000AO, wT1000AO, Holding, 1000, PerAO, 4, &T::limitsAOTable, &T::setLimitsAOTable},
-    {rT1000DO, wT1000DO, Coils, 1000, PerDO, 1, &T::blockValuesDOTable, &T::setBlockValuesDOTable},
-    {rT1300, wT1300, Holding, 1300, PerDO, 1, &T::pwmDOTable, &T::setPwmDOTable},
-    {rT1400, wT1400, Holding, 1400, PerAO, 1, &T::typesValueAOTable, &T::setTypesValueAOTable},
-    {rT1600, wT1600, Holding, 1600, PerAO, 2, &T::blockValuesAOTable, &T::setBlockValuesAOTable},
-    {rT2000, wT2000, Holding, ModuleStart, ModuleBlock, 1, &T::moduleTable, &T::setModuleTable},
+    {rT300, wT300, Holding, 300, DIBits, 1, &T::antibounceDITable, &T::setAntibounceDITable,
+     "антидребезг дискретных входов"},
+    {rT400, wT400, Holding, 400, PerAI, 2, &T::flagsAITable, &T::setFlagsAITable,
+     "флаги аналоговых входов"},
+    {rT800, wT800, Holding, 800, PerAI, 4, &T::limitsAITable, &T::setLimitsAITable,
+     "пределы аналоговых входов"},
+    {rT1200AI, wT1200, Holding, 1200, PerAI, 1, &T::typesValueAITable, &T::setTypesValueAITable,
+     "типы сигналов аналоговых входов"},
+    {rT600AO, wT600, Holding, 600, PerAO, 2, &T::flagsAOTable, &T::setFlagsAOTable,
+     "флаги аналоговых выходов"},
+    {rT1000AO, wT1000AO, Holding, 1000, PerAO, 4, &T::limitsAOTable, &T::setLimitsAOTable,
+     "пределы аналоговых выходов"},
+    {rT1000DO, wT1000DO, Coils, 1000, PerDO, 1, &T::blockValuesDOTable, &T::setBlockValuesDOTable,
+     "значения дискретных выходов при блокировке"},
+    {rT1300, wT1300, Holding, 1300, PerDO, 1, &T::pwmDOTable, &T::setPwmDOTable,
+     "ШИМ дискретных выходов"},
+    {rT1400, wT1400, Holding, 1400, PerAO, 1, &T::typesValueAOTable, &T::setTypesValueAOTable,
+     "типы сигналов аналоговых выходов"},
+    {rT1600, wT1600, Holding, 1600, PerAO, 2, &T::blockValuesAOTable, &T::setBlockValuesAOTable,
+     "значения аналоговых выходов при блокировке"},
+    {rT2000, wT2000, Holding, ModuleStart, ModuleBlock, 1, &T::moduleTable, &T::setModuleTable,
+     "параметры модуля"},
 };
 // clang-format on
 
@@ -75,6 +87,26 @@ const Block *blockOf(int type)
 bool isModuleWrite(int type)
 {
     return type == wT2000;
+}
+
+// Channels of a kind with every slot holding the board that has most of them
+// (AI 4, AIO 2 outputs, DI6 and DO6 6).
+int mostChannels(Length length)
+{
+    constexpr int Slots = ModuleTables::SlotCount;
+    switch (length) {
+    case ModuleBlock:
+        return ModuleTables::ModuleBlockSize;
+    case PerAI:
+        return Slots * 4;
+    case PerAO:
+        return Slots * 2;
+    case DIBits:
+        return (Slots * 6 + 15) / 16;
+    case PerDO:
+        return Slots * 6;
+    }
+    return 0;
 }
 
 int channelCount(Length length, const ModuleTables &tables)
@@ -325,4 +357,31 @@ bool RegisterBlocks::resultMatches(const QModbusDataUnit &request, const QModbus
         return false;
     return result.valueCount() == request.valueCount()
            && result.values().size() >= int(request.valueCount());
+}
+
+QString RegisterBlocks::description(int type)
+{
+    const Block *block = blockOf(type);
+    if (!block)
+        return typeResponseName(type);
+    const int first = startAddress(type);
+    const int last = isModuleWrite(type)
+                         ? first + ModuleWriteWordCount - 1
+                         : block->start + mostChannels(block->length) * block->perChannel - 1;
+    return QStringLiteral("%1, %2 %3–%4")
+        .arg(QString::fromUtf8(block->what),
+             block->registerType == Coils ? QStringLiteral("катушки") : QStringLiteral("регистры"))
+        .arg(first)
+        .arg(last);
+}
+
+QString RegisterBlocks::description(const QString &blockName)
+{
+    for (const Block &block : blocks) {
+        for (const TypeResponse type : {block.read, block.write}) {
+            if (typeResponseName(type) == blockName)
+                return description(type);
+        }
+    }
+    return blockName;
 }

@@ -47,6 +47,13 @@ public:
     static QModbusDataUnit::RegisterType registerType(int type);
     static int startAddress(int type);
 
+    // What a read or write block holds and the registers it may cover, for
+    // the user: "пределы аналоговых входов, регистры 800–895". The name of
+    // any other type as it is.
+    static QString description(int type);
+    // The same for a block's name ("rT800").
+    static QString description(const QString &blockName);
+
     // Number of registers a read block covers for the channel counts of
     // `tables`; 0 for a block the unit does not have (and for non-read types).
     static int readCount(int type, const ModuleTables &tables);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "target.h"
 
+#include <QRegularExpression>
 #include <QUrlQuery>
 
 namespace {
@@ -97,13 +98,29 @@ bool parseParts(const QString &text, Parsed *parsed, QString *error)
             return false;
         }
     }
+    QStringList seen;
     for (const auto &item : query.queryItems()) {
         if (!known.contains(item.first)) {
             *error = bad + QStringLiteral("неизвестный параметр «%1»").arg(item.first);
             return false;
         }
+        // Which of two values counts would be a guess.
+        if (seen.contains(item.first)) {
+            *error = bad + QStringLiteral("параметр «%1» указан дважды").arg(item.first);
+            return false;
+        }
+        seen << item.first;
     }
     return true;
+}
+
+// The last octet of an IPv4 address written as a range ("10.0.0.1-20"), or an
+// empty text (host names may hold hyphens).
+QString lastOctetRange(const Parsed &parsed)
+{
+    static const QRegularExpression range(QStringLiteral("^(?:\\d+\\.){3}([^.]*-[^.]*)$"));
+    const QRegularExpressionMatch match = range.match(parsed.hostText);
+    return parsed.target.isTcp() && match.hasMatch() ? match.captured(1) : QString();
 }
 
 } // namespace
@@ -116,6 +133,10 @@ bool Target::parse(const QString &text, Target *target, QString *error)
     const QString bad = QStringLiteral("неверная цель «%1»: ").arg(text.trimmed());
     if (!toNumber(parsed.unitText, MinUnit, MaxUnit, &parsed.target.unit)) {
         *error = bad + QStringLiteral("unit должен быть адресом 1…247");
+        return false;
+    }
+    if (!lastOctetRange(parsed).isEmpty()) {
+        *error = bad + QStringLiteral("диапазон адресов допустим только в команде scan");
         return false;
     }
     parsed.target.host = parsed.hostText;
@@ -136,9 +157,9 @@ bool Target::parseRange(const QString &text, QVector<Target> *targets, QString *
         return false;
     }
     QStringList hosts{parsed.hostText};
-    const int dot = parsed.hostText.lastIndexOf(QLatin1Char('.'));
-    const QString lastOctet = parsed.hostText.mid(dot + 1);
-    if (parsed.target.isTcp() && dot > 0 && lastOctet.contains(QLatin1Char('-'))) {
+    const QString lastOctet = lastOctetRange(parsed);
+    if (!lastOctet.isEmpty()) {
+        const int dot = parsed.hostText.lastIndexOf(QLatin1Char('.'));
         int first = 0;
         int last = 0;
         if (!toRange(lastOctet, 0, 255, &first, &last)) {

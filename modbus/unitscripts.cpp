@@ -26,6 +26,33 @@ QString serialSettingsOf(quint16 portWord)
              QString::fromLatin1(parity < 4 ? parities[parity] : "parity=?"));
 }
 
+QString unreadText(const QStringList &blocks)
+{
+    QStringList texts;
+    for (const QString &name : blocks)
+        texts << RegisterBlocks::description(name);
+    return texts.join(QStringLiteral("; "));
+}
+
+// A differing register with the parameters it holds: the ones that change when
+// the written value is replaced by the one read back.
+QString namedDifference(const WriteReadBack::Difference &difference, const ModuleTables &written)
+{
+    ModuleTables read = written;
+    QStringList paths;
+    if (RegisterBlocks::storeRegister(difference.registerType, difference.address, difference.read,
+                                      &read)) {
+        const std::unique_ptr<Module> expected = moduleFromTables(written);
+        const std::unique_ptr<Module> found = moduleFromTables(read);
+        for (const ConfigDiff::Difference &d : ConfigDiff::compare(*expected, *found))
+            paths << d.path;
+    }
+    const QString text = WriteReadBack::differenceText(difference);
+    return paths.isEmpty()
+               ? text
+               : paths.join(QStringLiteral(", ")) + QStringLiteral(" (") + text + QLatin1Char(')');
+}
+
 } // namespace
 
 void UnitScripts::readImage(UnitSession *unit,
@@ -156,40 +183,51 @@ void UnitScripts::startWrite(UnitSession *unit, const ModuleTables &encoded,
             return;
         }
         const WriteJob::Move move = unit->writeJob().move();
+        QString where;
         if (move != WriteJob::Move::None) {
-            const QString where = movedTarget(target, encoded, move);
+            where = movedTarget(target, encoded, move);
             data.insert(QStringLiteral("movedTo"), where);
-            done += QStringLiteral("; модуль теперь отвечает по адресу %1").arg(where);
         }
-        report(unit, done);
+        report(unit, done, where, encoded);
     });
 }
 
-void UnitScripts::report(UnitSession *unit, const QString &done)
+void UnitScripts::report(UnitSession *unit, const QString &written, const QString &movedTo,
+                         const ModuleTables &encoded)
 {
     const WriteJob &job = unit->writeJob();
     QJsonObject &data = unit->result().data;
-    if (job.outcome() == WriteJob::Outcome::Unconfirmed) {
-        unit->finish(StatusUnconfirmed,
-                     done
-                         + QStringLiteral("; проверить запись там не удалось: проверьте её "
-                                          "командой brkctl diff с новым адресом"));
-        return;
-    }
     data.insert(QStringLiteral("verified"), job.verified());
     if (job.verified()) {
-        unit->finish(StatusOk, done + QStringLiteral(", проверено чтением"));
+        const QString moved
+            = movedTo.isEmpty()
+                  ? QString()
+                  : QStringLiteral("; модуль теперь отвечает по адресу %1").arg(movedTo);
+        unit->finish(StatusOk, written + moved + QStringLiteral(", проверено чтением"));
         return;
     }
     QStringList wrong;
     for (const WriteReadBack::Difference &difference : job.differences())
-        wrong << WriteReadBack::differenceText(difference);
+        wrong << namedDifference(difference, encoded);
+    if (!movedTo.isEmpty() && wrong.isEmpty()) {
+        // The unit took a new address or line and did not answer there.
+        unit->finish(StatusUnconfirmed,
+                     written
+                         + QStringLiteral("; адрес записан: модуль должен отвечать по адресу %1, "
+                                          "но проверить запись там не удалось: проверьте её "
+                                          "командой brkctl diff с новым адресом")
+                               .arg(movedTo));
+        return;
+    }
+    const QString done = movedTo.isEmpty()
+                             ? written
+                             : written + QStringLiteral("; адрес записан: %1").arg(movedTo);
     if (wrong.isEmpty()) {
         unit->finish(StatusNoAnswer,
                      done
-                         + QStringLiteral("; проверка чтением не выполнена, не считаны блоки %1: "
+                         + QStringLiteral("; проверка чтением не выполнена, не считаны %1: "
                                           "проверьте её командой brkctl diff")
-                               .arg(job.unreadBlocks().join(QStringLiteral(", "))));
+                               .arg(unreadText(job.unreadBlocks())));
         return;
     }
     data.insert(QStringLiteral("mismatches"), QJsonArray::fromStringList(wrong));

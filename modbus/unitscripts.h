@@ -64,8 +64,10 @@ private:
     static void startWrite(UnitSession *unit, const ModuleTables &encoded,
                            const ModuleTables &before, const QSet<int> &kept,
                            const WriteOptions &options);
-    // Ends the session with what the write job's read-back came to.
-    static void report(UnitSession *unit, const QString &done);
+    // Ends the session with what the write job's read-back came to; `movedTo`
+    // is where the unit answers after the write, when it moved.
+    static void report(UnitSession *unit, const QString &written, const QString &movedTo,
+                       const ModuleTables &encoded);
 };
 
 #endif // UNITSCRIPTS_H

@@ -19,6 +19,20 @@ const QString LineHint
 const QString RefusedHint = QStringLiteral(
     "модуль отклонил запрос; проверьте, что по этому адресу модуль БРК-40 с этими субмодулями");
 
+// Blocks by what they hold, their names in brackets for the traffic log.
+QString blocksText(const QStringList &names)
+{
+    QStringList texts;
+    for (const QString &name : names)
+        texts << QStringLiteral("%1 (%2)").arg(RegisterBlocks::description(name), name);
+    return texts.join(QStringLiteral("; "));
+}
+
+QString moduleBlockText(int count)
+{
+    return QStringLiteral("параметров модуля (регистры 2000–%1)").arg(2000 + count - 1);
+}
+
 } // namespace
 
 UnitSession::UnitSession(const Target &target, const LinkOptions &options, QObject *parent)
@@ -38,18 +52,12 @@ UnitSession::UnitSession(const Target &target, const LinkOptions &options, QObje
         if (m_firstError.isEmpty())
             m_firstError = text;
     });
-    connect(m_transfer, &TransferSequence::progress, this, [this](int type) {
-        if (RegisterBlocks::isReadBlock(type))
-            emit progress(double(type - rT300 + 1) / (rT1600 - rT300 + 1));
-        else
-            emit progress(double(type - wT300 + 1) / (wT2000 - wT300 + 1));
-    });
+    connect(m_transfer, &TransferSequence::progress, this, &UnitSession::onBlockDone);
 
     m_watchdog.setSingleShot(true);
     connect(&m_watchdog, &QTimer::timeout, this, [this] {
-        finish(StatusNoAnswer,
-               QStringLiteral("нет ответа на чтение блока модуля rT2000 (регистр 2000): ")
-                   + LineHint);
+        finish(StatusNoAnswer, QStringLiteral("нет ответа на чтение %1: %2")
+                                   .arg(moduleBlockText(ModuleTables::ModuleBlockSize), LineHint));
     });
 }
 
@@ -84,8 +92,11 @@ void UnitSession::askModuleBlock(int address, int count,
 {
     disconnect(&m_scanner, nullptr, this, nullptr);
     m_found.clear();
+    m_exception = -1;
     connect(&m_scanner, &DiscoveryScanner::unitFound, this,
             [this](const QVector<quint16> &block) { m_found = block; });
+    connect(&m_scanner, &DiscoveryScanner::unitRefused, this,
+            [this](int, int code) { m_exception = code; });
     connect(&m_scanner, &DiscoveryScanner::addressDone, this, [this, next](int, bool) {
         m_watchdog.stop();
         disconnect(&m_scanner, nullptr, this, nullptr);
@@ -105,12 +116,17 @@ void UnitSession::readModuleBlock(bool withJumper,
               : ModuleTables::JumperBlockSize;
     askModuleBlock(
         m_target.unit, count, [this, withJumper, count, next](const QVector<quint16> &block) {
+            if (m_exception >= 0) {
+                finish(StatusRefused, QStringLiteral("модуль отклонил чтение %1, исключение "
+                                                     "0x%2: проверьте, что по этому адресу "
+                                                     "модуль БРК-40")
+                                          .arg(moduleBlockText(count))
+                                          .arg(m_exception, 0, 16));
+                return;
+            }
             if (block.size() < count) {
-                finish(StatusNoAnswer,
-                       QStringLiteral("нет ответа на чтение блока модуля rT2000 (регистры "
-                                      "2000–%1): ")
-                               .arg(2000 + count - 1)
-                           + LineHint);
+                finish(StatusNoAnswer, QStringLiteral("нет ответа на чтение %1: %2")
+                                           .arg(moduleBlockText(count), LineHint));
                 return;
             }
             // Nothing but this read goes to a device that is not a unit.
@@ -150,10 +166,9 @@ void UnitSession::readImage(bool forWrite, const std::function<void(ModuleTables
                 return;
             }
             const int status = failureStatus();
-            finish(status,
-                   QStringLiteral("не считаны блоки %1 (%2): %3")
-                       .arg(m_transfer->failedBlocks().join(QStringLiteral(", ")), m_firstError,
-                            status == StatusRefused ? RefusedHint : LineHint));
+            finish(status, QStringLiteral("не считаны %1 (%2): %3")
+                               .arg(blocksText(m_transfer->failedBlocks()), m_firstError,
+                                    status == StatusRefused ? RefusedHint : LineHint));
         };
         m_firstError.clear();
         m_transfer->startRead(tables);
@@ -194,11 +209,11 @@ void UnitSession::write(const ModuleTables &encoded, const ModuleTables &before,
                                   "остальные не записаны")
                        .arg(m_transfer->confirmedWrites().size());
         } else if (outcome == WriteJob::Outcome::Refused) {
-            text = QStringLiteral("модуль отклонил запись (%1, исключение 0x%2)")
-                       .arg(registerName(failed))
-                       .arg(m_transfer->failureException(), 0, 16);
+            text = QStringLiteral("модуль отклонил запись, исключение 0x%1: %2")
+                       .arg(m_transfer->failureException(), 0, 16)
+                       .arg(registerName(failed));
         } else if (m_writeJob->writeResult() == TransferSequence::Result::Failed) {
-            text = QStringLiteral("модуль перестал отвечать при записи (%1)")
+            text = QStringLiteral("модуль перестал отвечать при записи: %1")
                        .arg(registerName(failed));
         } else {
             text = QStringLiteral("запись не подтверждена: не на все запросы получен ответ");
@@ -307,6 +322,20 @@ void UnitSession::readJumpers(QMap<int, QVector<quint16>> found, QList<int> pend
                    });
 }
 
+void UnitSession::onBlockDone(int type)
+{
+    const bool read = RegisterBlocks::isReadBlock(type);
+    const double fraction = read ? double(type - rT300 + 1) / (rT1600 - rT300 + 1)
+                                 : double(type - wT300 + 1) / (wT2000 - wT300 + 1);
+    const int kind = read ? 1 : 2;
+    if (m_blockKind != 0 && kind != m_blockKind)
+        ++m_phase; // a read after a write, or a write after a read
+    m_blockKind = kind;
+    // The bar fills once over the whole command, never going back.
+    m_shown = qMax(m_shown, qMin(1.0, (m_phase + qBound(0.0, fraction, 1.0)) / m_phases));
+    emit progress(m_shown);
+}
+
 void UnitSession::onTransferFinished(TransferSequence::Kind, TransferSequence::Result result)
 {
     if (m_finished || result == TransferSequence::Result::Cancelled || !m_onTransfer)
@@ -346,8 +375,10 @@ void UnitSession::finish(int status, const QString &message)
 QString UnitSession::registerName(const ModbusRequest &request)
 {
     const bool coil = request.unit.registerType() == QModbusDataUnit::Coils;
-    return QStringLiteral("%1 %2, блок %3")
+    const QString name = typeResponseName(request.type);
+    const QString what = RegisterBlocks::description(request.type);
+    return QStringLiteral("%1 %2, %3")
         .arg(coil ? QStringLiteral("катушка") : QStringLiteral("регистр"))
         .arg(request.unit.startAddress())
-        .arg(typeResponseName(request.type));
+        .arg(what == name ? QStringLiteral("блок ") + name : blocksText({name}));
 }

@@ -89,6 +89,9 @@ public:
     // A write stops after the requests on the line and reports what it wrote;
     // anything else ends at once. Either way the session ends with status 5.
     void interrupt();
+    // Block transfers the command makes (a write: read, write, read-back), so
+    // that progress() goes from 0 to 1 once over all of them.
+    void setPhases(int count) { m_phases = qMax(1, count); }
 
     static QString registerName(const ModbusRequest &request);
 
@@ -106,6 +109,7 @@ private:
     void readJumpers(QMap<int, QVector<quint16>> found, QList<int> pending,
                      const std::function<void(QMap<int, QVector<quint16>>)> &next);
     void onTransferFinished(TransferSequence::Kind kind, TransferSequence::Result result);
+    void onBlockDone(int type);
     int failureStatus() const;
 
     Target m_target;
@@ -121,7 +125,12 @@ private:
     int m_firmware = 0;
     QString m_firstError;
     bool m_finished = false;
+    int m_exception = -1; // of the last module block read, -1 when none
     bool m_interrupted = false;
+    int m_phases = 1;
+    int m_phase = 0;
+    int m_blockKind = 0; // of the last block done: 1 read, 2 write
+    double m_shown = 0;
     std::function<void(TransferSequence::Result)> m_onTransfer;
 };
 

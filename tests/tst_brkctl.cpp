@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <csignal>
 
 Q_DECLARE_METATYPE(SimFaults)
@@ -98,6 +99,8 @@ private slots:
     void fleetWrite_keepsEachUnitsLinkWords();
     void rtu_writesAndFollowsAnAddressChange();
     void mapCsv_isTheFileTheWindowExports();
+    void helpAll_namesTheProgramAndFitsATerminal();
+    void progress_fillsOnceOverTheWrite();
 
 private:
     QTemporaryDir m_dir;
@@ -168,12 +171,14 @@ void TestBrkctl::refused_data()
     QTest::newRow("unit stops answering mid-write")
         << Boards << silent
         << QStringList{"write", "%T", "%F", "--timeout", "100", "--retries", "0"} << 5
-        << "последний подтверждённый: регистр 802, блок wT800" << true;
+        << "последний подтверждённый: регистр 802, пределы аналоговых входов, регистры 800–895 "
+           "(wT800)"
+        << true;
     SimFaults ignoring;
     ignoring.ignoreWrite.insert(LimitHighWord);
     QTest::newRow("write not kept")
         << Boards << ignoring << QStringList{"write", "%T", "%F", "--changed"} << 5
-        << "регистр 813: записано 16512, считано 0" << true;
+        << LowerLimit + " (регистр 813: записано 16512, считано 0)" << true;
     // Every value of a file is checked before the first write.
     QTest::newRow("file address out of range")
         << Boards << SimFaults() << QStringList{"write", "%T", "%M:DEV_ADDR=999", "--link"} << 4
@@ -193,7 +198,34 @@ void TestBrkctl::refused_data()
     QTest::newRow("nobody at the address")
         << Boards << SimFaults()
         << QStringList{"get", "%T2", "IP-адрес", "--timeout", "100", "--retries", "0"} << 3
-        << "нет ответа на чтение блока модуля rT2000" << false;
+        << "нет ответа на чтение параметров модуля (регистры 2000–2022)" << false;
+    SimFaults exception;
+    exception.exceptionAt.insert(2000, 2);
+    QTest::newRow("first read refused")
+        << Boards << exception << QStringList{"get", "%T", "IP-адрес"} << 4
+        << "модуль отклонил чтение параметров модуля" << false;
+    SimFaults stays;
+    stays.ignoreWrite.insert(2005); // the unit keeps its address
+    QTest::newRow("address move not confirmed")
+        << Boards << stays
+        << QStringList{"set", "%T", "Адрес MODBUS=6", "--switch-over", "0", "--timeout", "100"} << 5
+        << "адрес записан: модуль должен отвечать по адресу tcp://127.0.0.1:%P?unit=6" << true;
+    QTest::newRow("switch-over not a number")
+        << Boards << SimFaults()
+        << QStringList{"set", "%T", "Адрес MODBUS=6", "--switch-over", "abc"} << 2
+        << "--switch-over: нужно число" << false;
+    QTest::newRow("switch-over negative")
+        << Boards << SimFaults() << QStringList{"write", "%T", "%F", "--switch-over", "-5"} << 2
+        << "--switch-over: нужно число" << false;
+    QTest::newRow("key given twice, JSON")
+        << Boards << SimFaults() << QStringList{"read", "--json", "%T&unit=7"} << 2
+        << "параметр «unit» указан дважды" << false;
+    QTest::newRow("host range outside scan")
+        << Boards << SimFaults() << QStringList{"read", "tcp://127.0.0.1-3:1"} << 2
+        << "диапазон адресов допустим только в команде scan" << false;
+    QTest::newRow("comment after a target")
+        << Boards << SimFaults() << QStringList{"scan", "--targets", "%L"} << 0 << QString()
+        << false;
 }
 
 void TestBrkctl::refused()
@@ -210,6 +242,10 @@ void TestBrkctl::refused()
     options.faults = faults;
     UnitSimFixture sim(options);
     QVERIFY(sim.start());
+    QFile targets(m_dir.filePath("targets.txt"));
+    QVERIFY(targets.open(QIODevice::WriteOnly)
+            && targets.write((target(sim, 1) + "  # the unit by the door\n").toUtf8()) > 0);
+    targets.close();
     for (QString &argument : arguments) {
         argument.replace("%T2", target(sim, 2));
         argument.replace("%T", target(sim, 1));
@@ -217,10 +253,15 @@ void TestBrkctl::refused()
         if (argument.startsWith("%M:") || argument.startsWith("%C:")) // the edited file, edited
             argument = editedFile(m_editedFile, m_dir.filePath("bad.brcf"), {argument.mid(3)},
                                   argument.at(1) == 'C');
+        argument.replace("%L", targets.fileName());
     }
+    message.replace("%P", QString::number(sim.port()));
     const ProcessRun run = brkctl(arguments);
     QVERIFY2(run.err.contains(message), qPrintable(run.err));
     QCOMPARE(run.status, status);
+    if (arguments.contains("--json")) // the document a script waits for, whatever went wrong
+        QCOMPARE(QJsonDocument::fromJson(run.out.toUtf8()).object().value("status").toInt(-1),
+                 status);
     QCOMPARE(!writes(sim).isEmpty(), writesSent);
 }
 
@@ -458,6 +499,39 @@ void TestBrkctl::interruptedWrite_endsCleanly()
     // The requests on the line when it came, then the EEPROM flag off and nothing more.
     QTRY_COMPARE(writes(sim).constLast(), QString("2023 0"));
     QVERIFY2(writes(sim).size() <= sent + 3, qPrintable(writes(sim).mid(sent).join(", ")));
+}
+
+// Every command's help, as the manual page is made of it.
+void TestBrkctl::helpAll_namesTheProgramAndFitsATerminal()
+{
+    const ProcessRun run = brkctl({"--help-all"});
+    QCOMPARE(run.status, 0);
+    QVERIFY(run.out.contains("Использование: brkctl read [параметры] ЦЕЛЬ… [-o ФАЙЛ|КАТАЛОГ]"));
+    QVERIFY(!run.out.contains(BRKCTL_PATH) && !run.out.contains("параметрами Qt"));
+    for (const QString &command : QStringList{"scan", "reset"}) { // they take no file
+        const QString help
+            = run.out.section("Команда " + command + ":", 1, 1).section("Команда", 0, 0);
+        QVERIFY2(help.contains("ЦЕЛЬ") && !help.contains("ФАЙЛ:"), qPrintable(help));
+    }
+    // A terminal would break a longer line inside its words.
+    for (const QString &line : run.out.split('\n'))
+        QVERIFY2(line.size() <= 79, qPrintable(line));
+}
+
+void TestBrkctl::progress_fillsOnceOverTheWrite()
+{
+    UnitSimFixture sim({UnitSimFixture::unit(1, Boards)});
+    QVERIFY(sim.start());
+    // The bar is drawn only on a terminal: script(1) gives brkctl one.
+    const QString command
+        = QStringLiteral("'%1' write '%2' '%3'").arg(BRKCTL_PATH, target(sim, 1), m_editedFile);
+    const ProcessRun run = ProcessRun::run("script", {"-qec", command, "/dev/null"});
+    QCOMPARE(run.status, 0);
+    QVector<int> filled;
+    for (const QString &piece : run.out.split('\r'))
+        filled << (piece.startsWith('[') ? piece.count('#') : filled.value(filled.size() - 1));
+    QVERIFY2(std::is_sorted(filled.cbegin(), filled.cend()), qPrintable(run.out)); // no refill
+    QVERIFY2(filled.size() > 10 && filled.last() > 25, qPrintable(run.out));
 }
 
 QTEST_MAIN(TestBrkctl)

@@ -130,7 +130,7 @@ void TestSerialLine::brkctl_data()
         << QString();
     QTest::newRow("a silent address at 2400 8E1")
         << "rtu:%1?baud=2400&parity=even&unit=7" << QStringList{"read"}
-        << "нет ответа на чтение блока модуля rT2000";
+        << "нет ответа на чтение параметров модуля (регистры 2000–2022)";
 }
 
 // brkctl's link takes its time-outs from the same settings.
