@@ -143,8 +143,9 @@ private:
     bool openWindow(int extraMode = 0, int slave = Slave);
     // The unit's own view saved to `name`, with module words and channel
     // settings of AI input 2 (g = 3) changed as "KEY=VALUE", opened online.
+    // `listed`: the rows of the comparison shown first, "path: unit | file".
     void openEditedCopy(const QString &name, const QStringList &moduleEdits,
-                        const QStringList &channelEdits);
+                        const QStringList &channelEdits, QStringList *listed = nullptr);
     // The requests the unit got, unit events left out.
     QVector<SimRequestRecord> records(int first = 0) const
     {
@@ -948,7 +949,7 @@ void TestMainWindowOnline::offlineFile_isWrittenBySlot()
 }
 
 void TestMainWindowOnline::openEditedCopy(const QString &name, const QStringList &moduleEdits,
-                                          const QStringList &channelEdits)
+                                          const QStringList &channelEdits, QStringList *listed)
 {
     QJsonObject root = m_window->deviceModule()->toJson();
     QJsonObject module = root.value("module").toObject();
@@ -969,8 +970,15 @@ void TestMainWindowOnline::openEditedCopy(const QString &name, const QStringList
     QFile file(fileName);
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QJsonDocument(root).toJson()) > 0);
     file.close();
-    chooseFile(fileName,
-               [] { whenModal<ConfigDiffDialog>([](ConfigDiffDialog *diff) { diff->accept(); }); });
+    chooseFile(fileName, [listed] {
+        whenModal<ConfigDiffDialog>([listed](ConfigDiffDialog *diff) {
+            const QTableWidget *table = diff->table();
+            for (int row = 0; listed && row < table->rowCount(); ++row)
+                *listed << table->item(row, 0)->text() + ": " + table->item(row, 1)->text() + " | "
+                               + table->item(row, 2)->text();
+            diff->accept();
+        });
+    });
     BoxRecorder boxes;
     action(m_window.get(), "actionOpen")->trigger();
     QTRY_COMPARE(boxes.texts(), QStringList{"Конфигурация успешно загружена"});
@@ -1010,10 +1018,17 @@ void TestMainWindowOnline::fileLink_isTheUnitsUnlessChosen()
     for (int reg : {2010, 2011})
         QVERIFY(m_sim->setReg(Unit, Holding, reg, reg == 2010 ? 0x0A00 : 0x0732));
     QVERIFY(openWindow(0, Unit));
+    QStringList listed;
     openEditedCopy(
         "offline.brcf",
         {"DEV_ADDR=1", "IP_1=0", "IP_2=0", "MASK_1=0", "MASK_2=0", "GATE_1=0", "GATE_2=0"},
-        {"LOWER_LIMIT=" + limit});
+        {"LOWER_LIMIT=" + limit}, &listed);
+    // The link settings come apart from the others, under their own heading.
+    QCOMPARE(listed.replaceInStrings(QRegularExpression("^.* / "), ""),
+             (QStringList{"Параметры связи:  | ", "Адрес MODBUS: 5 | 1",
+                          "IP-адрес: 10.0.7.50 | 0.0.0.0", "Маска сети: 255.255.255.0 | 0.0.0.0",
+                          "Адрес шлюза: 192.168.0.1 | 0.0.0.0", "Остальные параметры:  | ",
+                          "Нижний предел: 0.000 | " + QString::number(limit.toDouble(), 'f', 3)}));
     QMap<int, int> link;
     for (int reg : {2005, 2006, 2010, 2011, 2012, 2013, 2014, 2015})
         link[reg] = m_sim->reg(Unit, Holding, reg);
