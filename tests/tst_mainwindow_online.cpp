@@ -991,16 +991,25 @@ void TestMainWindowOnline::fileLink_isTheUnitsUnlessChosen_data()
     QTest::addColumn<QString>("asked");       // the last box's text and its default button
     QTest::addColumn<bool>("linkWritten");
     QTest::addColumn<bool>("limitWritten");
+    QTest::addColumn<QString>("port"); // the file's port word; empty: the unit's
     const QString keep = "Оставить параметры связи модуля";
-    QTest::newRow("default") << "12.3" << QStringList{""} << keep << false << true;
+    QTest::newRow("default") << "12.3" << QStringList{""} << keep << false << true << QString();
     QTest::newRow("from the file")
-        << "12.3" << QStringList{"Записать из файла"} << keep << true << true;
-    QTest::newRow("cancel") << "12.3" << QStringList{"Отмена"} << keep << false << false;
+        << "12.3" << QStringList{"Записать из файла"} << keep << true << true << QString();
+    QTest::newRow("cancel") << "12.3" << QStringList{"Отмена"} << keep << false << false
+                            << QString();
     QTest::newRow("from the file onto another unit")
-        << "12.3" << QStringList{"Записать из файла", ""} << "Адрес 1 уже занят" << false << false;
+        << "12.3" << QStringList{"Записать из файла", ""} << "Адрес 1 уже занят" << false << false
+        << QString();
     QTest::newRow("bad value") << "4000" << QStringList{""}
                                << "Нижний предел»: недопустимое значение «4000.000»" << false
-                               << false;
+                               << false << QString();
+    // Baud code 11 is in no list: refused only where it would be written.
+    QTest::newRow("bad port word kept")
+        << "12.3" << QStringList{""} << keep << false << true << "11";
+    QTest::newRow("bad port word from the file")
+        << "12.3" << QStringList{"Записать из файла", ""}
+        << "Скорость, бит/с»: недопустимое значение «11»" << false << false << "11";
 }
 
 void TestMainWindowOnline::fileLink_isTheUnitsUnlessChosen()
@@ -1010,6 +1019,7 @@ void TestMainWindowOnline::fileLink_isTheUnitsUnlessChosen()
     QFETCH(QString, asked);
     QFETCH(bool, linkWritten);
     QFETCH(bool, limitWritten);
+    QFETCH(QString, port);
     // A unit at address 5 with its own IP (and one more unit at 1 where the
     // address is taken); the file, as one built offline, holds address 1 and no IP.
     constexpr int Unit = 5;
@@ -1019,16 +1029,21 @@ void TestMainWindowOnline::fileLink_isTheUnitsUnlessChosen()
         QVERIFY(m_sim->setReg(Unit, Holding, reg, reg == 2010 ? 0x0A00 : 0x0732));
     QVERIFY(openWindow(0, Unit));
     QStringList listed;
-    openEditedCopy(
-        "offline.brcf",
-        {"DEV_ADDR=1", "IP_1=0", "IP_2=0", "MASK_1=0", "MASK_2=0", "GATE_1=0", "GATE_2=0"},
-        {"LOWER_LIMIT=" + limit}, &listed);
+    QStringList moduleEdits{"DEV_ADDR=1", "IP_1=0",   "IP_2=0",  "MASK_1=0",
+                            "MASK_2=0",   "GATE_1=0", "GATE_2=0"};
+    if (!port.isEmpty())
+        moduleEdits << "PORT_CFG=" + port;
+    openEditedCopy("offline.brcf", moduleEdits, {"LOWER_LIMIT=" + limit}, &listed);
     // The link settings come apart from the others, under their own heading.
-    QCOMPARE(listed.replaceInStrings(QRegularExpression("^.* / "), ""),
-             (QStringList{"Параметры связи:  | ", "Адрес MODBUS: 5 | 1",
-                          "IP-адрес: 10.0.7.50 | 0.0.0.0", "Маска сети: 255.255.255.0 | 0.0.0.0",
-                          "Адрес шлюза: 192.168.0.1 | 0.0.0.0", "Остальные параметры:  | ",
-                          "Нижний предел: 0.000 | " + QString::number(limit.toDouble(), 'f', 3)}));
+    QStringList linkRows{"Параметры связи:  | ", "Адрес MODBUS: 5 | 1",
+                         "IP-адрес: 10.0.7.50 | 0.0.0.0", "Маска сети: 255.255.255.0 | 0.0.0.0",
+                         "Адрес шлюза: 192.168.0.1 | 0.0.0.0"};
+    if (!port.isEmpty())
+        linkRows.insert(2, "Скорость, бит/с: 9600 | " + port);
+    const QStringList otherRows{"Остальные параметры:  | ",
+                                "Нижний предел: 0.000 | "
+                                    + QString::number(limit.toDouble(), 'f', 3)};
+    QCOMPARE(listed.replaceInStrings(QRegularExpression("^.* / "), ""), linkRows + otherRows);
     QMap<int, int> link;
     for (int reg : {2005, 2006, 2010, 2011, 2012, 2013, 2014, 2015})
         link[reg] = m_sim->reg(Unit, Holding, reg);
@@ -1052,7 +1067,8 @@ void TestMainWindowOnline::fileLink_isTheUnitsUnlessChosen()
     QTRY_COMPARE_WITH_TIMEOUT(shown.size(), answers.size(), 10000);
     QVERIFY2(shown.last().contains(asked), qPrintable(shown.last()));
     if (limit == "12.3")
-        QVERIFY2(shown.first().contains("Адрес MODBUS: 5 → 1\nIP-адрес: 10.0.7.50 → 0.0.0.0"),
+        QVERIFY2(shown.first().contains("Адрес MODBUS: 5 → 1\n")
+                     && shown.first().contains("IP-адрес: 10.0.7.50 → 0.0.0.0"),
                  qPrintable(shown.first()));
     BoxRecorder boxes; // what the write says after
     if (limitWritten)
