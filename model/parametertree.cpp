@@ -199,7 +199,7 @@ QString ParameterTree::Entry::problem(int heldPort) const
     }
     case Kind::Choice:
         ok = choices.contains(choiceCode(value))
-             || (link && device->value(ModuleParam::PortConfig).toInt() == heldPort);
+             || (link && device && device->value(ModuleParam::PortConfig).toInt() == heldPort);
         break;
     case Kind::Address:
         quint16 high = 0;

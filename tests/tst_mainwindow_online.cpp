@@ -991,25 +991,21 @@ void TestMainWindowOnline::fileLink_isTheUnitsUnlessChosen_data()
     QTest::addColumn<QString>("asked");       // the last box's text and its default button
     QTest::addColumn<bool>("linkWritten");
     QTest::addColumn<bool>("limitWritten");
-    QTest::addColumn<QString>("port"); // the file's port word; empty: the unit's
     const QString keep = "Оставить параметры связи модуля";
-    QTest::newRow("default") << "12.3" << QStringList{""} << keep << false << true << QString();
+    QTest::newRow("default") << "12.3" << QStringList{""} << keep << false << true;
     QTest::newRow("from the file")
-        << "12.3" << QStringList{"Записать из файла"} << keep << true << true << QString();
-    QTest::newRow("cancel") << "12.3" << QStringList{"Отмена"} << keep << false << false
-                            << QString();
+        << "12.3" << QStringList{"Записать из файла"} << keep << true << true;
+    QTest::newRow("cancel") << "12.3" << QStringList{"Отмена"} << keep << false << false;
     QTest::newRow("from the file onto another unit")
-        << "12.3" << QStringList{"Записать из файла", ""} << "Адрес 1 уже занят" << false << false
-        << QString();
+        << "12.3" << QStringList{"Записать из файла", ""} << "Адрес 1 уже занят" << false << false;
     QTest::newRow("bad value") << "4000" << QStringList{""}
                                << "Нижний предел»: недопустимое значение «4000.000»" << false
-                               << false << QString();
-    // Baud code 11 is in no list: refused only where it would be written.
-    QTest::newRow("bad port word kept")
-        << "12.3" << QStringList{""} << keep << false << true << "11";
+                               << false;
+    // The file's port word holds baud code 11, in no list: refused only where it is written.
+    QTest::newRow("bad port word kept") << "12.3" << QStringList{""} << keep << false << true;
     QTest::newRow("bad port word from the file")
         << "12.3" << QStringList{"Записать из файла", ""}
-        << "Скорость, бит/с»: недопустимое значение «11»" << false << false << "11";
+        << "Скорость, бит/с»: недопустимое значение «11»" << false << false;
 }
 
 void TestMainWindowOnline::fileLink_isTheUnitsUnlessChosen()
@@ -1019,7 +1015,7 @@ void TestMainWindowOnline::fileLink_isTheUnitsUnlessChosen()
     QFETCH(QString, asked);
     QFETCH(bool, linkWritten);
     QFETCH(bool, limitWritten);
-    QFETCH(QString, port);
+    const QString port = QString(QTest::currentDataTag()).startsWith("bad port") ? "11" : "";
     // A unit at address 5 with its own IP (and one more unit at 1 where the
     // address is taken); the file, as one built offline, holds address 1 and no IP.
     constexpr int Unit = 5;
@@ -1044,6 +1040,11 @@ void TestMainWindowOnline::fileLink_isTheUnitsUnlessChosen()
                                 "Нижний предел: 0.000 | "
                                     + QString::number(limit.toDouble(), 'f', 3)};
     QCOMPARE(listed.replaceInStrings(QRegularExpression("^.* / "), ""), linkRows + otherRows);
+    // Shown, a value out of its range is marked as one, not as an edit.
+    ModuleView *view = m_window->currentView();
+    auto *tree = view->findChild<TreePropertyBrowser *>();
+    QCOMPARE(tree->backgroundColor(itemAt(view, LowerLimit3)),
+             limit == "4000" ? ModuleView::badValueColor() : QColor(Qt::cyan));
     QMap<int, int> link;
     for (int reg : {2005, 2006, 2010, 2011, 2012, 2013, 2014, 2015})
         link[reg] = m_sim->reg(Unit, Holding, reg);
