@@ -12,7 +12,8 @@ class QLabel;
 class QTableWidget;
 
 // Shown before a file is loaded into an online window: every parameter the
-// file would change in the unit, with the unit's value and the file's.
+// file would change in the unit, with the unit's value and the file's; the
+// link settings under a heading of their own.
 // "Загрузить" accepts, "Отмена" rejects.
 class ConfigDiffDialog : public QDialog
 {
@@ -33,6 +34,9 @@ public:
     QTableWidget *table() const { return m_table; }
 
 private:
+    void fillRows(const QVector<ConfigDiff::Difference> &differences);
+
+    int m_count = 0;             // differences listed, headings left out
     QTableWidget *m_table;       // child
     QLabel *m_text;              // child
     QDialogButtonBox *m_buttons; // child

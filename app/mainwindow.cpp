@@ -525,6 +525,7 @@ bool MainWindow::openOnline(const QString &fileName, const QString &title)
     }
     auto *view = new ModuleView(m_mode, module.release(), this);
     view->setFileName(fileName);
+    view->setHeldPort(m_tables.portWord());
     // Link rows as the file brought them: a write asks before it moves the unit.
     m_fileLink.insert(view, PreWriteCheck::linkTexts(*view->module()));
     connect(view, &QObject::destroyed, this, [this, view] { m_fileLink.remove(view); });
@@ -772,12 +773,14 @@ void MainWindow::writeToDevice()
 bool MainWindow::askBeforeWrite(ModuleView *view, WriteJob::Options *options)
 {
     Module *module = view->module();
-    if (PreWriteCheck::refuseBadValues(this, *module))
-        return false;
-    const auto loaded = m_fileLink.constFind(view);
-    if (loaded == m_fileLink.cend())
-        return true;
     const std::unique_ptr<Module> unit = moduleFromTables(m_tables);
+    const auto loaded = m_fileLink.constFind(view);
+    // A file's port word is checked once it is known to be written.
+    const bool asking = loaded != m_fileLink.cend();
+    if (PreWriteCheck::refuseBadValues(this, *module, asking ? nullptr : unit.get()))
+        return false;
+    if (!asking)
+        return true;
     switch (PreWriteCheck::askFileLink(this, *unit, *module, *loaded)) {
     case PreWriteCheck::LinkAnswer::Cancel:
         return false;
@@ -786,7 +789,7 @@ bool MainWindow::askBeforeWrite(ModuleView *view, WriteJob::Options *options)
         view->reshow();
         return true;
     default:
-        return true;
+        return !PreWriteCheck::refuseBadValues(this, *module, unit.get());
     }
 }
 

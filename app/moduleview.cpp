@@ -88,6 +88,7 @@ ModuleView::ModuleView(int mode, const ModuleTables &tables, QWidget *parent)
     , m_mode(quint32(mode))
 {
     setupView();
+    m_heldPort = m_tables.portWord();
     Module *module = moduleFromTables(m_tables).release();
     // Registers the read did not bring show no value rather than a default.
     if (m_mode & ModeOnline)
@@ -261,6 +262,7 @@ void ModuleView::markWritten(const ModuleTables &tables)
 {
     m_unwritten = false;
     m_tables = tables;
+    m_heldPort = tables.portWord();
     if (m_mode & ModeOnline)
         m_undoStack->setClean();
 }
@@ -297,8 +299,10 @@ void ModuleView::valueChanged(BrowserProperty *qtproperty, const QVariant &value
         device->setValue(parameter->name(), unknown->value);
         if (auto *module = qobject_cast<Module *>(device))
             module->updatePortWord();
-        for (BrowserItem *item : items)
-            m_browser->setBackgroundColor(item, QColor(Qt::white));
+        for (BrowserItem *item : items) {
+            if (!paintProblem(item, parameter))
+                m_browser->setBackgroundColor(item, QColor(Qt::white));
+        }
     } else {
         QString error;
         if (!ParameterTree::set(*m_module, entry->path, editedText(*entry, value), &error)) {
@@ -310,8 +314,10 @@ void ModuleView::valueChanged(BrowserProperty *qtproperty, const QVariant &value
         }
         // Setting a value from text is no edit to the model: the mark is the view's.
         parameter->setChanged(true);
-        for (BrowserItem *item : items)
+        for (BrowserItem *item : items) {
             m_browser->setBackgroundColor(item, QColor(Qt::cyan));
+            m_browser->setValueToolTip(item, QString());
+        }
     }
     markChanged();
     m_undoStack->push(new ParameterEditCommand(this, parameter, editText(parameter, qtproperty),
@@ -616,6 +622,27 @@ Property *ModuleView::ownProperty(const QString &name, Device *device)
     return m_ownProperties.back().get();
 }
 
+QColor ModuleView::badValueColor()
+{
+    return QColor(255, 170, 170);
+}
+
+void ModuleView::setHeldPort(int word)
+{
+    m_heldPort = word;
+    refreshColors();
+}
+
+bool ModuleView::paintProblem(BrowserItem *item, const Property *parameter)
+{
+    const auto entry = m_entries.constFind(parameter);
+    const QString problem = entry == m_entries.cend() ? QString() : entry->problem(m_heldPort);
+    m_browser->setValueToolTip(item, problem);
+    if (!problem.isEmpty())
+        m_browser->setBackgroundColor(item, badValueColor());
+    return !problem.isEmpty();
+}
+
 void ModuleView::colorItem(BrowserItem *item)
 {
     if (!item)
@@ -624,7 +651,7 @@ void ModuleView::colorItem(BrowserItem *item)
         if (parameter->isUnread()) {
             m_browser->setBackgroundColor(item, QColor(Qt::lightGray));
             m_browser->setValueToolTip(item, UnreadToolTip);
-        } else {
+        } else if (!paintProblem(item, parameter)) {
             m_browser->setBackgroundColor(item, parameter->isChanged() ? QColor(Qt::cyan)
                                                                        : QColor(Qt::white));
         }

@@ -5,6 +5,7 @@
 #include "moduletables.h"
 #include "parametertree.h"
 
+#include <QColor>
 #include <QHash>
 #include <QMainWindow>
 #include <QVariant>
@@ -59,8 +60,12 @@ public:
 
     // Shows the model's values anew, after they were set outside the view.
     void reshow() { setModule(m_module); }
-    // Paints every row from the model's changed flags.
+    // Paints every row from the model's changed flags; a value out of its
+    // range or list gets badValueColor() and a tooltip saying what is allowed.
     void refreshColors();
+    static QColor badValueColor();
+    // The port word the unit holds: its rows pass whatever their codes.
+    void setHeldPort(int word);
     // Asks for a free slot and adds a board of the type (1 … 10) there.
     void addSubmodule(int type);
     void deleteSelectedSubmodule();
@@ -119,6 +124,8 @@ private:
     // An edit or a board added or removed.
     void markChanged();
     void colorItem(BrowserItem *item);
+    // Marks a value out of its range or list; false when it is within.
+    bool paintProblem(BrowserItem *item, const Property *parameter);
     void collapseBelow(BrowserItem *item);
     // The entry a list row shows for its parameter's value.
     int listIndex(const BrowserProperty *row, const Property *parameter) const;
@@ -137,6 +144,7 @@ private:
     // m_module when the view owns it (mode bit 32 clear).
     std::unique_ptr<Module> m_ownedModule;
     ModuleTables m_tables;
+    int m_heldPort = -1; // the unit's port word, -1 when no unit is known
     bool m_changed = false;
     bool m_unwritten = false;
     quint32 m_mode = 0;

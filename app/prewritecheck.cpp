@@ -85,9 +85,9 @@ QSet<int> PreWriteCheck::keptRegisters(const Module &unit, const Module &module)
     return kept;
 }
 
-bool PreWriteCheck::refuseBadValues(QWidget *parent, const Module &module)
+bool PreWriteCheck::refuseBadValues(QWidget *parent, const Module &module, const Module *unit)
 {
-    const QStringList bad = ParameterTree::badValues(module);
+    const QStringList bad = ParameterTree::badValues(module, unit);
     if (bad.isEmpty())
         return false;
     QMessageBox box(QMessageBox::Warning, WarningTitle,

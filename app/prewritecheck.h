@@ -19,8 +19,9 @@ public:
 
     // The link rows (address, port word, IP address, mask, gateway) by path, as shown.
     static QMap<QString, QString> linkTexts(const Module &module);
-    // True, after a box that names them, when `module` holds bad values.
-    static bool refuseBadValues(QWidget *parent, const Module &module);
+    // True, after a box that names them, when `module` holds bad values
+    // (see ParameterTree::badValues for `unit`).
+    static bool refuseBadValues(QWidget *parent, const Module &module, const Module *unit);
     // Asks about the link rows of `module` that differ from `unit` and still
     // hold what the file brought (`loaded`). Keep sets them to the unit's
     // values, unmarked, so the view shows what the unit keeps.

@@ -184,7 +184,7 @@ QString ParameterTree::Entry::displayTextWithUnits() const
     return unit.isEmpty() ? displayText() : displayText() + QLatin1Char(' ') + unit;
 }
 
-QString ParameterTree::Entry::problem() const
+QString ParameterTree::Entry::problem(int heldPort) const
 {
     const QVariant value = device ? device->value(name) : QVariant();
     bool ok = true;
@@ -198,9 +198,8 @@ QString ParameterTree::Entry::problem() const
         break;
     }
     case Kind::Choice:
-        // The port word's rows hold line codes that their lists do not name one
-        // to one (a unit at 19200 bit/s holds 11); the unit checks that word.
-        ok = slot < 0 || choices.contains(choiceCode(value));
+        ok = choices.contains(choiceCode(value))
+             || (link && device && device->value(ModuleParam::PortConfig).toInt() == heldPort);
         break;
     case Kind::Address:
         quint16 high = 0;
@@ -211,15 +210,21 @@ QString ParameterTree::Entry::problem() const
     return ok ? QString() : badValueText(*this, displayText()) + allowedText(*this);
 }
 
-QStringList ParameterTree::badValues(const Module &module)
+QStringList ParameterTree::badValues(const Module &module, const Module *unit)
 {
+    const int heldPort = portWord(unit ? *unit : module);
     QStringList problems;
     for (const Entry &entry : entries(module)) {
-        const QString problem = entry.problem();
+        const QString problem = entry.problem(heldPort);
         if (!problem.isEmpty())
             problems << problem;
     }
     return problems;
+}
+
+int ParameterTree::portWord(const Module &module)
+{
+    return module.value(ModuleParam::PortConfig).toInt();
 }
 
 QVector<ParameterTree::Entry> ParameterTree::entries(const Module &module)

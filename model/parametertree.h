@@ -40,8 +40,11 @@ public:
         // The display text followed by the unit, if any.
         QString displayTextWithUnits() const;
         // Empty when the value is within the range or the list; otherwise
-        // "«path»: недопустимое значение «v», допустимо …".
-        QString problem() const;
+        // "«path»: недопустимое значение «v», допустимо …". The port word's
+        // rows pass while the module's word is `heldPort`, the one the unit
+        // holds: a unit may hold codes the lists do not name, and takes its
+        // own word back.
+        QString problem(int heldPort = -1) const;
     };
 
     static const QString ModuleGroup; // "Модуль", first segment of the module's own paths
@@ -67,8 +70,11 @@ public:
     static bool set(Module &module, const QString &path, const QString &text, QString *error);
 
     // What problem() says of every value of `module` that is out of its range or list,
-    // e.g. of a file edited by hand: nothing of it may reach a unit.
-    static QStringList badValues(const Module &module);
+    // e.g. of a file edited by hand: nothing of it may reach a unit. `unit` is
+    // what the unit holds; without it the port word is taken as not written.
+    static QStringList badValues(const Module &module, const Module *unit = nullptr);
+    // The port word a module writes.
+    static int portWord(const Module &module);
 
     // Code of a list value held as a number, a bool or their texts.
     static int choiceCode(const QVariant &value);

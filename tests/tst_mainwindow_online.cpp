@@ -146,8 +146,9 @@ private:
     bool openWindow(int extraMode = 0, int slave = Slave);
     // The unit's own view saved to `name`, with module words and channel
     // settings of AI input 2 (g = 3) changed as "KEY=VALUE", opened online.
+    // `listed`: the rows of the comparison shown first, "path: unit | file".
     void openEditedCopy(const QString &name, const QStringList &moduleEdits,
-                        const QStringList &channelEdits);
+                        const QStringList &channelEdits, QStringList *listed = nullptr);
     // The requests the unit got, unit events left out.
     QVector<SimRequestRecord> records(int first = 0) const
     {
@@ -995,7 +996,7 @@ void TestMainWindowOnline::offlineFile_isWrittenBySlot()
 }
 
 void TestMainWindowOnline::openEditedCopy(const QString &name, const QStringList &moduleEdits,
-                                          const QStringList &channelEdits)
+                                          const QStringList &channelEdits, QStringList *listed)
 {
     QJsonObject root = m_window->deviceModule()->toJson();
     QJsonObject module = root.value("module").toObject();
@@ -1016,8 +1017,15 @@ void TestMainWindowOnline::openEditedCopy(const QString &name, const QStringList
     QFile file(fileName);
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QJsonDocument(root).toJson()) > 0);
     file.close();
-    chooseFile(fileName,
-               [] { whenModal<ConfigDiffDialog>([](ConfigDiffDialog *diff) { diff->accept(); }); });
+    chooseFile(fileName, [listed] {
+        whenModal<ConfigDiffDialog>([listed](ConfigDiffDialog *diff) {
+            const QTableWidget *table = diff->table();
+            for (int row = 0; listed && row < table->rowCount(); ++row)
+                *listed << table->item(row, 0)->text() + ": " + table->item(row, 1)->text() + " | "
+                               + table->item(row, 2)->text();
+            diff->accept();
+        });
+    });
     BoxRecorder boxes;
     action(m_window.get(), "actionOpen")->trigger();
     QTRY_COMPARE(boxes.texts(), QStringList{"Конфигурация успешно загружена"});
@@ -1040,6 +1048,11 @@ void TestMainWindowOnline::fileLink_isTheUnitsUnlessChosen_data()
     QTest::newRow("bad value") << "4000" << QStringList{""}
                                << "Нижний предел»: недопустимое значение «4000.000»" << false
                                << false;
+    // The file's port word holds baud code 11, in no list: refused only where it is written.
+    QTest::newRow("bad port word kept") << "12.3" << QStringList{""} << keep << false << true;
+    QTest::newRow("bad port word from the file")
+        << "12.3" << QStringList{"Записать из файла", ""}
+        << "Скорость, бит/с»: недопустимое значение «11»" << false << false;
 }
 
 void TestMainWindowOnline::fileLink_isTheUnitsUnlessChosen()
@@ -1049,6 +1062,7 @@ void TestMainWindowOnline::fileLink_isTheUnitsUnlessChosen()
     QFETCH(QString, asked);
     QFETCH(bool, linkWritten);
     QFETCH(bool, limitWritten);
+    const QString port = QString(QTest::currentDataTag()).startsWith("bad port") ? "11" : "";
     // A unit at address 5 with its own IP (and one more unit at 1 where the
     // address is taken); the file, as one built offline, holds address 1 and no IP.
     constexpr int Unit = 5;
@@ -1057,10 +1071,27 @@ void TestMainWindowOnline::fileLink_isTheUnitsUnlessChosen()
     for (int reg : {2010, 2011})
         QVERIFY(m_sim->setReg(Unit, Holding, reg, reg == 2010 ? 0x0A00 : 0x0732));
     QVERIFY(openWindow(0, Unit));
-    openEditedCopy(
-        "offline.brcf",
-        {"DEV_ADDR=1", "IP_1=0", "IP_2=0", "MASK_1=0", "MASK_2=0", "GATE_1=0", "GATE_2=0"},
-        {"LOWER_LIMIT=" + limit});
+    QStringList listed;
+    QStringList moduleEdits{"DEV_ADDR=1", "IP_1=0",   "IP_2=0",  "MASK_1=0",
+                            "MASK_2=0",   "GATE_1=0", "GATE_2=0"};
+    if (!port.isEmpty())
+        moduleEdits << "PORT_CFG=" + port;
+    openEditedCopy("offline.brcf", moduleEdits, {"LOWER_LIMIT=" + limit}, &listed);
+    // The link settings come apart from the others, under their own heading.
+    QStringList linkRows{"Параметры связи:  | ", "Адрес MODBUS: 5 | 1",
+                         "IP-адрес: 10.0.7.50 | 0.0.0.0", "Маска сети: 255.255.255.0 | 0.0.0.0",
+                         "Адрес шлюза: 192.168.0.1 | 0.0.0.0"};
+    if (!port.isEmpty())
+        linkRows.insert(2, "Скорость, бит/с: 9600 | " + port);
+    const QStringList otherRows{"Остальные параметры:  | ",
+                                "Нижний предел: 0.000 | "
+                                    + QString::number(limit.toDouble(), 'f', 3)};
+    QCOMPARE(listed.replaceInStrings(QRegularExpression("^.* / "), ""), linkRows + otherRows);
+    // Shown, a value out of its range is marked as one, not as an edit.
+    ModuleView *view = m_window->currentView();
+    auto *tree = view->findChild<TreePropertyBrowser *>();
+    QCOMPARE(tree->backgroundColor(itemAt(view, LowerLimit3)),
+             limit == "4000" ? ModuleView::badValueColor() : QColor(Qt::cyan));
     QMap<int, int> link;
     for (int reg : {2005, 2006, 2010, 2011, 2012, 2013, 2014, 2015})
         link[reg] = m_sim->reg(Unit, Holding, reg);
@@ -1084,7 +1115,8 @@ void TestMainWindowOnline::fileLink_isTheUnitsUnlessChosen()
     QTRY_COMPARE_WITH_TIMEOUT(shown.size(), answers.size(), 10000);
     QVERIFY2(shown.last().contains(asked), qPrintable(shown.last()));
     if (limit == "12.3")
-        QVERIFY2(shown.first().contains("Адрес MODBUS: 5 → 1\nIP-адрес: 10.0.7.50 → 0.0.0.0"),
+        QVERIFY2(shown.first().contains("Адрес MODBUS: 5 → 1\n")
+                     && shown.first().contains("IP-адрес: 10.0.7.50 → 0.0.0.0"),
                  qPrintable(shown.first()));
     BoxRecorder boxes; // what the write says after
     if (limitWritten)

@@ -229,7 +229,9 @@ void TestModuleView::outOfListValue_shownAndKept()
     QCOMPARE(module->value(kPort).toInt(), 0x0254);
     QVERIFY(!module->isChanged());
     QVERIFY(!v.view->hasChanges());
-    QCOMPARE(v.color(path), QColor(Qt::white));
+    // Kept, and marked as a value no write takes; the rows around it are not.
+    QCOMPARE(v.color(path), ModuleView::badValueColor());
+    QCOMPARE(v.color(link("Задержка ответа, мс")), QColor(Qt::white));
 
     // A picked entry is an edit; the unknown entry brings the stored value back.
     v.row(path)->setValue(edit);
@@ -241,7 +243,7 @@ void TestModuleView::outOfListValue_shownAndKept()
     } else {
         v.row(path)->setValue(entries.size() - 1);
         QCOMPARE(device->value(name), stored);
-        QCOMPARE(v.color(path), QColor(Qt::white));
+        QCOMPARE(v.color(path), ModuleView::badValueColor());
     }
 }
 
@@ -353,8 +355,10 @@ void TestModuleView::revertAll_returnsToBase()
     for (int type = rT300; type <= rT1600; ++type)
         RegisterBlocks::storeReadValues(
             type, QVector<quint16>(RegisterBlocks::readCount(type, image), 0), &image);
-    View v(new ModuleView(ModeOnline | ModeTcp, image));
+    View v(new ModuleView(ModeOnline | ModeRtu, image));
     ModuleView &view = *v.view;
+    // Baud code 0 is in no list, but it is the unit's own word.
+    QCOMPARE(v.color(link("Скорость, бит/с")), QColor(Qt::white));
     Module *module = view.module();
     const QStringList address = link("Адрес MODBUS");
     const QStringList limit = kAi1 + "Нижний предел";
