@@ -78,7 +78,9 @@ void UnitScripts::writeFile(UnitSession *unit, const QString &path, const WriteO
                 return;
             }
             // A value the unit would refuse half-way must stop the write before it starts.
-            const QStringList bad = ParameterTree::badValues(*file);
+            // The port word is checked only where it is written.
+            const QStringList bad
+                = ParameterTree::badValues(*file, options.keepLink ? nullptr : current.get());
             if (!bad.isEmpty()) {
                 unit->result().data.insert(QStringLiteral("badValues"),
                                            QJsonArray::fromStringList(bad));

@@ -183,6 +183,9 @@ void TestBrkctl::refused_data()
     QTest::newRow("file address out of range")
         << Boards << SimFaults() << QStringList{"write", "%T", "%M:DEV_ADDR=999", "--link"} << 4
         << "«Модуль / Адрес MODBUS»: недопустимое значение «999», допустимо 1 … 247" << false;
+    QTest::newRow("file baud code outside the list, written with --link")
+        << Boards << SimFaults() << QStringList{"write", "%T", "%M:PORT_CFG=11", "--link"} << 4
+        << "«Модуль / Скорость, бит/с»: недопустимое значение «11»" << false;
     QTest::newRow("file limit out of range")
         << Boards << SimFaults() << QStringList{"write", "%T", "%C:LOWER_LIMIT=4000"} << 4
         << "Нижний предел»: недопустимое значение «4000.000», допустимо -1000.000" << false;
