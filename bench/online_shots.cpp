@@ -34,13 +34,14 @@
 
 namespace {
 
-// The unit's configuration with the lock time-out, a signal type and a lower
-// limit changed by hand.
+// The unit's configuration with the address, the lock time-out, a signal type
+// and a lower limit changed by hand.
 QByteArray editedFile(const Module &unit)
 {
     QJsonObject root = const_cast<Module &>(unit).toJson();
     QJsonObject module = root.value("module").toObject();
     module.insert("WDT", "2.5");
+    module.insert("DEV_ADDR", "3");
     root.insert("module", module);
     QJsonArray boards = root.value("submodules").toArray();
     for (int s = 0; s < boards.size(); ++s) {
