@@ -111,12 +111,12 @@ void TestCalibrateDialog::initTestCase()
     // An edit mark the property tree held before.
     m_rig.parameter(0, 3, ChannelParam::Value)->setChanged(true);
     m_mainWindow.show();
-    m_dialog
-        = std::make_unique<CalibrateDialog>(m_rig.module.get(), &m_rig.client, 1, &m_mainWindow);
+    m_dialog = std::make_unique<CalibrateDialog>(m_rig.module.get(), m_rig.client.get(), 1,
+                                                 &m_mainWindow);
     m_dialog->show();
     QVERIFY(m_dialog->isWindow());
-    QCOMPARE(m_rig.client.timeout(), 50);
-    QCOMPARE(m_rig.client.numberOfRetries(), 1);
+    QCOMPARE(m_rig.client->timeout(), 50);
+    QCOMPARE(m_rig.client->numberOfRetries(), 1);
     QCOMPARE(m_dialog->model()->rowCount(), 2); // DI and DO6 have no rows
 }
 
@@ -271,8 +271,8 @@ void TestCalibrateDialog::closing_restoresOnlyEditsOfThisDialog()
     QTest::mouseClick(m_dialog->findChild<QPushButton *>(QStringLiteral("pushButton")),
                       Qt::LeftButton);
     QVERIFY(!m_dialog->isVisible());
-    QCOMPARE(m_rig.client.timeout(), 500);
-    QCOMPARE(m_rig.client.numberOfRetries(), 3);
+    QCOMPARE(m_rig.client->timeout(), 500);
+    QCOMPARE(m_rig.client->numberOfRetries(), 3);
     QTRY_COMPARE(calls(m_rig.sim, true).size(), 4);
     QStringList sent = calls(m_rig.sim, true);
     sent.sort();

@@ -46,7 +46,7 @@ void TestCalibrationPoller::polling_readsEveryParameterWithRegisterOneAtATime()
     Property *tmpSignal = rig.parameter(1, 0, ChannelParam::SignalType);
     tmpSignal->setChanged(true);
     tmpSignal->setValue(8);
-    CalibrationPoller poller(rig.module.get(), &rig.client, 1);
+    CalibrationPoller poller(rig.module.get(), rig.client.get(), 1);
     QSignalSpy stored(&poller, &CalibrationPoller::valueStored);
     QSignalSpy notices(&poller, &CalibrationPoller::notice);
     poller.start();
@@ -106,7 +106,7 @@ void TestCalibrationPoller::finish_reportsAnEditBeforeTheFirstRead()
 {
     Rig rig;
     QVERIFY(rig.start());
-    CalibrationPoller poller(rig.module.get(), &rig.client, 1);
+    CalibrationPoller poller(rig.module.get(), rig.client.get(), 1);
     QSignalSpy notices(&poller, &CalibrationPoller::notice);
     poller.start();
     rig.parameter(0, 3, ChannelParam::Value)->setValue(777);
@@ -123,12 +123,12 @@ void TestCalibrationPoller::pendingReplies_releasedWithPoller()
 {
     Rig rig(true, 30);
     QVERIFY(rig.start());
-    auto poller = std::make_unique<CalibrationPoller>(rig.module.get(), &rig.client, 1);
+    auto poller = std::make_unique<CalibrationPoller>(rig.module.get(), rig.client.get(), 1);
     poller->start();
-    QTRY_VERIFY(!rig.client.findChildren<QModbusReply *>().isEmpty());
+    QTRY_VERIFY(!rig.client->findChildren<QModbusReply *>().isEmpty());
     poller.reset(); // destroyed while replies are on the line
-    QCOMPARE(rig.client.timeout(), 500);
-    QTRY_VERIFY_WITH_TIMEOUT(rig.client.findChildren<QModbusReply *>().isEmpty(), 2000);
+    QCOMPARE(rig.client->timeout(), 500);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.client->findChildren<QModbusReply *>().isEmpty(), 2000);
 }
 
 void TestCalibrationPoller::silentUnit_staleBacksOffAndComesBack()
@@ -136,7 +136,7 @@ void TestCalibrationPoller::silentUnit_staleBacksOffAndComesBack()
     Rig rig;
     QVERIFY(rig.start());
     Property *aiValue = rig.parameter(0, 0, ChannelParam::Value); // input 0: early in a pass
-    CalibrationPoller poller(rig.module.get(), &rig.client, 1);
+    CalibrationPoller poller(rig.module.get(), rig.client.get(), 1);
     QSignalSpy stale(&poller, &CalibrationPoller::staleChanged);
     QSignalSpy stored(&poller, &CalibrationPoller::valueStored);
     poller.start();

@@ -4,6 +4,7 @@
 
 #include "linktranslations.h"
 #include "mainwindowdriver.h"
+#include "modbuscall.h"
 #include "modeflags.h"
 #include "processrun.h"
 #include "ptypair.h"
@@ -14,7 +15,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QModbusTcpClient>
 #include <QRegularExpression>
 #include <QSerialPort>
 #include <QTabWidget>
@@ -117,16 +117,11 @@ QString TestErrorTexts::prepare(const QString &line, const SimFaults &faults)
 
 QStringList TestErrorTexts::mainWindowTexts()
 {
-    QModbusTcpClient client;
-    client.setConnectionParameter(QModbusDevice::NetworkAddressParameter, m_sim->host());
-    client.setConnectionParameter(QModbusDevice::NetworkPortParameter, m_sim->port());
-    client.setTimeout(200);
-    client.setNumberOfRetries(0);
-    if (!client.connectDevice()
-        || !QTest::qWaitFor([&] { return client.state() == QModbusDevice::ConnectedState; }))
+    const auto client = ModbusCall::tcpClient(m_sim->port(), 200);
+    if (client->state() != QModbusDevice::ConnectedState)
         return {};
     BoxRecorder boxes;
-    MainWindow window(ModeOnline | ModeTcp, moduleImage(*m_sim, 1), &client);
+    MainWindow window(ModeOnline | ModeTcp, moduleImage(*m_sim, 1), client.get());
     window.show();
     (void)QTest::qWaitFor([&] { return window.findChild<QAction *>("actionRead")->isEnabled(); },
                           10000);

@@ -3,39 +3,17 @@
 // working directory without data: the configurator's code must find what the
 // package installed under ../share/brk-configurator.
 
-#include "browseritem.h"
-#include "browserproperty.h"
 #include "aboutdialog.h"
 #include "documentlocator.h"
-#include "mainwindow.h"
+#include "mainwindowdriver.h"
 #include "modeflags.h"
 #include "module.h"
-#include "moduleview.h"
-#include "treepropertybrowser.h"
 
-#include "modalanswer.h"
-
-#include <QAction>
 #include <QFile>
 #include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QtTest>
-
-namespace {
-
-BrowserItem *findRow(BrowserItem *item, const QString &name)
-{
-    if (item->property()->propertyName() == name)
-        return item;
-    for (BrowserItem *child : item->children()) {
-        if (BrowserItem *found = findRow(child, name))
-            return found;
-    }
-    return nullptr;
-}
-
-} // namespace
 
 class TestInstalled : public QObject
 {
@@ -72,15 +50,14 @@ void TestInstalled::sixBoardFile_showsInstalledHelpText()
     MainWindow window(ModeOffline);
     window.show();
     chooseFile(QStringLiteral(BRK_SIX_BOARDS));
-    window.findChild<QAction *>("actionOpen")->trigger();
+    action(&window, "actionOpen")->trigger();
     ModuleView *view = window.currentView();
     QVERIFY(view);
     QCOMPARE(view->module()->submodules().size(), 6);
-
-    auto *browser = view->findChild<TreePropertyBrowser *>();
-    BrowserItem *limit = findRow(browser->topItem(), "Верхний предел");
+    BrowserItem *limit
+        = itemAt(view, {"Субмодуль AI (Слот A)", "Аналоговый вход 1 ", "Верхний предел"});
     QVERIFY(limit);
-    browser->setCurrentItem(limit);
+    view->findChild<TreePropertyBrowser *>()->setCurrentItem(limit);
     QCOMPARE(window.findChild<QTextEdit *>("tePropertyInfo")->toPlainText(), limitHelp);
 }
 

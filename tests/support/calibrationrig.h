@@ -6,6 +6,7 @@
 // it as the start window leaves it, and the module read from the unit: what
 // calibration mode starts from.
 
+#include "modbuscall.h"
 #include "unitimage.h"
 #include "unitsimfixture.h"
 
@@ -16,7 +17,6 @@
 #include <submodule.h>
 
 #include <QDateTime>
-#include <QModbusTcpClient>
 #include <QStringList>
 #include <QtTest>
 
@@ -89,7 +89,7 @@ inline UnitSimFixture::Options unitOptions(bool frozen, int delayMs)
 struct Rig
 {
     UnitSimFixture sim;
-    QModbusTcpClient client;
+    std::unique_ptr<QModbusTcpClient> client;
     std::unique_ptr<Module> module;
 
     explicit Rig(bool frozen = true, int delayMs = 0)
@@ -102,14 +102,9 @@ struct Rig
             return false;
         for (const Poke &p : pokes)
             sim.setReg(1, QModbusDataUnit::RegisterType(p.type), p.address, p.value);
-        client.setConnectionParameter(QModbusDevice::NetworkAddressParameter, sim.host());
-        client.setConnectionParameter(QModbusDevice::NetworkPortParameter, sim.port());
-        client.setTimeout(500);
-        client.setNumberOfRetries(3);
         module = readModule(sim);
-        return client.connectDevice()
-               && QTest::qWaitFor(
-                   [this] { return client.state() == QModbusDevice::ConnectedState; }, 5000);
+        client = ModbusCall::tcpClient(sim.port(), 500, 3);
+        return client->state() == QModbusDevice::ConnectedState;
     }
 
     Property *parameter(int board, int channel, const QString &name) const
