@@ -226,6 +226,9 @@ void TestBrkctl::refused_data()
     QTest::newRow("host range outside scan")
         << Boards << SimFaults() << QStringList{"read", "tcp://127.0.0.1-3:1"} << 2
         << "диапазон адресов допустим только в команде scan" << false;
+    QTest::newRow("no plant file")
+        << Boards << SimFaults() << QStringList{"plant", "status", "%F.brplant"} << 2
+        << ".brplant: нет файла" << false;
     QTest::newRow("comment after a target")
         << Boards << SimFaults() << QStringList{"scan", "--targets", "%L"} << 0 << QString()
         << false;
