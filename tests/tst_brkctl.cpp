@@ -229,6 +229,9 @@ void TestBrkctl::refused_data()
     QTest::newRow("no plant file")
         << Boards << SimFaults() << QStringList{"plant", "status", "%F.brplant"} << 2
         << ".brplant: нет файла" << false;
+    QTest::newRow("journal of a missing plant")
+        << Boards << SimFaults() << QStringList{"journal", "%F.brplant"} << 2
+        << ".brplant: нет файла" << false;
     QTest::newRow("comment after a target")
         << Boards << SimFaults() << QStringList{"scan", "--targets", "%L"} << 0 << QString()
         << false;
