@@ -174,6 +174,11 @@ void TestBrkctl::refused_data()
         << "последний подтверждённый: регистр 802, пределы аналоговых входов, регистры 800–895 "
            "(wT800)"
         << true;
+    silent.silentAfter = 40; // silent at the write-enable command before the next register
+    QTest::newRow("unit stops answering at a command")
+        << Boards << silent
+        << QStringList{"write", "%T", "%F", "--timeout", "100", "--retries", "0"} << 5
+        << "регистр 2016, команда разрешения записи; последний подтверждённый: регистр 802" << true;
     SimFaults ignoring;
     ignoring.ignoreWrite.insert(LimitHighWord);
     QTest::newRow("write not kept")
