@@ -237,6 +237,10 @@ void TestBrkctl::refused_data()
     QTest::newRow("journal of a missing plant")
         << Boards << SimFaults() << QStringList{"journal", "%F.brplant"} << 2
         << ".brplant: нет файла" << false;
+    QTest::newRow("nobody in a scanned range")
+        << Boards << SimFaults()
+        << QStringList{"scan", "%T", "--from", "4", "--to", "6", "--timeout", "100"} << 3
+        << "unit=4-6: модули не найдены" << false;
     QTest::newRow("comment after a target")
         << Boards << SimFaults() << QStringList{"scan", "--targets", "%L"} << 0 << QString()
         << false;
