@@ -213,6 +213,9 @@ void TestBrkctl::refused_data()
         << Boards << stays
         << QStringList{"set", "%T", "Адрес MODBUS=6", "--switch-over", "0", "--timeout", "100"} << 5
         << "адрес записан: модуль должен отвечать по адресу tcp://127.0.0.1:%P?unit=6" << true;
+    QTest::newRow("new IP address, not checked over the old one")
+        << Boards << SimFaults() << QStringList{"set", "%T", "IP-адрес=10.0.0.5"} << 5
+        << "параметры связи записаны: модуль должен отвечать по адресу tcp://10.0.0.5" << true;
     QTest::newRow("switch-over not a number")
         << Boards << SimFaults()
         << QStringList{"set", "%T", "Адрес MODBUS=6", "--switch-over", "abc"} << 2
