@@ -22,7 +22,7 @@ CommandLine::CommandLine()
         QStringLiteral("Конфигуратор модуля ввода-вывода ВИРАТ БРК-40"));
     m_parser.addOptions({m_help, m_version, m_tcp, m_serial, m_baud});
     m_parser.addPositionalArgument(
-        QStringLiteral("file"),
+        QStringLiteral("ФАЙЛ"),
         QStringLiteral("Файл конфигурации (.brcf), открываемый без модуля."),
         QStringLiteral("[ФАЙЛ]"));
 }

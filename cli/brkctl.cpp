@@ -706,6 +706,9 @@ bool Brkctl::runScan()
     for (ScanLine line : qAsConst(lines)) {
         line.target.unit = line.first;
         m_fleet->add(line.target, [line](UnitSession *unit) {
+            // A summary names the whole range asked, not only its first address.
+            if (line.last != line.first)
+                unit->result().target += QStringLiteral("-%1").arg(line.last);
             unit->open([unit, line] {
                 unit->scan(line.first, line.last, [unit](const QMap<int, QVector<quint16>> &found) {
                     addFoundUnits(unit, found);

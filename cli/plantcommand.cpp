@@ -388,9 +388,15 @@ bool PlantCommand::journal(const QCommandLineParser &parser, UnitResult *result,
             return false;
         }
     }
-    const QString path = arguments.isEmpty()
-                             ? Journal::inUserData()
-                             : Journal::besidePlant(QFileInfo(arguments.first()).absolutePath());
+    // A mistyped plant path would otherwise show as an empty journal.
+    Plant plant;
+    QString reason;
+    if (!arguments.isEmpty() && !Plant::load(arguments.first(), &checkTarget, &plant, &reason)) {
+        *error = QStringLiteral("%1: %2").arg(arguments.first(), reason);
+        return false;
+    }
+    const QString path
+        = arguments.isEmpty() ? Journal::inUserData() : Journal::besidePlant(plant.folder());
     const Journal::Read read = Journal::read(path, filter);
     result->target = path;
     QJsonArray json;

@@ -211,8 +211,19 @@ void UnitScripts::report(UnitSession *unit, const QString &written, const QStrin
     QStringList wrong;
     for (const WriteReadBack::Difference &difference : job.differences())
         wrong << namedDifference(difference, encoded);
+    if (job.move() == WriteJob::Move::Elsewhere && wrong.isEmpty()) {
+        // New line settings or IP address: the old link cannot reach the unit, so nothing was
+        // tried there.
+        unit->finish(StatusUnconfirmed,
+                     written
+                         + QStringLiteral("; параметры связи записаны: модуль должен отвечать по "
+                                          "адресу %1, а по прежним запись не проверить: проверьте "
+                                          "её командой brkctl diff с новым адресом")
+                               .arg(movedTo));
+        return;
+    }
     if (!movedTo.isEmpty() && wrong.isEmpty()) {
-        // The unit took a new address or line and did not answer there.
+        // The unit took a new address and did not answer there.
         unit->finish(StatusUnconfirmed,
                      written
                          + QStringLiteral("; адрес записан: модуль должен отвечать по адресу %1, "

@@ -33,6 +33,23 @@ QString moduleBlockText(int count)
     return QStringLiteral("параметров модуля (регистры 2000–%1)").arg(2000 + count - 1);
 }
 
+// The service registers carry commands, not blocks the user could look up.
+QString commandText(int type, const QString &name)
+{
+    switch (type) {
+    case EnableWriteEeprom:
+        return QStringLiteral("команда разрешения записи");
+    case EepromWriteFlag:
+        return QStringLiteral("флаг записи в EEPROM");
+    case ResetConfig:
+        return QStringLiteral("команда сброса конфигурации");
+    case RebootModule:
+        return QStringLiteral("команда перезагрузки");
+    default:
+        return QStringLiteral("блок ") + name;
+    }
+}
+
 } // namespace
 
 UnitSession::UnitSession(const Target &target, const LinkOptions &options, QObject *parent)
@@ -380,5 +397,5 @@ QString UnitSession::registerName(const ModbusRequest &request)
     return QStringLiteral("%1 %2, %3")
         .arg(coil ? QStringLiteral("катушка") : QStringLiteral("регистр"))
         .arg(request.unit.startAddress())
-        .arg(what == name ? QStringLiteral("блок ") + name : blocksText({name}));
+        .arg(what == name ? commandText(request.type, name) : blocksText({name}));
 }

@@ -173,7 +173,9 @@ bool Plant::load(const QString &path, const TargetCheck &check, Plant *plant, QS
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("не удалось открыть файл: %1").arg(file.errorString());
+        // Qt's own reason is English; the user only needs to know which case it is.
+        *error = file.exists() ? QStringLiteral("файл не открывается для чтения")
+                               : QStringLiteral("нет файла");
         return false;
     }
     if (file.size() > MaxFileSize) {

@@ -152,12 +152,12 @@ void TestBrkctl::refused_data()
         << Boards << SimFaults() << QStringList{"set", "%T", LowerLimit + "=1000.5"} << 2
         << "недопустимое значение «1000.5», допустимо -1000.000 … 1000.000" << false;
     SimFaults silent;
-    silent.silentAfter = 41; // the reads, the EEPROM flag, pairs: silent at a data register
+    silent.silentAfter = 40; // the reads, the EEPROM flag, pairs: silent at a write-enable
     QTest::newRow("unit stops answering mid-write")
         << Boards << silent
         << QStringList{"write", "%T", "%F", "--timeout", "100", "--retries", "0"} << 5
-        << "последний подтверждённый: регистр 802, пределы аналоговых входов, регистры 800–895 "
-           "(wT800)"
+        << "регистр 2016, команда разрешения записи; последний подтверждённый: регистр 802, "
+           "пределы аналоговых входов, регистры 800–895 (wT800)"
         << true;
     SimFaults ignoring;
     ignoring.ignoreWrite.insert(LimitHighWord);
@@ -198,6 +198,9 @@ void TestBrkctl::refused_data()
         << Boards << stays
         << QStringList{"set", "%T", "Адрес MODBUS=6", "--switch-over", "0", "--timeout", "100"} << 5
         << "адрес записан: модуль должен отвечать по адресу tcp://127.0.0.1:%P?unit=6" << true;
+    QTest::newRow("new IP address, not checked over the old one")
+        << Boards << SimFaults() << QStringList{"set", "%T", "IP-адрес=10.0.0.5"} << 5
+        << "параметры связи записаны: модуль должен отвечать по адресу tcp://10.0.0.5" << true;
     QTest::newRow("switch-over not a number")
         << Boards << SimFaults()
         << QStringList{"set", "%T", "Адрес MODBUS=6", "--switch-over", "abc"} << 2
@@ -211,6 +214,13 @@ void TestBrkctl::refused_data()
     QTest::newRow("host range outside scan")
         << Boards << SimFaults() << QStringList{"read", "tcp://127.0.0.1-3:1"} << 2
         << "диапазон адресов допустим только в команде scan" << false;
+    QTest::newRow("journal of a missing plant")
+        << Boards << SimFaults() << QStringList{"journal", "%F.brplant"} << 2
+        << ".brplant: нет файла" << false;
+    QTest::newRow("nobody in a scanned range")
+        << Boards << SimFaults()
+        << QStringList{"scan", "%T", "--from", "4", "--to", "6", "--timeout", "50"} << 3
+        << "unit=4-6: модули не" << false;
     QTest::newRow("comment after a target")
         << Boards << SimFaults() << QStringList{"scan", "--targets", "%L"} << 0 << QString()
         << false;

@@ -364,7 +364,8 @@ private slots:
     {
         const ProcessRun help = ProcessRun::run(BRK_CONFIGURATOR_PATH, {"--help"});
         QVERIFY2(help.status == 0 && help.out.contains("Использование:")
-                     && help.out.contains("Заполнить окно поиска: Modbus TCP на ХОСТ:ПОРТ"),
+                     && help.out.contains("Заполнить окно поиска: Modbus TCP на ХОСТ:ПОРТ")
+                     && help.out.contains("  ФАЙЛ "),
                  qPrintable(help.out));
     }
 
