@@ -67,7 +67,7 @@ void PlantRunner::check(UnitSession *unit, const QString &path, const QString &n
             unit->finish(StatusOk, QStringLiteral("совпадает с файлом"));
         else
             unit->finish(StatusDiffer,
-                         QStringLiteral("отличий от файла: %1").arg(differences.size()));
+                         QStringLiteral("отличается: %1 параметров").arg(differences.size()));
     });
 }
 

@@ -83,7 +83,7 @@ void TestPlantWindow::check_showsEachUnitsStateAndDifferences()
     const QString boards = QStringLiteral("A:AIO B:AI C:- D:- E:- F:-");
     const QVector<QStringList> expected{
         {"отвечает", "2.2", boards, "совпадает с файлом"},
-        {"отвечает", "2.2", boards, "отличий от файла: 1"},
+        {"отвечает", "2.2", boards, "отличается: 1 параметров"},
         {"нет ответа", "", "", ""},
         {"отвечает", "2.2", boards, "нет файла"},
     };
