@@ -169,13 +169,9 @@ QString ParameterTree::Entry::units() const
         return QStringLiteral("мс");
     if (name == ChannelParam::Pwm)
         return QStringLiteral("%");
-    const bool signalValue = name == ChannelParam::LowerLimit || name == ChannelParam::UpperLimit
-                             || (name == ChannelParam::BlockValue && kind == Kind::Real);
-    const Property *signal = device ? device->property(ChannelParam::SignalType) : nullptr;
-    // Only a signal type the channel offers says what its values are in.
-    if (!signalValue || !signal || !signal->enumNames().contains(signal->value().toInt()))
-        return QString();
-    return signalUnits(signal->value().toInt());
+    // Limits and block values carry none: what the unit makes of them (a scale
+    // of the engineering value, not the signal's mA or V) is the unit's own.
+    return QString();
 }
 
 QString ParameterTree::Entry::displayTextWithUnits() const
