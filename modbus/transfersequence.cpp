@@ -226,10 +226,10 @@ void TransferSequence::sendNext()
         if (!waitOutPause())
             return;
         const int index = m_next++;
-        // The next pause runs from the start of this send, so the time the
-        // send takes does not add to it.
-        m_sendClock.start();
         send(index);
+        // The next pause runs from the end of this send: however long the
+        // send took under load, the line never sees a shorter pause.
+        m_sendClock.start();
         if (m_stopped)
             return;
         if (m_outstanding > 0) {
