@@ -527,8 +527,7 @@ bool MainWindow::openOnline(const QString &fileName, const QString &title)
     view->setFileName(fileName);
     view->setHeldPort(m_tables.portWord());
     // Link rows as the file brought them: a write asks before it moves the unit.
-    m_fileLink.insert(view, PreWriteCheck::linkTexts(*view->module()));
-    connect(view, &QObject::destroyed, this, [this, view] { m_fileLink.remove(view); });
+    view->setFileLink(PreWriteCheck::linkTexts(*view->module()));
     addView(view, title);
     QMessageBox::information(this, WarningTitle, QStringLiteral("Конфигурация успешно загружена"));
     return true;
@@ -774,9 +773,9 @@ bool MainWindow::askBeforeWrite(ModuleView *view, WriteJob::Options *options)
 {
     Module *module = view->module();
     const std::unique_ptr<Module> unit = moduleFromTables(m_tables);
-    const auto loaded = m_fileLink.constFind(view);
+    const QMap<QString, QString> *loaded = view->fileLink();
     // A file's port word is checked once it is known to be written.
-    const bool asking = loaded != m_fileLink.cend();
+    const bool asking = loaded != nullptr;
     if (PreWriteCheck::refuseBadValues(this, *module, asking ? nullptr : unit.get()))
         return false;
     if (!asking)

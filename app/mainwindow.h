@@ -7,9 +7,7 @@
 #include <typeresponse.h>
 #include <writejob.h>
 
-#include <QHash>
 #include <QMainWindow>
-#include <QMap>
 #include <QPointer>
 
 #include <memory>
@@ -171,8 +169,6 @@ private:
     // held back until the write has ended.
     QPointer<ModuleView> m_writeView;
     QString m_pendingWarning;
-    // Link rows of the views opened from files, as the file brought them.
-    QHash<const ModuleView *, QMap<QString, QString>> m_fileLink;
     QMenu *m_recentMenu = nullptr; // child of the file menu
     // The run's recorder, found on the client (or the window's own child).
     TrafficRecorder *m_recorder = nullptr;

@@ -8,9 +8,11 @@
 #include <QColor>
 #include <QHash>
 #include <QMainWindow>
+#include <QMap>
 #include <QVariant>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace Ui {
@@ -57,6 +59,9 @@ public:
     void markWritten(const ModuleTables &tables);
     QString fileName() const { return m_fileName; }
     void setFileName(const QString &fileName) { m_fileName = fileName; }
+    // Link rows (path to text) as a file loaded over the unit brought them; null otherwise.
+    const QMap<QString, QString> *fileLink() const { return m_fileLink ? &*m_fileLink : nullptr; }
+    void setFileLink(const QMap<QString, QString> &texts) { m_fileLink = texts; }
 
     // Shows the model's values anew, after they were set outside the view.
     void reshow() { setModule(m_module); }
@@ -149,6 +154,7 @@ private:
     bool m_unwritten = false;
     quint32 m_mode = 0;
     QString m_fileName;
+    std::optional<QMap<QString, QString>> m_fileLink;
     std::vector<std::unique_ptr<Property>> m_ownProperties;
     QUndoStack *m_undoStack = nullptr; // child object
     bool m_showingState = false;       // rows are set from the model, not edited
