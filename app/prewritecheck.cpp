@@ -41,10 +41,6 @@ void takeUnitsLink(const Module &unit, Module &module, const QStringList &paths)
         if (ModuleTables::isLinkWord(Module::wordOf(p->name())))
             p->setChanged(false);
     }
-    for (const ParameterTree::Entry &entry : ParameterTree::entries(module)) {
-        if (Property *p = entry.link ? module.property(entry.name) : nullptr)
-            p->setChanged(false);
-    }
 }
 
 // The words a link row is written to.
