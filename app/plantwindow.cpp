@@ -39,12 +39,6 @@ constexpr int Jobs = 8;
 
 QPointer<PlantWindow> currentWindow;
 
-bool checkTarget(const QString &text, QString *reason)
-{
-    Target target;
-    return Target::parse(text, &target, reason);
-}
-
 } // namespace
 
 PlantWindow::PlantWindow(QWidget *parent)
@@ -199,7 +193,7 @@ bool PlantWindow::load(const QString &path, QString *error)
 {
     Plant plant;
     QString reason;
-    if (!Plant::load(path, &checkTarget, &plant, &reason)) {
+    if (!Plant::load(path, &Target::check, &plant, &reason)) {
         *error = QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), reason);
         return false;
     }

@@ -3,7 +3,7 @@
 // against the check of a plant of one of them: the plant should take at most
 // 1.3 times one unit's check. Also the load of a plant of 1,000 units.
 #include "plant.h"
-#include "plantcommand.h"
+#include "target.h"
 #include "processrun.h"
 #include "unitsimfixture.h"
 
@@ -55,7 +55,7 @@ qint64 loadMs(const QTemporaryDir &dir)
     QElapsedTimer clock;
     clock.start();
     Plant loaded;
-    if (!Plant::load(path, &PlantCommand::checkTarget, &loaded, &error))
+    if (!Plant::load(path, &Target::check, &loaded, &error))
         return -1;
     return clock.elapsed();
 }

@@ -87,12 +87,6 @@ QList<QCommandLineOption> PlantCommand::journalOptions()
     };
 }
 
-bool PlantCommand::checkTarget(const QString &text, QString *reason)
-{
-    Target target;
-    return Target::parse(text, &target, reason);
-}
-
 bool PlantCommand::setUp(const QCommandLineParser &parser, QString *error)
 {
     const QStringList arguments = parser.positionalArguments();
@@ -110,7 +104,7 @@ bool PlantCommand::setUp(const QCommandLineParser &parser, QString *error)
         return false;
     }
     QString reason;
-    if (!Plant::load(m_plantPath, &PlantCommand::checkTarget, &m_plant, &reason)) {
+    if (!Plant::load(m_plantPath, &Target::check, &m_plant, &reason)) {
         *error = QStringLiteral("%1: %2").arg(m_plantPath, reason);
         return false;
     }
@@ -391,7 +385,7 @@ bool PlantCommand::journal(const QCommandLineParser &parser, UnitResult *result,
     // A mistyped plant path would otherwise show as an empty journal.
     Plant plant;
     QString reason;
-    if (!arguments.isEmpty() && !Plant::load(arguments.first(), &checkTarget, &plant, &reason)) {
+    if (!arguments.isEmpty() && !Plant::load(arguments.first(), &Target::check, &plant, &reason)) {
         *error = QStringLiteral("%1: %2").arg(arguments.first(), reason);
         return false;
     }

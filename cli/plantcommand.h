@@ -27,8 +27,6 @@ public:
     // The options of "plant" and "journal"; none for other commands.
     static QList<QCommandLineOption> plantOptions();
     static QList<QCommandLineOption> journalOptions();
-    // Whether a plant unit's target is a valid brkctl target.
-    static bool checkTarget(const QString &text, QString *reason);
 
     bool setUp(const QCommandLineParser &parser, QString *error);
     int jobs() const { return m_jobs; }

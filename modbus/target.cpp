@@ -125,6 +125,12 @@ QString lastOctetRange(const Parsed &parsed)
 
 } // namespace
 
+bool Target::check(const QString &text, QString *error)
+{
+    Target target;
+    return parse(text, &target, error);
+}
+
 bool Target::parse(const QString &text, Target *target, QString *error)
 {
     Parsed parsed;

@@ -27,6 +27,8 @@ struct Target
 
     // False with a message naming what is wrong.
     static bool parse(const QString &text, Target *target, QString *error);
+    // Whether `text` parses, for callers that only check it (a plant file's lines).
+    static bool check(const QString &text, QString *error);
     // For scans: the last octet of a TCP host and the unit may be ranges
     // ("tcp://10.0.0.1-20:502?unit=1-3"); every target they name, in order.
     static bool parseRange(const QString &text, QVector<Target> *targets, QString *error);

@@ -9,7 +9,7 @@
 #include "module.h"
 #include "parametertree.h"
 #include "plant.h"
-#include "plantcommand.h"
+#include "target.h"
 #include "processrun.h"
 #include "ptypair.h"
 #include "submodule.h"
@@ -118,7 +118,7 @@ void TestPlant::badPlant_refusedWithLineAndReason()
     Plant plant;
     plant.setName(QStringLiteral("kept"));
     QString reason;
-    QVERIFY(!Plant::parse(text, &PlantCommand::checkTarget, &plant, &reason));
+    QVERIFY(!Plant::parse(text, &Target::check, &plant, &reason));
     QVERIFY2(reason.startsWith(error), qPrintable(reason));
     QCOMPARE(plant.name(), QStringLiteral("kept"));
 }
@@ -128,7 +128,7 @@ void TestPlant::savedPlant_readsBackTheSame()
     const QByteArray text = plantText({"tcp://10.0.0.21:502?unit=1", "rtu:/dev/ttyS0?unit=3"});
     Plant plant;
     QString error;
-    QVERIFY2(Plant::parse(text, &PlantCommand::checkTarget, &plant, &error), qPrintable(error));
+    QVERIFY2(Plant::parse(text, &Target::check, &plant, &error), qPrintable(error));
     QCOMPARE(plant.name(), QStringLiteral("Котельная №2"));
     QCOMPARE(plant.units().size(), 2);
     QCOMPARE(plant.units().at(1).target, QStringLiteral("rtu:/dev/ttyS0?unit=3"));
