@@ -30,13 +30,6 @@ QString text(const char *utf8)
     return QString::fromUtf8(utf8);
 }
 
-std::unique_ptr<Module> moduleFromJson(const QJsonObject &json)
-{
-    auto module = std::make_unique<Module>(-1);
-    module->fromJson(json);
-    return module;
-}
-
 // The unit's own file as a module; null with the reason.
 std::unique_ptr<Module> unitFile(const Plant &plant, const PlantUnit &unit, QString *error)
 {
