@@ -297,16 +297,9 @@ void PlantCommand::addStatusLine(const PlantUnit &unit, UnitResult *result) cons
     QStringList fields{unit.name, unit.target,
                        answers ? QStringLiteral("отвечает") : QStringLiteral("нет ответа")};
     if (answers) {
-        QStringList boards;
-        const QJsonArray list = result->data.value(QStringLiteral("boards")).toArray();
-        for (int slot = 0; slot < list.size(); ++slot) {
-            const QString board = list.at(slot).toString();
-            boards << slotLetter(slot) + QLatin1Char(':')
-                          + (board.isEmpty() ? QStringLiteral("-") : board);
-        }
         fields << result->data.value(QStringLiteral("type")).toString()
                << QStringLiteral("ПО ") + result->data.value(QStringLiteral("firmware")).toString()
-               << boards.join(QLatin1Char(' '));
+               << boardsLine(result->data.value(QStringLiteral("boards")).toArray());
     }
     result->lines << fields.join(QStringLiteral("  "));
 }
