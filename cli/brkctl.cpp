@@ -202,14 +202,10 @@ QJsonObject describeFoundUnit(const Target &at, const QVector<quint16> &block, Q
                            {QStringLiteral("type"), notUnitText(moduleType)},
                            {QStringLiteral("unit"), false}};
     }
-    QStringList slotTexts;
     QJsonArray boards;
     for (int slot = 0; slot < ModuleTables::SlotCount; ++slot) {
         const int code = block.value(ModuleTables::FirstSlotWord + slot);
-        const QString board = code == 0 ? QString() : submoduleTypeName(code);
-        slotTexts << slotLetter(slot) + QLatin1Char(':')
-                         + (board.isEmpty() ? QStringLiteral("-") : board);
-        boards.append(board);
+        boards.append(code == 0 ? QString() : submoduleTypeName(code));
     }
     const QString firmware
         = QString::number(block.value(ModuleTables::WordFirmware) / 10.0, 'g', 6);
@@ -217,7 +213,7 @@ QJsonObject describeFoundUnit(const Target &at, const QVector<quint16> &block, Q
     const bool jumper = block.value(ModuleTables::WordJumper) == 1;
     const QString type = moduleTypeName(block.value(ModuleTables::WordModuleType));
     *line = QStringLiteral("%1  %2  ПО %3  %4  перемычка XS4: %5")
-                .arg(at.toString(), type, firmware, slotTexts.join(QLatin1Char(' ')),
+                .arg(at.toString(), type, firmware, boardsLine(boards),
                      !jumperKnown ? QStringLiteral("?")
                      : jumper     ? QStringLiteral("есть")
                                   : QStringLiteral("нет"));

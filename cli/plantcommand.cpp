@@ -30,13 +30,6 @@ QString text(const char *utf8)
     return QString::fromUtf8(utf8);
 }
 
-std::unique_ptr<Module> moduleFromJson(const QJsonObject &json)
-{
-    auto module = std::make_unique<Module>(-1);
-    module->fromJson(json);
-    return module;
-}
-
 // The unit's own file as a module; null with the reason.
 std::unique_ptr<Module> unitFile(const Plant &plant, const PlantUnit &unit, QString *error)
 {
@@ -298,16 +291,9 @@ void PlantCommand::addStatusLine(const PlantUnit &unit, UnitResult *result) cons
     QStringList fields{unit.name, unit.target,
                        answers ? QStringLiteral("отвечает") : QStringLiteral("нет ответа")};
     if (answers) {
-        QStringList boards;
-        const QJsonArray list = result->data.value(QStringLiteral("boards")).toArray();
-        for (int slot = 0; slot < list.size(); ++slot) {
-            const QString board = list.at(slot).toString();
-            boards << slotLetter(slot) + QLatin1Char(':')
-                          + (board.isEmpty() ? QStringLiteral("-") : board);
-        }
         fields << result->data.value(QStringLiteral("type")).toString()
                << QStringLiteral("ПО ") + result->data.value(QStringLiteral("firmware")).toString()
-               << boards.join(QLatin1Char(' '));
+               << boardsLine(result->data.value(QStringLiteral("boards")).toArray());
     }
     result->lines << fields.join(QStringLiteral("  "));
 }

@@ -75,7 +75,7 @@ QString BackupArchive::versionName(const QString &path)
     return QFileInfo(path).completeBaseName();
 }
 
-BackupArchive::Added BackupArchive::add(const QString &unitName, Module &module,
+BackupArchive::Added BackupArchive::add(const QString &unitName, const Module &module,
                                         const QDateTime &time, QString *path, QString *error)
 {
     if (sameAsNewest(versions(unitName), module))

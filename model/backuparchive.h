@@ -31,7 +31,7 @@ public:
 
     // Stores `module` as the unit's version at `time` unless the newest
     // version holds the same parameters; *path gets the new version's file.
-    Added add(const QString &unitName, Module &module, const QDateTime &time, QString *path,
+    Added add(const QString &unitName, const Module &module, const QDateTime &time, QString *path,
               QString *error);
 
 private:

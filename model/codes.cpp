@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "codes.h"
 
+#include <QJsonArray>
+
 #include <cstring>
 
 namespace {
@@ -147,6 +149,17 @@ QString slotLetter(int slot)
     if (slot < 0 || slot >= letters.size())
         return QStringLiteral("-");
     return letters.at(slot);
+}
+
+QString boardsLine(const QJsonArray &boards)
+{
+    QStringList texts;
+    for (int slot = 0; slot < boards.size(); ++slot) {
+        const QString board = boards.at(slot).toString();
+        texts << slotLetter(slot) + QLatin1Char(':')
+                     + (board.isEmpty() ? QStringLiteral("-") : board);
+    }
+    return texts.join(QLatin1Char(' '));
 }
 
 quint16 registerFunctionNumber(int registerType)

@@ -9,6 +9,8 @@
 
 #include <initializer_list>
 
+class QJsonArray;
+
 // Integer codes shared by the model, the views and the communication layer,
 // with the texts the user sees for them. Unknown codes never fail: every
 // lookup has a fallback text.
@@ -82,6 +84,8 @@ QString moduleTypeName(int type);
 QString notUnitText(int type);
 QString moduleErrorName(int bit);
 QString slotLetter(int slot);
+// Board names by slot (empty: no board) as "A:AIO B:- C:DI".
+QString boardsLine(const QJsonArray &boards);
 
 // Modbus function table number shown for a register type (1, 2, 4, 3), 0xFFFF otherwise.
 quint16 registerFunctionNumber(int registerType);

@@ -77,6 +77,13 @@ QString unknownContents(const QJsonObject &root)
     return QString();
 }
 
+std::unique_ptr<Module> moduleFromJson(const QJsonObject &root)
+{
+    auto module = std::make_unique<Module>(-1);
+    module->fromJson(root);
+    return module;
+}
+
 std::unique_ptr<Module> loadModule(const QString &path, QString *error)
 {
     const QString shown = QDir::toNativeSeparators(path);
@@ -88,11 +95,8 @@ std::unique_ptr<Module> loadModule(const QString &path, QString *error)
         // boards it does not know, which a save would then write over the file.
         const QJsonObject root = loadJsonObject(path);
         const QString unknown = unknownContents(root);
-        if (isConfiguration(root) && unknown.isEmpty()) {
-            auto module = std::make_unique<Module>(-1);
-            module->fromJson(root);
-            return module;
-        }
+        if (isConfiguration(root) && unknown.isEmpty())
+            return moduleFromJson(root);
         reason = QStringLiteral("Файл %1 не является файлом конфигурации модуля").arg(shown);
         if (!unknown.isEmpty())
             reason += QStringLiteral(": ") + unknown;

@@ -34,6 +34,10 @@ QString unknownContents(const QJsonObject &root);
 // know, with the reason in *error.
 std::unique_ptr<Module> loadModule(const QString &path, QString *error = nullptr);
 
+// A module built from a configuration document already in memory (a file's
+// contents or a configuration read from a unit), of the type it names.
+std::unique_ptr<Module> moduleFromJson(const QJsonObject &root);
+
 // A unit's register image as the windows decode it: a module of the type in
 // word 0, its boards and channels decoded from the image.
 std::unique_ptr<Module> moduleFromTables(const ModuleTables &tables);

@@ -208,7 +208,7 @@ QString ParameterTree::Entry::problem(int heldPort) const
 
 QStringList ParameterTree::badValues(const Module &module, const Module *unit)
 {
-    const int heldPort = portWord(unit ? *unit : module);
+    const int heldPort = (unit ? *unit : module).value(ModuleParam::PortConfig).toInt();
     QStringList problems;
     for (const Entry &entry : entries(module)) {
         const QString problem = entry.problem(heldPort);
@@ -216,11 +216,6 @@ QStringList ParameterTree::badValues(const Module &module, const Module *unit)
             problems << problem;
     }
     return problems;
-}
-
-int ParameterTree::portWord(const Module &module)
-{
-    return module.value(ModuleParam::PortConfig).toInt();
 }
 
 QVector<ParameterTree::Entry> ParameterTree::entries(const Module &module)

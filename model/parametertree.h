@@ -73,8 +73,6 @@ public:
     // e.g. of a file edited by hand: nothing of it may reach a unit. `unit` is
     // what the unit holds; without it the port word is taken as not written.
     static QStringList badValues(const Module &module, const Module *unit = nullptr);
-    // The port word a module writes.
-    static int portWord(const Module &module);
 
     // Code of a list value held as a number, a bool or their texts.
     static int choiceCode(const QVariant &value);
