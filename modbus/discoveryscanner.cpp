@@ -182,9 +182,10 @@ void DiscoveryScanner::onReplyFinished(QModbusReply *reply)
             qCDebug(lcModbus) << mismatchErrorText(entry.request.type, entry.request.unit, result);
         }
     } else if (reply->error() == QModbusDevice::ProtocolError) {
-        // A gateway's 0x0A and 0x0B say that no unit answered behind it.
+        // A gateway's own exceptions say that no unit answered behind it.
         const int code = exceptionCodeOf(reply->rawResult());
-        if (code != 0x0A && code != 0x0B)
+        if (code != QModbusPdu::GatewayPathUnavailable
+            && code != QModbusPdu::GatewayTargetDeviceFailedToRespond)
             emit unitRefused(entry.request.serverAddress, code);
     }
     emit addressDone(entry.request.serverAddress, entry.last);

@@ -166,7 +166,6 @@ TransferSequence::Start TransferSequence::begin(Kind kind, const QVector<ModbusR
     m_kind = kind;
     m_stopped = false;
     m_requests = requests;
-    m_answered = QVector<bool>(requests.size(), false);
     m_confirmed = QVector<bool>(requests.size(), false);
     m_failureError = QModbusDevice::NoError;
     m_failureException = 0;
@@ -290,7 +289,6 @@ void TransferSequence::send(int index)
                                                           : SendKind::WriteAccept;
         const QString text = sendErrorText(sendKind, clientError);
         qCWarning(lcTransfer).noquote() << text;
-        m_answered[index] = true;
         noteFailure(index, QModbusDevice::ConnectionError, 0);
         if (reading) {
             m_failedBlocks << typeResponseName(request.type);
@@ -301,8 +299,7 @@ void TransferSequence::send(int index)
         }
         return;
     }
-    if (reply->isFinished()) {
-        m_answered[index] = true; // a broadcast: no answer comes
+    if (reply->isFinished()) { // a broadcast: no answer comes
         reply->deleteLater();
         return;
     }
@@ -321,7 +318,6 @@ void TransferSequence::onReplyFinished(QModbusReply *reply, int index, quint64 g
         return;
 
     --m_outstanding;
-    m_answered[index] = true;
     const ModbusRequest &request = m_requests.at(index);
     const int type = request.type;
     if (RegisterBlocks::isReadBlock(type) || RegisterBlocks::isWriteBlock(type))
@@ -502,7 +498,6 @@ void TransferSequence::onWatchdog()
     qCWarning(lcTransfer) << "no reply within the client's time-out";
     const int index = m_next - 1; // the one request in flight
     releasePending();
-    m_answered[index] = true;
     noteFailure(index, QModbusDevice::TimeoutError, 0);
     if (m_kind == Kind::Reset || m_kind == Kind::Reboot) {
         const QString text = QString::fromUtf8(UnconfirmedText);

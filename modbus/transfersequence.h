@@ -186,7 +186,6 @@ private:
     bool m_stopped = true;    // no more sends; further replies are ignored
     quint64 m_generation = 0; // replies of an earlier sequence are ignored
     QVector<ModbusRequest> m_requests;
-    QVector<bool> m_answered;
     QVector<bool> m_confirmed; // answered without error
     QSet<int> m_keptRegisters;
     QModbusDevice::Error m_failureError = QModbusDevice::NoError;

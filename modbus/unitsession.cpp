@@ -30,7 +30,8 @@ QString blocksText(const QStringList &names)
 
 QString moduleBlockText(int count)
 {
-    return QStringLiteral("параметров модуля (регистры 2000–%1)").arg(2000 + count - 1);
+    const int first = RegisterBlocks::ModuleBlockStart;
+    return QStringLiteral("параметров модуля (регистры %1–%2)").arg(first).arg(first + count - 1);
 }
 
 // The service registers carry commands, not blocks the user could look up.
