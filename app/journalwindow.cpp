@@ -18,15 +18,6 @@ const QStringList Columns{QStringLiteral("Время"),    QStringLiteral("Кт�
                           QStringLiteral("Действие"), QStringLiteral("Итог"),
                           QStringLiteral("Изменения")};
 
-QString outcomeText(const QString &outcome)
-{
-    if (outcome == JournalEntry::Confirmed)
-        return QStringLiteral("подтверждена");
-    if (outcome == JournalEntry::Unconfirmed)
-        return QStringLiteral("не подтверждена");
-    return outcome == JournalEntry::Refused ? QStringLiteral("отклонена") : outcome;
-}
-
 QStringList rowOf(const JournalEntry &entry)
 {
     QStringList changes;
@@ -37,7 +28,7 @@ QStringList rowOf(const JournalEntry &entry)
             entry.unit,
             entry.target,
             entry.action,
-            outcomeText(entry.outcome),
+            JournalEntry::outcomeText(entry.outcome),
             changes.join(QLatin1Char('\n'))};
 }
 

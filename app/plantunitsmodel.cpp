@@ -18,17 +18,6 @@ const QStringList Headers{QStringLiteral("Модуль"),         QStringLiteral
                           QStringLiteral("Субмодули"),      QStringLiteral("Файл"),
                           QStringLiteral("Последняя копия")};
 
-QString boardsText(const QJsonArray &boards)
-{
-    QStringList texts;
-    for (int slot = 0; slot < boards.size(); ++slot) {
-        const QString board = boards.at(slot).toString();
-        texts << slotLetter(slot) + QLatin1Char(':')
-                     + (board.isEmpty() ? QStringLiteral("-") : board);
-    }
-    return texts.join(QLatin1Char(' '));
-}
-
 } // namespace
 
 PlantUnitsModel::PlantUnitsModel(QObject *parent)
@@ -92,7 +81,7 @@ void PlantUnitsModel::setResult(int row, const UnitResult &result, bool checked)
     r.message = result.message;
     if (result.data.contains(QStringLiteral("firmware"))) {
         r.cells[Firmware] = result.data.value(QStringLiteral("firmware")).toString();
-        r.cells[Boards] = boardsText(result.data.value(QStringLiteral("boards")).toArray());
+        r.cells[Boards] = boardsLine(result.data.value(QStringLiteral("boards")).toArray());
     }
     if (checked && answers) {
         r.cells[File] = fileState(unit).isEmpty() ? result.message : NoFile;

@@ -42,16 +42,12 @@ std::unique_ptr<Module> unitFile(const Plant &plant, const PlantUnit &unit, QStr
 
 QString journalLine(const JournalEntry &entry)
 {
-    static const QHash<QString, QString> outcomes{
-        {JournalEntry::Confirmed, QStringLiteral("подтверждена")},
-        {JournalEntry::Unconfirmed, QStringLiteral("не подтверждена")},
-        {JournalEntry::Refused, QStringLiteral("отклонена")}};
     return QStringLiteral("%1  %2@%3  %4  %5  %6 ПО %7 адрес %8  %9: %10")
         .arg(entry.time.toUTC().toString(Qt::ISODate), entry.user, entry.computer,
              entry.unit.isEmpty() ? QStringLiteral("-") : entry.unit, entry.target, entry.unitType,
              entry.firmware)
         .arg(entry.address)
-        .arg(entry.action, outcomes.value(entry.outcome, entry.outcome));
+        .arg(entry.action, JournalEntry::outcomeText(entry.outcome));
 }
 
 } // namespace

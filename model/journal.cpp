@@ -32,6 +32,15 @@ const QString JournalEntry::Confirmed = QStringLiteral("confirmed");
 const QString JournalEntry::Unconfirmed = QStringLiteral("unconfirmed");
 const QString JournalEntry::Refused = QStringLiteral("refused");
 
+QString JournalEntry::outcomeText(const QString &outcome)
+{
+    if (outcome == Confirmed)
+        return QStringLiteral("подтверждена");
+    if (outcome == Unconfirmed)
+        return QStringLiteral("не подтверждена");
+    return outcome == Refused ? QStringLiteral("отклонена") : outcome;
+}
+
 JournalEntry JournalEntry::now()
 {
     JournalEntry entry;

@@ -32,6 +32,8 @@ struct JournalEntry
     static const QString Confirmed;
     static const QString Unconfirmed;
     static const QString Refused;
+    // The outcome as users read it ("подтверждена", …).
+    static QString outcomeText(const QString &outcome);
 
     // An entry stamped with the time, user and computer of now.
     static JournalEntry now();
